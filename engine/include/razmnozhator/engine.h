@@ -1,0 +1,112 @@
+#pragma once
+
+// The template expansion engine.
+//
+// Pipeline: template text (bytes) -> CompiledTemplate -> enumeration.
+//
+// compile() scans the text once, matches brackets, cuts groups into pieces and
+// reports the first unclosed group exactly where the step-by-step expansion
+// would meet it. The compiled form knows, without enumerating anything, how
+// many variants there are, how many bytes they hold and how long the longest
+// one is. An Enumerator then walks the variants in order like an odometer,
+// rewriting only the tail of the current variant that changed, so each variant
+// costs little more than copying it out. Nothing here recurses on the C++ stack
+// in proportion to the template, so any nesting depth is safe.
+//
+// Grammar: "[a|b]" yields one of its pieces; "{sep|x|y|...}" yields x sep y for
+// every ordered pair of two items at different positions; pieces may hold
+// groups of their own. The engine works on bytes and knows nothing of encodings.
+
+#include "razmnozhator/variantlist.h"
+
+#include <gmpxx.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace razmnozhator {
+
+namespace detail {
+struct Program;
+}
+
+// A group whose opener has no closer. what() is the exact user-facing message.
+class TemplateError : public std::runtime_error
+{
+public:
+    enum class Bracket { Square, Curly };
+
+    TemplateError(Bracket bracket, std::size_t offset);
+
+    Bracket bracket() const noexcept { return bracket_; }
+    // Byte offset of the unclosed opener in the text that was compiled.
+    std::size_t offset() const noexcept { return offset_; }
+
+    static const char *messageFor(Bracket bracket) noexcept;
+
+private:
+    Bracket bracket_;
+    std::size_t offset_;
+};
+
+class CompiledTemplate
+{
+public:
+    // Throws TemplateError for the first unclosed group met; never enumerates.
+    static CompiledTemplate compile(std::string_view text);
+
+    // Exact number of variants (at least 1), total bytes of all variants, and
+    // the length of the longest variant.
+    const mpz_class &count() const noexcept;
+    const mpz_class &totalBytes() const noexcept;
+    std::size_t maxLength() const noexcept;
+
+    // The same template with every literal run of text replaced by map(run):
+    // a fixed per-byte recoding of the output is done here once, not per variant.
+    CompiledTemplate withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const;
+
+    // Every variant, in order. Throws std::length_error when the result cannot
+    // be addressed at all; the caller decides whether it fits in memory.
+    VariantList expand() const;
+
+private:
+    friend class Enumerator;
+    friend VariantList expandAlternatives(std::string_view inner);
+    friend VariantList expandPairs(std::string_view inner);
+    explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
+    std::shared_ptr<const detail::Program> program_;
+};
+
+// Walks the variants of a compiled template in order. The view returned by
+// current() stays valid until the next call to next().
+class Enumerator
+{
+public:
+    explicit Enumerator(const CompiledTemplate &compiled);
+    ~Enumerator();
+    Enumerator(Enumerator &&) noexcept;
+    Enumerator &operator=(Enumerator &&) noexcept;
+
+    // Moves to the next variant (the first one on the first call). Returns
+    // false once every variant has been visited.
+    bool next();
+    std::string_view current() const noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The expansion functions of the template language, as whole lists.
+// expandTemplate is the entry point; the other two expand the inside of a
+// "[...]" and a "{...}" group. Offsets in errors are relative to their argument.
+VariantList expandTemplate(std::string_view text);
+VariantList expandAlternatives(std::string_view inner);
+VariantList expandPairs(std::string_view inner);
+
+} // namespace razmnozhator

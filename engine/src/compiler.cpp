@@ -1,0 +1,439 @@
+// Compiles template text into a Program in one pass over the text plus work
+// proportional to the number of groups and pieces.
+//
+// The step-by-step definition of the language rescans text at every level: it
+// searches each group's closer and splits each group's inside anew. Both scans
+// are local properties of the text, so they are answered here from tables made
+// once: an opener's closer is its match among brackets of its own kind, and a
+// bar splits a group exactly when the mixed bracket depth before it equals the
+// depth just inside the group's opener. Groups are then visited with an
+// explicit task stack in the order the definition meets them (closer search,
+// the inside with pairs parts in the order 2, 0, 1, 3, ..., then the tail), so
+// the first error reported is the one the definition reports.
+
+#include "program.h"
+
+#include "natural.h"
+#include "razmnozhator/engine.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+namespace razmnozhator::detail {
+
+namespace {
+
+constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+
+std::uint32_t checkedIndex(std::size_t value)
+{
+    if (value >= none)
+        throw std::length_error("template too large");
+    return static_cast<std::uint32_t>(value);
+}
+
+bool isSquare(char opener) { return opener == '['; }
+
+TemplateError unclosed(char opener, std::size_t offset)
+{
+    return TemplateError(isSquare(opener) ? TemplateError::Bracket::Square : TemplateError::Bracket::Curly, offset);
+}
+
+// Where every group of the text ends and where every group's inside splits.
+class BracketTable
+{
+public:
+    explicit BracketTable(std::string_view text)
+    {
+        std::vector<std::uint32_t> openSquare;
+        std::vector<std::uint32_t> openCurly;
+        std::vector<std::pair<std::int32_t, std::uint32_t>> bars;
+        std::int32_t depth = 0;
+        for (std::size_t position = 0; position < text.size(); ++position) {
+            const char byte = text[position];
+            switch (byte) {
+            case '[':
+            case '{': {
+                const auto ordinal = static_cast<std::uint32_t>(openers_.size());
+                openers_.push_back({static_cast<std::uint32_t>(position), none, 0, ++depth});
+                (byte == '[' ? openSquare : openCurly).push_back(ordinal);
+                break;
+            }
+            case ']':
+            case '}': {
+                --depth;
+                auto &open = byte == ']' ? openSquare : openCurly;
+                if (!open.empty()) {
+                    Opener &opener = openers_[open.back()];
+                    open.pop_back();
+                    opener.closer = static_cast<std::uint32_t>(position);
+                    opener.ordinalAfterCloser = static_cast<std::uint32_t>(openers_.size());
+                }
+                break;
+            }
+            case '|':
+                bars.emplace_back(depth, static_cast<std::uint32_t>(position));
+                break;
+            default:
+                break;
+            }
+        }
+        bucketBarsByDepth(bars);
+    }
+
+    struct Opener
+    {
+        std::uint32_t position;
+        std::uint32_t closer; // none when the group never closes
+        std::uint32_t ordinalAfterCloser;
+        std::int32_t depthInside; // mixed depth just after the opener
+    };
+
+    std::uint32_t openerCount() const { return static_cast<std::uint32_t>(openers_.size()); }
+    const Opener &opener(std::uint32_t ordinal) const { return openers_[ordinal]; }
+
+    std::uint32_t firstOpenerAtOrAfter(std::size_t position) const
+    {
+        const auto it = std::lower_bound(openers_.begin(), openers_.end(), position,
+                                         [](const Opener &o, std::size_t p) { return o.position < p; });
+        return static_cast<std::uint32_t>(it - openers_.begin());
+    }
+
+    // The bars in [begin, end) that stand at the given mixed depth, in order.
+    std::pair<const std::uint32_t *, const std::uint32_t *> barsAt(std::int32_t depth, std::size_t begin,
+                                                                    std::size_t end) const
+    {
+        if (barPositions_.empty() || depth < minDepth_ || depth - minDepth_ + 1 >= std::int64_t(depthStart_.size()))
+            return {nullptr, nullptr};
+        const std::uint32_t *first = barPositions_.data() + depthStart_[depth - minDepth_];
+        const std::uint32_t *last = barPositions_.data() + depthStart_[depth - minDepth_ + 1];
+        return {std::lower_bound(first, last, begin), std::lower_bound(first, last, end)};
+    }
+
+private:
+    // Counting sort: stable, so each depth's bars stay in text order.
+    void bucketBarsByDepth(const std::vector<std::pair<std::int32_t, std::uint32_t>> &bars)
+    {
+        if (bars.empty())
+            return;
+        std::int32_t maxDepth = bars.front().first;
+        minDepth_ = maxDepth;
+        for (const auto &bar : bars) {
+            minDepth_ = std::min(minDepth_, bar.first);
+            maxDepth = std::max(maxDepth, bar.first);
+        }
+        depthStart_.assign(static_cast<std::size_t>(maxDepth - minDepth_) + 2, 0);
+        for (const auto &bar : bars)
+            ++depthStart_[bar.first - minDepth_ + 1];
+        for (std::size_t i = 1; i < depthStart_.size(); ++i)
+            depthStart_[i] += depthStart_[i - 1];
+        barPositions_.resize(bars.size());
+        std::vector<std::uint32_t> fill(depthStart_.begin(), depthStart_.end() - 1);
+        for (const auto &bar : bars)
+            barPositions_[fill[bar.first - minDepth_]++] = bar.second;
+    }
+
+    std::vector<Opener> openers_;
+    std::vector<std::uint32_t> barPositions_;
+    std::vector<std::uint32_t> depthStart_;
+    std::int32_t minDepth_ = 0;
+};
+
+struct Stats
+{
+    Natural count = 1;
+    Natural bytes = 0;
+    std::uint64_t maxLength = 0;
+};
+
+// A sequence under construction. The literal being collected may come from
+// several runs of text, since single-piece groups are spliced in.
+struct SequenceBuilder
+{
+    std::vector<Span> literals;
+    std::vector<std::uint32_t> groups;
+    std::string pendingLiteral;
+    Stats stats;
+
+    void reset()
+    {
+        literals.clear();
+        groups.clear();
+        pendingLiteral.clear();
+        stats = Stats{};
+    }
+};
+
+struct GroupBuilder
+{
+    GroupKind kind = GroupKind::Alternatives;
+    std::uint32_t owner = 0; // the sequence builder that receives the group
+    std::vector<std::uint32_t> pieces;
+    // Alternatives: sums over pieces. Pairs: the separator's stats here, and
+    // the items' running sums and cross sums over ordered pairs below.
+    Stats stats;
+    Natural itemCountSum = 0;
+    Natural itemBytesSum = 0;
+    Natural pairCount = 0;
+    Natural pairBytes = 0;
+    std::uint64_t longestItem = 0;
+    std::uint64_t secondLongestItem = 0;
+};
+
+enum class Step : std::uint8_t { Parse, StartPiece, EndPiece, EndGroup };
+
+struct Task
+{
+    Step step;
+    std::uint32_t ordinal; // Parse: the first opener at or after begin
+    std::uint32_t builder; // Parse: sequence builder; pieces and groups: group builder
+    std::uint32_t piece;
+    std::uint64_t begin;
+    std::uint64_t end;
+};
+
+class Compiler
+{
+public:
+    Compiler(Program &program) : program_(program), text_(program.source), brackets_(text_) {}
+
+    void run(EntryPoint entry)
+    {
+        if (text_.size() >= std::numeric_limits<std::int32_t>::max())
+            throw std::length_error("template too large");
+        const std::uint32_t root = pushSequenceBuilder();
+        if (entry == EntryPoint::Template)
+            tasks_.push_back({Step::Parse, 0, root, 0, 0, text_.size()});
+        else
+            startGroup(entry == EntryPoint::AlternativesInner ? GroupKind::Alternatives : GroupKind::Pairs, 0,
+                       text_.size(), 0, 0, root);
+        while (!tasks_.empty())
+            runTopTask();
+        Stats stats;
+        program_.root = finishSequence(stats);
+        program_.count = stats.count.toMpz();
+        program_.totalBytes = stats.bytes.toMpz();
+        program_.maxLength = stats.maxLength;
+    }
+
+private:
+    void runTopTask()
+    {
+        Task &task = tasks_.back();
+        switch (task.step) {
+        case Step::Parse:
+            parse(task);
+            break;
+        case Step::StartPiece: {
+            const Task start = task;
+            tasks_.back() = {Step::EndPiece, 0, start.builder, start.piece, 0, 0};
+            const std::uint32_t sequence = pushSequenceBuilder();
+            tasks_.push_back({Step::Parse, brackets_.firstOpenerAtOrAfter(start.begin), sequence, 0, start.begin,
+                              start.end});
+            break;
+        }
+        case Step::EndPiece: {
+            const Task end = task;
+            tasks_.pop_back();
+            Stats stats;
+            const std::uint32_t sequence = finishSequence(stats);
+            addPiece(groupBuilders_[end.builder], end.piece, sequence, stats);
+            break;
+        }
+        case Step::EndGroup:
+            tasks_.pop_back();
+            finishGroup();
+            break;
+        }
+    }
+
+    // Copies text up to the next group into the sequence, then hands the
+    // group to startGroup and leaves the task to continue with the tail.
+    void parse(Task &task)
+    {
+        const std::uint32_t ordinal = task.ordinal;
+        if (ordinal >= brackets_.openerCount() || brackets_.opener(ordinal).position >= task.end) {
+            appendLiteral(task.builder, task.begin, task.end);
+            tasks_.pop_back();
+            return;
+        }
+        const auto &opener = brackets_.opener(ordinal);
+        appendLiteral(task.builder, task.begin, opener.position);
+        if (opener.closer == none || opener.closer >= task.end)
+            throw unclosed(text_[opener.position], opener.position);
+        const std::uint32_t builder = task.builder;
+        task.begin = opener.closer + 1;
+        task.ordinal = opener.ordinalAfterCloser;
+        startGroup(isSquare(text_[opener.position]) ? GroupKind::Alternatives : GroupKind::Pairs,
+                   opener.position + 1, opener.closer, opener.depthInside, ordinal + 1, builder);
+    }
+
+    void startGroup(GroupKind kind, std::size_t begin, std::size_t end, std::int32_t depthInside,
+                    std::uint32_t firstOrdinal, std::uint32_t owner)
+    {
+        const auto [firstBar, lastBar] = brackets_.barsAt(depthInside, begin, end);
+        const std::size_t pieceCount = static_cast<std::size_t>(lastBar - firstBar) + 1;
+        if (kind == GroupKind::Alternatives && pieceCount == 1) {
+            tasks_.push_back({Step::Parse, firstOrdinal, owner, 0, begin, end});
+            return;
+        }
+        // A pairs group has a separator and at least two items; missing ones are empty.
+        const std::size_t parts = kind == GroupKind::Pairs ? std::max<std::size_t>(pieceCount, 3) : pieceCount;
+        const std::uint32_t group = pushGroupBuilder(kind, owner, parts);
+        tasks_.push_back({Step::EndGroup, 0, group, 0, 0, 0});
+        auto pieceStart = [&](std::size_t piece) {
+            return piece == 0 ? begin : piece < pieceCount ? std::size_t(firstBar[piece - 1]) + 1 : end;
+        };
+        auto pieceEnd = [&](std::size_t piece) { return piece + 1 < pieceCount ? std::size_t(firstBar[piece]) : end; };
+        auto pushPiece = [&](std::size_t piece) {
+            tasks_.push_back({Step::StartPiece, 0, group, checkedIndex(piece), pieceStart(piece), pieceEnd(piece)});
+        };
+        // Pushed in reverse so that pieces run in the order the definition expands
+        // them: alternatives left to right; pairs parts 2, 0, 1, 3, 4, ...
+        for (std::size_t piece = parts; piece-- > 3;)
+            pushPiece(piece);
+        if (kind == GroupKind::Pairs) {
+            pushPiece(1);
+            pushPiece(0);
+            pushPiece(2);
+        } else {
+            for (std::size_t piece = std::min<std::size_t>(parts, 3); piece-- > 0;)
+                pushPiece(piece);
+        }
+    }
+
+    void appendLiteral(std::uint32_t builder, std::size_t begin, std::size_t end)
+    {
+        if (begin < end)
+            sequenceBuilders_[builder].pendingLiteral.append(text_.data() + begin, end - begin);
+    }
+
+    void flushLiteral(SequenceBuilder &builder)
+    {
+        const std::size_t offset = program_.pool.size();
+        if (program_.literalMap && !builder.pendingLiteral.empty())
+            program_.pool += program_.literalMap(builder.pendingLiteral);
+        else
+            program_.pool += builder.pendingLiteral;
+        const std::size_t length = program_.pool.size() - offset;
+        builder.pendingLiteral.clear();
+        builder.literals.push_back({offset, length});
+        builder.stats.bytes += builder.stats.count * Natural(length);
+        builder.stats.maxLength += length;
+    }
+
+    std::uint32_t pushSequenceBuilder()
+    {
+        if (activeSequences_ == sequenceBuilders_.size())
+            sequenceBuilders_.emplace_back();
+        else
+            sequenceBuilders_[activeSequences_].reset();
+        return checkedIndex(activeSequences_++);
+    }
+
+    std::uint32_t finishSequence(Stats &stats)
+    {
+        SequenceBuilder &builder = sequenceBuilders_[activeSequences_ - 1];
+        flushLiteral(builder);
+        const Sequence sequence{checkedIndex(program_.literals.size()), checkedIndex(program_.groupRefs.size()),
+                                checkedIndex(builder.groups.size())};
+        program_.literals.insert(program_.literals.end(), builder.literals.begin(), builder.literals.end());
+        program_.groupRefs.insert(program_.groupRefs.end(), builder.groups.begin(), builder.groups.end());
+        program_.sequences.push_back(sequence);
+        stats = std::move(builder.stats);
+        --activeSequences_;
+        return checkedIndex(program_.sequences.size() - 1);
+    }
+
+    std::uint32_t pushGroupBuilder(GroupKind kind, std::uint32_t owner, std::size_t parts)
+    {
+        if (activeGroups_ == groupBuilders_.size())
+            groupBuilders_.emplace_back();
+        GroupBuilder &group = groupBuilders_[activeGroups_];
+        group = GroupBuilder{};
+        group.kind = kind;
+        group.owner = owner;
+        group.pieces.assign(parts, none);
+        group.stats.count = 0;
+        return checkedIndex(activeGroups_++);
+    }
+
+    static void addPiece(GroupBuilder &group, std::uint32_t piece, std::uint32_t sequence, Stats &stats)
+    {
+        group.pieces[piece] = sequence;
+        if (group.kind == GroupKind::Alternatives) {
+            group.stats.count += stats.count;
+            group.stats.bytes += stats.bytes;
+            group.stats.maxLength = std::max(group.stats.maxLength, stats.maxLength);
+        } else if (piece == 0) {
+            group.stats.count = std::move(stats.count);
+            group.stats.bytes = std::move(stats.bytes);
+            group.stats.maxLength = stats.maxLength;
+        } else {
+            // Over ordered pairs r != f: sum of c_r * c_f, and of b_r * c_f + c_r * b_f.
+            const Natural two = 2;
+            group.pairCount += two * stats.count * group.itemCountSum;
+            group.pairBytes += two * (stats.bytes * group.itemCountSum + stats.count * group.itemBytesSum);
+            group.itemCountSum += stats.count;
+            group.itemBytesSum += stats.bytes;
+            if (stats.maxLength > group.longestItem) {
+                group.secondLongestItem = group.longestItem;
+                group.longestItem = stats.maxLength;
+            } else {
+                group.secondLongestItem = std::max(group.secondLongestItem, stats.maxLength);
+            }
+        }
+    }
+
+    void finishGroup()
+    {
+        GroupBuilder &group = groupBuilders_[activeGroups_ - 1];
+        Stats stats;
+        std::uint64_t choices = group.pieces.size();
+        if (group.kind == GroupKind::Alternatives) {
+            stats = std::move(group.stats);
+        } else {
+            const std::uint64_t items = group.pieces.size() - 1;
+            choices = items * (items - 1);
+            stats.count = group.stats.count * group.pairCount;
+            stats.bytes = group.stats.bytes * group.pairCount + group.stats.count * group.pairBytes;
+            stats.maxLength = group.stats.maxLength + group.longestItem + group.secondLongestItem;
+        }
+        const Group compiled{group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
+                             choices};
+        program_.pieces.insert(program_.pieces.end(), group.pieces.begin(), group.pieces.end());
+        program_.groups.push_back(compiled);
+        const std::uint32_t groupIndex = checkedIndex(program_.groups.size() - 1);
+
+        SequenceBuilder &owner = sequenceBuilders_[group.owner];
+        --activeGroups_;
+        flushLiteral(owner);
+        owner.groups.push_back(groupIndex);
+        owner.stats.bytes = owner.stats.bytes * stats.count + owner.stats.count * stats.bytes;
+        owner.stats.count *= stats.count;
+        owner.stats.maxLength += stats.maxLength;
+    }
+
+    Program &program_;
+    std::string_view text_;
+    BracketTable brackets_;
+    std::vector<Task> tasks_;
+    std::vector<SequenceBuilder> sequenceBuilders_;
+    std::size_t activeSequences_ = 0;
+    std::vector<GroupBuilder> groupBuilders_;
+    std::size_t activeGroups_ = 0;
+};
+
+} // namespace
+
+Program compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap)
+{
+    Program program;
+    program.source = std::move(source);
+    program.literalMap = std::move(literalMap);
+    Compiler(program).run(entry);
+    return program;
+}
+
+} // namespace razmnozhator::detail

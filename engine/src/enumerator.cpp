@@ -1,0 +1,171 @@
+// Enumerates a Program like an odometer whose digits come and go.
+//
+// The groups taking part in the current variant form a list of frames in the
+// order their output begins, which is also the order of their significance:
+// a group's own choice comes before everything inside it, and the leftmost
+// group changes slowest. The next variant advances the last frame that has a
+// choice left, drops the frames after it and writes the variant anew from that
+// frame's output position on; the bytes before it are kept. Every frame has at
+// least two choices, so on average only a short tail is rewritten per variant.
+
+#include "razmnozhator/engine.h"
+
+#include "program.h"
+
+#include <cstring>
+#include <limits>
+
+namespace razmnozhator {
+
+using detail::GroupKind;
+
+namespace {
+
+constexpr std::uint32_t noFrame = std::numeric_limits<std::uint32_t>::max();
+
+struct Frame
+{
+    std::uint64_t choice;
+    std::uint64_t choices;
+    std::size_t outputStart;
+    std::uint32_t group;
+    // Where the group stands: the frame that owns the sequence holding it
+    // (noFrame for the template itself), the slot of that owner (pairs: 0 first
+    // item, 1 separator, 2 second item), the sequence and the group's index in it.
+    std::uint32_t parent;
+    std::uint32_t sequence;
+    std::uint32_t element;
+    std::uint8_t slot;
+    // Pairs only: the two items of the current ordered pair.
+    std::uint32_t first;
+    std::uint32_t second;
+};
+
+// A position in the program: literal `element` of `sequence`, inside `slot` of frame `owner`.
+struct Cursor
+{
+    std::uint32_t sequence;
+    std::uint32_t element;
+    std::uint32_t owner;
+    std::uint8_t slot;
+};
+
+} // namespace
+
+struct Enumerator::State
+{
+    std::shared_ptr<const detail::Program> program;
+    std::vector<Frame> frames;
+    std::unique_ptr<char[]> buffer;
+    std::size_t length = 0;
+    bool started = false;
+    bool finished = false;
+
+    std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
+    {
+        const detail::Group &group = program->groups[frame.group];
+        const std::uint32_t *pieces = program->pieces.data() + group.pieceBegin;
+        if (group.kind == GroupKind::Alternatives)
+            return pieces[frame.choice];
+        switch (slot) {
+        case 0:
+            return pieces[1 + frame.first];
+        case 1:
+            return pieces[0];
+        default:
+            return pieces[1 + frame.second];
+        }
+    }
+
+    // Writes from the cursor to the end of the variant, opening a frame at its
+    // first choice for every group met.
+    void write(Cursor cursor)
+    {
+        const detail::Program &p = *program;
+        char *const out = buffer.get();
+        const char *const pool = p.pool.data();
+        std::size_t end = length;
+        for (;;) {
+            const detail::Sequence &sequence = p.sequences[cursor.sequence];
+            const detail::Span literal = p.literals[sequence.literalBegin + cursor.element];
+            std::memcpy(out + end, pool + literal.offset, literal.length);
+            end += literal.length;
+            if (cursor.element < sequence.groupCount) {
+                const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
+                frames.push_back(Frame{0, p.groups[group].choices, end, group, cursor.owner, cursor.sequence,
+                                       cursor.element, cursor.slot, 0, 1});
+                const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
+                cursor = Cursor{sequenceOfSlot(frames.back(), 0), 0, frame, 0};
+                continue;
+            }
+            if (cursor.owner == noFrame)
+                break;
+            const Frame &owner = frames[cursor.owner];
+            if (cursor.slot < 2 && p.groups[owner.group].kind == GroupKind::Pairs) {
+                const auto slot = static_cast<std::uint8_t>(cursor.slot + 1);
+                cursor = Cursor{sequenceOfSlot(owner, slot), 0, cursor.owner, slot};
+                continue;
+            }
+            cursor = Cursor{owner.sequence, owner.element + 1, owner.parent, owner.slot};
+        }
+        length = end;
+    }
+
+    bool advance()
+    {
+        std::size_t index = frames.size();
+        while (index > 0 && frames[index - 1].choice + 1 == frames[index - 1].choices)
+            --index;
+        if (index == 0)
+            return false;
+        frames.resize(index);
+        Frame &frame = frames[index - 1];
+        ++frame.choice;
+        if (program->groups[frame.group].kind == GroupKind::Pairs) {
+            const std::uint32_t items = program->groups[frame.group].pieceCount - 1;
+            if (++frame.second == frame.first)
+                ++frame.second;
+            if (frame.second == items) {
+                ++frame.first;
+                frame.second = frame.first == 0 ? 1 : 0;
+            }
+        }
+        length = frame.outputStart;
+        write(Cursor{sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0});
+        return true;
+    }
+};
+
+Enumerator::Enumerator(const CompiledTemplate &compiled) : state_(std::make_unique<State>())
+{
+    state_->program = compiled.program_;
+    state_->buffer = std::make_unique<char[]>(state_->program->maxLength + 1);
+}
+
+Enumerator::~Enumerator() = default;
+Enumerator::Enumerator(Enumerator &&) noexcept = default;
+Enumerator &Enumerator::operator=(Enumerator &&) noexcept = default;
+
+bool Enumerator::next()
+{
+    State &state = *state_;
+    if (state.finished)
+        return false;
+    if (!state.started) {
+        state.started = true;
+        state.write(Cursor{state.program->root, 0, noFrame, 0});
+        return true;
+    }
+    if (state.advance())
+        return true;
+    state.finished = true;
+    state.length = 0;
+    return false;
+}
+
+std::string_view Enumerator::current() const noexcept
+{
+    return std::string_view(state_->buffer.get(), state_->length);
+}
+
+} // namespace razmnozhator
