@@ -13,7 +13,7 @@
 
 #include "program.h"
 
-#include "natural.h"
+#include "saturating.h"
 #include "razmnozhator/engine.h"
 
 #include <algorithm>
@@ -28,7 +28,7 @@ constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
 
 std::uint32_t checkedIndex(std::size_t value)
 {
-    if (value >= none)
+    if (value >= groupTag)
         throw std::length_error("template too large");
     return static_cast<std::uint32_t>(value);
 }
@@ -142,8 +142,8 @@ private:
 
 struct Stats
 {
-    Natural count = 1;
-    Natural bytes = 0;
+    std::uint64_t count = 1;
+    std::uint64_t bytes = 0;
     std::uint64_t maxLength = 0;
 };
 
@@ -169,25 +169,31 @@ struct GroupBuilder
 {
     GroupKind kind = GroupKind::Alternatives;
     std::uint32_t owner = 0; // the sequence builder that receives the group
+    // The inside of the group and the bars that split it.
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    const std::uint32_t *bars = nullptr;
+    std::size_t splitPieces = 0; // pieces in the text; pairs may have more, empty, ones
+    std::size_t piecesStarted = 0;
     std::vector<std::uint32_t> pieces;
     // Alternatives: sums over pieces. Pairs: the separator's stats here, and
     // the items' running sums and cross sums over ordered pairs below.
     Stats stats;
-    Natural itemCountSum = 0;
-    Natural itemBytesSum = 0;
-    Natural pairCount = 0;
-    Natural pairBytes = 0;
+    std::uint64_t itemCountSum = 0;
+    std::uint64_t itemBytesSum = 0;
+    std::uint64_t pairCount = 0;
+    std::uint64_t pairBytes = 0;
     std::uint64_t longestItem = 0;
     std::uint64_t secondLongestItem = 0;
 };
 
-enum class Step : std::uint8_t { Parse, StartPiece, EndPiece, EndGroup };
+enum class Step : std::uint8_t { Parse, NextPiece, EndPiece };
 
 struct Task
 {
     Step step;
     std::uint32_t ordinal; // Parse: the first opener at or after begin
-    std::uint32_t builder; // Parse: sequence builder; pieces and groups: group builder
+    std::uint32_t builder; // Parse: sequence builder; pieces: group builder
     std::uint32_t piece;
     std::uint64_t begin;
     std::uint64_t end;
@@ -212,8 +218,8 @@ public:
             runTopTask();
         Stats stats;
         program_.root = finishSequence(stats);
-        program_.count = stats.count.toMpz();
-        program_.totalBytes = stats.bytes.toMpz();
+        program_.count = stats.count;
+        program_.totalBytes = stats.bytes;
         program_.maxLength = stats.maxLength;
     }
 
@@ -225,14 +231,9 @@ private:
         case Step::Parse:
             parse(task);
             break;
-        case Step::StartPiece: {
-            const Task start = task;
-            tasks_.back() = {Step::EndPiece, 0, start.builder, start.piece, 0, 0};
-            const std::uint32_t sequence = pushSequenceBuilder();
-            tasks_.push_back({Step::Parse, brackets_.firstOpenerAtOrAfter(start.begin), sequence, 0, start.begin,
-                              start.end});
+        case Step::NextPiece:
+            startNextPiece(task.builder);
             break;
-        }
         case Step::EndPiece: {
             const Task end = task;
             tasks_.pop_back();
@@ -241,11 +242,35 @@ private:
             addPiece(groupBuilders_[end.builder], end.piece, sequence, stats);
             break;
         }
-        case Step::EndGroup:
+        }
+    }
+
+    // Pieces run in the order the definition expands them: alternatives left
+    // to right; pairs parts 2, 0, 1, 3, 4, ...
+    static std::size_t pieceInCompileOrder(GroupKind kind, std::size_t started)
+    {
+        if (kind == GroupKind::Alternatives || started >= 3)
+            return started;
+        constexpr std::size_t pairsOrder[] = {2, 0, 1};
+        return pairsOrder[started];
+    }
+
+    void startNextPiece(std::uint32_t groupIndex)
+    {
+        GroupBuilder &group = groupBuilders_[groupIndex];
+        if (group.piecesStarted == group.pieces.size()) {
             tasks_.pop_back();
             finishGroup();
-            break;
+            return;
         }
+        const std::size_t piece = pieceInCompileOrder(group.kind, group.piecesStarted++);
+        const std::size_t begin = piece == 0 ? group.begin
+                                  : piece < group.splitPieces ? std::size_t(group.bars[piece - 1]) + 1
+                                                              : group.end;
+        const std::size_t end = piece + 1 < group.splitPieces ? std::size_t(group.bars[piece]) : group.end;
+        tasks_.push_back({Step::EndPiece, 0, groupIndex, checkedIndex(piece), 0, 0});
+        const std::uint32_t sequence = pushSequenceBuilder();
+        tasks_.push_back({Step::Parse, brackets_.firstOpenerAtOrAfter(begin), sequence, 0, begin, end});
     }
 
     // Copies text up to the next group into the sequence, then hands the
@@ -281,26 +306,12 @@ private:
         // A pairs group has a separator and at least two items; missing ones are empty.
         const std::size_t parts = kind == GroupKind::Pairs ? std::max<std::size_t>(pieceCount, 3) : pieceCount;
         const std::uint32_t group = pushGroupBuilder(kind, owner, parts);
-        tasks_.push_back({Step::EndGroup, 0, group, 0, 0, 0});
-        auto pieceStart = [&](std::size_t piece) {
-            return piece == 0 ? begin : piece < pieceCount ? std::size_t(firstBar[piece - 1]) + 1 : end;
-        };
-        auto pieceEnd = [&](std::size_t piece) { return piece + 1 < pieceCount ? std::size_t(firstBar[piece]) : end; };
-        auto pushPiece = [&](std::size_t piece) {
-            tasks_.push_back({Step::StartPiece, 0, group, checkedIndex(piece), pieceStart(piece), pieceEnd(piece)});
-        };
-        // Pushed in reverse so that pieces run in the order the definition expands
-        // them: alternatives left to right; pairs parts 2, 0, 1, 3, 4, ...
-        for (std::size_t piece = parts; piece-- > 3;)
-            pushPiece(piece);
-        if (kind == GroupKind::Pairs) {
-            pushPiece(1);
-            pushPiece(0);
-            pushPiece(2);
-        } else {
-            for (std::size_t piece = std::min<std::size_t>(parts, 3); piece-- > 0;)
-                pushPiece(piece);
-        }
+        GroupBuilder &builder = groupBuilders_[group];
+        builder.begin = begin;
+        builder.end = end;
+        builder.bars = firstBar;
+        builder.splitPieces = pieceCount;
+        tasks_.push_back({Step::NextPiece, 0, group, 0, 0, 0});
     }
 
     void appendLiteral(std::uint32_t builder, std::size_t begin, std::size_t end)
@@ -319,7 +330,7 @@ private:
         const std::size_t length = program_.pool.size() - offset;
         builder.pendingLiteral.clear();
         builder.literals.push_back({offset, length});
-        builder.stats.bytes += builder.stats.count * Natural(length);
+        builder.stats.bytes = saturatingAdd(builder.stats.bytes, saturatingMul(builder.stats.count, length));
         builder.stats.maxLength += length;
     }
 
@@ -341,7 +352,8 @@ private:
         program_.literals.insert(program_.literals.end(), builder.literals.begin(), builder.literals.end());
         program_.groupRefs.insert(program_.groupRefs.end(), builder.groups.begin(), builder.groups.end());
         program_.sequences.push_back(sequence);
-        stats = std::move(builder.stats);
+        program_.postorder.push_back(checkedIndex(program_.sequences.size() - 1));
+        stats = builder.stats;
         --activeSequences_;
         return checkedIndex(program_.sequences.size() - 1);
     }
@@ -359,24 +371,24 @@ private:
         return checkedIndex(activeGroups_++);
     }
 
-    static void addPiece(GroupBuilder &group, std::uint32_t piece, std::uint32_t sequence, Stats &stats)
+    static void addPiece(GroupBuilder &group, std::uint32_t piece, std::uint32_t sequence, const Stats &stats)
     {
         group.pieces[piece] = sequence;
         if (group.kind == GroupKind::Alternatives) {
-            group.stats.count += stats.count;
-            group.stats.bytes += stats.bytes;
+            group.stats.count = saturatingAdd(group.stats.count, stats.count);
+            group.stats.bytes = saturatingAdd(group.stats.bytes, stats.bytes);
             group.stats.maxLength = std::max(group.stats.maxLength, stats.maxLength);
         } else if (piece == 0) {
-            group.stats.count = std::move(stats.count);
-            group.stats.bytes = std::move(stats.bytes);
-            group.stats.maxLength = stats.maxLength;
+            group.stats = stats;
         } else {
             // Over ordered pairs r != f: sum of c_r * c_f, and of b_r * c_f + c_r * b_f.
-            const Natural two = 2;
-            group.pairCount += two * stats.count * group.itemCountSum;
-            group.pairBytes += two * (stats.bytes * group.itemCountSum + stats.count * group.itemBytesSum);
-            group.itemCountSum += stats.count;
-            group.itemBytesSum += stats.bytes;
+            const std::uint64_t pairsWithEarlier = saturatingMul(stats.count, group.itemCountSum);
+            const std::uint64_t bytesWithEarlier = saturatingAdd(saturatingMul(stats.bytes, group.itemCountSum),
+                                                                 saturatingMul(stats.count, group.itemBytesSum));
+            group.pairCount = saturatingAdd(group.pairCount, saturatingMul(2, pairsWithEarlier));
+            group.pairBytes = saturatingAdd(group.pairBytes, saturatingMul(2, bytesWithEarlier));
+            group.itemCountSum = saturatingAdd(group.itemCountSum, stats.count);
+            group.itemBytesSum = saturatingAdd(group.itemBytesSum, stats.bytes);
             if (stats.maxLength > group.longestItem) {
                 group.secondLongestItem = group.longestItem;
                 group.longestItem = stats.maxLength;
@@ -386,32 +398,47 @@ private:
         }
     }
 
+    std::uint32_t literalPieces(const std::vector<std::uint32_t> &pieces)
+    {
+        for (const std::uint32_t piece : pieces) {
+            if (program_.sequences[piece].groupCount != 0)
+                return noLiterals;
+        }
+        const std::uint32_t begin = checkedIndex(program_.pieceLiterals.size());
+        for (const std::uint32_t piece : pieces)
+            program_.pieceLiterals.push_back(program_.literals[program_.sequences[piece].literalBegin]);
+        return begin;
+    }
+
     void finishGroup()
     {
         GroupBuilder &group = groupBuilders_[activeGroups_ - 1];
         Stats stats;
         std::uint64_t choices = group.pieces.size();
         if (group.kind == GroupKind::Alternatives) {
-            stats = std::move(group.stats);
+            stats = group.stats;
         } else {
             const std::uint64_t items = group.pieces.size() - 1;
             choices = items * (items - 1);
-            stats.count = group.stats.count * group.pairCount;
-            stats.bytes = group.stats.bytes * group.pairCount + group.stats.count * group.pairBytes;
+            stats.count = saturatingMul(group.stats.count, group.pairCount);
+            stats.bytes = saturatingAdd(saturatingMul(group.stats.bytes, group.pairCount),
+                                        saturatingMul(group.stats.count, group.pairBytes));
             stats.maxLength = group.stats.maxLength + group.longestItem + group.secondLongestItem;
         }
         const Group compiled{group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
-                             choices};
+                             choices, literalPieces(group.pieces)};
         program_.pieces.insert(program_.pieces.end(), group.pieces.begin(), group.pieces.end());
         program_.groups.push_back(compiled);
         const std::uint32_t groupIndex = checkedIndex(program_.groups.size() - 1);
+        program_.postorder.push_back(groupIndex | groupTag);
 
         SequenceBuilder &owner = sequenceBuilders_[group.owner];
         --activeGroups_;
         flushLiteral(owner);
         owner.groups.push_back(groupIndex);
-        owner.stats.bytes = owner.stats.bytes * stats.count + owner.stats.count * stats.bytes;
-        owner.stats.count *= stats.count;
+        owner.stats.bytes = saturatingAdd(saturatingMul(owner.stats.bytes, stats.count),
+                                          saturatingMul(owner.stats.count, stats.bytes));
+        owner.stats.count = saturatingMul(owner.stats.count, stats.count);
         owner.stats.maxLength += stats.maxLength;
     }
 
@@ -427,12 +454,12 @@ private:
 
 } // namespace
 
-Program compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap)
+std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap)
 {
-    Program program;
-    program.source = std::move(source);
-    program.literalMap = std::move(literalMap);
-    Compiler(program).run(entry);
+    auto program = std::make_shared<Program>();
+    program->source = std::move(source);
+    program->literalMap = std::move(literalMap);
+    Compiler(*program).run(entry);
     return program;
 }
 

@@ -39,6 +39,8 @@ struct Frame
     // Pairs only: the two items of the current ordered pair.
     std::uint32_t first;
     std::uint32_t second;
+    // The pieces' text when every piece is plain text, else null.
+    const detail::Span *pieceLiterals;
 };
 
 // A position in the program: literal `element` of `sequence`, inside `slot` of frame `owner`.
@@ -92,8 +94,12 @@ struct Enumerator::State
             end += literal.length;
             if (cursor.element < sequence.groupCount) {
                 const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
-                frames.push_back(Frame{0, p.groups[group].choices, end, group, cursor.owner, cursor.sequence,
-                                       cursor.element, cursor.slot, 0, 1});
+                const detail::Group &compiled = p.groups[group];
+                const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
+                                                        ? nullptr
+                                                        : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+                frames.push_back(Frame{0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
+                                       cursor.slot, 0, 1, pieceLiterals});
                 const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
                 cursor = Cursor{sequenceOfSlot(frames.back(), 0), 0, frame, 0};
                 continue;
@@ -111,8 +117,65 @@ struct Enumerator::State
         length = end;
     }
 
+    // The last frame's output and everything after it is plain text, since any
+    // group there would have a frame of its own. When its pieces are plain text
+    // as well, the next variant changes only in place and no walk is needed.
+    // This is the path taken for most variants of most templates.
+    bool advanceLastLiteralFrame()
+    {
+        Frame &frame = frames.back();
+        if (!frame.pieceLiterals || frame.choice + 1 == frame.choices)
+            return false;
+        const detail::Span *pieces = frame.pieceLiterals;
+        const bool pairs = program->groups[frame.group].kind == GroupKind::Pairs;
+        std::size_t oldLength;
+        if (pairs) {
+            oldLength = pieces[1 + frame.first].length + pieces[0].length + pieces[1 + frame.second].length;
+            ++frame.choice;
+            const std::uint32_t items = program->groups[frame.group].pieceCount - 1;
+            if (++frame.second == frame.first)
+                ++frame.second;
+            if (frame.second == items) {
+                ++frame.first;
+                frame.second = frame.first == 0 ? 1 : 0;
+            }
+        } else {
+            oldLength = pieces[frame.choice].length;
+            ++frame.choice;
+        }
+        detail::Span slots[3];
+        int slotCount = 1;
+        if (pairs) {
+            slots[0] = pieces[1 + frame.first];
+            slots[1] = pieces[0];
+            slots[2] = pieces[1 + frame.second];
+            slotCount = 3;
+        } else {
+            slots[0] = pieces[frame.choice];
+        }
+        std::size_t newLength = 0;
+        for (int slot = 0; slot < slotCount; ++slot)
+            newLength += slots[slot].length;
+
+        char *const out = buffer.get();
+        const std::size_t tailStart = frame.outputStart + oldLength;
+        const std::size_t tailLength = length - tailStart;
+        if (newLength != oldLength && tailLength != 0)
+            std::memmove(out + frame.outputStart + newLength, out + tailStart, tailLength);
+        char *at = out + frame.outputStart;
+        const char *const pool = program->pool.data();
+        for (int slot = 0; slot < slotCount; ++slot) {
+            std::memcpy(at, pool + slots[slot].offset, slots[slot].length);
+            at += slots[slot].length;
+        }
+        length = frame.outputStart + newLength + tailLength;
+        return true;
+    }
+
     bool advance()
     {
+        if (!frames.empty() && advanceLastLiteralFrame())
+            return true;
         std::size_t index = frames.size();
         while (index > 0 && frames[index - 1].choice + 1 == frames[index - 1].choices)
             --index;

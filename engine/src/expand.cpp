@@ -1,6 +1,7 @@
 #include "razmnozhator/engine.h"
 
 #include "program.h"
+#include "saturating.h"
 
 #include <limits>
 
@@ -20,29 +21,45 @@ CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> progra
 
 CompiledTemplate CompiledTemplate::compile(std::string_view text)
 {
-    return CompiledTemplate(std::make_shared<const detail::Program>(
-        detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr)));
+    return CompiledTemplate(detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr));
 }
 
-const mpz_class &CompiledTemplate::count() const noexcept { return program_->count; }
-const mpz_class &CompiledTemplate::totalBytes() const noexcept { return program_->totalBytes; }
+namespace {
+
+const detail::Program &withExactStatistics(const detail::Program &program)
+{
+    std::call_once(program.exactOnce, [&program] {
+        if (program.count != detail::saturated && program.totalBytes != detail::saturated) {
+            program.exactCount = static_cast<unsigned long>(program.count);
+            program.exactTotalBytes = static_cast<unsigned long>(program.totalBytes);
+        } else {
+            detail::computeExactStatistics(program);
+        }
+    });
+    return program;
+}
+
+} // namespace
+
+const mpz_class &CompiledTemplate::count() const { return withExactStatistics(*program_).exactCount; }
+const mpz_class &CompiledTemplate::totalBytes() const { return withExactStatistics(*program_).exactTotalBytes; }
+std::uint64_t CompiledTemplate::countOrMax() const noexcept { return program_->count; }
+std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept { return program_->totalBytes; }
 std::size_t CompiledTemplate::maxLength() const noexcept { return program_->maxLength; }
 
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const
 {
     // Recompiling is linear and cheap; it lets the statistics follow the new lengths.
-    return CompiledTemplate(std::make_shared<const detail::Program>(
-        detail::compileProgram(program_->source, detail::EntryPoint::Template, map)));
+    return CompiledTemplate(detail::compileProgram(program_->source, detail::EntryPoint::Template, map));
 }
 
 VariantList CompiledTemplate::expand() const
 {
     constexpr auto limit = std::numeric_limits<std::size_t>::max() / 16;
-    if (!program_->count.fits_ulong_p() || !program_->totalBytes.fits_ulong_p() || program_->count.get_ui() > limit
-        || program_->totalBytes.get_ui() > limit)
+    if (program_->count > limit || program_->totalBytes > limit)
         throw std::length_error("too many variants to hold in memory");
     VariantList list;
-    list.reserve(program_->count.get_ui(), program_->totalBytes.get_ui());
+    list.reserve(program_->count, program_->totalBytes);
     Enumerator enumerator(*this);
     while (enumerator.next())
         list.push_back(enumerator.current());
@@ -56,15 +73,13 @@ VariantList expandTemplate(std::string_view text)
 
 VariantList expandAlternatives(std::string_view inner)
 {
-    return CompiledTemplate(std::make_shared<const detail::Program>(
-                                detail::compileProgram(std::string(inner), detail::EntryPoint::AlternativesInner, nullptr)))
+    return CompiledTemplate(detail::compileProgram(std::string(inner), detail::EntryPoint::AlternativesInner, nullptr))
         .expand();
 }
 
 VariantList expandPairs(std::string_view inner)
 {
-    return CompiledTemplate(std::make_shared<const detail::Program>(
-                                detail::compileProgram(std::string(inner), detail::EntryPoint::PairsInner, nullptr)))
+    return CompiledTemplate(detail::compileProgram(std::string(inner), detail::EntryPoint::PairsInner, nullptr))
         .expand();
 }
 

@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,12 @@ struct Group
     // Number of choices of the group's own digit: pieces for alternatives,
     // ordered pairs of items for pairs.
     std::uint64_t choices;
+    // When every piece is plain text: where their spans start in
+    // Program::pieceLiterals, else noLiterals. The enumerator's fastest path.
+    std::uint32_t pieceLiteralsBegin;
 };
+
+inline constexpr std::uint32_t noLiterals = UINT32_MAX;
 
 using LiteralMap = std::function<std::string(std::string_view)>;
 
@@ -58,16 +65,31 @@ struct Program
     std::vector<Sequence> sequences;
     std::vector<Group> groups;
     std::vector<std::uint32_t> pieces;
+    std::vector<Span> pieceLiterals;
     std::uint32_t root = 0;
+    // Every sequence and group in the order compiling finished them, children
+    // before parents; a group's pieces in the order they were compiled.
+    std::vector<std::uint32_t> postorder;
 
-    mpz_class count;
-    mpz_class totalBytes;
+    // Saturated at detail::saturated when the true value does not fit.
+    std::uint64_t count = 0;
+    std::uint64_t totalBytes = 0;
     std::size_t maxLength = 0;
+
+    // Exact values, computed on first request.
+    mutable std::once_flag exactOnce;
+    mutable mpz_class exactCount;
+    mutable mpz_class exactTotalBytes;
 };
+
+inline constexpr std::uint32_t groupTag = 1u << 31;
+
+// Computes exactCount and exactTotalBytes from the program's structure.
+void computeExactStatistics(const Program &program);
 
 enum class EntryPoint { Template, AlternativesInner, PairsInner };
 
 // Throws TemplateError; the returned program is complete and immutable.
-Program compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap);
+std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap);
 
 } // namespace razmnozhator::detail

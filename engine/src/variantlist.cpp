@@ -43,7 +43,7 @@ void VariantList::reserve(std::size_t moreVariants, std::size_t moreBytes)
 
 void VariantList::push_back(std::string_view variant)
 {
-    bytes_.append(variant);
+    bytes_.insert(bytes_.end(), variant.begin(), variant.end());
     ends_.push_back(bytes_.size());
 }
 
@@ -61,9 +61,7 @@ void VariantList::shrink_to_fit()
 
 std::size_t VariantList::memoryUsage() const noexcept
 {
-    // A short string's bytes live inside the object itself.
-    const std::size_t heapBytes = bytes_.capacity() > std::string().capacity() ? bytes_.capacity() + 1 : 0;
-    return heapBytes + ends_.capacity() * sizeof(std::uint64_t);
+    return bytes_.capacity() + ends_.capacity() * sizeof(std::uint64_t);
 }
 
 std::vector<std::string> VariantList::toStrings() const

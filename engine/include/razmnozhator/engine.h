@@ -22,6 +22,7 @@
 #include <gmpxx.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -60,10 +61,16 @@ public:
     // Throws TemplateError for the first unclosed group met; never enumerates.
     static CompiledTemplate compile(std::string_view text);
 
-    // Exact number of variants (at least 1), total bytes of all variants, and
-    // the length of the longest variant.
-    const mpz_class &count() const noexcept;
-    const mpz_class &totalBytes() const noexcept;
+    // Exact number of variants (at least 1) and total bytes of all variants.
+    // Instant when they fit in 64 bits; otherwise the first call computes them,
+    // in time roughly proportional to their number of digits.
+    const mpz_class &count() const;
+    const mpz_class &totalBytes() const;
+    // The same values, or UINT64_MAX when they do not fit: always instant, for
+    // deciding whether a result can be held at all.
+    std::uint64_t countOrMax() const noexcept;
+    std::uint64_t totalBytesOrMax() const noexcept;
+    // Length of the longest variant.
     std::size_t maxLength() const noexcept;
 
     // The same template with every literal run of text replaced by map(run):

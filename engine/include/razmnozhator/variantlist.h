@@ -62,6 +62,8 @@ public:
     bool empty() const noexcept { return ends_.empty(); }
     // Sum of the lengths of all variants.
     std::size_t byteSize() const noexcept { return bytes_.size(); }
+    // Every variant's bytes, one after another.
+    std::string_view bytes() const noexcept { return std::string_view(bytes_.data(), bytes_.size()); }
 
     std::string_view operator[](std::size_t index) const noexcept
     {
@@ -94,7 +96,7 @@ public:
     }
 
 private:
-    std::string bytes_;
+    std::vector<char> bytes_;
     std::vector<std::uint64_t> ends_;
 };
 
