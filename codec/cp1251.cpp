@@ -24,26 +24,13 @@ UnencodableCharacter locateUnencodable(const QString &text)
         const QStringView character = QStringView(text).mid(i, units);
         encoder.resetState();
         (void)QByteArray(encoder.encode(character));
-        if (encoder.hasError() || text.at(i).isSurrogate() && !pair) {
+        if (encoder.hasError() || (text.at(i).isSurrogate() && !pair)) {
             const char32_t codePoint = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
             return {codePoint, characterIndex, i};
         }
         i += units;
     }
     return {};
-}
-
-EncodeResult encode(const QString &text)
-{
-    QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
-    const QByteArray bytes = encoder.encode(text);
-    EncodeResult result;
-    if (encoder.hasError()) {
-        result.unencodable = locateUnencodable(text);
-        return result;
-    }
-    result.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return result;
 }
 
 // Decoding runs once per result line, millions of times per refresh; a
@@ -65,6 +52,19 @@ const std::array<char16_t, 256> &decodeTable()
 }
 
 } // namespace
+
+EncodeResult encode(const QString &text)
+{
+    QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
+    const QByteArray bytes = encoder.encode(text);
+    EncodeResult result;
+    if (encoder.hasError()) {
+        result.unencodable = locateUnencodable(text);
+        return result;
+    }
+    result.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return result;
+}
 
 QString decode(std::string_view bytes)
 {
