@@ -1,0 +1,195 @@
+#include "mainwindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include "dialogs.h"
+
+// The window lives in a static library, whose resource object the linker
+// would drop unless something refers to it; Q_INIT_RESOURCE is that reference.
+// It must be called from the global namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(razmnozhator);
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(std::make_unique<QtDialogs>(), parent)
+{
+}
+
+MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent)
+    : QMainWindow(parent)
+    , dialogs(std::move(injectedDialogs))
+{
+    createMenus();
+    createWidgets();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createMenus()
+{
+    QMenu *fileMenu = menuBar()->addMenu(tr("&Файл"));
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    QAction *saveAction = fileMenu->addAction(tr("&Сохранить..."));
+    saveAction->setObjectName(QStringLiteral("saveAction"));
+    saveAction->setShortcut(QKeySequence(tr("Ctrl+S")));
+    QAction *copyAction = fileMenu->addAction(tr("&Копировать в Clipboard..."));
+    copyAction->setObjectName(QStringLiteral("copyAction"));
+    copyAction->setShortcut(QKeySequence(tr("Ctrl+C")));
+    QAction *exitAction = fileMenu->addAction(tr("&Выход!"));
+    exitAction->setObjectName(QStringLiteral("exitAction"));
+    exitAction->setShortcut(QKeySequence(tr("Ctrl+Q")));
+
+    QMenu *helpMenu = menuBar()->addMenu(tr("&Помощь"));
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    QAction *aboutAction = helpMenu->addAction(tr("&О Программе..."));
+    aboutAction->setObjectName(QStringLiteral("aboutAction"));
+    aboutAction->setShortcut(QKeySequence(tr("Ctrl+B")));
+
+    connect(saveAction, &QAction::triggered, this, &MainWindow::save);
+    connect(copyAction, &QAction::triggered, this, &MainWindow::clpbrd);
+    connect(exitAction, &QAction::triggered, this, &MainWindow::close);
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::about);
+}
+
+void MainWindow::createWidgets()
+{
+    auto *generateButton = new QPushButton(tr("Нагенерить"));
+    generateButton->setObjectName(QStringLiteral("generateButton"));
+    auto *saveButton = new QPushButton(tr("Сохранить в файл"));
+    saveButton->setObjectName(QStringLiteral("saveButton"));
+    auto *clipboardButton = new QPushButton(tr("В Clipboard"));
+    clipboardButton->setObjectName(QStringLiteral("clipboardButton"));
+    auto *restrictButton = new QPushButton(tr("Ограничить"));
+    restrictButton->setObjectName(QStringLiteral("restrictButton"));
+    restrictButton->setMaximumWidth(100);
+
+    connect(generateButton, &QPushButton::clicked, this, &MainWindow::go);
+    connect(saveButton, &QPushButton::clicked, this, &MainWindow::save);
+    connect(clipboardButton, &QPushButton::clicked, this, &MainWindow::clpbrd);
+    connect(restrictButton, &QPushButton::clicked, this, &MainWindow::restrict);
+
+    resultList = new QListWidget;
+    resultList->setObjectName(QStringLiteral("resultList"));
+    // Rows are single lines in one font: with uniform sizes the view measures
+    // one row instead of every one of possibly millions.
+    resultList->setUniformItemSizes(true);
+    connect(resultList, &QListWidget::itemClicked, this, &MainWindow::status);
+    connect(resultList, &QListWidget::itemActivated, this, &MainWindow::status);
+
+    templateEdit = new QTextEdit;
+    templateEdit->setObjectName(QStringLiteral("templateEdit"));
+    templateEdit->setPlainText(
+        tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
+    templateEdit->selectAll();
+    templateEdit->setMinimumHeight(50);
+    templateEdit->setMaximumHeight(70);
+
+    // A status bar widget of our own in the grid; the window's own status bar
+    // is never created.
+    statusLine = new QStatusBar;
+    statusLine->setObjectName(QStringLiteral("statusLine"));
+
+    auto *restrictionGroup = new QGroupBox(tr("После генерации"));
+    restrictionGroup->setObjectName(QStringLiteral("restrictionGroup"));
+
+    auto *minLengthLabel = new QLabel(tr("Мин. строка"));
+    minLengthLabel->setObjectName(QStringLiteral("minLengthLabel"));
+    auto *maxLengthLabel = new QLabel(tr("Макс. строка"));
+    maxLengthLabel->setObjectName(QStringLiteral("maxLengthLabel"));
+    auto *maxCountLabel = new QLabel(tr("Строк не более"));
+    maxCountLabel->setObjectName(QStringLiteral("maxCountLabel"));
+
+    shuffleBox = new QCheckBox(tr("Перемешать"));
+    shuffleBox->setObjectName(QStringLiteral("shuffleBox"));
+    shuffleBox->setCheckState(Qt::Checked);
+
+    // In the mask "0" is an optional digit and "9" a required one.
+    minLengthEdit = new QLineEdit(QStringLiteral("10"));
+    minLengthEdit->setObjectName(QStringLiteral("minLengthEdit"));
+    minLengthEdit->setInputMask(QStringLiteral("00009"));
+    maxLengthEdit = new QLineEdit(QStringLiteral("200"));
+    maxLengthEdit->setObjectName(QStringLiteral("maxLengthEdit"));
+    maxLengthEdit->setInputMask(QStringLiteral("00009"));
+    maxCountEdit = new QLineEdit(QStringLiteral("2500"));
+    maxCountEdit->setObjectName(QStringLiteral("maxCountEdit"));
+    maxCountEdit->setInputMask(QStringLiteral("0000009"));
+
+    // The buddy gives each number field its label as accessible name.
+    minLengthLabel->setBuddy(minLengthEdit);
+    maxLengthLabel->setBuddy(maxLengthEdit);
+    maxCountLabel->setBuddy(maxCountEdit);
+
+    auto *restrictionLayout = new QHBoxLayout;
+    restrictionLayout->addWidget(minLengthLabel);
+    restrictionLayout->addWidget(minLengthEdit);
+    restrictionLayout->addWidget(maxLengthLabel);
+    restrictionLayout->addWidget(maxLengthEdit);
+    restrictionLayout->addWidget(maxCountLabel);
+    restrictionLayout->addWidget(maxCountEdit);
+    restrictionLayout->addWidget(shuffleBox);
+    restrictionLayout->addWidget(restrictButton);
+    restrictionGroup->setLayout(restrictionLayout);
+
+    auto *centralFrame = new QFrame;
+    centralFrame->setObjectName(QStringLiteral("centralFrame"));
+    auto *grid = new QGridLayout(centralFrame);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(templateEdit, 0, 0, 1, 1);
+    grid->addWidget(generateButton, 0, 1, 1, 1);
+    grid->addWidget(saveButton, 0, 2, 1, 1);
+    grid->addWidget(clipboardButton, 0, 3, 1, 1);
+    grid->addWidget(restrictionGroup, 1, 0, 1, 4);
+    grid->addWidget(resultList, 2, 0, 1, 4);
+    grid->addWidget(statusLine, 3, 0, 1, 4);
+
+    setCentralWidget(centralFrame);
+    setWindowTitle(tr("Размножатор v1.0b"));
+    initResources();
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/images/logo.png"))));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (dialogs->askYesNo(this, tr("Выйти"), tr("Вы уверены?")))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::showError(const QString &text)
+{
+    // The title is the same in every language, so it is not translated.
+    dialogs->showError(this, QStringLiteral("Error!"), text);
+}
+
+void MainWindow::showOutOfMemory()
+{
+    showError(tr("Не хватило памяти. Результат остался прежним."));
+}
+
+void MainWindow::selectInTemplate(qsizetype index, qsizetype length)
+{
+    QTextCursor cursor(templateEdit->document());
+    cursor.setPosition(static_cast<int>(index));
+    cursor.setPosition(static_cast<int>(index + length), QTextCursor::KeepAnchor);
+    templateEdit->setTextCursor(cursor);
+    templateEdit->setFocus();
+}

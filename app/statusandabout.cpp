@@ -1,0 +1,39 @@
+// The line status and the About box.
+
+#include "mainwindow.h"
+
+#include <QListWidgetItem>
+#include <QStatusBar>
+#include <QSysInfo>
+
+#include "dialogs.h"
+
+namespace {
+
+// The operating system the program runs on, as people name it.
+QString platformName()
+{
+    const QString product = QSysInfo::productType();
+    if (product == u"windows")
+        return QStringLiteral("Windows");
+    if (product == u"macos" || product == u"osx")
+        return QStringLiteral("macOS");
+    QString kernel = QSysInfo::kernelType();
+    if (!kernel.isEmpty())
+        kernel[0] = kernel[0].toUpper();
+    return kernel;
+}
+
+} // namespace
+
+void MainWindow::status(QListWidgetItem *item)
+{
+    statusLine->showMessage(tr("Строк: %1, Длина текущей строки: %2").arg(lines.size()).arg(item->text().length()), 0);
+}
+
+void MainWindow::about()
+{
+    const QString text = tr("Размножатор: все варианты текста по одному шаблону.\n%1/QT %2")
+                             .arg(platformName(), QString::fromLatin1(qVersion()));
+    dialogs->showInformation(this, tr("Размножатор v1.0b"), text);
+}

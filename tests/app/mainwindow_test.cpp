@@ -1,0 +1,428 @@
+// The window as it is built: start state, layout, menus and shortcuts, field
+// masks, accessible names and the question asked on every way of closing.
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QWindow>
+
+#include "windowdriver.h"
+
+using Kind = RecordingDialogs::Kind;
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startState();
+    void layoutInGrid();
+    void sizeLimitsHoldOnResize_data();
+    void sizeLimitsHoldOnResize();
+    void menus_data();
+    void menus();
+    void buttonsReachTheirCommands_data();
+    void buttonsReachTheirCommands();
+    void shortcutsReachTheirCommands_data();
+    void shortcutsReachTheirCommands();
+    void closeAsks_data();
+    void closeAsks();
+    void fieldsRefuseWhatIsNotADigit_data();
+    void fieldsRefuseWhatIsNotADigit();
+    void numberFieldsNamedByTheirLabels_data();
+    void numberFieldsNamedByTheirLabels();
+};
+
+static const QString sampleTemplate
+    = QStringLiteral("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса.");
+
+void MainWindowTest::startState()
+{
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+
+    QCOMPARE(driver.window->windowTitle(), QStringLiteral("Размножатор v1.0b"));
+    QCOMPARE(driver.window->size(), QSize(700, 500));
+    QVERIFY(!driver.window->windowIcon().isNull());
+    QCOMPARE(driver.window->windowIcon().availableSizes().value(0), QSize(32, 32));
+
+    QTextEdit *edit = driver.templateEdit();
+    QCOMPARE(edit->toPlainText(), sampleTemplate);
+    const QTextCursor cursor = edit->textCursor();
+    QCOMPARE(cursor.selectionStart(), 0);
+    QCOMPARE(cursor.selectionEnd(), sampleTemplate.size());
+
+    QCOMPARE(driver.minLengthEdit()->text(), QStringLiteral("10"));
+    QCOMPARE(driver.maxLengthEdit()->text(), QStringLiteral("200"));
+    QCOMPARE(driver.maxCountEdit()->text(), QStringLiteral("2500"));
+    QCOMPARE(driver.shuffleBox()->checkState(), Qt::Checked);
+    QCOMPARE(driver.shuffleBox()->text(), QStringLiteral("Перемешать"));
+    QCOMPARE(driver.child<QGroupBox>("restrictionGroup")->title(), QStringLiteral("После генерации"));
+
+    QCOMPARE(driver.resultList()->count(), 0);
+    QCOMPARE(driver.statusText(), QString());
+    QVERIFY(driver.dialogs->calls.isEmpty());
+}
+
+void MainWindowTest::layoutInGrid()
+{
+    WindowDriver driver;
+    driver.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(driver.window.get()));
+
+    auto *frame = driver.child<QFrame>("centralFrame");
+    QCOMPARE(driver.window->centralWidget(), frame);
+    auto *grid = qobject_cast<QGridLayout *>(frame->layout());
+    QVERIFY(grid);
+    QCOMPARE(grid->contentsMargins(), QMargins());
+
+    struct Cell
+    {
+        const char *name;
+        int row, column, columnSpan;
+    };
+    const Cell cells[] = {
+        { "templateEdit", 0, 0, 1 },
+        { "generateButton", 0, 1, 1 },
+        { "saveButton", 0, 2, 1 },
+        { "clipboardButton", 0, 3, 1 },
+        { "restrictionGroup", 1, 0, 4 },
+        { "resultList", 2, 0, 4 },
+        { "statusLine", 3, 0, 4 },
+    };
+    for (const Cell &cell : cells) {
+        const int index = grid->indexOf(driver.child<QWidget>(cell.name));
+        QVERIFY2(index >= 0, cell.name);
+        int row = -1, column = -1, rowSpan = -1, columnSpan = -1;
+        grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+        QCOMPARE(row, cell.row);
+        QCOMPARE(column, cell.column);
+        QCOMPARE(rowSpan, 1);
+        QCOMPARE(columnSpan, cell.columnSpan);
+    }
+
+    // The group holds its row of labels, fields, box and button in this order.
+    const char *const groupOrder[] = { "minLengthLabel", "minLengthEdit", "maxLengthLabel", "maxLengthEdit",
+        "maxCountLabel", "maxCountEdit", "shuffleBox", "restrictButton" };
+    QLayout *row = driver.child<QGroupBox>("restrictionGroup")->layout();
+    QVERIFY(row);
+    QCOMPARE(row->count(), 8);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(row->itemAt(i)->widget(), driver.child<QWidget>(groupOrder[i]));
+    QCOMPARE(driver.child<QLabel>("minLengthLabel")->text(), QStringLiteral("Мин. строка"));
+    QCOMPARE(driver.child<QLabel>("maxLengthLabel")->text(), QStringLiteral("Макс. строка"));
+    QCOMPARE(driver.child<QLabel>("maxCountLabel")->text(), QStringLiteral("Строк не более"));
+
+    // The status line is the grid's bottom row; the window has no status bar of its own.
+    const QList<QStatusBar *> statusBars = driver.window->findChildren<QStatusBar *>();
+    QCOMPARE(statusBars.size(), 1);
+    QCOMPARE(statusBars.first(), driver.statusLine());
+    QCOMPARE(driver.statusLine()->width(), frame->width());
+    QCOMPARE(driver.resultList()->width(), frame->width());
+}
+
+void MainWindowTest::sizeLimitsHoldOnResize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("start size") << QSize(700, 500);
+    QTest::newRow("large") << QSize(1600, 1100);
+    QTest::newRow("small") << QSize(300, 200);
+}
+
+void MainWindowTest::sizeLimitsHoldOnResize()
+{
+    QFETCH(QSize, size);
+    WindowDriver driver;
+    driver.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(driver.window.get()));
+    driver.window->resize(size);
+    QApplication::processEvents();
+
+    const int editHeight = driver.templateEdit()->height();
+    QVERIFY2(editHeight >= 50 && editHeight <= 70, qPrintable(QString::number(editHeight)));
+    QVERIFY(driver.child<QPushButton>("restrictButton")->width() <= 100);
+}
+
+void MainWindowTest::menus_data()
+{
+    QTest::addColumn<QString>("actionName");
+    QTest::addColumn<QString>("menuName");
+    QTest::addColumn<QString>("menuTitle");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<int>("position");
+
+    const auto row = [](const char *name, const QString &action, const QString &menu, const QString &menuTitle,
+                         const QString &text, QKeyCombination keys, int position) {
+        QTest::newRow(name) << action << menu << menuTitle << text << QKeySequence(keys) << position;
+    };
+    const QString file = QStringLiteral("&Файл");
+    row("save", "saveAction", "fileMenu", file, QStringLiteral("&Сохранить..."), Qt::CTRL | Qt::Key_S, 0);
+    row("copy", "copyAction", "fileMenu", file, QStringLiteral("&Копировать в Clipboard..."), Qt::CTRL | Qt::Key_C, 1);
+    row("exit", "exitAction", "fileMenu", file, QStringLiteral("&Выход!"), Qt::CTRL | Qt::Key_Q, 2);
+    row("about", "aboutAction", "helpMenu", QStringLiteral("&Помощь"), QStringLiteral("&О Программе..."),
+        Qt::CTRL | Qt::Key_B, 0);
+}
+
+void MainWindowTest::menus()
+{
+    QFETCH(QString, actionName);
+    QFETCH(QString, menuName);
+    QFETCH(QString, menuTitle);
+    QFETCH(QString, text);
+    QFETCH(QKeySequence, shortcut);
+    QFETCH(int, position);
+
+    WindowDriver driver;
+    auto *menu = driver.child<QMenu>(qPrintable(menuName));
+    auto *action = driver.child<QAction>(qPrintable(actionName));
+    QCOMPARE(menu->title(), menuTitle);
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
+    QCOMPARE(menu->actions().indexOf(action), position);
+    QCOMPARE(menu->actions().size(), menuName == u"fileMenu" ? 3 : 1);
+
+    const QList<QAction *> barActions = driver.window->menuBar()->actions();
+    QCOMPARE(barActions.size(), 2);
+    QCOMPARE(barActions.indexOf(menu->menuAction()), menuName == u"fileMenu" ? 0 : 1);
+}
+
+// Lines "x" and "yy", fields that would keep only "x", and a template that
+// would give "x" and "y": each command leaves its own trace.
+static void prepareForCommands(const WindowDriver &driver)
+{
+    driver.generate(QStringLiteral("[x|yy]"));
+    driver.minLengthEdit()->setText(QStringLiteral("0"));
+    driver.maxLengthEdit()->setText(QStringLiteral("1"));
+    driver.maxCountEdit()->setText(QStringLiteral("5"));
+    driver.shuffleBox()->setChecked(false);
+    driver.templateEdit()->setPlainText(QStringLiteral("[x|y]"));
+    QGuiApplication::clipboard()->clear();
+    driver.dialogs->calls.clear();
+}
+
+static void checkCommandReached(const WindowDriver &driver, const QString &command)
+{
+    const auto &calls = driver.dialogs->calls;
+    const QStringList generated = { QStringLiteral("x"), QStringLiteral("yy") };
+    if (command == u"save") {
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.first().kind, Kind::SavePath);
+        QCOMPARE(driver.listTexts(), generated);
+    } else if (command == u"about") {
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.first().kind, Kind::Information);
+        QCOMPARE(driver.listTexts(), generated);
+    } else if (command == u"clpbrd") {
+        QVERIFY(calls.isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("x\nyy\n"));
+        QCOMPARE(driver.listTexts(), generated);
+    } else if (command == u"go") {
+        QVERIFY(calls.isEmpty());
+        QCOMPARE(driver.listTexts(), QStringList({ QStringLiteral("x"), QStringLiteral("y") }));
+        QCOMPARE(driver.statusText(), countMessage(2));
+    } else if (command == u"restrict") {
+        QVERIFY(calls.isEmpty());
+        QCOMPARE(driver.listTexts(), QStringList({ QStringLiteral("x") }));
+        QCOMPARE(driver.statusText(), countMessage(1));
+    } else {
+        QFAIL("unknown command");
+    }
+    if (command != u"clpbrd")
+        QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+void MainWindowTest::buttonsReachTheirCommands_data()
+{
+    QTest::addColumn<QString>("senderName");
+    QTest::addColumn<bool>("isAction");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("command");
+
+    const auto row = [](const char *name, const QString &sender, bool isAction, const QString &text,
+                         const QString &command) { QTest::newRow(name) << sender << isAction << text << command; };
+    row("generate button", "generateButton", false, QStringLiteral("Нагенерить"), "go");
+    row("save button", "saveButton", false, QStringLiteral("Сохранить в файл"), "save");
+    row("clipboard button", "clipboardButton", false, QStringLiteral("В Clipboard"), "clpbrd");
+    row("restrict button", "restrictButton", false, QStringLiteral("Ограничить"), "restrict");
+    row("save entry", "saveAction", true, QStringLiteral("&Сохранить..."), "save");
+    row("copy entry", "copyAction", true, QStringLiteral("&Копировать в Clipboard..."), "clpbrd");
+    row("about entry", "aboutAction", true, QStringLiteral("&О Программе..."), "about");
+}
+
+void MainWindowTest::buttonsReachTheirCommands()
+{
+    QFETCH(QString, senderName);
+    QFETCH(bool, isAction);
+    QFETCH(QString, text);
+    QFETCH(QString, command);
+
+    WindowDriver driver;
+    prepareForCommands(driver);
+
+    if (isAction) {
+        auto *action = driver.child<QAction>(qPrintable(senderName));
+        QCOMPARE(action->text(), text);
+        action->trigger();
+    } else {
+        auto *button = driver.child<QPushButton>(qPrintable(senderName));
+        QCOMPARE(button->text(), text);
+        button->click();
+    }
+    checkCommandReached(driver, command);
+}
+
+void MainWindowTest::shortcutsReachTheirCommands_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("command");
+
+    QTest::newRow("Ctrl+S saves") << QKeySequence(Qt::CTRL | Qt::Key_S) << "save";
+    QTest::newRow("Ctrl+C copies") << QKeySequence(Qt::CTRL | Qt::Key_C) << "clpbrd";
+    QTest::newRow("Ctrl+B shows About") << QKeySequence(Qt::CTRL | Qt::Key_B) << "about";
+}
+
+void MainWindowTest::shortcutsReachTheirCommands()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, command);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    prepareForCommands(driver);
+    // In the template edit Ctrl+C copies the edit's own selection, as text
+    // editing does everywhere; from the list it reaches the window's action.
+    driver.resultList()->setFocus();
+    QTest::keySequence(driver.window.get(), keys);
+    checkCommandReached(driver, command);
+}
+
+void MainWindowTest::closeAsks_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("answer");
+
+    for (const char *way : { "exit entry", "Ctrl+Q", "close button" }) {
+        QTest::addRow("%s, No", way) << QString::fromLatin1(way) << false;
+        QTest::addRow("%s, Yes", way) << QString::fromLatin1(way) << true;
+    }
+}
+
+void MainWindowTest::closeAsks()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, answer);
+
+    WindowDriver driver;
+    driver.generate(QStringLiteral("[a|bb|ccc]"));
+    driver.templateEdit()->setPlainText(QStringLiteral("шаблон"));
+    driver.minLengthEdit()->setText(QStringLiteral("7"));
+    driver.shuffleBox()->setChecked(false);
+    QVERIFY(driver.showAndActivate());
+    driver.dialogs->yesNoAnswers.enqueue(answer);
+
+    if (way == u"exit entry")
+        driver.trigger("exitAction");
+    else if (way == u"Ctrl+Q")
+        QTest::keySequence(driver.window.get(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    else
+        driver.window->windowHandle()->close();
+    QApplication::processEvents();
+
+    const auto questions = driver.dialogs->callsOf(Kind::YesNo);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions.first().title, QStringLiteral("Выйти"));
+    QCOMPARE(questions.first().text, QStringLiteral("Вы уверены?"));
+    QCOMPARE(questions.first().parent, driver.window.get());
+    QCOMPARE(driver.dialogs->calls.size(), 1);
+
+    QCOMPARE(driver.window->isVisible(), !answer);
+    if (!answer) {
+        QCOMPARE(driver.templateEdit()->toPlainText(), QStringLiteral("шаблон"));
+        QCOMPARE(driver.minLengthEdit()->text(), QStringLiteral("7"));
+        QCOMPARE(driver.shuffleBox()->checkState(), Qt::Unchecked);
+        QCOMPARE(driver.listTexts(), QStringList({ "a", "bb", "ccc" }));
+        QCOMPARE(driver.statusText(), countMessage(3));
+    }
+}
+
+void MainWindowTest::fieldsRefuseWhatIsNotADigit_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+
+    const auto row = [](const QString &field, const char *what, const QString &typed, const QString &expected) {
+        QTest::addRow("%s: %s", qPrintable(field), what) << field << typed << expected;
+    };
+    for (const QString field : { "minLengthEdit", "maxLengthEdit" }) {
+        row(field, "letters", "abc", "");
+        row(field, "Cyrillic letters", QStringLiteral("мин"), "");
+        row(field, "digits among letters", "1a2b", "12");
+        row(field, "sign and point", "-1.5", "15");
+        row(field, "five digits", "12345", "12345");
+        row(field, "sixth digit", "123456", "12345");
+    }
+    row("maxCountEdit", "letters", "x", "");
+    row("maxCountEdit", "seven digits", "1234567", "1234567");
+    row("maxCountEdit", "eighth digit", "12345678", "1234567");
+}
+
+void MainWindowTest::fieldsRefuseWhatIsNotADigit()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    auto *edit = driver.child<QLineEdit>(qPrintable(field));
+    edit->setFocus();
+    edit->clear();
+    edit->setCursorPosition(0);
+    // Key by key with its text, as a keyboard layout delivers letters of any alphabet.
+    for (const QChar character : typed)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    QCOMPARE(edit->text(), expected);
+}
+
+void MainWindowTest::numberFieldsNamedByTheirLabels_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("minimum length") << QString("minLengthEdit") << QString("minLengthLabel");
+    QTest::newRow("maximum length") << QString("maxLengthEdit") << QString("maxLengthLabel");
+    QTest::newRow("maximum count") << QString("maxCountEdit") << QString("maxCountLabel");
+}
+
+void MainWindowTest::numberFieldsNamedByTheirLabels()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, label);
+
+    WindowDriver driver;
+    auto *edit = driver.child<QLineEdit>(qPrintable(field));
+    auto *labelWidget = driver.child<QLabel>(qPrintable(label));
+    QCOMPARE(labelWidget->buddy(), edit);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(edit);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), labelWidget->text());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"

@@ -1,0 +1,155 @@
+// The window with its real boxes, each closed by ModalCloser: titles, texts,
+// icons and buttons as the user sees them, and the answers they give.
+
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include "mainwindow.h"
+#include "modalcloser.h"
+#include "windowdriver.h"
+
+class RealDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void errorBox();
+    void closeQuestion_data();
+    void closeQuestion();
+    void aboutBox();
+    void saveDialog();
+    void cancelledSaveDialog();
+};
+
+void RealDialogsTest::errorBox()
+{
+    MainWindow window;
+    window.show();
+    namedChild<QTextEdit>(&window, "templateEdit")->setPlainText(QStringLiteral("ab\n{c"));
+    ModalCloser closer([](QWidget *modal) { ModalCloser::click(modal, QMessageBox::Abort); });
+    namedChild<QPushButton>(&window, "generateButton")->click();
+
+    QVERIFY(closer.seen.seen);
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(closer.seen.className, QStringLiteral("QMessageBox"));
+    QCOMPARE(closer.seen.title, QStringLiteral("Error!"));
+    QCOMPARE(closer.seen.text, QStringLiteral("Incomplete number of '{}'s"));
+    QCOMPARE(closer.seen.icon, QMessageBox::Critical);
+    QCOMPARE(closer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Abort));
+    QVERIFY(!closer.seen.hasDefaultButton);
+    QCOMPARE(namedChild<QStatusBar>(&window, "statusLine")->currentMessage(), QStringLiteral("Строк: 0"));
+    QCOMPARE(namedChild<QTextEdit>(&window, "templateEdit")->textCursor().selectedText(), QStringLiteral("{"));
+    window.hide();
+}
+
+void RealDialogsTest::closeQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Yes closes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("No keeps the window") << int(QMessageBox::No) << false;
+    QTest::newRow("closing the question keeps the window") << int(QMessageBox::NoButton) << false;
+}
+
+void RealDialogsTest::closeQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ModalCloser closer([answer](QWidget *modal) {
+        if (answer == QMessageBox::NoButton)
+            QTest::keyClick(modal, Qt::Key_Escape);
+        else
+            ModalCloser::click(modal, QMessageBox::StandardButton(answer));
+    });
+    namedChild<QAction>(&window, "exitAction")->trigger();
+
+    QVERIFY(closer.seen.seen);
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(closer.seen.title, QStringLiteral("Выйти"));
+    QCOMPARE(closer.seen.text, QStringLiteral("Вы уверены?"));
+    QCOMPARE(closer.seen.icon, QMessageBox::Question);
+    QCOMPARE(closer.seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(!closer.seen.hasDefaultButton);
+    QCOMPARE(window.isVisible(), !closes);
+    window.hide();
+}
+
+void RealDialogsTest::aboutBox()
+{
+    MainWindow window;
+    window.show();
+    ModalCloser closer([](QWidget *modal) { ModalCloser::click(modal, QMessageBox::Ok); });
+    namedChild<QAction>(&window, "aboutAction")->trigger();
+
+    QVERIFY(closer.seen.seen);
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(closer.seen.title, QStringLiteral("Размножатор v1.0b"));
+    QCOMPARE(closer.seen.icon, QMessageBox::Information);
+    QCOMPARE(closer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(closer.seen.text.endsWith(QStringLiteral("/QT ") + QString::fromLatin1(qVersion())));
+    window.hide();
+}
+
+void RealDialogsTest::saveDialog()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("строки"));
+
+    MainWindow window;
+    window.show();
+    namedChild<QTextEdit>(&window, "templateEdit")->setPlainText(QStringLiteral("[a|б]"));
+    namedChild<QPushButton>(&window, "generateButton")->click();
+    ModalCloser closer([path](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    namedChild<QAction>(&window, "saveAction")->trigger();
+
+    QVERIFY(closer.seen.seen);
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(closer.seen.className, QStringLiteral("QFileDialog"));
+    QCOMPARE(closer.seen.title, QStringLiteral("SaveToFile"));
+    QCOMPARE(closer.seen.nameFilters, QStringList({ "All Files (*)", "Text Files (*.txt)" }));
+    QCOMPARE(closer.seen.selectedNameFilter, QStringLiteral("All Files (*)"));
+    QCOMPARE(closer.seen.acceptMode, QFileDialog::AcceptSave);
+    QVERIFY(!closer.seen.options.testFlag(QFileDialog::DontConfirmOverwrite));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("a\n\xE1\n"));
+    window.hide();
+}
+
+void RealDialogsTest::cancelledSaveDialog()
+{
+    MainWindow window;
+    window.show();
+    namedChild<QPushButton>(&window, "generateButton")->click();
+    ModalCloser closer([](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    });
+    namedChild<QPushButton>(&window, "saveButton")->click();
+    QVERIFY(closer.seen.seen);
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(closer.seen.className, QStringLiteral("QFileDialog"));
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(namedChild<QStatusBar>(&window, "statusLine")->currentMessage(), QStringLiteral("Строк: 30"));
+    window.hide();
+}
+
+QTEST_MAIN(RealDialogsTest)
+#include "realdialogs_test.moc"

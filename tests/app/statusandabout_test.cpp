@@ -1,0 +1,129 @@
+// The line status on click and activation, and the About box's contents.
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include "windowdriver.h"
+
+using Kind = RecordingDialogs::Kind;
+
+class StatusAndAboutTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statusOfARow_data();
+    void statusOfARow();
+    void statusCountsTheLinesAfterRestrict();
+    void generateAndRestrictReplaceTheStatus();
+    void about();
+};
+
+enum class Reach { Click, Enter };
+Q_DECLARE_METATYPE(Reach)
+
+static void reachRow(const WindowDriver &driver, int row, Reach reach)
+{
+    QListWidget *list = driver.resultList();
+    QListWidgetItem *item = list->item(row);
+    QVERIFY(item);
+    list->scrollToItem(item);
+    if (reach == Reach::Click) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    } else {
+        list->setCurrentItem(item);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+    }
+}
+
+void StatusAndAboutTest::statusOfARow_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("expected");
+
+    const auto row = [](const char *name, const QString &templateText, int index, int count, int length) {
+        QTest::newRow(name) << templateText << index
+                            << QStringLiteral("Строк: %1, Длина текущей строки: %2").arg(count).arg(length);
+    };
+    row("Latin line", "[a|bbb|cc]", 1, 3, 3);
+    row("last row", "[a|bbb|cc]", 2, 3, 2);
+    row("Cyrillic line counts letters", QStringLiteral("[щука|ёж]"), 0, 2, 4);
+    row("empty line", "[|a]", 0, 2, 0);
+    row("one line", "abc", 0, 1, 3);
+    row("far down a long list", QStringLiteral("[0|1|2|3|4|5|6|7|8|9]").repeated(3), 987, 1000, 3);
+}
+
+void StatusAndAboutTest::statusOfARow()
+{
+    QFETCH(QString, templateText);
+    QFETCH(int, row);
+    QFETCH(QString, expected);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    driver.generate(templateText);
+    const QStringList lines = driver.listTexts();
+
+    for (Reach reach : { Reach::Click, Reach::Enter }) {
+        driver.click("generateButton");
+        QCOMPARE(driver.statusText(), countMessage(lines.size()));
+        reachRow(driver, row, reach);
+        QCOMPARE(driver.statusText(), expected);
+        QCOMPARE(driver.listTexts(), lines);
+    }
+    QVERIFY(driver.dialogs->calls.isEmpty());
+}
+
+void StatusAndAboutTest::statusCountsTheLinesAfterRestrict()
+{
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    driver.generate("[a|bb|ccc|dddd]");
+    driver.restrict("2", "200", "2500", false);
+    reachRow(driver, 2, Reach::Click);
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 3, Длина текущей строки: 4"));
+}
+
+void StatusAndAboutTest::generateAndRestrictReplaceTheStatus()
+{
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    driver.generate("[a|bb|ccc|dddd]");
+    reachRow(driver, 0, Reach::Click);
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 4, Длина текущей строки: 1"));
+    driver.restrict("2", "200", "2500", false);
+    QCOMPARE(driver.statusText(), countMessage(3));
+    reachRow(driver, 0, Reach::Enter);
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 3, Длина текущей строки: 2"));
+    driver.click("generateButton");
+    QCOMPARE(driver.statusText(), countMessage(4));
+}
+
+void StatusAndAboutTest::about()
+{
+    WindowDriver driver;
+    driver.generate("[a|b]");
+    driver.trigger("aboutAction");
+
+    QCOMPARE(driver.dialogs->calls.size(), 1);
+    const RecordingDialogs::Call box = driver.dialogs->calls.first();
+    QCOMPARE(box.kind, Kind::Information);
+    QCOMPARE(box.parent, driver.window.get());
+    QCOMPARE(box.title, QStringLiteral("Размножатор v1.0b"));
+
+    const QStringList textLines = box.text.split(u'\n');
+    QCOMPARE(textLines.size(), 2);
+    QVERIFY(!textLines.at(0).trimmed().isEmpty());
+    const QString versionSuffix = QStringLiteral("/QT ") + QString::fromLatin1(qVersion());
+    QVERIFY2(textLines.at(1).endsWith(versionSuffix), qPrintable(textLines.at(1)));
+#ifdef Q_OS_LINUX
+    QCOMPARE(textLines.at(1), QStringLiteral("Linux") + versionSuffix);
+#endif
+    QVERIFY(QRegularExpression(QStringLiteral("^\\w+/QT \\d+\\.\\d+\\.\\d+$")).match(textLines.at(1)).hasMatch());
+    QCOMPARE(driver.listTexts(), QStringList({ "a", "b" }));
+}
+
+QTEST_MAIN(StatusAndAboutTest)
+#include "statusandabout_test.moc"
