@@ -17,6 +17,7 @@
 #include "dialogs.h"
 #include "memoryguard.h"
 #include "razmnozhator/engine.h"
+#include "razmnozhator/memorybudget.h"
 
 using namespace razmnozhator;
 
@@ -62,7 +63,7 @@ void MainWindow::go()
     try {
         const CompiledTemplate compiled = CompiledTemplate::compile(bytes);
         const mpz_class needed = memoryguard::memoryNeeded(compiled.count(), compiled.totalBytes());
-        if (!memoryguard::fits(needed, memoryguard::memoryAvailable())) {
+        if (!memoryguard::fits(needed, availableMemory())) {
             showError(tr("Шаблон даёт слишком много строк: %1. Для них нужно около %2 памяти, "
                          "столько свободной памяти нет. Результат остался прежним.")
                           .arg(memoryguard::formatCount(compiled.count()), memoryguard::formatBytes(needed)));

@@ -1,16 +1,9 @@
 #include "memoryguard.h"
 
-#include <algorithm>
 #include <array>
-#include <fstream>
-#include <optional>
 #include <string>
 
 #include <QCoreApplication>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace memoryguard {
 
@@ -29,64 +22,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
-std::optional<std::uint64_t> readNumber(const std::string &path)
-{
-    std::ifstream file(path);
-    std::uint64_t value = 0;
-    if (file >> value)
-        return value;
-    return std::nullopt;
-}
-
-std::optional<std::uint64_t> meminfoAvailable()
-{
-    std::ifstream file("/proc/meminfo");
-    std::string key;
-    std::uint64_t kilobytes = 0;
-    std::string unit;
-    while (file >> key >> kilobytes >> unit) {
-        if (key == "MemAvailable:")
-            return kilobytes * 1024;
-    }
-    return std::nullopt;
-}
-
-// The room left under the memory limit of the program's control group, in
-// either version of the interface; "max" (no limit) fails to parse as a number.
-std::optional<std::uint64_t> cgroupRoom()
-{
-    std::ifstream file("/proc/self/cgroup");
-    std::string line;
-    std::optional<std::uint64_t> room;
-    const auto consider = [&room](std::optional<std::uint64_t> limit, std::optional<std::uint64_t> usage) {
-        if (!limit || !usage)
-            return;
-        const std::uint64_t left = *limit > *usage ? *limit - *usage : 0;
-        room = room ? std::min(*room, left) : left;
-    };
-    while (std::getline(file, line)) {
-        if (line.starts_with("0::")) {
-            const std::string dir = "/sys/fs/cgroup" + line.substr(3);
-            consider(readNumber(dir + "/memory.max"), readNumber(dir + "/memory.current"));
-        } else if (const auto at = line.find(":memory:"); at != std::string::npos) {
-            const std::string dir = "/sys/fs/cgroup/memory" + line.substr(at + 8);
-            consider(readNumber(dir + "/memory.limit_in_bytes"), readNumber(dir + "/memory.usage_in_bytes"));
-        }
-    }
-    return room;
-}
-
-std::optional<std::uint64_t> physicalPagesAvailable()
-{
-#if defined(Q_OS_UNIX) && defined(_SC_AVPHYS_PAGES)
-    const long pages = sysconf(_SC_AVPHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0)
-        return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-#endif
-    return std::nullopt;
-}
-
 QString superscript(unsigned long exponent)
 {
     static constexpr std::array<char16_t, 10> digits = { u'⁰', u'¹', u'²', u'³', u'⁴', u'⁵', u'⁶', u'⁷', u'⁸', u'⁹' };
@@ -101,17 +36,6 @@ QString superscript(unsigned long exponent)
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes)
 {
     return count * perVariant + totalBytes * perByte;
-}
-
-std::uint64_t memoryAvailable()
-{
-    std::optional<std::uint64_t> available = meminfoAvailable();
-    if (!available)
-        available = physicalPagesAvailable();
-    if (const auto room = cgroupRoom())
-        available = available ? std::min(*available, *room) : *room;
-    // Nothing to go by: let the allocation itself fail and be reported.
-    return available.value_or(UINT64_MAX);
 }
 
 bool fits(const mpz_class &needed, std::uint64_t available)

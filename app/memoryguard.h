@@ -18,11 +18,6 @@ namespace memoryguard {
 // line as UTF-16, with the list's bookkeeping.
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes);
 
-// Memory the program may still take without pushing the machine into swap:
-// the kernel's estimate of available memory, lowered by a control group's
-// limit when the program runs in one.
-std::uint64_t memoryAvailable();
-
 // Keeps an eighth of what is available for everything else the program and
 // the rest of the desktop allocate meanwhile.
 bool fits(const mpz_class &needed, std::uint64_t available);

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "memoryguard.h"
+#include "razmnozhator/memorybudget.h"
 
 class MemoryGuardTest : public QObject
 {
@@ -103,7 +104,7 @@ void MemoryGuardTest::fits()
 void MemoryGuardTest::availableIsWithinThePhysicalMemory()
 {
     const auto physical = quint64(sysconf(_SC_PHYS_PAGES)) * quint64(sysconf(_SC_PAGESIZE));
-    const quint64 available = memoryguard::memoryAvailable();
+    const quint64 available = razmnozhator::availableMemory();
     QVERIFY(available > 0);
     QVERIFY2(available <= physical, qPrintable(QStringLiteral("%1 > %2").arg(available).arg(physical)));
 }

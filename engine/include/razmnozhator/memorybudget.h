@@ -1,0 +1,18 @@
+#pragma once
+
+// How much memory a result may take. A template of a few dozen characters
+// can describe more variants than any machine holds; the compiled template
+// knows the size of its result before a single variant is made, and callers
+// compare it with this budget before they decide to hold the result.
+
+#include <cstdint>
+
+namespace razmnozhator {
+
+// Bytes this process can still take without pushing the machine into swap:
+// the kernel's estimate of available memory, lowered by the room left under
+// the control group's memory limit and by the process's own address-space
+// and data limits. UINT64_MAX when none of them can be read.
+std::uint64_t availableMemory();
+
+} // namespace razmnozhator
