@@ -1,0 +1,100 @@
+#pragma once
+
+// Where the variants go. A regular file is written through QSaveFile, so it
+// appears complete or not at all and an existing file survives any failure.
+// Devices and FIFOs (/dev/null, /dev/stdout, a named pipe) cannot be replaced
+// and are written directly. Standard output is a std::ostream, so that tests
+// can capture it.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstring>
+#include <exception>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string_view>
+#include <thread>
+
+#include <QString>
+
+namespace razmnozhator::cli {
+
+// Thrown when the output cannot be created, written or committed; what() is
+// unused, message() is the text for the user.
+class OutputError : public std::runtime_error
+{
+public:
+    explicit OutputError(const QString &message);
+    const QString &message() const noexcept { return message_; }
+
+private:
+    QString message_;
+};
+
+class OutputSink
+{
+public:
+    virtual ~OutputSink() = default;
+    // Writes all of it or throws OutputError.
+    virtual void write(const char *data, std::size_t size) = 0;
+    // Makes the output final: flushes, and for a regular file replaces it.
+    virtual void finish() = 0;
+    virtual bool isTerminal() const = 0;
+};
+
+std::unique_ptr<OutputSink> streamSink(std::ostream &stream, bool isTerminal);
+// Throws OutputError when the file or device cannot be opened.
+std::unique_ptr<OutputSink> openFileSink(const QString &fileName);
+
+// Collects variants into 1 MiB buffers so that the system sees a few large
+// writes instead of one per variant; the variant path is a bounds check and a
+// memcpy. A full buffer is handed to a background thread that writes it while
+// the next one fills, so enumeration and the system's copying overlap.
+class VariantWriter
+{
+public:
+    static constexpr std::size_t capacity = std::size_t(1) << 20;
+
+    VariantWriter(OutputSink &sink, char terminator);
+    ~VariantWriter();
+
+    // Throws OutputError, possibly for an earlier buffer.
+    void put(std::string_view variant)
+    {
+        if (variant.size() < capacity - used_) {
+            std::memcpy(filling_ + used_, variant.data(), variant.size());
+            used_ += variant.size();
+            filling_[used_++] = terminator_;
+        } else {
+            putLarge(variant);
+        }
+    }
+
+    // Writes everything still buffered and makes the output final.
+    void finish();
+
+private:
+    void putLarge(std::string_view variant);
+    void handOver();
+    void waitUntilIdle(std::unique_lock<std::mutex> &lock);
+    void writeInBackground();
+    void stopThread();
+
+    OutputSink &sink_;
+    std::unique_ptr<char[]> buffers_[2];
+    char *filling_;
+    std::size_t used_ = 0;
+    char terminator_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const char *pending_ = nullptr;
+    std::size_t pendingSize_ = 0;
+    bool stopping_ = false;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+} // namespace razmnozhator::cli
