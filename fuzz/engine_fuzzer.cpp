@@ -1,0 +1,172 @@
+// libFuzzer target: every input is a template (and, separately, the inside of
+// a "[...]" and of a "{...}" group). The engine must agree with the reference
+// expander on the variants in order, or on the first error and its offset;
+// the compiled figures must match the list; and nothing may crash or trip a
+// sanitizer. A disagreement is printed and aborts, which libFuzzer records as
+// a crash with the input saved beside it.
+
+#include "differential.h"
+
+#include "razmnozhator/engine.h"
+
+#include <gmpxx.h>
+
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using differential::Entry;
+using differential::Outcome;
+
+// Longer inputs add little that shorter ones do not already reach, and keep
+// the reference (which recurses once per group) cheap.
+constexpr std::size_t maxInput = 64;
+constexpr reference::Budget budget { 5'000, 250'000 };
+// The engine alone is still checked against itself up to this many variants.
+constexpr unsigned long selfCheckVariants = 5'000;
+constexpr unsigned long selfCheckBytes = 250'000;
+
+[[noreturn]] void disagree(std::string_view what, std::string_view text, const std::string &details)
+{
+    std::fprintf(stderr, "\n%.*s\ninput: %s\n%s\n", static_cast<int>(what.size()), what.data(),
+        differential::quoted(text).c_str(), details.c_str());
+    std::abort();
+}
+
+template <typename Got, typename Expected>
+void expectEqual(const Got &got, const Expected &expected, std::string_view what, std::string_view text)
+{
+    if (got == expected)
+        return;
+    std::ostringstream details;
+    details << "engine:    " << got << "\nreference: " << expected;
+    disagree(what, text, details.str());
+}
+
+std::string mapBytes(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\xE0')
+            out += "\xD0\xB0";
+        else
+            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+struct Figures
+{
+    mpz_class count;
+    mpz_class totalBytes;
+    std::size_t maxLength;
+    std::uint64_t countOrMax;
+    std::uint64_t totalBytesOrMax;
+
+    friend bool operator==(const Figures &, const Figures &) = default;
+    friend std::ostream &operator<<(std::ostream &out, const Figures &f)
+    {
+        return out << "count " << f.count << " (" << f.countOrMax << "), bytes " << f.totalBytes << " ("
+                   << f.totalBytesOrMax << "), longest " << f.maxLength;
+    }
+};
+
+Figures figuresOf(const razmnozhator::CompiledTemplate &compiled)
+{
+    return { compiled.count(), compiled.totalBytes(), compiled.maxLength(), compiled.countOrMax(),
+        compiled.totalBytesOrMax() };
+}
+
+Figures figuresOf(const std::vector<std::string> &variants)
+{
+    return { mpz_class(variants.size()), mpz_class(differential::totalLength(variants)),
+        differential::longest(variants), variants.size(), differential::totalLength(variants) };
+}
+
+void checkTemplate(std::string_view text)
+{
+    const std::optional<Outcome> expected = differential::referenceOutcome(Entry::Template, text, budget);
+
+    std::optional<razmnozhator::CompiledTemplate> compiled;
+    try {
+        compiled = razmnozhator::CompiledTemplate::compile(text);
+    } catch (const razmnozhator::TemplateError &error) {
+        if (expected)
+            expectEqual(differential::fromError(error.what(), error.offset()), *expected, "compile() error", text);
+        return;
+    }
+    if (expected && expected->failed) {
+        std::ostringstream details;
+        details << "reference: " << *expected;
+        disagree("compile() accepted an invalid template", text, details.str());
+    }
+
+    if (expected) {
+        const std::vector<std::string> &variants = expected->variants;
+        expectEqual(figuresOf(*compiled), figuresOf(variants), "compiled figures", text);
+        expectEqual(differential::fromList(compiled->expand()), *expected, "expand()", text);
+        expectEqual(differential::engineOutcome(Entry::Template, text), *expected, "expandTemplate()", text);
+        Outcome enumerated;
+        enumerated.variants = differential::enumerateAll(*compiled);
+        expectEqual(enumerated, *expected, "Enumerator", text);
+
+        Outcome mapped;
+        for (const std::string &variant : variants)
+            mapped.variants.push_back(mapBytes(variant));
+        const auto remapped = compiled->withLiteralsMapped([](std::string_view run) { return mapBytes(run); });
+        expectEqual(differential::fromList(remapped.expand()), mapped, "withLiteralsMapped()", text);
+        expectEqual(figuresOf(remapped), figuresOf(mapped.variants), "mapped figures", text);
+        return;
+    }
+
+    // Too big for the reference: the engine must at least agree with itself.
+    const auto saturated = [](const mpz_class &n) {
+        return mpz_sizeinbase(n.get_mpz_t(), 2) <= 64 ? static_cast<std::uint64_t>(mpz_get_ui(n.get_mpz_t()))
+                                                      : UINT64_MAX;
+    };
+    if (compiled->countOrMax() != saturated(compiled->count())
+        || compiled->totalBytesOrMax() != saturated(compiled->totalBytes())) {
+        std::ostringstream details;
+        details << figuresOf(*compiled);
+        disagree("64-bit figures against exact ones", text, details.str());
+    }
+    if (compiled->countOrMax() > selfCheckVariants || compiled->totalBytesOrMax() > selfCheckBytes)
+        return;
+    const std::vector<std::string> enumerated = differential::enumerateAll(*compiled);
+    expectEqual(figuresOf(enumerated), figuresOf(*compiled), "figures against own enumeration", text);
+    Outcome listed = differential::fromList(compiled->expand());
+    Outcome walked;
+    walked.variants = enumerated;
+    expectEqual(listed, walked, "expand() against Enumerator", text);
+}
+
+// The inner functions have no compiled form to size them first, so they are
+// only run where the reference proved the result small.
+void checkInner(Entry entry, std::string_view text)
+{
+    const std::optional<Outcome> expected = differential::referenceOutcome(entry, text, budget);
+    if (expected)
+        expectEqual(differential::engineOutcome(entry, text), *expected, differential::entryName(entry), text);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size > maxInput)
+        return 0;
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    checkTemplate(text);
+    checkInner(Entry::Alternatives, text);
+    checkInner(Entry::Pairs, text);
+    return 0;
+}

@@ -1,0 +1,164 @@
+#pragma once
+
+// What the engine and the reference expander each make of one text, in a form
+// that compares exactly and prints readably. Shared by the differential tests
+// and the fuzzer, so both judge a disagreement the same way.
+
+#include "reference_expander.h"
+
+#include "razmnozhator/engine.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace differential {
+
+// Either the variants in order, or the first error with its offset.
+struct Outcome
+{
+    bool failed = false;
+    std::string message;
+    std::size_t offset = 0;
+    std::vector<std::string> variants;
+
+    friend bool operator==(const Outcome &, const Outcome &) = default;
+};
+
+// Which of the three expansion functions to call on the text.
+enum class Entry { Template, Alternatives, Pairs };
+
+inline const char *entryName(Entry entry)
+{
+    switch (entry) {
+    case Entry::Template:
+        return "expandTemplate";
+    case Entry::Alternatives:
+        return "expandAlternatives";
+    case Entry::Pairs:
+        return "expandPairs";
+    }
+    return "?";
+}
+
+// Bytes as a C string literal, so that Cyrillic bytes, spaces and empty
+// strings are all visible in a failure message.
+inline std::string quoted(std::string_view bytes)
+{
+    std::string out = "\"";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            out += c;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+inline std::ostream &operator<<(std::ostream &out, const Outcome &outcome)
+{
+    if (outcome.failed)
+        return out << "error " << quoted(outcome.message) << " at " << outcome.offset;
+    out << outcome.variants.size() << " variants {";
+    for (std::size_t i = 0; i < outcome.variants.size(); ++i)
+        out << (i == 0 ? "" : ", ") << quoted(outcome.variants[i]);
+    return out << "}";
+}
+
+inline Outcome fromList(const razmnozhator::VariantList &list)
+{
+    Outcome outcome;
+    outcome.variants = list.toStrings();
+    return outcome;
+}
+
+inline Outcome fromError(const char *message, std::size_t offset)
+{
+    Outcome outcome;
+    outcome.failed = true;
+    outcome.message = message;
+    outcome.offset = offset;
+    return outcome;
+}
+
+// std::nullopt when the reference gave up on its budget.
+inline std::optional<Outcome> referenceOutcome(Entry entry, std::string_view text, reference::Budget budget = {})
+{
+    try {
+        Outcome outcome;
+        switch (entry) {
+        case Entry::Template:
+            outcome.variants = reference::expandTemplate(text, budget);
+            break;
+        case Entry::Alternatives:
+            outcome.variants = reference::expandAlternatives(text, budget);
+            break;
+        case Entry::Pairs:
+            outcome.variants = reference::expandPairs(text, budget);
+            break;
+        }
+        return outcome;
+    } catch (const reference::TemplateError &error) {
+        return fromError(error.what(), error.offset());
+    } catch (const reference::BudgetExceeded &) {
+        return std::nullopt;
+    }
+}
+
+// The engine's whole-list functions.
+inline Outcome engineOutcome(Entry entry, std::string_view text)
+{
+    try {
+        switch (entry) {
+        case Entry::Template:
+            return fromList(razmnozhator::expandTemplate(text));
+        case Entry::Alternatives:
+            return fromList(razmnozhator::expandAlternatives(text));
+        case Entry::Pairs:
+            return fromList(razmnozhator::expandPairs(text));
+        }
+    } catch (const razmnozhator::TemplateError &error) {
+        return fromError(error.what(), error.offset());
+    }
+    return {};
+}
+
+// Every variant an Enumerator visits, in order.
+inline std::vector<std::string> enumerateAll(const razmnozhator::CompiledTemplate &compiled)
+{
+    std::vector<std::string> variants;
+    razmnozhator::Enumerator enumerator(compiled);
+    while (enumerator.next())
+        variants.emplace_back(enumerator.current());
+    return variants;
+}
+
+inline std::size_t totalLength(const std::vector<std::string> &variants)
+{
+    std::size_t total = 0;
+    for (const std::string &variant : variants)
+        total += variant.size();
+    return total;
+}
+
+inline std::size_t longest(const std::vector<std::string> &variants)
+{
+    std::size_t length = 0;
+    for (const std::string &variant : variants)
+        length = variant.size() > length ? variant.size() : length;
+    return length;
+}
+
+} // namespace differential

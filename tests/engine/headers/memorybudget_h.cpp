@@ -1,0 +1,9 @@
+// Included first and alone: the header must bring everything it uses.
+#include "razmnozhator/memorybudget.h"
+
+#include "public_headers.h"
+
+bool someMemoryIsAvailable()
+{
+    return razmnozhator::availableMemory() > 0;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+// One function per public header, each defined in a source that includes that
+// header before anything else.
+
+#include <cstddef>
+
+std::size_t variantsOfTwoAlternatives();
+std::size_t itemsAfterSelfAppend();
+std::size_t survivorsOfLengthCut();
+bool someMemoryIsAvailable();

@@ -1,0 +1,224 @@
+// The cut-down rules shared by the window and the command-line tool. The
+// shuffle must draw from std::rand() exactly as documented, because users get
+// the same orders on every fresh start and the two front ends must agree.
+
+#include "razmnozhator/restriction.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using razmnozhator::RestrictRules;
+using razmnozhator::VariantList;
+using Strings = std::vector<std::string>;
+
+VariantList listOf(const Strings &items)
+{
+    VariantList list;
+    for (const std::string &item : items)
+        list.push_back(item);
+    return list;
+}
+
+RestrictRules rules(std::uint32_t minLength, std::uint32_t maxLength, std::uint32_t maxCount)
+{
+    RestrictRules result;
+    result.minLength = minLength;
+    result.maxLength = maxLength;
+    result.maxCount = maxCount;
+    return result;
+}
+
+struct RestrictCase
+{
+    const char *name;
+    Strings lines;
+    RestrictRules rules;
+    Strings expected;
+};
+
+void PrintTo(const RestrictCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+const Strings mixed = { "", "a", "bb", "ccc", "dddd", "bb", "\xE0\xE1\xE2", "eeeee" };
+
+const RestrictCase restrictCases[] = {
+    { "DefaultsKeepEverything", mixed, RestrictRules {}, mixed },
+    { "BoundsAreInclusive", mixed, rules(2, 4, 100), { "bb", "ccc", "dddd", "bb", "\xE0\xE1\xE2" } },
+    { "MinimumZeroKeepsEmptyLines", mixed, rules(0, 1, 100), { "", "a" } },
+    { "MaximumZeroKeepsOnlyEmptyLines", { "x", "", "yy", "" }, rules(0, 0, 100), { "", "" } },
+    { "MinimumEqualsMaximum", mixed, rules(2, 2, 100), { "bb", "bb" } },
+    { "MinimumAboveMaximumKeepsNothing", mixed, rules(4, 3, 100), {} },
+    { "CyrillicByteCountsAsOneCharacter", mixed, rules(3, 3, 100), { "ccc", "\xE0\xE1\xE2" } },
+    { "MaxCountZeroKeepsNothing", mixed, rules(0, 100, 0), {} },
+    { "MaxCountKeepsTheFirstInOrder", mixed, rules(1, 100, 3), { "a", "bb", "ccc" } },
+    { "MaxCountAppliesAfterLengthFilter", mixed, rules(3, 100, 2), { "ccc", "dddd" } },
+    { "MaxCountEqualToSurvivorsKeepsAll", mixed, rules(4, 100, 2), { "dddd", "eeeee" } },
+    { "MaxCountAboveSurvivorsKeepsAll", mixed, rules(4, 100, 1000), { "dddd", "eeeee" } },
+    { "DuplicatesStay", { "aa", "aa", "b", "aa" }, rules(2, 2, 10), { "aa", "aa", "aa" } },
+    { "EmptyInput", {}, rules(0, 100, 100), {} },
+    { "LongestPossibleBound", { std::string(70000, 'x'), "y" }, rules(0, UINT32_MAX, UINT32_MAX),
+        { std::string(70000, 'x'), "y" } },
+};
+
+class RestrictWithoutShuffle : public testing::TestWithParam<RestrictCase>
+{
+};
+
+TEST_P(RestrictWithoutShuffle, KeepsSurvivorsInOrder)
+{
+    const RestrictCase &c = GetParam();
+    EXPECT_EQ(razmnozhator::restrictVariants(listOf(c.lines), c.rules).toStrings(), c.expected);
+}
+
+TEST_P(RestrictWithoutShuffle, LengthAllowedAgreesWithFilter)
+{
+    const RestrictCase &c = GetParam();
+    for (const std::string &line : c.lines) {
+        const bool inside = line.size() >= c.rules.minLength && line.size() <= c.rules.maxLength;
+        EXPECT_EQ(razmnozhator::lengthAllowed(line.size(), c.rules), inside) << "length " << line.size();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, RestrictWithoutShuffle, testing::ValuesIn(restrictCases),
+    [](const testing::TestParamInfo<RestrictCase> &row) { return std::string(row.param.name); });
+
+// The documented shuffle, written out independently of the engine's.
+std::vector<std::size_t> documentedShuffle(std::size_t n)
+{
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t { 0 });
+    for (std::size_t i = 1; i < n; ++i) {
+        const std::size_t j = static_cast<std::size_t>(std::rand()) % (i + 1);
+        std::swap(order[i], order[j]);
+    }
+    return order;
+}
+
+// What std::rand() returns once `draws` numbers have been taken after seeding.
+int nextRandAfter(unsigned seed, std::size_t draws)
+{
+    std::srand(seed);
+    for (std::size_t i = 0; i < draws; ++i)
+        (void)std::rand();
+    return std::rand();
+}
+
+struct ShuffleCase
+{
+    const char *name;
+    std::size_t size;
+    unsigned seed;
+};
+
+void PrintTo(const ShuffleCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+const ShuffleCase shuffleCases[] = {
+    { "NoItems", 0, 7 },
+    { "OneItem", 1, 7 },
+    { "TwoItems", 2, 7 },
+    { "ThreeItems", 3, 12345 },
+    { "TenItems", 10, 1 },
+    { "ThousandItems", 1000, 99 },
+    { "ThousandItemsOtherSeed", 1000, 100 },
+};
+
+class Shuffle : public testing::TestWithParam<ShuffleCase>
+{
+};
+
+TEST_P(Shuffle, FollowsDocumentedAlgorithmAndDrawsOneLessThanSize)
+{
+    const ShuffleCase &c = GetParam();
+    std::srand(c.seed);
+    const std::vector<std::size_t> expected = documentedShuffle(c.size);
+    const std::size_t draws = c.size == 0 ? 0 : c.size - 1;
+    const int expectedNext = nextRandAfter(c.seed, draws);
+
+    std::vector<std::size_t> order(c.size);
+    std::iota(order.begin(), order.end(), std::size_t { 0 });
+    std::srand(c.seed);
+    razmnozhator::shuffleWithRand(order);
+    EXPECT_EQ(std::rand(), expectedNext) << "the shuffle drew a different number of values";
+    EXPECT_EQ(order, expected);
+}
+
+TEST_P(Shuffle, RestrictShufflesSurvivorsThenCuts)
+{
+    const ShuffleCase &c = GetParam();
+    // Every other line is too short, so the shuffle must run on survivors only.
+    Strings lines;
+    Strings survivors;
+    for (std::size_t i = 0; i < 2 * c.size; ++i) {
+        lines.push_back(i % 2 == 0 ? std::string(1, static_cast<char>('a' + i % 26)) : "long" + std::to_string(i));
+        if (i % 2 == 1)
+            survivors.push_back(lines.back());
+    }
+    RestrictRules cut = rules(3, UINT32_MAX, static_cast<std::uint32_t>(c.size / 2));
+    cut.shuffle = true;
+
+    std::srand(c.seed);
+    const std::vector<std::size_t> order = documentedShuffle(survivors.size());
+    Strings expected;
+    for (std::size_t i = 0; i < cut.maxCount; ++i)
+        expected.push_back(survivors[order[i]]);
+    const int expectedNext = std::rand();
+
+    std::srand(c.seed);
+    const VariantList result = razmnozhator::restrictVariants(listOf(lines), cut);
+    EXPECT_EQ(std::rand(), expectedNext) << "restrict drew a different number of values";
+    EXPECT_EQ(result.toStrings(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(WithRand, Shuffle, testing::ValuesIn(shuffleCases),
+    [](const testing::TestParamInfo<ShuffleCase> &row) { return std::string(row.param.name); });
+
+TEST(ShuffleOrder, SameSeedSameOrderOtherSeedOtherOrder)
+{
+    std::vector<std::size_t> first(200);
+    std::iota(first.begin(), first.end(), std::size_t { 0 });
+    std::vector<std::size_t> second = first;
+    std::vector<std::size_t> third = first;
+    const std::vector<std::size_t> identity = first;
+
+    std::srand(2024);
+    razmnozhator::shuffleWithRand(first);
+    std::srand(2024);
+    razmnozhator::shuffleWithRand(second);
+    std::srand(2025);
+    razmnozhator::shuffleWithRand(third);
+
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first, third);
+    EXPECT_NE(first, identity);
+    std::vector<std::size_t> sorted = first;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, identity) << "a shuffle must be a permutation";
+}
+
+TEST(ShuffleOrder, ShuffleOffDrawsNothing)
+{
+    std::srand(31);
+    const int expectedNext = std::rand();
+    std::srand(31);
+    RestrictRules noShuffle = rules(0, 100, 2);
+    noShuffle.shuffle = false;
+    const VariantList result = razmnozhator::restrictVariants(listOf({ "c", "b", "a" }), noShuffle);
+    EXPECT_EQ(std::rand(), expectedNext);
+    EXPECT_EQ(result.toStrings(), Strings({ "c", "b" }));
+}
+
+} // namespace
