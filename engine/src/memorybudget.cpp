@@ -79,12 +79,19 @@ std::optional<std::uint64_t> controlGroupRoom()
     return lowest.value();
 }
 
-std::optional<std::uint64_t> resourceLimit(int resource)
+// The room left under the address-space limit: the limit less what the
+// process has already mapped.
+std::optional<std::uint64_t> addressSpaceRoom()
 {
     rlimit bound{};
-    if (getrlimit(resource, &bound) != 0 || bound.rlim_cur == RLIM_INFINITY)
+    if (getrlimit(RLIMIT_AS, &bound) != 0 || bound.rlim_cur == RLIM_INFINITY)
         return std::nullopt;
-    return static_cast<std::uint64_t>(bound.rlim_cur);
+    std::ifstream statm("/proc/self/statm");
+    std::uint64_t mappedPages = 0;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (!(statm >> mappedPages) || pageSize <= 0)
+        return static_cast<std::uint64_t>(bound.rlim_cur);
+    return room(static_cast<std::uint64_t>(bound.rlim_cur), mappedPages * static_cast<std::uint64_t>(pageSize));
 }
 
 } // namespace
@@ -94,8 +101,7 @@ std::uint64_t availableMemory()
     Lowest lowest;
     lowest.consider(kernelAvailable());
     lowest.consider(controlGroupRoom());
-    lowest.consider(resourceLimit(RLIMIT_AS));
-    lowest.consider(resourceLimit(RLIMIT_DATA));
+    lowest.consider(addressSpaceRoom());
     return lowest.value().value_or(UINT64_MAX);
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,19 @@ TEST(MemoryBudget, NoMoreThanTheAddressSpaceCap)
     EXPECT_LE(available, AddressSpaceCap::capBytes);
 #endif
 }
+
+#ifndef RAZMNOZHATOR_ASAN
+// Under the cap, what the process already holds is no longer available.
+TEST(MemoryBudget, ShrinksWithWhatIsHeld)
+{
+    const std::uint64_t before = razmnozhator::availableMemory();
+    constexpr std::size_t held = std::size_t(512) << 20;
+    const auto block = std::make_unique<char[]>(held);
+    const std::uint64_t after = razmnozhator::availableMemory();
+    EXPECT_LE(after + held - (std::size_t(16) << 20), before) << "before " << before << ", after " << after;
+    block[held - 1] = 1;
+}
+#endif
 
 struct HugeErrorCase
 {

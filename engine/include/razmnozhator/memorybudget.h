@@ -11,8 +11,8 @@ namespace razmnozhator {
 
 // Bytes this process can still take without pushing the machine into swap:
 // the kernel's estimate of available memory, lowered by the room left under
-// the control group's memory limit and by the process's own address-space
-// and data limits. UINT64_MAX when none of them can be read.
+// the control group's memory limit and under the process's address-space
+// limit. UINT64_MAX when none of them can be read.
 std::uint64_t availableMemory();
 
 } // namespace razmnozhator
