@@ -13,11 +13,12 @@
 
 #include "program.h"
 
-#include "saturating.h"
 #include "razmnozhator/engine.h"
+#include "saturating.h"
 
 #include <algorithm>
 #include <limits>
+#include <span>
 #include <stdexcept>
 
 namespace razmnozhator::detail {
@@ -33,7 +34,10 @@ std::uint32_t checkedIndex(std::size_t value)
     return static_cast<std::uint32_t>(value);
 }
 
-bool isSquare(char opener) { return opener == '['; }
+bool isSquare(char opener)
+{
+    return opener == '[';
+}
 
 TemplateError unclosed(char opener, std::size_t offset)
 {
@@ -56,7 +60,7 @@ public:
             case '[':
             case '{': {
                 const auto ordinal = static_cast<std::uint32_t>(openers_.size());
-                openers_.push_back({static_cast<std::uint32_t>(position), none, 0, ++depth});
+                openers_.push_back({ static_cast<std::uint32_t>(position), none, 0, ++depth });
                 (byte == '[' ? openSquare : openCurly).push_back(ordinal);
                 break;
             }
@@ -95,20 +99,20 @@ public:
 
     std::uint32_t firstOpenerAtOrAfter(std::size_t position) const
     {
-        const auto it = std::lower_bound(openers_.begin(), openers_.end(), position,
-                                         [](const Opener &o, std::size_t p) { return o.position < p; });
+        const auto it = std::lower_bound(
+            openers_.begin(), openers_.end(), position, [](const Opener &o, std::size_t p) { return o.position < p; });
         return static_cast<std::uint32_t>(it - openers_.begin());
     }
 
     // The bars in [begin, end) that stand at the given mixed depth, in order.
-    std::pair<const std::uint32_t *, const std::uint32_t *> barsAt(std::int32_t depth, std::size_t begin,
-                                                                    std::size_t end) const
+    std::pair<const std::uint32_t *, const std::uint32_t *> barsAt(
+        std::int32_t depth, std::size_t begin, std::size_t end) const
     {
         if (barPositions_.empty() || depth < minDepth_ || depth - minDepth_ + 1 >= std::int64_t(depthStart_.size()))
-            return {nullptr, nullptr};
+            return { nullptr, nullptr };
         const std::uint32_t *first = barPositions_.data() + depthStart_[depth - minDepth_];
         const std::uint32_t *last = barPositions_.data() + depthStart_[depth - minDepth_ + 1];
-        return {std::lower_bound(first, last, begin), std::lower_bound(first, last, end)};
+        return { std::lower_bound(first, last, begin), std::lower_bound(first, last, end) };
     }
 
 private:
@@ -161,7 +165,7 @@ struct SequenceBuilder
         literals.clear();
         groups.clear();
         pendingLiteral.clear();
-        stats = Stats{};
+        stats = Stats {};
     }
 };
 
@@ -202,7 +206,12 @@ struct Task
 class Compiler
 {
 public:
-    Compiler(Program &program) : program_(program), text_(program.source), brackets_(text_) {}
+    Compiler(Program &program)
+        : program_(program)
+        , text_(program.source)
+        , brackets_(text_)
+    {
+    }
 
     void run(EntryPoint entry)
     {
@@ -210,10 +219,10 @@ public:
             throw std::length_error("template too large");
         const std::uint32_t root = pushSequenceBuilder();
         if (entry == EntryPoint::Template)
-            tasks_.push_back({Step::Parse, 0, root, 0, 0, text_.size()});
+            tasks_.push_back({ Step::Parse, 0, root, 0, 0, text_.size() });
         else
             startGroup(entry == EntryPoint::AlternativesInner ? GroupKind::Alternatives : GroupKind::Pairs, 0,
-                       text_.size(), 0, 0, root);
+                text_.size(), 0, 0, root);
         while (!tasks_.empty())
             runTopTask();
         Stats stats;
@@ -251,7 +260,7 @@ private:
     {
         if (kind == GroupKind::Alternatives || started >= 3)
             return started;
-        constexpr std::size_t pairsOrder[] = {2, 0, 1};
+        constexpr std::size_t pairsOrder[] = { 2, 0, 1 };
         return pairsOrder[started];
     }
 
@@ -265,12 +274,12 @@ private:
         }
         const std::size_t piece = pieceInCompileOrder(group.kind, group.piecesStarted++);
         const std::size_t begin = piece == 0 ? group.begin
-                                  : piece < group.splitPieces ? std::size_t(group.bars[piece - 1]) + 1
-                                                              : group.end;
+            : piece < group.splitPieces      ? std::size_t(group.bars[piece - 1]) + 1
+                                             : group.end;
         const std::size_t end = piece + 1 < group.splitPieces ? std::size_t(group.bars[piece]) : group.end;
-        tasks_.push_back({Step::EndPiece, 0, groupIndex, checkedIndex(piece), 0, 0});
+        tasks_.push_back({ Step::EndPiece, 0, groupIndex, checkedIndex(piece), 0, 0 });
         const std::uint32_t sequence = pushSequenceBuilder();
-        tasks_.push_back({Step::Parse, brackets_.firstOpenerAtOrAfter(begin), sequence, 0, begin, end});
+        tasks_.push_back({ Step::Parse, brackets_.firstOpenerAtOrAfter(begin), sequence, 0, begin, end });
     }
 
     // Copies text up to the next group into the sequence, then hands the
@@ -290,17 +299,17 @@ private:
         const std::uint32_t builder = task.builder;
         task.begin = opener.closer + 1;
         task.ordinal = opener.ordinalAfterCloser;
-        startGroup(isSquare(text_[opener.position]) ? GroupKind::Alternatives : GroupKind::Pairs,
-                   opener.position + 1, opener.closer, opener.depthInside, ordinal + 1, builder);
+        startGroup(isSquare(text_[opener.position]) ? GroupKind::Alternatives : GroupKind::Pairs, opener.position + 1,
+            opener.closer, opener.depthInside, ordinal + 1, builder);
     }
 
     void startGroup(GroupKind kind, std::size_t begin, std::size_t end, std::int32_t depthInside,
-                    std::uint32_t firstOrdinal, std::uint32_t owner)
+        std::uint32_t firstOrdinal, std::uint32_t owner)
     {
         const auto [firstBar, lastBar] = brackets_.barsAt(depthInside, begin, end);
         const std::size_t pieceCount = static_cast<std::size_t>(lastBar - firstBar) + 1;
         if (kind == GroupKind::Alternatives && pieceCount == 1) {
-            tasks_.push_back({Step::Parse, firstOrdinal, owner, 0, begin, end});
+            tasks_.push_back({ Step::Parse, firstOrdinal, owner, 0, begin, end });
             return;
         }
         // A pairs group has a separator and at least two items; missing ones are empty.
@@ -311,7 +320,7 @@ private:
         builder.end = end;
         builder.bars = firstBar;
         builder.splitPieces = pieceCount;
-        tasks_.push_back({Step::NextPiece, 0, group, 0, 0, 0});
+        tasks_.push_back({ Step::NextPiece, 0, group, 0, 0, 0 });
     }
 
     void appendLiteral(std::uint32_t builder, std::size_t begin, std::size_t end)
@@ -329,7 +338,7 @@ private:
             program_.pool += builder.pendingLiteral;
         const std::size_t length = program_.pool.size() - offset;
         builder.pendingLiteral.clear();
-        builder.literals.push_back({offset, length});
+        builder.literals.push_back({ offset, length });
         builder.stats.bytes = saturatingAdd(builder.stats.bytes, saturatingMul(builder.stats.count, length));
         builder.stats.maxLength += length;
     }
@@ -347,8 +356,8 @@ private:
     {
         SequenceBuilder &builder = sequenceBuilders_[activeSequences_ - 1];
         flushLiteral(builder);
-        const Sequence sequence{checkedIndex(program_.literals.size()), checkedIndex(program_.groupRefs.size()),
-                                checkedIndex(builder.groups.size())};
+        const Sequence sequence { checkedIndex(program_.literals.size()), checkedIndex(program_.groupRefs.size()),
+            checkedIndex(builder.groups.size()) };
         program_.literals.insert(program_.literals.end(), builder.literals.begin(), builder.literals.end());
         program_.groupRefs.insert(program_.groupRefs.end(), builder.groups.begin(), builder.groups.end());
         program_.sequences.push_back(sequence);
@@ -363,7 +372,7 @@ private:
         if (activeGroups_ == groupBuilders_.size())
             groupBuilders_.emplace_back();
         GroupBuilder &group = groupBuilders_[activeGroups_];
-        group = GroupBuilder{};
+        group = GroupBuilder {};
         group.kind = kind;
         group.owner = owner;
         group.pieces.assign(parts, none);
@@ -383,8 +392,8 @@ private:
         } else {
             // Over ordered pairs r != f: sum of c_r * c_f, and of b_r * c_f + c_r * b_f.
             const std::uint64_t pairsWithEarlier = saturatingMul(stats.count, group.itemCountSum);
-            const std::uint64_t bytesWithEarlier = saturatingAdd(saturatingMul(stats.bytes, group.itemCountSum),
-                                                                 saturatingMul(stats.count, group.itemBytesSum));
+            const std::uint64_t bytesWithEarlier = saturatingAdd(
+                saturatingMul(stats.bytes, group.itemCountSum), saturatingMul(stats.count, group.itemBytesSum));
             group.pairCount = saturatingAdd(group.pairCount, saturatingMul(2, pairsWithEarlier));
             group.pairBytes = saturatingAdd(group.pairBytes, saturatingMul(2, bytesWithEarlier));
             group.itemCountSum = saturatingAdd(group.itemCountSum, stats.count);
@@ -398,7 +407,7 @@ private:
         }
     }
 
-    std::uint32_t literalPieces(const std::vector<std::uint32_t> &pieces)
+    std::uint32_t literalPieces(std::span<const std::uint32_t> pieces)
     {
         for (const std::uint32_t piece : pieces) {
             if (program_.sequences[piece].groupCount != 0)
@@ -410,23 +419,52 @@ private:
         return begin;
     }
 
+    // A piece that is nothing but another alternatives group offers that
+    // group's choices in its place, in the same order. Only small nested groups
+    // are flattened, so that deep nesting costs no quadratic copying.
+    std::uint32_t flattenChoices(const std::vector<std::uint32_t> &pieces)
+    {
+        constexpr std::uint64_t flattenLimit = 64;
+        const auto begin = checkedIndex(program_.choicePieces.size());
+        for (const std::uint32_t piece : pieces) {
+            const Sequence &sequence = program_.sequences[piece];
+            if (sequence.groupCount == 1 && program_.literals[sequence.literalBegin].length == 0
+                && program_.literals[sequence.literalBegin + 1].length == 0) {
+                const Group &inner = program_.groups[program_.groupRefs[sequence.groupBegin]];
+                if (inner.kind == GroupKind::Alternatives && inner.choices <= flattenLimit) {
+                    for (std::uint64_t i = 0; i < inner.choices; ++i)
+                        program_.choicePieces.push_back(program_.choicePieces[inner.choiceBegin + i]);
+                    continue;
+                }
+            }
+            program_.choicePieces.push_back(piece);
+        }
+        return begin;
+    }
+
     void finishGroup()
     {
         GroupBuilder &group = groupBuilders_[activeGroups_ - 1];
         Stats stats;
-        std::uint64_t choices = group.pieces.size();
+        std::uint64_t choices = 0;
+        std::uint32_t choiceBegin = 0;
+        std::uint32_t pieceLiterals = noLiterals;
         if (group.kind == GroupKind::Alternatives) {
             stats = group.stats;
+            choiceBegin = flattenChoices(group.pieces);
+            choices = program_.choicePieces.size() - choiceBegin;
+            pieceLiterals = literalPieces(std::span(program_.choicePieces).subspan(choiceBegin));
         } else {
+            pieceLiterals = literalPieces(group.pieces);
             const std::uint64_t items = group.pieces.size() - 1;
             choices = items * (items - 1);
             stats.count = saturatingMul(group.stats.count, group.pairCount);
-            stats.bytes = saturatingAdd(saturatingMul(group.stats.bytes, group.pairCount),
-                                        saturatingMul(group.stats.count, group.pairBytes));
+            stats.bytes = saturatingAdd(
+                saturatingMul(group.stats.bytes, group.pairCount), saturatingMul(group.stats.count, group.pairBytes));
             stats.maxLength = group.stats.maxLength + group.longestItem + group.secondLongestItem;
         }
-        const Group compiled{group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
-                             choices, literalPieces(group.pieces)};
+        const Group compiled { group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
+            choices, choiceBegin, pieceLiterals };
         program_.pieces.insert(program_.pieces.end(), group.pieces.begin(), group.pieces.end());
         program_.groups.push_back(compiled);
         const std::uint32_t groupIndex = checkedIndex(program_.groups.size() - 1);
@@ -436,8 +474,8 @@ private:
         --activeGroups_;
         flushLiteral(owner);
         owner.groups.push_back(groupIndex);
-        owner.stats.bytes = saturatingAdd(saturatingMul(owner.stats.bytes, stats.count),
-                                          saturatingMul(owner.stats.count, stats.bytes));
+        owner.stats.bytes = saturatingAdd(
+            saturatingMul(owner.stats.bytes, stats.count), saturatingMul(owner.stats.count, stats.bytes));
         owner.stats.count = saturatingMul(owner.stats.count, stats.count);
         owner.stats.maxLength += stats.maxLength;
     }

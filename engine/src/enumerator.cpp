@@ -66,9 +66,9 @@ struct Enumerator::State
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
     {
         const detail::Group &group = program->groups[frame.group];
-        const std::uint32_t *pieces = program->pieces.data() + group.pieceBegin;
         if (group.kind == GroupKind::Alternatives)
-            return pieces[frame.choice];
+            return program->choicePieces[group.choiceBegin + frame.choice];
+        const std::uint32_t *pieces = program->pieces.data() + group.pieceBegin;
         switch (slot) {
         case 0:
             return pieces[1 + frame.first];
@@ -96,12 +96,12 @@ struct Enumerator::State
                 const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
                 const detail::Group &compiled = p.groups[group];
                 const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
-                                                        ? nullptr
-                                                        : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
-                frames.push_back(Frame{0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
-                                       cursor.slot, 0, 1, pieceLiterals});
+                    ? nullptr
+                    : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+                frames.push_back(Frame { 0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
+                    cursor.slot, 0, 1, pieceLiterals });
                 const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
-                cursor = Cursor{sequenceOfSlot(frames.back(), 0), 0, frame, 0};
+                cursor = Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
                 continue;
             }
             if (cursor.owner == noFrame)
@@ -109,10 +109,10 @@ struct Enumerator::State
             const Frame &owner = frames[cursor.owner];
             if (cursor.slot < 2 && p.groups[owner.group].kind == GroupKind::Pairs) {
                 const auto slot = static_cast<std::uint8_t>(cursor.slot + 1);
-                cursor = Cursor{sequenceOfSlot(owner, slot), 0, cursor.owner, slot};
+                cursor = Cursor { sequenceOfSlot(owner, slot), 0, cursor.owner, slot };
                 continue;
             }
-            cursor = Cursor{owner.sequence, owner.element + 1, owner.parent, owner.slot};
+            cursor = Cursor { owner.sequence, owner.element + 1, owner.parent, owner.slot };
         }
         length = end;
     }
@@ -194,12 +194,13 @@ struct Enumerator::State
             }
         }
         length = frame.outputStart;
-        write(Cursor{sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0});
+        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 });
         return true;
     }
 };
 
-Enumerator::Enumerator(const CompiledTemplate &compiled) : state_(std::make_unique<State>())
+Enumerator::Enumerator(const CompiledTemplate &compiled)
+    : state_(std::make_unique<State>())
 {
     state_->program = compiled.program_;
     state_->buffer = std::make_unique<char[]>(state_->program->maxLength + 1);
@@ -216,7 +217,7 @@ bool Enumerator::next()
         return false;
     if (!state.started) {
         state.started = true;
-        state.write(Cursor{state.program->root, 0, noFrame, 0});
+        state.write(Cursor { state.program->root, 0, noFrame, 0 });
         return true;
     }
     if (state.advance())

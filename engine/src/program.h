@@ -31,7 +31,7 @@ struct Span
 struct Sequence
 {
     std::uint32_t literalBegin; // groupCount + 1 entries of Program::literals
-    std::uint32_t groupBegin;   // groupCount entries of Program::groupRefs
+    std::uint32_t groupBegin; // groupCount entries of Program::groupRefs
     std::uint32_t groupCount;
 };
 
@@ -42,11 +42,15 @@ struct Group
     GroupKind kind;
     std::uint32_t pieceBegin; // pieceCount entries of Program::pieces
     std::uint32_t pieceCount;
-    // Number of choices of the group's own digit: pieces for alternatives,
-    // ordered pairs of items for pairs.
+    // Number of choices of the group's own digit: ordered pairs of items for
+    // pairs; for alternatives the entries of Program::choicePieces from
+    // choiceBegin on, which are the pieces with nested bare alternatives
+    // ("[[a|b]|c]") flattened into them, so that they need no frame of their own.
     std::uint64_t choices;
-    // When every piece is plain text: where their spans start in
-    // Program::pieceLiterals, else noLiterals. The enumerator's fastest path.
+    std::uint32_t choiceBegin;
+    // When every choice's sequence (pairs: every piece) is plain text: where
+    // their spans start in Program::pieceLiterals, else noLiterals. The
+    // enumerator's fastest path.
     std::uint32_t pieceLiteralsBegin;
 };
 
@@ -56,7 +60,7 @@ using LiteralMap = std::function<std::string(std::string_view)>;
 
 struct Program
 {
-    std::string source;   // the text compiled, kept to recompile with another literal map
+    std::string source; // the text compiled, kept to recompile with another literal map
     LiteralMap literalMap; // empty: literals are copied as they are
 
     std::string pool; // every literal's bytes
@@ -65,6 +69,7 @@ struct Program
     std::vector<Sequence> sequences;
     std::vector<Group> groups;
     std::vector<std::uint32_t> pieces;
+    std::vector<std::uint32_t> choicePieces;
     std::vector<Span> pieceLiterals;
     std::uint32_t root = 0;
     // Every sequence and group in the order compiling finished them, children
