@@ -117,6 +117,23 @@ struct Enumerator::State
         length = end;
     }
 
+    // Moves the frame to its next choice; for pairs, to the next ordered pair
+    // of two different items, the first item changing slowest.
+    void stepChoice(Frame &frame) const
+    {
+        ++frame.choice;
+        const detail::Group &group = program->groups[frame.group];
+        if (group.kind != GroupKind::Pairs)
+            return;
+        const std::uint32_t items = group.pieceCount - 1;
+        if (++frame.second == frame.first)
+            ++frame.second;
+        if (frame.second == items) {
+            ++frame.first;
+            frame.second = frame.first == 0 ? 1 : 0;
+        }
+    }
+
     // The last frame's output and everything after it is plain text, since any
     // group there would have a frame of its own. When its pieces are plain text
     // as well, the next variant changes only in place and no walk is needed.
@@ -131,18 +148,10 @@ struct Enumerator::State
         std::size_t oldLength;
         if (pairs) {
             oldLength = pieces[1 + frame.first].length + pieces[0].length + pieces[1 + frame.second].length;
-            ++frame.choice;
-            const std::uint32_t items = program->groups[frame.group].pieceCount - 1;
-            if (++frame.second == frame.first)
-                ++frame.second;
-            if (frame.second == items) {
-                ++frame.first;
-                frame.second = frame.first == 0 ? 1 : 0;
-            }
         } else {
             oldLength = pieces[frame.choice].length;
-            ++frame.choice;
         }
+        stepChoice(frame);
         detail::Span slots[3];
         int slotCount = 1;
         if (pairs) {
@@ -183,16 +192,7 @@ struct Enumerator::State
             return false;
         frames.resize(index);
         Frame &frame = frames[index - 1];
-        ++frame.choice;
-        if (program->groups[frame.group].kind == GroupKind::Pairs) {
-            const std::uint32_t items = program->groups[frame.group].pieceCount - 1;
-            if (++frame.second == frame.first)
-                ++frame.second;
-            if (frame.second == items) {
-                ++frame.first;
-                frame.second = frame.first == 0 ? 1 : 0;
-            }
-        }
+        stepChoice(frame);
         length = frame.outputStart;
         write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 });
         return true;
