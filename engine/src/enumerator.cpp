@@ -144,41 +144,46 @@ struct Enumerator::State
         if (!frame.pieceLiterals || frame.choice + 1 == frame.choices)
             return false;
         const detail::Span *pieces = frame.pieceLiterals;
-        const bool pairs = program->groups[frame.group].kind == GroupKind::Pairs;
-        std::size_t oldLength;
-        if (pairs) {
-            oldLength = pieces[1 + frame.first].length + pieces[0].length + pieces[1 + frame.second].length;
-        } else {
-            oldLength = pieces[frame.choice].length;
+        if (program->groups[frame.group].kind == GroupKind::Alternatives) {
+            const std::size_t oldLength = pieces[frame.choice].length;
+            stepChoice(frame);
+            replaceText(frame.outputStart, oldLength, &pieces[frame.choice], 1);
+            return true;
         }
+        // Within one first item only the second item changes, and the first
+        // item and the separator before it stay where they are.
+        const std::uint32_t oldFirst = frame.first;
+        const std::size_t oldFirstLength = pieces[1 + frame.first].length + pieces[0].length;
+        const std::size_t oldSecondLength = pieces[1 + frame.second].length;
         stepChoice(frame);
-        detail::Span slots[3];
-        int slotCount = 1;
-        if (pairs) {
-            slots[0] = pieces[1 + frame.first];
-            slots[1] = pieces[0];
-            slots[2] = pieces[1 + frame.second];
-            slotCount = 3;
+        if (frame.first == oldFirst) {
+            replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &pieces[1 + frame.second], 1);
         } else {
-            slots[0] = pieces[frame.choice];
+            const detail::Span slots[3] = { pieces[1 + frame.first], pieces[0], pieces[1 + frame.second] };
+            replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
         }
-        std::size_t newLength = 0;
-        for (int slot = 0; slot < slotCount; ++slot)
-            newLength += slots[slot].length;
+        return true;
+    }
 
+    // Replaces oldLength bytes of the variant at `at` by the spans' text,
+    // moving whatever follows.
+    void replaceText(std::size_t at, std::size_t oldLength, const detail::Span *spans, int count)
+    {
+        std::size_t newLength = 0;
+        for (int i = 0; i < count; ++i)
+            newLength += spans[i].length;
         char *const out = buffer.get();
-        const std::size_t tailStart = frame.outputStart + oldLength;
+        const std::size_t tailStart = at + oldLength;
         const std::size_t tailLength = length - tailStart;
         if (newLength != oldLength && tailLength != 0)
-            std::memmove(out + frame.outputStart + newLength, out + tailStart, tailLength);
-        char *at = out + frame.outputStart;
+            std::memmove(out + at + newLength, out + tailStart, tailLength);
         const char *const pool = program->pool.data();
-        for (int slot = 0; slot < slotCount; ++slot) {
-            std::memcpy(at, pool + slots[slot].offset, slots[slot].length);
-            at += slots[slot].length;
+        char *write = out + at;
+        for (int i = 0; i < count; ++i) {
+            std::memcpy(write, pool + spans[i].offset, spans[i].length);
+            write += spans[i].length;
         }
-        length = frame.outputStart + newLength + tailLength;
-        return true;
+        length = at + newLength + tailLength;
     }
 
     bool advance()
