@@ -64,7 +64,7 @@ void Expander::chargeCombine(const VariantList &a, const VariantList &b)
     charge(items, bytes);
 }
 
-// Algorithm 1: only brackets of the opener's own kind move the depth.
+// A group's closer: only brackets of the opener's own kind move the depth.
 std::size_t findCloser(std::string_view text, std::size_t opener, std::size_t base)
 {
     const char open = text[opener];
@@ -81,8 +81,8 @@ std::size_t findCloser(std::string_view text, std::size_t opener, std::size_t ba
     throw TemplateError(open == '[' ? squareMessage : curlyMessage, base + opener);
 }
 
-// Algorithm 2: both kinds of brackets move one shared depth, which may go
-// below zero; only bars at depth exactly zero split.
+// A group's pieces: both kinds of brackets move one shared depth, which may
+// go below zero; only bars at depth exactly zero split.
 std::vector<Piece> splitPieces(std::string_view inner, std::size_t base)
 {
     std::vector<Piece> pieces;
@@ -103,7 +103,7 @@ std::vector<Piece> splitPieces(std::string_view inner, std::size_t base)
     return pieces;
 }
 
-// Algorithm 3.
+// The head, the first group, then the tail expanded after the group's inside.
 VariantList Expander::expandTemplate(std::string_view text, std::size_t base)
 {
     const std::size_t j = text.find_first_of("[{");
@@ -126,7 +126,7 @@ VariantList Expander::expandTemplate(std::string_view text, std::size_t base)
     return result;
 }
 
-// Algorithm 4.
+// Every piece's variants, piece after piece.
 VariantList Expander::expandAlternatives(std::string_view inner, std::size_t base)
 {
     VariantList result;
@@ -138,7 +138,8 @@ VariantList Expander::expandAlternatives(std::string_view inner, std::size_t bas
     return result;
 }
 
-// Algorithm 5.
+// Every ordered pair of two different items: item, separator, item; the parts
+// expanded afresh for each pair, second item first.
 VariantList Expander::expandPairs(std::string_view inner, std::size_t base)
 {
     std::vector<Piece> parts = splitPieces(inner, base);
