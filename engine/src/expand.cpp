@@ -71,16 +71,20 @@ VariantList expandTemplate(std::string_view text)
     return CompiledTemplate::compile(text).expand();
 }
 
+VariantList CompiledTemplate::expandGroupInside(std::string_view inner, bool pairs)
+{
+    const auto entry = pairs ? detail::EntryPoint::PairsInner : detail::EntryPoint::AlternativesInner;
+    return CompiledTemplate(detail::compileProgram(std::string(inner), entry, nullptr)).expand();
+}
+
 VariantList expandAlternatives(std::string_view inner)
 {
-    return CompiledTemplate(detail::compileProgram(std::string(inner), detail::EntryPoint::AlternativesInner, nullptr))
-        .expand();
+    return CompiledTemplate::expandGroupInside(inner, false);
 }
 
 VariantList expandPairs(std::string_view inner)
 {
-    return CompiledTemplate(detail::compileProgram(std::string(inner), detail::EntryPoint::PairsInner, nullptr))
-        .expand();
+    return CompiledTemplate::expandGroupInside(inner, true);
 }
 
 } // namespace razmnozhator

@@ -85,6 +85,8 @@ private:
     friend class Enumerator;
     friend VariantList expandAlternatives(std::string_view inner);
     friend VariantList expandPairs(std::string_view inner);
+    // The inside of a "[...]" or, with pairs, a "{...}" group, as a whole list.
+    static VariantList expandGroupInside(std::string_view inner, bool pairs);
     explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
     std::shared_ptr<const detail::Program> program_;
 };
