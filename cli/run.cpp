@@ -337,19 +337,29 @@ void writeStreaming(const CompiledTemplate &output, const Options &options, Vari
     }
 }
 
+mpz_class memoryToHold(const CompiledTemplate &output, const mpz_class &count)
+{
+    return output.totalBytes() + count * heldCostPerVariant;
+}
+
+Failure tooBigToShuffle(const CompiledTemplate &output, const mpz_class &count)
+{
+    return tooBigToShuffle(count, memoryToHold(output, count), static_cast<unsigned long>(availableMemory()));
+}
+
 VariantList holdVariants(const CompiledTemplate &output, const Options &options, const mpz_class &count)
 {
     const mpz_class limit = static_cast<unsigned long>(availableMemory());
-    const mpz_class needed = output.totalBytes() + count * heldCostPerVariant;
+    const mpz_class needed = memoryToHold(output, count);
     if (!options.lengthBounds) {
-        if (limit > 0 && needed > limit)
+        if (needed > limit)
             throw tooBigToShuffle(count, needed, limit);
         return output.expand();
     }
 
     // The bounds may drop most variants; only the survivors are held, and
     // holding stops as soon as they would not fit after all.
-    const bool mayOverflow = limit > 0 && needed > limit;
+    const bool mayOverflow = needed > limit;
     const std::size_t budget = mayOverflow ? limit.get_ui() : SIZE_MAX;
     VariantList held;
     Enumerator enumerator(output);
@@ -378,9 +388,9 @@ Shuffled holdShuffled(const CompiledTemplate &output, const Options &options, co
         shuffled.held = holdVariants(output, options, count);
         shuffled.order.resize(shuffled.held.size());
     } catch (const std::bad_alloc &) {
-        throw tooBigToShuffle(count, output.totalBytes() + count * heldCostPerVariant, static_cast<unsigned long>(availableMemory()));
+        throw tooBigToShuffle(output, count);
     } catch (const std::length_error &) {
-        throw tooBigToShuffle(count, output.totalBytes() + count * heldCostPerVariant, static_cast<unsigned long>(availableMemory()));
+        throw tooBigToShuffle(output, count);
     }
     std::iota(shuffled.order.begin(), shuffled.order.end(), std::size_t(0));
     if (options.seed)
