@@ -1,0 +1,90 @@
+#include "options.h"
+
+#include <QStringList>
+
+#include "failure.h"
+#include "run.h"
+
+namespace razmnozhator::cli {
+
+QString CommandLine::helpText() const
+{
+    QString text = parser.helpText();
+    // The parser names the program after argv[0], which may be any path.
+    text.replace(0, text.indexOf(u'\n'), tr("Usage: %1 [options] [FILE]").arg(QLatin1String(programName)));
+    text += tr("\nExit status:\n"
+               "  0  success\n"
+               "  1  template error: unbalanced brackets, or a character that CP1251 cannot hold\n"
+               "  2  usage error: bad option or number, unreadable input, or a shuffle too big for memory\n"
+               "  3  output error: the output cannot be created or written\n");
+    return text;
+}
+
+namespace {
+
+std::uint32_t parseNumber(const CommandLine &commandLine, const QCommandLineOption &option)
+{
+    const QString value = commandLine.parser.value(option);
+    bool ok = false;
+    const uint number = value.toUInt(&ok, 10);
+    if (!ok)
+        throw Failure(UsageFailure,
+            tr("invalid number for --%1: \"%2\" (expected 0 to 4294967295)").arg(option.names().constLast(), value));
+    return number;
+}
+
+} // namespace
+
+Options parseOptions(const CommandLine &commandLine)
+{
+    const QCommandLineParser &parser = commandLine.parser;
+    Options options;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        throw Failure(UsageFailure, tr("only one template file can be given"));
+    if (parser.isSet(commandLine.templateOption)) {
+        if (!files.isEmpty())
+            throw Failure(UsageFailure, tr("give the template either with --template or as FILE, not both"));
+        options.templateText = parser.value(commandLine.templateOption);
+    } else if (!files.isEmpty()) {
+        options.inputFile = files.constFirst();
+    }
+
+    const QString encoding = parser.value(commandLine.encodingOption).toLower();
+    if (encoding == QLatin1String("utf-8") || encoding == QLatin1String("utf8"))
+        options.encoding = Encoding::Utf8;
+    else if (encoding == QLatin1String("cp1251") || encoding == QLatin1String("windows-1251"))
+        options.encoding = Encoding::Cp1251;
+    else
+        throw Failure(UsageFailure,
+            tr("unknown encoding \"%1\" (expected utf-8 or cp1251)").arg(parser.value(commandLine.encodingOption)));
+
+    options.outputFile = parser.value(commandLine.outputOption);
+    if (options.outputFile == QLatin1String("-"))
+        options.outputFile.clear();
+    options.terminator = parser.isSet(commandLine.nullOption) ? '\0' : '\n';
+    options.printCount = parser.isSet(commandLine.countOption);
+    options.printStatistics = parser.isSet(commandLine.statsOption);
+
+    if (parser.isSet(commandLine.minLengthOption))
+        options.rules.minLength = parseNumber(commandLine, commandLine.minLengthOption);
+    if (parser.isSet(commandLine.maxLengthOption))
+        options.rules.maxLength = parseNumber(commandLine, commandLine.maxLengthOption);
+    if (parser.isSet(commandLine.maxCountOption))
+        options.rules.maxCount = parseNumber(commandLine, commandLine.maxCountOption);
+    if (parser.isSet(commandLine.seedOption))
+        options.seed = parseNumber(commandLine, commandLine.seedOption);
+    options.rules.shuffle = parser.isSet(commandLine.shuffleOption);
+    options.lengthBounds = parser.isSet(commandLine.minLengthOption) || parser.isSet(commandLine.maxLengthOption);
+
+    if (options.printCount && options.printStatistics)
+        throw Failure(UsageFailure, tr("use either --count or --stats, not both"));
+    const bool restricting = options.lengthBounds || options.rules.shuffle || parser.isSet(commandLine.maxCountOption);
+    if ((options.printCount || options.printStatistics) && restricting)
+        throw Failure(UsageFailure,
+            tr("--count and --stats describe the whole template; they cannot be combined with --min-length, "
+               "--max-length, --shuffle or --max-count"));
+    return options;
+}
+
+} // namespace razmnozhator::cli

@@ -1,0 +1,91 @@
+#pragma once
+
+// The command line: the options the tool takes, as QCommandLineParser sees
+// them, and the Options a run works from.
+
+#include <cstdint>
+#include <optional>
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+#include "failure.h"
+#include "razmnozhator/restriction.h"
+
+namespace razmnozhator::cli {
+
+enum class Encoding { Utf8, Cp1251 };
+
+struct Options
+{
+    std::optional<QString> templateText;
+    QString inputFile;
+    QString outputFile;
+    Encoding encoding = Encoding::Utf8;
+    // What ends each variant written: a line feed, or NUL with --null.
+    char terminator = '\n';
+    // --count and --stats: print figures about the variants instead of the variants.
+    bool printCount = false;
+    bool printStatistics = false;
+    std::optional<unsigned> seed;
+    RestrictRules rules;
+    bool lengthBounds = false;
+};
+
+// The command line as QCommandLineParser sees it; kept in one place so that
+// --help lists exactly what is parsed.
+struct CommandLine
+{
+    QCommandLineParser parser;
+    QCommandLineOption templateOption { QStringList { "e", "template" },
+        tr("Expand TEXT instead of reading a template."), "TEXT" };
+    QCommandLineOption encodingOption { QStringLiteral("encoding"),
+        tr("Encoding of the template read from FILE or standard input and of the variants written: utf-8 "
+           "(default) or cp1251."),
+        "NAME", "utf-8" };
+    QCommandLineOption outputOption { QStringList { "o", "output" },
+        tr("Write to FILE instead of standard output. A regular file is replaced only when the whole output "
+           "has been written; a device or a FIFO is written directly."),
+        "FILE" };
+    QCommandLineOption nullOption { QStringList { "0", "null" },
+        tr("End each variant with a NUL byte instead of a line feed.") };
+    QCommandLineOption countOption { QStringLiteral("count"), tr("Print the exact number of variants and stop.") };
+    QCommandLineOption statsOption { QStringLiteral("stats"),
+        tr("Print the number of variants, the size of the output in bytes (line ends included) and the length "
+           "of the longest variant in characters, and stop.") };
+    QCommandLineOption minLengthOption { QStringLiteral("min-length"),
+        tr("Keep only variants of at least N characters."), "N" };
+    QCommandLineOption maxLengthOption { QStringLiteral("max-length"),
+        tr("Keep only variants of at most N characters."), "N" };
+    QCommandLineOption shuffleOption { QStringLiteral("shuffle"),
+        tr("Shuffle the kept variants before --max-count cuts them (holds them all in memory).") };
+    QCommandLineOption maxCountOption { QStringLiteral("max-count"), tr("Write at most N variants."), "N" };
+    QCommandLineOption seedOption { QStringLiteral("seed"),
+        tr("Seed the shuffle's random generator with N; without it every run shuffles alike."), "N" };
+    QCommandLineOption helpOption;
+    QCommandLineOption versionOption;
+
+    CommandLine()
+        : helpOption(parser.addHelpOption())
+        , versionOption(parser.addVersionOption())
+    {
+        parser.setApplicationDescription(tr("Writes every variant of a template, one per line.\n"
+                                            "\"[a|b|c]\" chooses one of a, b and c; \"{sep|x|y|z}\" joins every "
+                                            "ordered pair of two different items with sep; groups nest."));
+        for (const QCommandLineOption *option :
+            { &templateOption, &encodingOption, &outputOption, &nullOption, &countOption, &statsOption,
+                &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption, &seedOption })
+            parser.addOption(*option);
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+            tr("The template; standard input when absent or \"-\". Line breaks in it are removed."),
+            QStringLiteral("[FILE]"));
+    }
+
+    QString helpText() const;
+};
+
+// Throws Failure for a bad combination or number.
+Options parseOptions(const CommandLine &commandLine);
+
+} // namespace razmnozhator::cli
