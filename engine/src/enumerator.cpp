@@ -208,7 +208,7 @@ Enumerator::Enumerator(const CompiledTemplate &compiled)
     : state_(std::make_unique<State>())
 {
     state_->program = compiled.program_;
-    state_->buffer = std::make_unique<char[]>(state_->program->maxLength + 1);
+    state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + 1);
 }
 
 Enumerator::~Enumerator() = default;

@@ -8,7 +8,9 @@
 namespace razmnozhator {
 
 TemplateError::TemplateError(Bracket bracket, std::size_t offset)
-    : std::runtime_error(messageFor(bracket)), bracket_(bracket), offset_(offset)
+    : std::runtime_error(messageFor(bracket))
+    , bracket_(bracket)
+    , offset_(offset)
 {
 }
 
@@ -17,7 +19,10 @@ const char *TemplateError::messageFor(Bracket bracket) noexcept
     return bracket == Bracket::Square ? "Incomplete number of '[]'s" : "Incomplete number of '{}'s";
 }
 
-CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program) : program_(std::move(program)) {}
+CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program)
+    : program_(std::move(program))
+{
+}
 
 CompiledTemplate CompiledTemplate::compile(std::string_view text)
 {
@@ -26,14 +31,15 @@ CompiledTemplate CompiledTemplate::compile(std::string_view text)
 
 namespace {
 
-const detail::Program &withExactStatistics(const detail::Program &program)
+const detail::Program &withExactFigures(const detail::Program &program)
 {
     std::call_once(program.exactOnce, [&program] {
-        if (program.count != detail::saturated && program.totalBytes != detail::saturated) {
-            program.exactCount = static_cast<unsigned long>(program.count);
-            program.exactTotalBytes = static_cast<unsigned long>(program.totalBytes);
+        const detail::Figures &figures = program.figures;
+        if (figures.count != detail::saturated && figures.bytes != detail::saturated) {
+            program.exactCount = static_cast<unsigned long>(figures.count);
+            program.exactTotalBytes = static_cast<unsigned long>(figures.bytes);
         } else {
-            detail::computeExactStatistics(program);
+            detail::computeExactFigures(program);
         }
     });
     return program;
@@ -41,11 +47,30 @@ const detail::Program &withExactStatistics(const detail::Program &program)
 
 } // namespace
 
-const mpz_class &CompiledTemplate::count() const { return withExactStatistics(*program_).exactCount; }
-const mpz_class &CompiledTemplate::totalBytes() const { return withExactStatistics(*program_).exactTotalBytes; }
-std::uint64_t CompiledTemplate::countOrMax() const noexcept { return program_->count; }
-std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept { return program_->totalBytes; }
-std::size_t CompiledTemplate::maxLength() const noexcept { return program_->maxLength; }
+const mpz_class &CompiledTemplate::count() const
+{
+    return withExactFigures(*program_).exactCount;
+}
+const mpz_class &CompiledTemplate::totalBytes() const
+{
+    return withExactFigures(*program_).exactTotalBytes;
+}
+std::uint64_t CompiledTemplate::countOrMax() const noexcept
+{
+    return program_->figures.count;
+}
+std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept
+{
+    return program_->figures.bytes;
+}
+std::size_t CompiledTemplate::maxLength() const noexcept
+{
+    return program_->figures.longest;
+}
+std::size_t CompiledTemplate::minLength() const noexcept
+{
+    return program_->figures.shortest;
+}
 
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const
 {
@@ -56,10 +81,11 @@ CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::s
 VariantList CompiledTemplate::expand() const
 {
     constexpr auto limit = std::numeric_limits<std::size_t>::max() / 16;
-    if (program_->count > limit || program_->totalBytes > limit)
+    const detail::Figures &figures = program_->figures;
+    if (figures.count > limit || figures.bytes > limit)
         throw std::length_error("too many variants to hold in memory");
     VariantList list;
-    list.reserve(program_->count, program_->totalBytes);
+    list.reserve(figures.count, figures.bytes);
     Enumerator enumerator(*this);
     while (enumerator.next())
         list.push_back(enumerator.current());

@@ -12,4 +12,5 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_EQ(itemsAfterSelfAppend(), 4u);
     EXPECT_EQ(survivorsOfLengthCut(), 2u);
     EXPECT_TRUE(someMemoryIsAvailable());
+    EXPECT_EQ(marksOfOneGroup(), 3u);
 }

@@ -63,15 +63,17 @@ public:
 
     // Exact number of variants (at least 1) and total bytes of all variants.
     // Instant when they fit in 64 bits; otherwise the first call computes them,
-    // in time roughly proportional to their number of digits.
+    // in time quasi-linear in their number of digits, whatever the template's shape.
     const mpz_class &count() const;
     const mpz_class &totalBytes() const;
     // The same values, or UINT64_MAX when they do not fit: always instant, for
     // deciding whether a result can be held at all.
     std::uint64_t countOrMax() const noexcept;
     std::uint64_t totalBytesOrMax() const noexcept;
-    // Length of the longest variant.
+    // Length of the longest and of the shortest variant, in characters of the
+    // text as written (a literal map changes bytes, not characters).
     std::size_t maxLength() const noexcept;
+    std::size_t minLength() const noexcept;
 
     // The same template with every literal run of text replaced by map(run):
     // a fixed per-byte recoding of the output is done here once, not per variant.
