@@ -1,9 +1,59 @@
 #include "dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 
+ProgressView::~ProgressView() = default;
 Dialogs::~Dialogs() = default;
+
+namespace {
+
+// QProgressDialog counts in int: the bar moves in thousandths of the total
+// and the label carries the exact figures.
+class QtProgressView : public ProgressView
+{
+public:
+    QtProgressView(QWidget *parent, const QString &title, const QString &what)
+        : dialog(what, QCoreApplication::translate("MainWindow", "Отмена"), 0, 1000, parent)
+        , text(what)
+    {
+        dialog.setWindowTitle(title);
+        dialog.setWindowModality(Qt::WindowModal);
+        dialog.setMinimumDuration(500);
+        dialog.setAutoReset(false);
+        dialog.setAutoClose(false);
+        dialog.setValue(0);
+    }
+
+    void setProgress(std::uint64_t done, std::uint64_t total) override
+    {
+        const QLocale locale;
+        if (total == 0) {
+            dialog.setRange(0, 0);
+            dialog.setLabelText(QCoreApplication::translate("MainWindow", "%1\nСтрок: %2")
+                                    .arg(text, locale.toString(static_cast<qulonglong>(done))));
+            dialog.setValue(0);
+            return;
+        }
+        dialog.setRange(0, 1000);
+        dialog.setLabelText(QCoreApplication::translate("MainWindow", "%1\nСтрок: %2 из %3")
+                                .arg(text, locale.toString(static_cast<qulonglong>(done)),
+                                    locale.toString(static_cast<qulonglong>(total))));
+        dialog.setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 1000.0));
+    }
+
+    bool wasCanceled() const override { return dialog.wasCanceled(); }
+
+private:
+    QProgressDialog dialog;
+    QString text;
+};
+
+} // namespace
 
 QString QtDialogs::askSavePath(QWidget *parent, const QString &caption, const QString &filter)
 {
@@ -25,4 +75,28 @@ bool QtDialogs::askYesNo(QWidget *parent, const QString &title, const QString &t
 void QtDialogs::showInformation(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox::information(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+Dialogs::TooBigAnswer QtDialogs::askTooBig(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    const auto tr = [](const char *source) { return QCoreApplication::translate("MainWindow", source); };
+    QPushButton *random = box.addButton(tr("Случайные строки"), QMessageBox::AcceptRole);
+    random->setObjectName(QStringLiteral("randomLinesButton"));
+    QPushButton *saveAll = box.addButton(tr("Сохранить все в файл..."), QMessageBox::ActionRole);
+    saveAll->setObjectName(QStringLiteral("saveAllButton"));
+    QPushButton *cancel = box.addButton(tr("Отмена"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == random)
+        return TooBigAnswer::RandomLines;
+    if (box.clickedButton() == saveAll)
+        return TooBigAnswer::SaveAll;
+    return TooBigAnswer::Cancel;
+}
+
+std::unique_ptr<ProgressView> QtDialogs::startProgress(QWidget *parent, const QString &title, const QString &text)
+{
+    return std::make_unique<QtProgressView>(parent, title, text);
 }

@@ -9,84 +9,109 @@
 
 #include <QListWidget>
 #include <QStatusBar>
-#include <QStringList>
 #include <QTextDocument>
 #include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
 #include "memoryguard.h"
+#include "progressrunner.h"
 #include "razmnozhator/engine.h"
-#include "razmnozhator/memorybudget.h"
+#include "templatetext.h"
 
 using namespace razmnozhator;
 
 namespace {
 
-// The engine reports offsets into the template with its line feeds removed;
-// every other character of an encodable template is one byte and one UTF-16
-// unit, so counting the characters that are not line feeds finds it again.
-qsizetype plainTextIndex(const QString &text, std::size_t byteOffset)
-{
-    std::size_t seen = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'\n')
-            continue;
-        if (seen == byteOffset)
-            return i;
-        ++seen;
-    }
-    return text.size();
-}
+// Rows are counted into the progress in steps of this many, so that the
+// shared counters cost nothing next to the rows themselves.
+constexpr std::uint64_t progressStep = 4096;
 
 } // namespace
 
+QString MainWindow::templateText() const
+{
+    // toPlainText() would also turn non-breaking spaces into plain ones, and
+    // CP1251 has a byte of its own for them. The raw text keeps every
+    // character and marks line breaks with the Unicode separators, one
+    // position each, as the document counts them.
+    return templateEdit->document()->toRawText();
+}
+
+bool MainWindow::reportTextProblem(const cp1251::TemplateText &encoded)
+{
+    if (!encoded.problem())
+        return false;
+    const cp1251::TextProblem &problem = *encoded.problem();
+    const cp1251::TextPosition &where = problem.position;
+    if (problem.kind == cp1251::TextProblem::Kind::Nul) {
+        showError(tr("Символ NUL (строка %1, столбец %2) не может быть частью шаблона. Уберите его.")
+                      .arg(where.line)
+                      .arg(where.column));
+    } else {
+        showError(tr("Символ %1 (строка %2, столбец %3) нельзя записать в кодировке CP1251. Замените его.")
+                      .arg(cp1251::describe(problem.codePoint))
+                      .arg(where.line)
+                      .arg(where.column));
+    }
+    selectInTemplate(where.utf16Index, QChar::requiresSurrogates(problem.codePoint) ? 2 : 1);
+    return true;
+}
+
 void MainWindow::go()
 {
-    const QString text = templateEdit->document()->toPlainText();
-    cp1251::EncodeResult encoded = cp1251::encode(text);
-    if (encoded.unencodable) {
-        const cp1251::UnencodableCharacter &character = *encoded.unencodable;
-        showError(tr("Символ %1 в позиции %2 нельзя записать в кодировке CP1251. Замените его.")
-                      .arg(cp1251::describe(character.codePoint))
-                      .arg(character.characterIndex + 1));
-        const qsizetype units = QChar::requiresSurrogates(character.codePoint) ? 2 : 1;
-        selectInTemplate(character.utf16Index, units);
+    if (busy)
         return;
-    }
-
-    std::string bytes = std::move(encoded.bytes);
-    std::erase(bytes, '\n');
-    if (bytes.empty())
+    const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(templateText());
+    if (reportTextProblem(encoded) || encoded.bytes().empty())
         return;
 
     try {
-        const CompiledTemplate compiled = CompiledTemplate::compile(bytes);
-        const mpz_class needed = memoryguard::memoryNeeded(compiled.count(), compiled.totalBytes());
-        if (!memoryguard::fits(needed, availableMemory())) {
-            showError(tr("Шаблон даёт слишком много строк: %1. Для них нужно около %2 памяти, "
-                         "столько свободной памяти нет. Результат остался прежним.")
-                          .arg(memoryguard::formatCount(compiled.count()), memoryguard::formatBytes(needed)));
+        const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes());
+        // The instant figures decide: the exact ones of a deeply nested
+        // template may take long, and where the instant ones saturate the
+        // result is far beyond any memory anyway.
+        if (!memoryguard::fits(compiled.countOrMax(), compiled.totalBytesOrMax())) {
+            askWhatToDoWithTooMany(compiled);
             return;
         }
-        lines = compiled.expand();
+        VariantList fresh;
+        QStringList texts;
+        const bool finished = runLong(tr("Генерация строк"), [&](WorkProgress &progress) {
+            const std::uint64_t count = compiled.countOrMax();
+            progress.setTotal(count);
+            fresh.reserve(count, compiled.totalBytesOrMax());
+            texts.reserve(static_cast<qsizetype>(count));
+            Enumerator variants(compiled);
+            std::uint64_t done = 0;
+            while (variants.next()) {
+                fresh.push_back(variants.current());
+                texts.append(cp1251::decode(variants.current()));
+                if (++done % progressStep == 0) {
+                    progress.setDone(done);
+                    if (progress.canceled())
+                        return false;
+                }
+            }
+            progress.setDone(done);
+            return true;
+        });
+        if (finished)
+            showLines(std::move(fresh), std::move(texts));
     } catch (const TemplateError &error) {
         showError(tr(error.what()));
-        refreshList();
-        selectInTemplate(plainTextIndex(text, error.offset()), 1);
-        return;
+        showLineCount();
+        selectInTemplate(encoded.positionOf(error.offset()).utf16Index, 1);
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
-        return;
     } catch (const std::length_error &) {
         showOutOfMemory();
-        return;
     }
-    refreshList();
 }
 
-void MainWindow::refreshList()
+void MainWindow::showLines(VariantList fresh, QStringList texts)
 {
+    lines = std::move(fresh);
     // One bulk insertion with the view frozen: inserting rows one at a time
     // makes the view react to every row, which for a million lines takes
     // seconds instead of a fraction of one.
@@ -94,17 +119,18 @@ void MainWindow::refreshList()
     resultList->clear();
     bool shown = true;
     try {
-        QStringList texts;
-        texts.reserve(static_cast<qsizetype>(lines.size()));
-        for (const std::string_view line : lines)
-            texts.append(cp1251::decode(line));
         resultList->addItems(texts);
     } catch (const std::bad_alloc &) {
         resultList->clear();
         shown = false;
     }
     resultList->setUpdatesEnabled(true);
-    statusLine->showMessage(tr("Строк: %1").arg(lines.size()), 0);
+    showLineCount();
     if (!shown)
         showError(tr("Не хватило памяти, чтобы показать строки в списке."));
+}
+
+void MainWindow::showLineCount()
+{
+    statusLine->showMessage(tr("Строк: %1").arg(lines.size()), 0);
 }

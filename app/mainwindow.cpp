@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include <array>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -14,11 +16,15 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
 
 #include "dialogs.h"
+#include "progressrunner.h"
+#include "templatehighlighter.h"
+#include "variantcounter.h"
 
 // The window lives in a static library, whose resource object the linker
 // would drop unless something refers to it; Q_INIT_RESOURCE is that reference.
@@ -39,6 +45,7 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent
 {
     createMenus();
     createWidgets();
+    createVariantCounter();
 }
 
 MainWindow::~MainWindow() = default;
@@ -71,42 +78,46 @@ void MainWindow::createMenus()
 
 void MainWindow::createWidgets()
 {
+    const std::array<QPushButton *, 3> commandButtons = createCommandButtons();
+    QGroupBox *restrictionGroup = createRestrictionGroup();
+    createResultList();
+    createTemplateEdit();
+    createStatusLine();
+
+    auto *centralFrame = new QFrame;
+    centralFrame->setObjectName(QStringLiteral("centralFrame"));
+    auto *grid = new QGridLayout(centralFrame);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(templateEdit, 0, 0, 1, 1);
+    for (int column = 1; column <= 3; ++column)
+        grid->addWidget(commandButtons[static_cast<std::size_t>(column - 1)], 0, column, 1, 1);
+    grid->addWidget(restrictionGroup, 1, 0, 1, 4);
+    grid->addWidget(resultList, 2, 0, 1, 4);
+    grid->addWidget(statusLine, 3, 0, 1, 4);
+
+    setCentralWidget(centralFrame);
+    setWindowTitle(tr("Размножатор v1.0b"));
+    initResources();
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/images/logo.png"))));
+}
+
+std::array<QPushButton *, 3> MainWindow::createCommandButtons()
+{
     auto *generateButton = new QPushButton(tr("Нагенерить"));
     generateButton->setObjectName(QStringLiteral("generateButton"));
     auto *saveButton = new QPushButton(tr("Сохранить в файл"));
     saveButton->setObjectName(QStringLiteral("saveButton"));
     auto *clipboardButton = new QPushButton(tr("В Clipboard"));
     clipboardButton->setObjectName(QStringLiteral("clipboardButton"));
-    auto *restrictButton = new QPushButton(tr("Ограничить"));
-    restrictButton->setObjectName(QStringLiteral("restrictButton"));
-    restrictButton->setMaximumWidth(100);
 
     connect(generateButton, &QPushButton::clicked, this, &MainWindow::go);
     connect(saveButton, &QPushButton::clicked, this, &MainWindow::save);
     connect(clipboardButton, &QPushButton::clicked, this, &MainWindow::clpbrd);
-    connect(restrictButton, &QPushButton::clicked, this, &MainWindow::restrict);
+    return { generateButton, saveButton, clipboardButton };
+}
 
-    resultList = new QListWidget;
-    resultList->setObjectName(QStringLiteral("resultList"));
-    // Rows are single lines in one font: with uniform sizes the view measures
-    // one row instead of every one of possibly millions.
-    resultList->setUniformItemSizes(true);
-    connect(resultList, &QListWidget::itemClicked, this, &MainWindow::status);
-    connect(resultList, &QListWidget::itemActivated, this, &MainWindow::status);
-
-    templateEdit = new QTextEdit;
-    templateEdit->setObjectName(QStringLiteral("templateEdit"));
-    templateEdit->setPlainText(
-        tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
-    templateEdit->selectAll();
-    templateEdit->setMinimumHeight(50);
-    templateEdit->setMaximumHeight(70);
-
-    // A status bar widget of our own in the grid; the window's own status bar
-    // is never created.
-    statusLine = new QStatusBar;
-    statusLine->setObjectName(QStringLiteral("statusLine"));
-
+QGroupBox *MainWindow::createRestrictionGroup()
+{
     auto *restrictionGroup = new QGroupBox(tr("После генерации"));
     restrictionGroup->setObjectName(QStringLiteral("restrictionGroup"));
 
@@ -137,6 +148,11 @@ void MainWindow::createWidgets()
     maxLengthLabel->setBuddy(maxLengthEdit);
     maxCountLabel->setBuddy(maxCountEdit);
 
+    auto *restrictButton = new QPushButton(tr("Ограничить"));
+    restrictButton->setObjectName(QStringLiteral("restrictButton"));
+    restrictButton->setMaximumWidth(100);
+    connect(restrictButton, &QPushButton::clicked, this, &MainWindow::restrict);
+
     auto *restrictionLayout = new QHBoxLayout;
     restrictionLayout->addWidget(minLengthLabel);
     restrictionLayout->addWidget(minLengthEdit);
@@ -147,31 +163,74 @@ void MainWindow::createWidgets()
     restrictionLayout->addWidget(shuffleBox);
     restrictionLayout->addWidget(restrictButton);
     restrictionGroup->setLayout(restrictionLayout);
+    return restrictionGroup;
+}
 
-    auto *centralFrame = new QFrame;
-    centralFrame->setObjectName(QStringLiteral("centralFrame"));
-    auto *grid = new QGridLayout(centralFrame);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(templateEdit, 0, 0, 1, 1);
-    grid->addWidget(generateButton, 0, 1, 1, 1);
-    grid->addWidget(saveButton, 0, 2, 1, 1);
-    grid->addWidget(clipboardButton, 0, 3, 1, 1);
-    grid->addWidget(restrictionGroup, 1, 0, 1, 4);
-    grid->addWidget(resultList, 2, 0, 1, 4);
-    grid->addWidget(statusLine, 3, 0, 1, 4);
+void MainWindow::createResultList()
+{
+    resultList = new QListWidget;
+    resultList->setObjectName(QStringLiteral("resultList"));
+    // Rows are single lines in one font: with uniform sizes the view measures
+    // one row instead of every one of possibly millions.
+    resultList->setUniformItemSizes(true);
+    connect(resultList, &QListWidget::itemClicked, this, &MainWindow::status);
+    connect(resultList, &QListWidget::itemActivated, this, &MainWindow::status);
+}
 
-    setCentralWidget(centralFrame);
-    setWindowTitle(tr("Размножатор v1.0b"));
-    initResources();
-    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/images/logo.png"))));
+void MainWindow::createTemplateEdit()
+{
+    templateEdit = new QTextEdit;
+    templateEdit->setObjectName(QStringLiteral("templateEdit"));
+    // Pasted rich text would bring fonts and colours the highlighting does not expect.
+    templateEdit->setAcceptRichText(false);
+    templateEdit->setPlainText(
+        tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
+    new TemplateHighlighter(templateEdit);
+    templateEdit->selectAll();
+    templateEdit->setMinimumHeight(50);
+    templateEdit->setMaximumHeight(70);
+}
+
+void MainWindow::createStatusLine()
+{
+    // A status bar widget of our own in the grid; the window's own status bar
+    // is never created. The live count sits at its right end, where the
+    // messages on the left never cover it.
+    statusLine = new QStatusBar;
+    statusLine->setObjectName(QStringLiteral("statusLine"));
+    variantCountLabel = new QLabel;
+    variantCountLabel->setObjectName(QStringLiteral("variantCountLabel"));
+    statusLine->addPermanentWidget(variantCountLabel);
+}
+
+void MainWindow::createVariantCounter()
+{
+    variantCounter = new VariantCounter(
+        [this] {
+            return VariantCounter::Input { templateText(), minLength(), maxLength() };
+        },
+        this);
+    connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
+    connect(templateEdit, &QTextEdit::textChanged, variantCounter, &VariantCounter::schedule);
+    connect(minLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
+    connect(maxLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
+    variantCounter->schedule();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (dialogs->askYesNo(this, tr("Выйти"), tr("Вы уверены?")))
+    // While a long command runs its progress box is the way to stop it.
+    if (!busy && dialogs->askYesNo(this, tr("Выйти"), tr("Вы уверены?")))
         event->accept();
     else
         event->ignore();
+}
+
+bool MainWindow::runLong(const QString &text, const std::function<bool(WorkProgress &)> &work)
+{
+    busy = true;
+    const auto done = qScopeGuard([this] { busy = false; });
+    return runWithProgress(*dialogs, this, tr("Размножатор v1.0b"), text, work);
 }
 
 void MainWindow::showError(const QString &text)

@@ -8,18 +8,35 @@
 
 #include "razmnozhator/variantlist.h"
 
+#include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include <QMainWindow>
+#include <QStringList>
 
 class Dialogs;
 class QCheckBox;
+class QGroupBox;
+class QLabel;
 class QCloseEvent;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class QPushButton;
 class QStatusBar;
 class QTextEdit;
+class VariantCounter;
+class WorkProgress;
+
+namespace razmnozhator {
+class CompiledTemplate;
+namespace cp1251 {
+class TemplateText;
+}
+} // namespace razmnozhator
 
 class MainWindow : public QMainWindow
 {
@@ -44,7 +61,40 @@ private slots:
 private:
     void createMenus();
     void createWidgets();
-    void refreshList();
+    std::array<QPushButton *, 3> createCommandButtons();
+    QGroupBox *createRestrictionGroup();
+    void createResultList();
+    void createTemplateEdit();
+    void createStatusLine();
+    void createVariantCounter();
+
+    // The template as the user typed it, with its line breaks; see generate.cpp.
+    QString templateText() const;
+    // Shows the character the template may not hold, if any, and selects it.
+    bool reportTextProblem(const razmnozhator::cp1251::TemplateText &encoded);
+    // The length fields as a range; an empty field reads as 0.
+    std::uint32_t minLength() const;
+    std::uint32_t maxLength() const;
+    std::uint32_t maxCount() const;
+
+    // The answers to a result too big for memory.
+    void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled);
+    void takeRandomLines(const razmnozhator::CompiledTemplate &compiled);
+    void saveAllVariants(const razmnozhator::CompiledTemplate &compiled);
+
+    // Runs work through the progress runner and keeps the commands from
+    // starting again meanwhile. False when the user cancelled.
+    bool runLong(const QString &text, const std::function<bool(WorkProgress &)> &work);
+    // Asks for a file name and writes what produce hands over to it, through
+    // the output rule shared with the tool. Nothing is changed on cancel.
+    using LineProducer = std::function<bool(const std::function<bool(std::string_view)> &put, WorkProgress &)>;
+    void writeToChosenFile(const LineProducer &produce);
+
+    // Makes fresh the current lines and shows them as the rows texts, decoded
+    // off the GUI thread, with the count in the status line.
+    void showLines(razmnozhator::VariantList fresh, QStringList texts);
+    // Only the count: after a refusal the list already shows the current lines.
+    void showLineCount();
 
     void showError(const QString &text);
     void showOutOfMemory();
@@ -62,4 +112,8 @@ private:
     razmnozhator::VariantList lines;
 
     std::unique_ptr<Dialogs> dialogs;
+    QLabel *variantCountLabel = nullptr;
+    VariantCounter *variantCounter = nullptr;
+    // A long command is running; commands that would start meanwhile do nothing.
+    bool busy = false;
 };

@@ -1,9 +1,12 @@
 #pragma once
 
-// A template of a few dozen characters can describe more variants than any
-// machine holds. The compiled template knows the exact count and byte size
-// before a single variant is made, so the window refuses up front what would
-// not fit instead of swapping the machine to death or dying half way.
+// What holding a result costs in the window, and whether it can be held. A
+// template of a few dozen characters can describe more variants than any
+// machine holds; the compiled template knows the size of its result before a
+// single variant is made, so the window decides up front instead of swapping
+// the machine to death or dying half way. The figures and their wording are
+// shared with the command-line tool; what is the window's own is the cost of
+// a line in its list.
 
 #include <cstdint>
 
@@ -13,19 +16,19 @@
 
 namespace memoryguard {
 
-// What a result costs once it is in the window: the lines themselves (their
-// bytes plus one end offset each) and one list item per line holding the
-// line as UTF-16, with the list's bookkeeping.
+// The lines themselves (their bytes plus one end offset each) and one list
+// item per line holding the line as UTF-16, with the list's bookkeeping.
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes);
 
-// Keeps an eighth of what is available for everything else the program and
-// the rest of the desktop allocate meanwhile.
-bool fits(const mpz_class &needed, std::uint64_t available);
+// Whether the lines fit in what is available (by default what the machine has
+// now). Takes the instant figures, which saturate where the exact ones exceed
+// 64 bits.
+bool fits(std::uint64_t count, std::uint64_t totalBytes, std::uint64_t available);
+bool fits(std::uint64_t count, std::uint64_t totalBytes);
 
 // For messages: exact up to 15 digits, otherwise three significant digits and
-// a power of ten, since a count may have thousands of digits.
+// a power of ten; sizes in the locale's binary units.
 QString formatCount(const mpz_class &count);
-// In binary units with one decimal, truncated, never rounded up.
 QString formatBytes(const mpz_class &bytes);
 
 } // namespace memoryguard

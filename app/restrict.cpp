@@ -8,21 +8,56 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include "cp1251.h"
+#include "progressrunner.h"
 #include "razmnozhator/restriction.h"
+
+using namespace razmnozhator;
+
+// An empty field reads as 0, like any text that is not a number.
+std::uint32_t MainWindow::minLength() const
+{
+    return minLengthEdit->text().toUInt();
+}
+
+std::uint32_t MainWindow::maxLength() const
+{
+    return maxLengthEdit->text().toUInt();
+}
+
+std::uint32_t MainWindow::maxCount() const
+{
+    return maxCountEdit->text().toUInt();
+}
 
 void MainWindow::restrict()
 {
-    razmnozhator::RestrictRules rules;
-    // An empty field reads as 0, like any text that is not a number.
-    rules.minLength = minLengthEdit->text().toUInt();
-    rules.maxLength = maxLengthEdit->text().toUInt();
-    rules.maxCount = maxCountEdit->text().toUInt();
+    if (busy)
+        return;
+    RestrictRules rules;
+    rules.minLength = minLength();
+    rules.maxLength = maxLength();
+    rules.maxCount = maxCount();
     rules.shuffle = shuffleBox->checkState() == Qt::Checked;
     try {
-        lines = razmnozhator::restrictVariants(lines, rules);
+        VariantList kept;
+        QStringList texts;
+        // The cut itself cannot stop half way; a cancel drops its result.
+        const bool finished = runLong(tr("Ограничение строк"), [&](WorkProgress &progress) {
+            kept = restrictVariants(lines, rules);
+            progress.setTotal(kept.size());
+            texts.reserve(static_cast<qsizetype>(kept.size()));
+            for (const std::string_view line : kept) {
+                if (progress.canceled())
+                    return false;
+                texts.append(cp1251::decode(line));
+                progress.setDone(static_cast<std::uint64_t>(texts.size()));
+            }
+            return !progress.canceled();
+        });
+        if (finished)
+            showLines(std::move(kept), std::move(texts));
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
-        return;
     }
-    refreshList();
 }

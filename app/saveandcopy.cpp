@@ -1,5 +1,6 @@
-// The two ways the lines leave the program: a CP1251 text file and the
-// clipboard. Both only read the lines.
+// The ways the lines leave the program: a CP1251 text file and the
+// clipboard, both only reading the lines, and the streaming save of a result
+// too big to hold, which writes every variant without keeping any.
 
 #include "mainwindow.h"
 
@@ -7,11 +8,13 @@
 #include <string>
 
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include "cp1251.h"
 #include "dialogs.h"
+#include "outputfile.h"
+#include "progressrunner.h"
 
 namespace {
 
@@ -20,62 +23,91 @@ constexpr std::size_t writeBlock = 1 << 20;
 
 } // namespace
 
-void MainWindow::save()
+void MainWindow::writeToChosenFile(const LineProducer &produce)
 {
     const QString fileName = dialogs->askSavePath(this, tr("SaveToFile"), tr("All Files (*);;Text Files (*.txt)"));
     if (fileName.isEmpty())
         return;
 
-    // The old file is replaced only once every line has been written; on any
-    // failure it stays as it was and the half-written copy is removed.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        showError(file.errorString());
-        return;
-    }
-    std::string block;
-    block.reserve(writeBlock + 256);
-    // A short write is retried, so that a failure shows up as an error with the reason.
-    const auto flushBlock = [&file, &block] {
-        qint64 done = 0;
-        const auto size = static_cast<qint64>(block.size());
-        while (done < size) {
-            const qint64 written = file.write(block.data() + done, size - done);
-            if (written <= 0)
-                return false;
-            done += written;
+    QString failure;
+    const auto work = [&](WorkProgress &progress) {
+        // A regular file is replaced only once every line has been written;
+        // on any failure or cancel it stays as it was. A device or a FIFO is
+        // written into, as the command-line tool does.
+        razmnozhator::OutputFile file(fileName);
+        if (!file.open()) {
+            failure = file.errorString();
+            return false;
         }
-        block.clear();
-        return true;
+        std::string block;
+        block.reserve(writeBlock + 256);
+        bool writable = true;
+        const auto flushBlock = [&] {
+            writable = writable && file.write(block.data(), block.size());
+            block.clear();
+            return writable;
+        };
+        const auto put = [&](std::string_view line) {
+            block.append(line);
+            block.push_back('\n');
+            return block.size() < writeBlock || flushBlock();
+        };
+        const bool produced = produce(put, progress) && flushBlock();
+        if (!writable || (produced && !progress.canceled() && !file.commit())) {
+            failure = file.errorString();
+            return false;
+        }
+        // An uncommitted atomic write is dropped with the file.
+        return produced && !progress.canceled();
     };
-    bool written = true;
-    for (const std::string_view line : lines) {
-        block.append(line);
-        block.push_back('\n');
-        if (block.size() >= writeBlock && !(written = flushBlock()))
-            break;
-    }
-    if (written && !block.empty())
-        written = flushBlock();
-    if (written && file.commit())
+    if (!runLong(tr("Сохранение в файл"), work) && !failure.isEmpty())
+        showError(tr("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
+}
+
+void MainWindow::save()
+{
+    if (busy)
         return;
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    showError(reason);
+    try {
+        writeToChosenFile([this](const auto &put, WorkProgress &progress) {
+            progress.setTotal(lines.size());
+            std::uint64_t done = 0;
+            for (const std::string_view line : lines) {
+                if (!put(line) || progress.canceled())
+                    return false;
+                progress.setDone(++done);
+            }
+            return true;
+        });
+    } catch (const std::bad_alloc &) {
+        showOutOfMemory();
+    }
 }
 
 void MainWindow::clpbrd()
 {
+    if (busy)
+        return;
     // A line feed is one CP1251 byte, so the whole text is decoded in one go.
     QString decoded;
     try {
-        std::string text;
-        text.reserve(lines.byteSize() + lines.size());
-        for (const std::string_view line : lines) {
-            text.append(line);
-            text.push_back('\n');
-        }
-        decoded = razmnozhator::cp1251::decode(text);
+        const bool finished = runLong(tr("Копирование строк"), [this, &decoded](WorkProgress &progress) {
+            progress.setTotal(lines.size());
+            std::string text;
+            text.reserve(lines.byteSize() + lines.size());
+            std::uint64_t done = 0;
+            for (const std::string_view line : lines) {
+                text.append(line);
+                text.push_back('\n');
+                progress.setDone(++done);
+                if (progress.canceled())
+                    return false;
+            }
+            decoded = razmnozhator::cp1251::decode(text);
+            return !progress.canceled();
+        });
+        if (!finished)
+            return;
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
         return;

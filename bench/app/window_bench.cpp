@@ -28,6 +28,13 @@
 
 namespace {
 
+class QuietProgress : public ProgressView
+{
+public:
+    void setProgress(std::uint64_t, std::uint64_t) override { }
+    bool wasCanceled() const override { return false; }
+};
+
 // A benchmark must never stop at a modal box: errors are printed instead.
 class BenchDialogs : public Dialogs
 {
@@ -40,6 +47,12 @@ public:
     }
     bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
     void showInformation(QWidget *, const QString &, const QString &) override { }
+    TooBigAnswer askTooBig(QWidget *, const QString &, const QString &) override { return tooBigAnswer; }
+    std::unique_ptr<ProgressView> startProgress(QWidget *, const QString &, const QString &) override
+    {
+        return std::make_unique<QuietProgress>();
+    }
+    TooBigAnswer tooBigAnswer = TooBigAnswer::Cancel;
     bool failed = false;
 };
 

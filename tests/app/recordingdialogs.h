@@ -11,8 +11,22 @@
 
 class RecordingDialogs : public Dialogs
 {
+    class View : public ProgressView
+    {
+    public:
+        explicit View(bool cancel)
+            : canceled(cancel)
+        {
+        }
+        void setProgress(std::uint64_t, std::uint64_t) override { }
+        bool wasCanceled() const override { return canceled; }
+
+    private:
+        bool canceled;
+    };
+
 public:
-    enum class Kind { SavePath, Error, YesNo, Information };
+    enum class Kind { SavePath, Error, YesNo, Information, TooBig, Progress };
 
     struct Call
     {
@@ -26,6 +40,10 @@ public:
     // Answers in the order asked; an empty queue cancels the save dialog and answers No.
     QQueue<QString> savePaths;
     QQueue<bool> yesNoAnswers;
+    // An empty queue answers Cancel.
+    QQueue<TooBigAnswer> tooBigAnswers;
+    // Every progress view reports a cancel from the start, before any work is done.
+    bool cancelProgress = false;
 
     QString askSavePath(QWidget *parent, const QString &caption, const QString &filter) override
     {
@@ -47,6 +65,21 @@ public:
     void showInformation(QWidget *parent, const QString &title, const QString &text) override
     {
         calls.append({ Kind::Information, parent, title, text });
+    }
+
+    TooBigAnswer askTooBig(QWidget *parent, const QString &title, const QString &text) override
+    {
+        calls.append({ Kind::TooBig, parent, title, text });
+        return tooBigAnswers.isEmpty() ? TooBigAnswer::Cancel : tooBigAnswers.dequeue();
+    }
+
+    // Quick work and slow work ask alike, since the real view decides when to
+    // appear, so progress is kept apart from the boxes the user sees.
+    QList<Call> progressCalls;
+    std::unique_ptr<ProgressView> startProgress(QWidget *parent, const QString &title, const QString &text) override
+    {
+        progressCalls.append({ Kind::Progress, parent, title, text });
+        return std::make_unique<View>(cancelProgress);
     }
 
     QList<Call> callsOf(Kind kind) const

@@ -276,10 +276,13 @@ void SaveAndCopyTest::failuresKeepTheOldFile()
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors.first().title, QStringLiteral("Error!"));
     QCOMPARE(errors.first().parent, driver.window.get());
-    QStringList systemReasons;
-    for (int reason : reasons)
-        systemReasons.append(QString::fromLocal8Bit(std::strerror(reason)));
-    QVERIFY2(systemReasons.contains(errors.first().text), qPrintable(errors.first().text));
+    // The message names the file and the system's reason.
+    QStringList messages;
+    for (int reason : reasons) {
+        messages.append(QStringLiteral("Не удалось записать файл %1: %2")
+                            .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(reason))));
+    }
+    QVERIFY2(messages.contains(errors.first().text), qPrintable(errors.first().text));
 
     QCOMPARE(readFile(folder + QStringLiteral("/lines.txt")), oldContent);
     QCOMPARE(entries(folder), QStringList { "lines.txt" });

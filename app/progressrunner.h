@@ -1,0 +1,39 @@
+#pragma once
+
+// Long work (a generate, a restrict, a save, a copy, a streaming save of
+// billions of lines) runs on a worker thread while the GUI thread keeps the
+// window painted and shows how far the work has got. The work gets a
+// WorkProgress to report to and to ask whether the user cancelled; it touches
+// no widget. Quick work shows nothing: the progress view appears only when
+// the work outlasts half a second.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+class Dialogs;
+class QString;
+class QWidget;
+
+class WorkProgress
+{
+public:
+    void setTotal(std::uint64_t lines) noexcept { total_.store(lines, std::memory_order_relaxed); }
+    void setDone(std::uint64_t lines) noexcept { done_.store(lines, std::memory_order_relaxed); }
+    std::uint64_t total() const noexcept { return total_.load(std::memory_order_relaxed); }
+    std::uint64_t done() const noexcept { return done_.load(std::memory_order_relaxed); }
+
+    void cancel() noexcept { canceled_.store(true, std::memory_order_relaxed); }
+    bool canceled() const noexcept { return canceled_.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<std::uint64_t> total_ { 0 };
+    std::atomic<std::uint64_t> done_ { 0 };
+    std::atomic<bool> canceled_ { false };
+};
+
+// Runs work to its end on a worker thread and returns what it returned: true
+// when it finished, false when it stopped because the user cancelled. An
+// exception thrown by the work is thrown again here, on the GUI thread.
+bool runWithProgress(Dialogs &dialogs, QWidget *parent, const QString &title, const QString &text,
+    const std::function<bool(WorkProgress &)> &work);

@@ -1,0 +1,174 @@
+#include "templatehighlighter.h"
+
+#include <algorithm>
+#include <array>
+
+#include <QPalette>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include "razmnozhator/syntax.h"
+#include "templatetext.h"
+
+using namespace razmnozhator;
+
+namespace {
+
+// Up to this many characters the analysis keeps pace with typing.
+constexpr int immediateLimit = 64 * 1024;
+constexpr int pauseMilliseconds = 150;
+
+// Hues far enough apart to tell neighbouring depths apart; their lightness
+// comes from the palette.
+constexpr std::array<int, 6> depthHues = { 220, 30, 130, 290, 180, 340 };
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Base).lightness() < 128;
+}
+
+} // namespace
+
+TemplateHighlighter::TemplateHighlighter(QTextEdit *textEdit)
+    : QSyntaxHighlighter(static_cast<QObject *>(nullptr))
+    , edit(textEdit)
+{
+    setParent(textEdit);
+    // Connected before the document is attached, so that the marks are
+    // renewed before the base class repaints the changed blocks.
+    connect(edit->document(), &QTextDocument::contentsChange, this, &TemplateHighlighter::documentChanged);
+    setDocument(edit->document());
+    pause.setSingleShot(true);
+    pause.setInterval(pauseMilliseconds);
+    connect(&pause, &QTimer::timeout, this, &TemplateHighlighter::analyzeInBackground);
+    pool.setMaxThreadCount(1);
+    connect(edit, &QTextEdit::cursorPositionChanged, this, &TemplateHighlighter::markMatchingBracket);
+    documentChanged();
+}
+
+TemplateHighlighter::~TemplateHighlighter()
+{
+    pool.clear();
+    pool.waitForDone();
+}
+
+TemplateHighlighter::Analysis TemplateHighlighter::analyze(const QString &text)
+{
+    Analysis analysis;
+    const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(text);
+    if (encoded.problem())
+        return analysis;
+    const TemplateSyntax syntax = analyzeSyntax(encoded.bytes());
+    const auto position
+        = [&encoded](std::size_t offset) { return static_cast<int>(encoded.positionOf(offset).utf16Index); };
+    analysis.marks.reserve(syntax.marks.size());
+    for (const SyntaxMark &mark : syntax.marks) {
+        analysis.marks.push_back(
+            { position(mark.offset), static_cast<Mark::Kind>(mark.kind), mark.depth, position(mark.partner) });
+    }
+    if (syntax.error)
+        analysis.errorPosition = position(syntax.error->offset());
+    return analysis;
+}
+
+void TemplateHighlighter::documentChanged()
+{
+    ++revision;
+    if (document()->characterCount() <= immediateLimit) {
+        pause.stop();
+        current = analyze(document()->toRawText());
+        currentIsFresh = true;
+        // The base class repaints the changed blocks; a change of nesting may
+        // recolour others too, which a later full pass catches.
+        QMetaObject::invokeMethod(this, &TemplateHighlighter::rehighlight, Qt::QueuedConnection);
+        return;
+    }
+    currentIsFresh = false;
+    pause.start();
+}
+
+void TemplateHighlighter::analyzeInBackground()
+{
+    const std::uint64_t ticket = revision;
+    pool.start([this, ticket, text = document()->toRawText()] {
+        Analysis analysis = analyze(text);
+        QMetaObject::invokeMethod(
+            this, [this, ticket, analysis = std::move(analysis)]() mutable { apply(ticket, std::move(analysis)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TemplateHighlighter::apply(std::uint64_t ticket, Analysis analysis)
+{
+    if (ticket != revision)
+        return;
+    current = std::move(analysis);
+    currentIsFresh = true;
+    rehighlight();
+    markMatchingBracket();
+}
+
+QTextCharFormat TemplateHighlighter::depthFormat(std::uint32_t depth) const
+{
+    const bool dark = isDark(edit->palette());
+    QTextCharFormat format;
+    format.setForeground(QColor::fromHsl(depthHues[depth % depthHues.size()], 200, dark ? 170 : 90));
+    format.setFontWeight(QFont::Bold);
+    return format;
+}
+
+QTextCharFormat TemplateHighlighter::errorFormat() const
+{
+    QTextCharFormat format;
+    format.setForeground(Qt::white);
+    format.setBackground(QColor(isDark(edit->palette()) ? 0xd0 : 0xc0, 0, 0));
+    format.setFontWeight(QFont::Bold);
+    return format;
+}
+
+void TemplateHighlighter::highlightBlock(const QString &text)
+{
+    if (!currentIsFresh)
+        return;
+    const int start = currentBlock().position();
+    const int end = start + static_cast<int>(text.size());
+    const auto first = std::lower_bound(current.marks.begin(), current.marks.end(), start,
+        [](const Mark &mark, int position) { return mark.position < position; });
+    for (auto mark = first; mark != current.marks.end() && mark->position < end; ++mark)
+        setFormat(mark->position - start, 1, depthFormat(mark->depth));
+    if (current.errorPosition && *current.errorPosition >= start && *current.errorPosition < end)
+        setFormat(*current.errorPosition - start, 1, errorFormat());
+}
+
+const TemplateHighlighter::Mark *TemplateHighlighter::markAt(int position) const
+{
+    const auto found = std::lower_bound(current.marks.begin(), current.marks.end(), position,
+        [](const Mark &mark, int at) { return mark.position < at; });
+    if (found == current.marks.end() || found->position != position || found->kind == Mark::Kind::Bar)
+        return nullptr;
+    return &*found;
+}
+
+void TemplateHighlighter::markMatchingBracket()
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    const int cursor = edit->textCursor().position();
+    // The bracket after the cursor, or else the one before it.
+    const Mark *mark = currentIsFresh ? markAt(cursor) : nullptr;
+    if (!mark && currentIsFresh && cursor > 0)
+        mark = markAt(cursor - 1);
+    if (mark && mark->partner != mark->position) {
+        QTextCharFormat format;
+        format.setBackground(edit->palette().color(QPalette::Highlight).lighter(isDark(edit->palette()) ? 80 : 160));
+        for (const int position : { mark->position, mark->partner }) {
+            QTextEdit::ExtraSelection selection;
+            selection.cursor = QTextCursor(document());
+            selection.cursor.setPosition(position);
+            selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+            selection.format = format;
+            selections.append(selection);
+        }
+    }
+    edit->setExtraSelections(selections);
+}
