@@ -71,7 +71,7 @@ void MainWindow::go()
         // The instant figures decide: the exact ones of a deeply nested
         // template may take long, and where the instant ones saturate the
         // result is far beyond any memory anyway.
-        if (!memoryguard::fits(compiled.countOrMax(), compiled.totalBytesOrMax())) {
+        if (!memoryguard::fits(compiled.countOrMax(), compiled.totalBytesOrMax(), memoryAvailable())) {
             askWhatToDoWithTooMany(compiled);
             return;
         }
@@ -94,7 +94,7 @@ void MainWindow::go()
                 }
             }
             progress.setDone(done);
-            return true;
+            return !progress.canceled();
         });
         if (finished)
             showLines(std::move(fresh), std::move(texts));

@@ -23,6 +23,7 @@
 
 #include "dialogs.h"
 #include "progressrunner.h"
+#include "razmnozhator/memorybudget.h"
 #include "templatehighlighter.h"
 #include "variantcounter.h"
 
@@ -42,6 +43,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent)
     : QMainWindow(parent)
     , dialogs(std::move(injectedDialogs))
+    , memoryAvailable(razmnozhator::availableMemory)
 {
     createMenus();
     createWidgets();
@@ -49,6 +51,11 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::setMemorySource(std::function<std::uint64_t()> available)
+{
+    memoryAvailable = std::move(available);
+}
 
 void MainWindow::createMenus()
 {

@@ -47,6 +47,10 @@ public:
     explicit MainWindow(std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Where the window learns how much memory a result may take; the machine's
+    // available memory unless a test or the benchmark says otherwise.
+    void setMemorySource(std::function<std::uint64_t()> available);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -116,4 +120,5 @@ private:
     VariantCounter *variantCounter = nullptr;
     // A long command is running; commands that would start meanwhile do nothing.
     bool busy = false;
+    std::function<std::uint64_t()> memoryAvailable;
 };

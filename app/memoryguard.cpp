@@ -3,7 +3,6 @@
 #include <QLocale>
 
 #include "figures.h"
-#include "razmnozhator/memorybudget.h"
 
 using namespace razmnozhator;
 
@@ -35,11 +34,6 @@ mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes)
 bool fits(std::uint64_t count, std::uint64_t totalBytes, std::uint64_t available)
 {
     return figures::fitsInMemory(memoryNeeded(fromUnsigned(count), fromUnsigned(totalBytes)), available);
-}
-
-bool fits(std::uint64_t count, std::uint64_t totalBytes)
-{
-    return fits(count, totalBytes, availableMemory());
 }
 
 QString formatCount(const mpz_class &count)

@@ -20,11 +20,9 @@ namespace memoryguard {
 // item per line holding the line as UTF-16, with the list's bookkeeping.
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes);
 
-// Whether the lines fit in what is available (by default what the machine has
-// now). Takes the instant figures, which saturate where the exact ones exceed
-// 64 bits.
+// Whether the lines fit in what is available. Takes the instant figures,
+// which saturate where the exact ones exceed 64 bits.
 bool fits(std::uint64_t count, std::uint64_t totalBytes, std::uint64_t available);
-bool fits(std::uint64_t count, std::uint64_t totalBytes);
 
 // For messages: exact up to 15 digits, otherwise three significant digits and
 // a power of ten; sizes in the locale's binary units.

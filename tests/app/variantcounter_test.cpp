@@ -1,0 +1,69 @@
+// The live count at the right end of the status line.
+
+#include <QLabel>
+#include <QTest>
+
+#include "variantcounter.h"
+#include "windowdriver.h"
+
+class VariantCounterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void describes_data();
+    void describes();
+    void labelFollowsTheTemplate();
+};
+
+void VariantCounterTest::describes_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<QString>("expected");
+
+    const auto row = [](const char *name, const QString &templateText, const QString &expected) {
+        QTest::newRow(name) << templateText << expected;
+    };
+    row("sample", QStringLiteral("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного}"),
+        QStringLiteral("Вариантов: 30"));
+    row("plain text", "abc", QStringLiteral("Вариантов: 1"));
+    row("digit groups", QStringLiteral("[a|b]").repeated(35), QStringLiteral("Вариантов: 34 359 738 368"));
+    row("twenty digits in full", QStringLiteral("[0|1|2|3|4|5|6|7|8|9]").repeated(19),
+        QStringLiteral("Вариантов: 10 000 000 000 000 000 000"));
+    row("longer counts rounded", QStringLiteral("[a|b]").repeated(70), QStringLiteral("Вариантов: ≈ 1,18·10²¹"));
+    row("lines joined", "[a|\nb]\n[c|d]", QStringLiteral("Вариантов: 4"));
+    row("unclosed square", "x [a|b", "Incomplete number of '[]'s");
+    row("unclosed curly", "{-|a|b", "Incomplete number of '{}'s");
+    row("unencodable", QStringLiteral("[a|😀]"),
+        QStringLiteral("Символ \"😀\" (U+1F600) нельзя записать в кодировке CP1251"));
+    row("NUL", QStringLiteral("[a|b]") + QChar(0), QStringLiteral("Символ NUL не может быть частью шаблона"));
+    row("empty", "", "");
+    row("line breaks only", "\n\n", "");
+}
+
+void VariantCounterTest::describes()
+{
+    QFETCH(QString, templateText);
+    QFETCH(QString, expected);
+    QCOMPARE(VariantCounter::describe({ templateText, 0, UINT64_MAX }), expected);
+}
+
+void VariantCounterTest::labelFollowsTheTemplate()
+{
+    WindowDriver driver;
+    auto *label = driver.child<QLabel>("variantCountLabel");
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30"));
+    // Typed quickly, each change on the last: only the last count arrives.
+    for (const char *text : { "[a", "[a|", "[a|b", "[a|b]", "[a|b][c|d|e]" })
+        driver.templateEdit()->setPlainText(QString::fromLatin1(text));
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6"));
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+    // The status line's own messages stay apart, on the left.
+    driver.click("generateButton");
+    QCOMPARE(driver.statusText(), countMessage(0));
+    QCOMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+}
+
+QTEST_MAIN(VariantCounterTest)
+#include "variantcounter_test.moc"
