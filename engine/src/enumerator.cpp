@@ -10,10 +10,12 @@
 
 #include "razmnozhator/engine.h"
 
+#include "positions.h"
 #include "program.h"
 
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace razmnozhator {
 
@@ -52,6 +54,45 @@ struct Cursor
     std::uint8_t slot;
 };
 
+// Opens every frame at its first choice: the first variant.
+struct FirstChoices
+{
+    void open(Frame &, std::uint32_t, const Cursor &) { }
+};
+
+// Opens every frame at the choice that the variant at a position makes,
+// splitting the position over the groups as they are met. Each frame keeps
+// the residual of the sequence in each of its slots.
+template <class Number> struct PositionChoices
+{
+    const detail::Program &program;
+    const detail::PositionTables<Number> &tables;
+    Number rootResidual;
+    std::vector<std::array<Number, 3>> slots;
+
+    void open(Frame &frame, std::uint32_t index, const Cursor &at)
+    {
+        if (slots.size() <= index)
+            slots.resize(index + 1);
+        Number &residual = at.owner == noFrame ? rootResidual : slots[at.owner][at.slot];
+        const Number &after = tables.suffix[program.sequences[at.sequence].groupBegin + at.element];
+        Number variant = residual / after;
+        residual -= variant * after;
+        const detail::PositionDecoder<Number> decoder { program, tables };
+        const detail::Group &group = program.groups[frame.group];
+        if (group.kind == GroupKind::Alternatives) {
+            frame.choice = decoder.alternativesChoice(group, variant);
+            slots[index][0] = std::move(variant);
+            return;
+        }
+        const detail::PairChoice pair = decoder.pairsChoice(group, variant, slots[index]);
+        const std::uint64_t items = group.pieceCount - 1;
+        frame.first = pair.first;
+        frame.second = pair.second;
+        frame.choice = pair.first * (items - 1) + (pair.second < pair.first ? pair.second : pair.second - 1);
+    }
+};
+
 } // namespace
 
 struct Enumerator::State
@@ -61,6 +102,7 @@ struct Enumerator::State
     std::unique_ptr<char[]> buffer;
     std::size_t length = 0;
     bool started = false;
+    bool primed = false; // the variant the next call reveals is already written
     bool finished = false;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
@@ -79,9 +121,9 @@ struct Enumerator::State
         }
     }
 
-    // Writes from the cursor to the end of the variant, opening a frame at its
-    // first choice for every group met.
-    void write(Cursor cursor)
+    // Writes from the cursor to the end of the variant, opening a frame for
+    // every group met at the choice that `choices` gives.
+    template <class Choices> void write(Cursor cursor, Choices &choices)
     {
         const detail::Program &p = *program;
         char *const out = buffer.get();
@@ -101,6 +143,7 @@ struct Enumerator::State
                 frames.push_back(Frame { 0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
                     cursor.slot, 0, 1, pieceLiterals });
                 const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
+                choices.open(frames.back(), frame, cursor);
                 cursor = Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
                 continue;
             }
@@ -199,8 +242,17 @@ struct Enumerator::State
         Frame &frame = frames[index - 1];
         stepChoice(frame);
         length = frame.outputStart;
-        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 });
+        FirstChoices first;
+        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 }, first);
         return true;
+    }
+
+    template <class Number> void writeAt(const detail::PositionTables<Number> &tables, Number position)
+    {
+        frames.clear();
+        length = 0;
+        PositionChoices<Number> choices { *program, tables, std::move(position), {} };
+        write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
 };
 
@@ -209,6 +261,34 @@ Enumerator::Enumerator(const CompiledTemplate &compiled)
 {
     state_->program = compiled.program_;
     state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + 1);
+}
+
+Enumerator::Enumerator(const CompiledTemplate &compiled, const mpz_class &position)
+    : Enumerator(compiled)
+{
+    seek(position);
+}
+
+void Enumerator::seek(const mpz_class &position)
+{
+    State &state = *state_;
+    const detail::Program &program = *state.program;
+    const bool fits = program.figures.count != UINT64_MAX;
+    const int order = fits ? cmp(position, static_cast<unsigned long>(program.figures.count))
+                           : cmp(position, CompiledTemplate(state.program).count());
+    if (position < 0 || order > 0)
+        throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
+    state.started = false;
+    state.primed = false;
+    state.finished = order == 0;
+    if (state.finished)
+        return;
+    const detail::PositionIndex &index = detail::positionIndex(program);
+    if (index.small)
+        state.writeAt<std::uint64_t>(*index.small, position.get_ui());
+    else
+        state.writeAt<mpz_class>(*index.big, position);
+    state.primed = true;
 }
 
 Enumerator::~Enumerator() = default;
@@ -222,7 +302,11 @@ bool Enumerator::next()
         return false;
     if (!state.started) {
         state.started = true;
-        state.write(Cursor { state.program->root, 0, noFrame, 0 });
+        if (!state.primed) {
+            FirstChoices first;
+            state.write(Cursor { state.program->root, 0, noFrame, 0 }, first);
+        }
+        state.primed = false;
         return true;
     }
     if (state.advance())

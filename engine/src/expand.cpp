@@ -92,6 +92,14 @@ VariantList CompiledTemplate::expand() const
     return list;
 }
 
+std::string CompiledTemplate::variantAt(const mpz_class &position) const
+{
+    Enumerator enumerator(*this, position);
+    if (!enumerator.next())
+        throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
+    return std::string(enumerator.current());
+}
+
 VariantList expandTemplate(std::string_view text)
 {
     return CompiledTemplate::compile(text).expand();

@@ -55,6 +55,15 @@ private:
     std::size_t offset_;
 };
 
+// A figure or an index that would cost more memory or time than the engine
+// allows itself; what() says what and why. The plain count, streaming and the
+// other figures keep working.
+class LimitError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class CompiledTemplate
 {
 public:
@@ -83,6 +92,13 @@ public:
     // be addressed at all; the caller decides whether it fits in memory.
     VariantList expand() const;
 
+    // The variant at a 0-based position of the expansion order, without
+    // enumerating: the cost grows with the groups on its path. Throws
+    // std::out_of_range past the end, LimitError when the per-node counts that
+    // random access needs exceed their memory budget (a million nested pairs
+    // groups would need about 10^12 bits).
+    std::string variantAt(const mpz_class &position) const;
+
 private:
     friend class Enumerator;
     friend VariantList expandAlternatives(std::string_view inner);
@@ -99,6 +115,9 @@ class Enumerator
 {
 public:
     explicit Enumerator(const CompiledTemplate &compiled);
+    // Starts at a position: the first next() gives the variant there, and the
+    // following ones go on in order at full speed. Throws like variantAt().
+    Enumerator(const CompiledTemplate &compiled, const mpz_class &position);
     ~Enumerator();
     Enumerator(Enumerator &&) noexcept;
     Enumerator &operator=(Enumerator &&) noexcept;
@@ -107,6 +126,9 @@ public:
     // false once every variant has been visited.
     bool next();
     std::string_view current() const noexcept;
+    // Moves so that the next call to next() gives the variant at `position`;
+    // at the count itself, next() returns false. Throws like variantAt().
+    void seek(const mpz_class &position);
 
 private:
     struct State;
