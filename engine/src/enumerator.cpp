@@ -10,6 +10,7 @@
 
 #include "razmnozhator/engine.h"
 
+#include "lengthrange.h"
 #include "positions.h"
 #include "program.h"
 
@@ -57,6 +58,7 @@ struct Cursor
 // Opens every frame at its first choice: the first variant.
 struct FirstChoices
 {
+    void literal(std::uint32_t) { }
     void open(Frame &, std::uint32_t, const Cursor &) { }
 };
 
@@ -69,6 +71,8 @@ template <class Number> struct PositionChoices
     const detail::PositionTables<Number> &tables;
     Number rootResidual;
     std::vector<std::array<Number, 3>> slots;
+
+    void literal(std::uint32_t) { }
 
     void open(Frame &frame, std::uint32_t index, const Cursor &at)
     {
@@ -90,6 +94,92 @@ template <class Number> struct PositionChoices
         frame.first = pair.first;
         frame.second = pair.second;
         frame.choice = pair.first * (items - 1) + (pair.second < pair.first ? pair.second : pair.second - 1);
+    }
+};
+
+// Opens every frame at the choice that the rank-th variant within a length
+// window makes. Each frame keeps, for each of its slots, the spectrum of
+// everything that follows that slot's sequence in the variant.
+struct RangeChoices
+{
+    const detail::Program &program;
+    const detail::SpectrumIndex &spectra;
+    const detail::RangeIndex &index;
+    mpz_class rank;
+    detail::Window window;
+    std::vector<std::array<detail::Poly, 3>> slotRest;
+    mpz_class weight;
+
+    void literal(std::uint32_t literal)
+    {
+        const auto characters = static_cast<std::int64_t>(program.characters(literal));
+        window.low -= characters;
+        window.high -= characters;
+    }
+
+    // Moves past the choices whose variants that fit number no more than the
+    // rank; true when the rank falls within this one.
+    bool takes(const detail::Poly &content, const detail::Poly &totals)
+    {
+        detail::weightInWindow(spectra, content, totals, window, weight);
+        if (rank < weight)
+            return true;
+        rank -= weight;
+        return false;
+    }
+
+    void open(Frame &frame, std::uint32_t frameIndex, const Cursor &at)
+    {
+        const std::uint32_t reference = program.sequences[at.sequence].groupBegin + at.element;
+        detail::Poly rest;
+        detail::Poly totals;
+        if (at.owner == noFrame) {
+            rest = index.suffix[reference];
+            totals = index.rootSuffixTotals[at.element];
+        } else {
+            rest = spectra.multiply(index.suffix[reference], slotRest[at.owner][at.slot]);
+            totals = detail::runningTotals(spectra, rest);
+        }
+        if (slotRest.size() <= frameIndex)
+            slotRest.resize(frameIndex + 1);
+        const detail::Group &group = program.groups[frame.group];
+        if (group.kind == GroupKind::Alternatives) {
+            std::uint64_t choice = 0;
+            while (choice + 1 < group.choices
+                && !takes(spectra.sequenceSpectrum[program.choicePieces[group.choiceBegin + choice]], totals))
+                ++choice;
+            frame.choice = choice;
+            slotRest[frameIndex][0] = std::move(rest);
+            return;
+        }
+        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
+        const std::uint32_t items = group.pieceCount - 1;
+        const auto item
+            = [&](std::uint32_t i) -> const detail::Poly & { return spectra.sequenceSpectrum[pieces[1 + i]]; };
+        const detail::Poly &separator = spectra.sequenceSpectrum[pieces[0]];
+        std::vector<detail::Poly> all;
+        for (std::uint32_t i = 0; i < items; ++i)
+            all.push_back(item(i));
+        const detail::Poly sum = spectra.sum(all);
+        std::uint32_t first = 0;
+        while (first + 1 < items
+            && !takes(
+                spectra.multiply(spectra.multiply(item(first), separator), spectra.subtract(sum, item(first))), totals))
+            ++first;
+        const detail::Poly lead = spectra.multiply(item(first), separator);
+        std::uint32_t second = first == 0 ? 1 : 0;
+        for (;;) {
+            std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
+            if (next >= items || takes(spectra.multiply(lead, item(second)), totals))
+                break;
+            second = next;
+        }
+        frame.first = first;
+        frame.second = second;
+        frame.choice = first * (items - 1ull) + (second < first ? second : second - 1);
+        detail::Poly afterSeparator = spectra.multiply(item(second), rest);
+        slotRest[frameIndex]
+            = { spectra.multiply(separator, afterSeparator), std::move(afterSeparator), std::move(rest) };
     }
 };
 
@@ -134,6 +224,7 @@ struct Enumerator::State
             const detail::Span literal = p.literals[sequence.literalBegin + cursor.element];
             std::memcpy(out + end, pool + literal.offset, literal.length);
             end += literal.length;
+            choices.literal(sequence.literalBegin + cursor.element);
             if (cursor.element < sequence.groupCount) {
                 const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
                 const detail::Group &compiled = p.groups[group];
@@ -254,6 +345,15 @@ struct Enumerator::State
         PositionChoices<Number> choices { *program, tables, std::move(position), {} };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
+
+    void writeInRange(const mpz_class &rank, detail::Window window)
+    {
+        frames.clear();
+        length = 0;
+        const detail::RangeIndex &index = detail::rangeIndex(*program);
+        RangeChoices choices { *program, index.spectra, index, rank, window, {}, {} };
+        write(Cursor { program->root, 0, noFrame, 0 }, choices);
+    }
 };
 
 Enumerator::Enumerator(const CompiledTemplate &compiled)
@@ -288,6 +388,25 @@ void Enumerator::seek(const mpz_class &position)
         state.writeAt<std::uint64_t>(*index.small, position.get_ui());
     else
         state.writeAt<mpz_class>(*index.big, position);
+    state.primed = true;
+}
+
+void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
+{
+    State &state = *state_;
+    const mpz_class kept = CompiledTemplate(state.program).figuresInRange(range).count;
+    if (rank < 0 || rank > kept)
+        throw std::out_of_range(
+            "rank " + rank.get_str() + " is past the end of the " + kept.get_str() + " variants within the lengths");
+    state.started = false;
+    state.primed = false;
+    state.finished = rank == kept;
+    if (state.finished)
+        return;
+    const auto bound = [](std::uint64_t length) {
+        return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
+    };
+    state.writeInRange(rank, { bound(range.min), bound(range.max) });
     state.primed = true;
 }
 
