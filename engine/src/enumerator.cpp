@@ -16,7 +16,9 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace razmnozhator {
 
@@ -193,6 +195,7 @@ struct Enumerator::State
     std::size_t length = 0;
     bool started = false;
     bool primed = false; // the variant the next call reveals is already written
+    std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
     bool finished = false;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
@@ -394,7 +397,10 @@ void Enumerator::seek(const mpz_class &position)
 void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
 {
     State &state = *state_;
-    const mpz_class kept = CompiledTemplate(state.program).figuresInRange(range).count;
+    // Samples seek within the same range again and again.
+    if (!state.keptInRange || state.keptInRange->first.min != range.min || state.keptInRange->first.max != range.max)
+        state.keptInRange.emplace(range, CompiledTemplate(state.program).figuresInRange(range).count);
+    const mpz_class &kept = state.keptInRange->second;
     if (rank < 0 || rank > kept)
         throw std::out_of_range(
             "rank " + rank.get_str() + " is past the end of the " + kept.get_str() + " variants within the lengths");
