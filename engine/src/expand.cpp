@@ -2,6 +2,7 @@
 
 #include "program.h"
 #include "saturating.h"
+#include "spectrum.h"
 
 #include <limits>
 
@@ -29,31 +30,13 @@ CompiledTemplate CompiledTemplate::compile(std::string_view text)
     return CompiledTemplate(detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr));
 }
 
-namespace {
-
-const detail::Program &withExactFigures(const detail::Program &program)
-{
-    std::call_once(program.exactOnce, [&program] {
-        const detail::Figures &figures = program.figures;
-        if (figures.count != detail::saturated && figures.bytes != detail::saturated) {
-            program.exactCount = static_cast<unsigned long>(figures.count);
-            program.exactTotalBytes = static_cast<unsigned long>(figures.bytes);
-        } else {
-            detail::computeExactFigures(program);
-        }
-    });
-    return program;
-}
-
-} // namespace
-
 const mpz_class &CompiledTemplate::count() const
 {
-    return withExactFigures(*program_).exactCount;
+    return detail::exactCount(*program_);
 }
 const mpz_class &CompiledTemplate::totalBytes() const
 {
-    return withExactFigures(*program_).exactTotalBytes;
+    return detail::exactTotalBytes(*program_);
 }
 std::uint64_t CompiledTemplate::countOrMax() const noexcept
 {
@@ -90,6 +73,37 @@ VariantList CompiledTemplate::expand() const
     while (enumerator.next())
         list.push_back(enumerator.current());
     return list;
+}
+
+std::string CompiledTemplate::variantAt(const mpz_class &position) const
+{
+    Enumerator enumerator(*this, position);
+    if (!enumerator.next())
+        throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
+    return std::string(enumerator.current());
+}
+
+RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
+{
+    const detail::Figures &figures = program_->figures;
+    if (range.min <= figures.shortest && range.max >= figures.longest)
+        return { count(), totalBytes() };
+    if (range.min > range.max || range.min > figures.longest || range.max < figures.shortest)
+        return { 0, 0 };
+    const detail::SpectrumIndex &spectra = detail::spectrumIndex(*program_);
+    RangeFigures result;
+    spectra.rangeFigures(
+        spectra.sequenceSpectrum[program_->root], range.min, range.max, result.count, result.totalBytes);
+    return result;
+}
+
+std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange range) const
+{
+    Enumerator enumerator(*this);
+    enumerator.seekInRange(rank, range);
+    if (!enumerator.next())
+        throw std::out_of_range("rank " + rank.get_str() + " is past the end of the variants within the lengths");
+    return std::string(enumerator.current());
 }
 
 VariantList expandTemplate(std::string_view text)

@@ -78,6 +78,7 @@ struct Figures
 
 class PositionIndex;
 class SpectrumIndex;
+class RangeIndex;
 
 struct Program
 {
@@ -114,6 +115,7 @@ struct Program
     mutable std::mutex indexMutex;
     mutable std::shared_ptr<const PositionIndex> positionIndex;
     mutable std::shared_ptr<const SpectrumIndex> spectrumIndex;
+    mutable std::shared_ptr<const RangeIndex> rangeIndex;
 };
 
 enum class EntryPoint { Template, AlternativesInner, PairsInner };
@@ -139,8 +141,12 @@ std::shared_ptr<const Program> compileProgram(
 
 // The saturated figures of the whole template, from its structure.
 Figures computeFigures(const Program &program);
-// The exact count and byte total, in time quasi-linear in their size for
-// every shape of template.
-void computeExactFigures(const Program &program);
+// The exact count and byte total, computed on first request in time
+// quasi-linear in their size for every shape of template.
+const mpz_class &exactCount(const Program &program);
+const mpz_class &exactTotalBytes(const Program &program);
+// Coefficients in all the length spectra of the program's nodes: the sum of
+// their spreads from shortest to longest variant.
+double spectrumSlots(const Program &program);
 
 } // namespace razmnozhator::detail

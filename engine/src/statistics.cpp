@@ -192,11 +192,42 @@ Figures computeFigures(const Program &program)
     return walkPostorder(program, SaturatedFigures { program }, [](std::uint32_t, const Figures &) {});
 }
 
-void computeExactFigures(const Program &program)
+namespace {
+
+const Program &withExactFigures(const Program &program)
 {
-    const Dual value = evaluateByHeavyPaths(program, DualRing { program });
-    program.exactCount = value.count();
-    program.exactTotalBytes = value.bytes();
+    std::call_once(program.exactOnce, [&program] {
+        const Figures &figures = program.figures;
+        if (figures.count != saturated && figures.bytes != saturated) {
+            program.exactCount = static_cast<unsigned long>(figures.count);
+            program.exactTotalBytes = static_cast<unsigned long>(figures.bytes);
+            return;
+        }
+        const Dual value = evaluateByHeavyPaths(program, DualRing { program });
+        program.exactCount = value.count();
+        program.exactTotalBytes = value.bytes();
+    });
+    return program;
+}
+
+} // namespace
+
+const mpz_class &exactCount(const Program &program)
+{
+    return withExactFigures(program).exactCount;
+}
+
+const mpz_class &exactTotalBytes(const Program &program)
+{
+    return withExactFigures(program).exactTotalBytes;
+}
+
+double spectrumSlots(const Program &program)
+{
+    double slots = 0;
+    walkPostorder(program, SaturatedFigures { program },
+        [&slots](std::uint32_t, const Figures &figures) { slots += double(figures.longest - figures.shortest + 1); });
+    return slots;
 }
 
 } // namespace razmnozhator::detail

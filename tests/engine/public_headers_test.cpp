@@ -13,4 +13,5 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_EQ(survivorsOfLengthCut(), 2u);
     EXPECT_TRUE(someMemoryIsAvailable());
     EXPECT_EQ(marksOfOneGroup(), 3u);
+    EXPECT_EQ(sizeOfWholeSample(), 3u);
 }

@@ -55,6 +55,31 @@ private:
     std::size_t offset_;
 };
 
+// Inclusive bounds on a variant's length in characters.
+struct LengthRange
+{
+    std::uint64_t min = 0;
+    std::uint64_t max = UINT64_MAX;
+
+    bool contains(std::uint64_t length) const noexcept { return length >= min && length <= max; }
+};
+
+// How many variants lie within a length range, and how many bytes they hold.
+struct RangeFigures
+{
+    mpz_class count;
+    mpz_class totalBytes;
+};
+
+// A figure or an index that would cost more memory or time than the engine
+// allows itself; what() says what and why. The plain count, streaming and the
+// other figures keep working.
+class LimitError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class CompiledTemplate
 {
 public:
@@ -83,6 +108,23 @@ public:
     // be addressed at all; the caller decides whether it fits in memory.
     VariantList expand() const;
 
+    // The variant at a 0-based position of the expansion order, without
+    // enumerating: the cost grows with the groups on its path. Throws
+    // std::out_of_range past the end, LimitError when the per-node counts that
+    // random access needs exceed their memory budget (a million nested pairs
+    // groups would need about 10^12 bits).
+    std::string variantAt(const mpz_class &position) const;
+
+    // Figures of the variants whose length lies in the range, from the exact
+    // number of variants of every length (the length spectrum), without
+    // enumerating. Throws LimitError when the spectrum would cost too much:
+    // templates of millions of groups whose variants vary in length a lot.
+    RangeFigures figuresInRange(LengthRange range) const;
+    // The rank-th (0-based) variant in order among those whose length lies in
+    // the range; its cost does not depend on how few variants that is. Throws
+    // std::out_of_range past the end, LimitError like figuresInRange().
+    std::string variantInRange(const mpz_class &rank, LengthRange range) const;
+
 private:
     friend class Enumerator;
     friend VariantList expandAlternatives(std::string_view inner);
@@ -99,6 +141,9 @@ class Enumerator
 {
 public:
     explicit Enumerator(const CompiledTemplate &compiled);
+    // Starts at a position: the first next() gives the variant there, and the
+    // following ones go on in order at full speed. Throws like variantAt().
+    Enumerator(const CompiledTemplate &compiled, const mpz_class &position);
     ~Enumerator();
     Enumerator(Enumerator &&) noexcept;
     Enumerator &operator=(Enumerator &&) noexcept;
@@ -107,6 +152,13 @@ public:
     // false once every variant has been visited.
     bool next();
     std::string_view current() const noexcept;
+    // Moves so that the next call to next() gives the variant at `position`;
+    // at the count itself, next() returns false. Throws like variantAt().
+    void seek(const mpz_class &position);
+    // Moves so that the next call to next() gives the rank-th variant among
+    // those whose length lies in the range; the calls after it go on through
+    // every variant in order, whatever its length. Throws like variantInRange().
+    void seekInRange(const mpz_class &rank, LengthRange range);
 
 private:
     struct State;

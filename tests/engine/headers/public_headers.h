@@ -10,3 +10,4 @@ std::size_t itemsAfterSelfAppend();
 std::size_t survivorsOfLengthCut();
 bool someMemoryIsAvailable();
 std::size_t marksOfOneGroup();
+std::size_t sizeOfWholeSample();
