@@ -33,6 +33,7 @@ class WorkProgress;
 
 namespace razmnozhator {
 class CompiledTemplate;
+struct LengthRange;
 namespace cp1251 {
 class TemplateText;
 }
@@ -80,6 +81,7 @@ private:
     std::uint32_t minLength() const;
     std::uint32_t maxLength() const;
     std::uint32_t maxCount() const;
+    razmnozhator::LengthRange lengthRange() const;
 
     // The answers to a result too big for memory.
     void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled);

@@ -1,5 +1,7 @@
 #include "memoryguard.h"
 
+#include <string>
+
 #include <QLocale>
 
 #include "figures.h"
@@ -38,7 +40,18 @@ bool fits(std::uint64_t count, std::uint64_t totalBytes, std::uint64_t available
 
 QString formatCount(const mpz_class &count)
 {
-    return figures::formatNumber(count, figures::NumberStyle::typeset());
+    figures::NumberStyle style = figures::NumberStyle::typeset();
+    style.exactDigits = 20;
+    const std::string digits = count.get_str();
+    if (digits.size() > static_cast<std::size_t>(style.exactDigits))
+        return figures::formatNumber(count, style);
+    QString grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += u' ';
+        grouped += QChar::fromLatin1(digits[i]);
+    }
+    return grouped;
 }
 
 QString formatBytes(const mpz_class &bytes)

@@ -24,8 +24,9 @@ mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes);
 // which saturate where the exact ones exceed 64 bits.
 bool fits(std::uint64_t count, std::uint64_t totalBytes, std::uint64_t available);
 
-// For messages: exact up to 15 digits, otherwise three significant digits and
-// a power of ten; sizes in the locale's binary units.
+// For messages: exact with digit groups ("17 414 258 688") up to 20 digits,
+// otherwise three significant digits and a power of ten; sizes in the
+// locale's binary units.
 QString formatCount(const mpz_class &count);
 QString formatBytes(const mpz_class &bytes);
 

@@ -10,6 +10,7 @@
 
 #include "cp1251.h"
 #include "progressrunner.h"
+#include "razmnozhator/engine.h"
 #include "razmnozhator/restriction.h"
 
 using namespace razmnozhator;
@@ -28,6 +29,11 @@ std::uint32_t MainWindow::maxLength() const
 std::uint32_t MainWindow::maxCount() const
 {
     return maxCountEdit->text().toUInt();
+}
+
+LengthRange MainWindow::lengthRange() const
+{
+    return { minLength(), maxLength() };
 }
 
 void MainWindow::restrict()

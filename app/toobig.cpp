@@ -5,11 +5,16 @@
 #include "mainwindow.h"
 
 #include <new>
+#include <random>
 
+#include <QCheckBox>
+
+#include "cp1251.h"
 #include "dialogs.h"
 #include "memoryguard.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
+#include "razmnozhator/sample.h"
 
 using namespace razmnozhator;
 
@@ -22,10 +27,21 @@ constexpr std::uint64_t progressStep = 4096;
 void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
 {
     const mpz_class needed = memoryguard::memoryNeeded(compiled.count(), compiled.totalBytes());
-    const QString text = tr("Шаблон даёт %1 строк, для всех нужно около %2 памяти, столько свободной памяти нет.\n\n"
-                            "Можно взять не более %3 случайных строк длиной от %4 до %5 символов "
+    QString kept;
+    try {
+        const RangeFigures figures = compiled.figuresInRange(lengthRange());
+        kept = tr(", из них длиной от %1 до %2 символов: %3")
+                   .arg(minLength())
+                   .arg(maxLength())
+                   .arg(memoryguard::formatCount(figures.count));
+    } catch (const LimitError &) {
+        // Too varied to split by length at a reasonable cost: the question goes without that figure.
+    }
+    const QString text = tr("Шаблон даёт %1 строк%2. Чтобы держать все строки, нужно около %3 памяти, "
+                            "столько свободной памяти нет.\n\n"
+                            "Можно взять не более %4 случайных строк длиной от %5 до %6 символов "
                             "или сохранить все строки такой длины сразу в файл.")
-                             .arg(memoryguard::formatCount(compiled.count()), memoryguard::formatBytes(needed))
+                             .arg(memoryguard::formatCount(compiled.count()), kept, memoryguard::formatBytes(needed))
                              .arg(maxCount())
                              .arg(minLength())
                              .arg(maxLength());
@@ -43,15 +59,14 @@ void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
 
 void MainWindow::saveAllVariants(const CompiledTemplate &compiled)
 {
-    const std::uint64_t shortest = minLength();
-    const std::uint64_t longest = maxLength();
+    const LengthRange range = lengthRange();
     writeToChosenFile([&](const auto &put, WorkProgress &progress) {
         progress.setTotal(compiled.countOrMax());
         Enumerator variants(compiled);
         std::uint64_t done = 0;
         while (variants.next()) {
             const std::string_view variant = variants.current();
-            if (variant.size() >= shortest && variant.size() <= longest && !put(variant))
+            if (range.contains(variant.size()) && !put(variant))
                 return false;
             if (++done % progressStep == 0) {
                 progress.setDone(done);
@@ -66,5 +81,33 @@ void MainWindow::saveAllVariants(const CompiledTemplate &compiled)
 
 void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
 {
-    (void)compiled;
+    // A fresh seed every time, also after a restart: each press gives new texts.
+    std::random_device device;
+    const std::uint64_t seed = (std::uint64_t(device()) << 32) ^ device();
+    const Sample::Order order
+        = shuffleBox->checkState() == Qt::Checked ? Sample::Order::Random : Sample::Order::Template;
+    try {
+        const mpz_class wanted = maxCount();
+        const LengthRange range = lengthRange();
+        VariantList taken;
+        QStringList texts;
+        const bool finished = runLong(tr("Выбор случайных строк"), [&](WorkProgress &progress) {
+            Sample sample(compiled, wanted, range, seed, order);
+            const auto size = static_cast<std::uint64_t>(sample.size().get_ui());
+            progress.setTotal(size);
+            texts.reserve(static_cast<qsizetype>(size));
+            while (sample.next()) {
+                taken.push_back(sample.current());
+                texts.append(cp1251::decode(sample.current()));
+                progress.setDone(taken.size());
+                if (progress.canceled())
+                    return false;
+            }
+            return !progress.canceled();
+        });
+        if (finished)
+            showLines(std::move(taken), std::move(texts));
+    } catch (const LimitError &error) {
+        showError(tr("Случайные строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
+    }
 }

@@ -14,25 +14,6 @@ namespace {
 
 // Long enough to skip the keys of one word, short enough to feel immediate.
 constexpr int pauseMilliseconds = 150;
-// Counts up to this many digits are shown in full; longer ones would push
-// everything else out of the status line.
-constexpr std::size_t fullDigits = 20;
-
-// "17414258688" -> "17 414 258 688".
-QString groupedCount(const mpz_class &count)
-{
-    const std::string digits = count.get_str();
-    if (digits.size() > fullDigits)
-        return memoryguard::formatCount(count);
-    QString grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += u' ';
-        grouped += QChar::fromLatin1(digits[i]);
-    }
-    return grouped;
-}
-
 } // namespace
 
 VariantCounter::VariantCounter(std::function<Input()> inputSource, QObject *parent)
@@ -89,7 +70,15 @@ QString VariantCounter::describe(const Input &input)
         return {};
     try {
         const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes());
-        return tr("Вариантов: %1").arg(groupedCount(compiled.count()));
+        const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
+        try {
+            const RangeFigures kept = compiled.figuresInRange({ input.minLength, input.maxLength });
+            if (kept.count != compiled.count())
+                return tr("%1, по длине подходят: %2").arg(all, memoryguard::formatCount(kept.count));
+        } catch (const LimitError &) {
+            // Too varied to split by length at a reasonable cost: the plain count stands alone.
+        }
+        return all;
     } catch (const TemplateError &error) {
         return tr(error.what());
     } catch (const std::bad_alloc &) {

@@ -1,8 +1,13 @@
 // A result too big for memory: the question and what each of its answers does.
 
+#include <algorithm>
+
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +25,9 @@ private slots:
     void asksWithTheFigures();
     void answers_data();
     void answers();
+    void randomLines_data();
+    void randomLines();
+    void randomLinesDrawAnewEachTime();
 };
 
 // Six variants of 2 to 5 characters; the length fields 3 to 4 keep four.
@@ -54,7 +62,8 @@ void TooBigTest::asksWithTheFigures()
     QCOMPARE(box.parent, driver.window.get());
     QCOMPARE(box.title, QStringLiteral("Размножатор v1.0b"));
     QCOMPARE(box.text,
-        QStringLiteral("Шаблон даёт 6 строк, для всех нужно около 1,70 KiB памяти, столько свободной памяти нет.\n\n"
+        QStringLiteral("Шаблон даёт 6 строк, из них длиной от 3 до 4 символов: 4. Чтобы держать все строки, "
+                       "нужно около 1,70 KiB памяти, столько свободной памяти нет.\n\n"
                        "Можно взять не более 2 случайных строк длиной от 3 до 4 символов "
                        "или сохранить все строки такой длины сразу в файл."));
 }
@@ -101,6 +110,67 @@ void TooBigTest::answers()
     QCOMPARE(driver.listTexts(), QStringList({ "p", "q" }));
     QCOMPARE(driver.statusText(), countMessage(2));
     QVERIFY(driver.dialogs->callsOf(Kind::Error).isEmpty());
+}
+
+void TooBigTest::randomLines_data()
+{
+    QTest::addColumn<bool>("shuffle");
+    QTest::addColumn<QString>("maxCount");
+    QTest::addColumn<int>("expectedCount");
+
+    QTest::newRow("two, in template order") << false << "2" << 2;
+    QTest::newRow("two, shuffled") << true << "2" << 2;
+    QTest::newRow("more asked than kept") << true << "100" << 4;
+}
+
+void TooBigTest::randomLines()
+{
+    QFETCH(bool, shuffle);
+    QFETCH(QString, maxCount);
+    QFETCH(int, expectedCount);
+
+    const QStringList kept { "ayy", "bbx", "bbyy", "cccx" };
+    WindowDriver driver;
+    prepare(driver);
+    driver.maxCountEdit()->setText(maxCount);
+    driver.shuffleBox()->setChecked(shuffle);
+    driver.dialogs->tooBigAnswers.enqueue(Answer::RandomLines);
+    driver.generate(smallTemplate);
+
+    const QStringList taken = driver.listTexts();
+    QCOMPARE(taken.size(), expectedCount);
+    QCOMPARE(QSet<QString>(taken.begin(), taken.end()).size(), expectedCount);
+    for (const QString &line : taken)
+        QVERIFY2(kept.contains(line), qPrintable(line));
+    if (!shuffle) {
+        QStringList inOrder = taken;
+        std::sort(inOrder.begin(), inOrder.end(),
+            [&](const QString &a, const QString &b) { return kept.indexOf(a) < kept.indexOf(b); });
+        QCOMPARE(taken, inOrder);
+    }
+    QCOMPARE(driver.statusText(), countMessage(expectedCount));
+    // The other commands take them as the current lines.
+    QGuiApplication::clipboard()->clear();
+    driver.click("clipboardButton");
+    QCOMPARE(QGuiApplication::clipboard()->text(), taken.join(u'\n') + u'\n');
+    driver.restrict("4", "4", "10", false);
+    QCOMPARE(driver.listTexts().size(), taken.count(QStringLiteral("bbyy")) + taken.count(QStringLiteral("cccx")));
+}
+
+void TooBigTest::randomLinesDrawAnewEachTime()
+{
+    WindowDriver driver;
+    prepare(driver);
+    driver.maxCountEdit()->setText(QStringLiteral("1"));
+    QSet<QString> seen;
+    // One of four each time: twenty equal draws happen once in 2^38 runs.
+    for (int press = 0; press < 20; ++press) {
+        driver.dialogs->tooBigAnswers.enqueue(Answer::RandomLines);
+        driver.generate(smallTemplate);
+        QCOMPARE(driver.listTexts().size(), 1);
+        seen.insert(driver.listTexts().first());
+    }
+    QVERIFY(seen.size() > 1);
 }
 
 QTEST_MAIN(TooBigTest)

@@ -19,11 +19,21 @@ private slots:
 void VariantCounterTest::describes_data()
 {
     QTest::addColumn<QString>("templateText");
+    QTest::addColumn<quint64>("minLength");
+    QTest::addColumn<quint64>("maxLength");
     QTest::addColumn<QString>("expected");
 
     const auto row = [](const char *name, const QString &templateText, const QString &expected) {
-        QTest::newRow(name) << templateText << expected;
+        QTest::newRow(name) << templateText << quint64(0) << quint64(UINT64_MAX) << expected;
     };
+    const auto limited
+        = [](const char *name, const QString &templateText, quint64 minLength, quint64 maxLength,
+              const QString &expected) { QTest::newRow(name) << templateText << minLength << maxLength << expected; };
+    limited("lengths keep some", "[a|bb|ccc][x|yy]", 3, 4, QStringLiteral("Вариантов: 6, по длине подходят: 4"));
+    limited("lengths keep none", "[a|bb]", 5, 200, QStringLiteral("Вариантов: 2, по длине подходят: 0"));
+    limited("lengths keep all", "[a|bb]", 1, 2, QStringLiteral("Вариантов: 2"));
+    limited("big count, lengths keep a part", QStringLiteral("[a|bb]").repeated(40), 50, 60,
+        QStringLiteral("Вариантов: 1 099 511 627 776, по длине подходят: 618 305 492 694"));
     row("sample", QStringLiteral("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного}"),
         QStringLiteral("Вариантов: 30"));
     row("plain text", "abc", QStringLiteral("Вариантов: 1"));
@@ -44,8 +54,10 @@ void VariantCounterTest::describes_data()
 void VariantCounterTest::describes()
 {
     QFETCH(QString, templateText);
+    QFETCH(quint64, minLength);
+    QFETCH(quint64, maxLength);
     QFETCH(QString, expected);
-    QCOMPARE(VariantCounter::describe({ templateText, 0, UINT64_MAX }), expected);
+    QCOMPARE(VariantCounter::describe({ templateText, minLength, maxLength }), expected);
 }
 
 void VariantCounterTest::labelFollowsTheTemplate()
@@ -53,10 +65,13 @@ void VariantCounterTest::labelFollowsTheTemplate()
     WindowDriver driver;
     auto *label = driver.child<QLabel>("variantCountLabel");
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30"));
+    // The length fields count too.
+    driver.minLengthEdit()->setText(QStringLiteral("50"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30, по длине подходят: 6"));
     // Typed quickly, each change on the last: only the last count arrives.
     for (const char *text : { "[a", "[a|", "[a|b", "[a|b]", "[a|b][c|d|e]" })
         driver.templateEdit()->setPlainText(QString::fromLatin1(text));
-    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6, по длине подходят: 0"));
     driver.templateEdit()->setPlainText(QStringLiteral("[a|b"));
     QTRY_COMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
     // The status line's own messages stay apart, on the left.
