@@ -9,11 +9,11 @@
 
 #include <QListWidget>
 #include <QStatusBar>
-#include <QTextDocument>
 #include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
+#include "documenttext.h"
 #include "memoryguard.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
@@ -31,11 +31,11 @@ constexpr std::uint64_t progressStep = 4096;
 
 QString MainWindow::templateText() const
 {
-    // toPlainText() would also turn non-breaking spaces into plain ones, and
-    // CP1251 has a byte of its own for them. The raw text keeps every
-    // character and marks line breaks with the Unicode separators, one
+    // Not toPlainText(), which would also turn non-breaking spaces into plain
+    // ones, and CP1251 has a byte of its own for them. The raw text keeps
+    // every character and marks line breaks with the Unicode separators, one
     // position each, as the document counts them.
-    return templateEdit->document()->toRawText();
+    return templateDocumentText->text();
 }
 
 bool MainWindow::reportTextProblem(const cp1251::TemplateText &encoded)

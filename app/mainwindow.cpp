@@ -22,6 +22,7 @@
 #include <QTextEdit>
 
 #include "dialogs.h"
+#include "documenttext.h"
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
 #include "templatehighlighter.h"
@@ -192,7 +193,8 @@ void MainWindow::createTemplateEdit()
     templateEdit->setAcceptRichText(false);
     templateEdit->setPlainText(
         tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
-    new TemplateHighlighter(templateEdit);
+    templateDocumentText = new DocumentText(templateEdit->document());
+    new TemplateHighlighter(templateEdit, templateDocumentText);
     templateEdit->selectAll();
     templateEdit->setMinimumHeight(50);
     templateEdit->setMaximumHeight(70);

@@ -18,6 +18,7 @@
 #include <QStringList>
 
 class Dialogs;
+class DocumentText;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -119,6 +120,7 @@ private:
 
     std::unique_ptr<Dialogs> dialogs;
     QLabel *variantCountLabel = nullptr;
+    DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
     // A long command is running; commands that would start meanwhile do nothing.
     bool busy = false;

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include <QElapsedTimer>
 #include <QPalette>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include "documenttext.h"
 #include "razmnozhator/syntax.h"
 #include "templatetext.h"
 
@@ -30,9 +32,10 @@ bool isDark(const QPalette &palette)
 
 } // namespace
 
-TemplateHighlighter::TemplateHighlighter(QTextEdit *textEdit)
+TemplateHighlighter::TemplateHighlighter(QTextEdit *textEdit, const DocumentText *text)
     : QSyntaxHighlighter(static_cast<QObject *>(nullptr))
     , edit(textEdit)
+    , documentText(text)
 {
     setParent(textEdit);
     // Connected before the document is attached, so that the marks are
@@ -43,6 +46,8 @@ TemplateHighlighter::TemplateHighlighter(QTextEdit *textEdit)
     pause.setInterval(pauseMilliseconds);
     connect(&pause, &QTimer::timeout, this, &TemplateHighlighter::analyzeInBackground);
     pool.setMaxThreadCount(1);
+    stepper.setInterval(0);
+    connect(&stepper, &QTimer::timeout, this, &TemplateHighlighter::repaintStep);
     connect(edit, &QTextEdit::cursorPositionChanged, this, &TemplateHighlighter::markMatchingBracket);
     documentChanged();
 }
@@ -77,11 +82,11 @@ void TemplateHighlighter::documentChanged()
     ++revision;
     if (document()->characterCount() <= immediateLimit) {
         pause.stop();
-        current = analyze(document()->toRawText());
+        current = analyze(documentText->text());
         currentIsFresh = true;
         // The base class repaints the changed blocks; a change of nesting may
-        // recolour others too, which a later full pass catches.
-        QMetaObject::invokeMethod(this, &TemplateHighlighter::rehighlight, Qt::QueuedConnection);
+        // recolour others too, which the steps catch.
+        repaintInSteps();
         return;
     }
     currentIsFresh = false;
@@ -91,7 +96,7 @@ void TemplateHighlighter::documentChanged()
 void TemplateHighlighter::analyzeInBackground()
 {
     const std::uint64_t ticket = revision;
-    pool.start([this, ticket, text = document()->toRawText()] {
+    pool.start([this, ticket, text = documentText->text()] {
         Analysis analysis = analyze(text);
         QMetaObject::invokeMethod(
             this, [this, ticket, analysis = std::move(analysis)]() mutable { apply(ticket, std::move(analysis)); },
@@ -105,8 +110,31 @@ void TemplateHighlighter::apply(std::uint64_t ticket, Analysis analysis)
         return;
     current = std::move(analysis);
     currentIsFresh = true;
-    rehighlight();
+    repaintInSteps();
     markMatchingBracket();
+}
+
+void TemplateHighlighter::repaintInSteps()
+{
+    nextBlock = 0;
+    stepper.start();
+}
+
+void TemplateHighlighter::repaintStep()
+{
+    constexpr qint64 stepMilliseconds = 4;
+    QElapsedTimer timer;
+    timer.start();
+    QTextBlock block = document()->findBlockByNumber(nextBlock);
+    while (block.isValid() && timer.elapsed() < stepMilliseconds) {
+        const int start = block.position();
+        if (block.userState() != signatureOf(start, start + block.length() - 1))
+            rehighlightBlock(block);
+        block = block.next();
+        ++nextBlock;
+    }
+    if (!block.isValid())
+        stepper.stop();
 }
 
 QTextCharFormat TemplateHighlighter::depthFormat(std::uint32_t depth) const
@@ -129,8 +157,10 @@ QTextCharFormat TemplateHighlighter::errorFormat() const
 
 void TemplateHighlighter::highlightBlock(const QString &text)
 {
-    if (!currentIsFresh)
+    if (!currentIsFresh) {
+        setCurrentBlockState(-1);
         return;
+    }
     const int start = currentBlock().position();
     const int end = start + static_cast<int>(text.size());
     const auto first = std::lower_bound(current.marks.begin(), current.marks.end(), start,
@@ -139,6 +169,27 @@ void TemplateHighlighter::highlightBlock(const QString &text)
         setFormat(mark->position - start, 1, depthFormat(mark->depth));
     if (current.errorPosition && *current.errorPosition >= start && *current.errorPosition < end)
         setFormat(*current.errorPosition - start, 1, errorFormat());
+    setCurrentBlockState(signatureOf(start, end));
+}
+
+int TemplateHighlighter::signatureOf(int start, int end) const
+{
+    // FNV-1a over the relative positions and depths, kept non-negative since
+    // -1 means a block never painted.
+    std::uint32_t hash = 2166136261u;
+    const auto mix = [&hash](std::uint32_t value) {
+        hash ^= value;
+        hash *= 16777619u;
+    };
+    const auto first = std::lower_bound(current.marks.begin(), current.marks.end(), start,
+        [](const Mark &mark, int position) { return mark.position < position; });
+    for (auto mark = first; mark != current.marks.end() && mark->position < end; ++mark) {
+        mix(static_cast<std::uint32_t>(mark->position - start));
+        mix(mark->depth);
+    }
+    if (current.errorPosition && *current.errorPosition >= start && *current.errorPosition < end)
+        mix(static_cast<std::uint32_t>(*current.errorPosition - start) | 0x80000000u);
+    return static_cast<int>(hash & 0x7fffffffu);
 }
 
 const TemplateHighlighter::Mark *TemplateHighlighter::markAt(int position) const

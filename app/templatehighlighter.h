@@ -9,7 +9,8 @@
 // A template of up to a few ten thousand characters is analysed at every
 // change, before its blocks are repainted. A bigger one is analysed on a
 // thread of its own once typing pauses, so that typing never waits for it;
-// until then the block being edited goes without colours.
+// until then the block being edited goes without colours. Either way the
+// blocks are repainted a few at a time between other events.
 
 #include <atomic>
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+class DocumentText;
 class QTextEdit;
 
 class TemplateHighlighter : public QSyntaxHighlighter
@@ -44,8 +46,9 @@ public:
         std::optional<int> errorPosition;
     };
 
-    // Paints the document of edit and marks the matching bracket in it.
-    explicit TemplateHighlighter(QTextEdit *edit);
+    // Paints the document of edit and marks the matching bracket in it;
+    // text is the document's text, already up to date when it changes.
+    TemplateHighlighter(QTextEdit *edit, const DocumentText *text);
     ~TemplateHighlighter() override;
 
     static Analysis analyze(const QString &text);
@@ -62,11 +65,22 @@ private:
     void documentChanged();
     void analyzeInBackground();
     void apply(std::uint64_t revision, Analysis analysis);
+    // Repaints every block with the current marks, a few milliseconds at a
+    // time, so that a long template does not stop the window.
+    void repaintInSteps();
+    void repaintStep();
     void markMatchingBracket();
     const Mark *markAt(int position) const;
+    // A summary of the marks within [start, end), relative to start, kept as
+    // the block's state: a block whose summary has not changed keeps its
+    // colours, so that a repaint touches only the blocks an edit changed.
+    int signatureOf(int start, int end) const;
 
     QTextEdit *edit;
+    const DocumentText *documentText;
     Analysis current;
+    QTimer stepper;
+    int nextBlock = 0;
     bool currentIsFresh = true;
     QTimer pause;
     QThreadPool pool;

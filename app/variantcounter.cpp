@@ -13,7 +13,7 @@ using namespace razmnozhator;
 namespace {
 
 // Long enough to skip the keys of one word, short enough to feel immediate.
-constexpr int pauseMilliseconds = 150;
+constexpr int pauseMilliseconds = 100;
 } // namespace
 
 VariantCounter::VariantCounter(std::function<Input()> inputSource, QObject *parent)
