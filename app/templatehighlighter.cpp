@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include <QElapsedTimer>
 #include <QPalette>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -46,8 +46,7 @@ TemplateHighlighter::TemplateHighlighter(QTextEdit *textEdit, const DocumentText
     pause.setInterval(pauseMilliseconds);
     connect(&pause, &QTimer::timeout, this, &TemplateHighlighter::analyzeInBackground);
     pool.setMaxThreadCount(1);
-    stepper.setInterval(0);
-    connect(&stepper, &QTimer::timeout, this, &TemplateHighlighter::repaintStep);
+    connect(edit->verticalScrollBar(), &QScrollBar::valueChanged, this, &TemplateHighlighter::repaintVisible);
     connect(edit, &QTextEdit::cursorPositionChanged, this, &TemplateHighlighter::markMatchingBracket);
     documentChanged();
 }
@@ -84,9 +83,9 @@ void TemplateHighlighter::documentChanged()
         pause.stop();
         current = analyze(documentText->text());
         currentIsFresh = true;
-        // The base class repaints the changed blocks; a change of nesting may
-        // recolour others too, which the steps catch.
-        repaintInSteps();
+        // The base class repaints the changed blocks next; a change of nesting
+        // may recolour others too.
+        QMetaObject::invokeMethod(this, &TemplateHighlighter::repaintVisible, Qt::QueuedConnection);
         return;
     }
     currentIsFresh = false;
@@ -110,31 +109,23 @@ void TemplateHighlighter::apply(std::uint64_t ticket, Analysis analysis)
         return;
     current = std::move(analysis);
     currentIsFresh = true;
-    repaintInSteps();
+    repaintVisible();
     markMatchingBracket();
 }
 
-void TemplateHighlighter::repaintInSteps()
+void TemplateHighlighter::repaintVisible()
 {
-    nextBlock = 0;
-    stepper.start();
-}
-
-void TemplateHighlighter::repaintStep()
-{
-    constexpr qint64 stepMilliseconds = 4;
-    QElapsedTimer timer;
-    timer.start();
-    QTextBlock block = document()->findBlockByNumber(nextBlock);
-    while (block.isValid() && timer.elapsed() < stepMilliseconds) {
+    if (!currentIsFresh)
+        return;
+    const QRect area = edit->viewport()->rect();
+    const QTextBlock last = edit->cursorForPosition(area.bottomRight()).block();
+    for (QTextBlock block = edit->cursorForPosition(area.topLeft()).block(); block.isValid(); block = block.next()) {
         const int start = block.position();
         if (block.userState() != signatureOf(start, start + block.length() - 1))
             rehighlightBlock(block);
-        block = block.next();
-        ++nextBlock;
+        if (block == last)
+            break;
     }
-    if (!block.isValid())
-        stepper.stop();
 }
 
 QTextCharFormat TemplateHighlighter::depthFormat(std::uint32_t depth) const

@@ -9,8 +9,8 @@
 // A template of up to a few ten thousand characters is analysed at every
 // change, before its blocks are repainted. A bigger one is analysed on a
 // thread of its own once typing pauses, so that typing never waits for it;
-// until then the block being edited goes without colours. Either way the
-// blocks are repainted a few at a time between other events.
+// until then the block being edited goes without colours. Either way only
+// the blocks in view are repainted.
 
 #include <atomic>
 #include <cstdint>
@@ -65,10 +65,10 @@ private:
     void documentChanged();
     void analyzeInBackground();
     void apply(std::uint64_t revision, Analysis analysis);
-    // Repaints every block with the current marks, a few milliseconds at a
-    // time, so that a long template does not stop the window.
-    void repaintInSteps();
-    void repaintStep();
+    // Repaints the blocks in view whose marks changed. The editor lays the
+    // document out again after every repainted block, which for thousands of
+    // lines would take minutes, so blocks out of view wait until they scroll in.
+    void repaintVisible();
     void markMatchingBracket();
     const Mark *markAt(int position) const;
     // A summary of the marks within [start, end), relative to start, kept as
@@ -79,8 +79,6 @@ private:
     QTextEdit *edit;
     const DocumentText *documentText;
     Analysis current;
-    QTimer stepper;
-    int nextBlock = 0;
     bool currentIsFresh = true;
     QTimer pause;
     QThreadPool pool;
