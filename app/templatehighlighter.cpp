@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 
 #include <QPalette>
 #include <QScrollBar>
@@ -60,9 +61,22 @@ TemplateHighlighter::~TemplateHighlighter()
 TemplateHighlighter::Analysis TemplateHighlighter::analyze(const QString &text)
 {
     Analysis analysis;
-    const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(text);
-    if (encoded.problem())
-        return analysis;
+    try {
+        const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(text);
+        if (encoded.problem())
+            return analysis;
+        analysis = marksOf(encoded);
+    } catch (const std::bad_alloc &) {
+        // Colours are a help, not a result: without memory for them the text
+        // goes plain.
+        analysis = {};
+    }
+    return analysis;
+}
+
+TemplateHighlighter::Analysis TemplateHighlighter::marksOf(const cp1251::TemplateText &encoded)
+{
+    Analysis analysis;
     const TemplateSyntax syntax = analyzeSyntax(encoded.bytes());
     const auto position
         = [&encoded](std::size_t offset) { return static_cast<int>(encoded.positionOf(offset).utf16Index); };

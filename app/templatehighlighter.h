@@ -23,6 +23,9 @@
 #include <QTimer>
 
 class DocumentText;
+namespace razmnozhator::cp1251 {
+class TemplateText;
+}
 class QTextEdit;
 
 class TemplateHighlighter : public QSyntaxHighlighter
@@ -52,6 +55,7 @@ public:
     ~TemplateHighlighter() override;
 
     static Analysis analyze(const QString &text);
+    static Analysis marksOf(const razmnozhator::cp1251::TemplateText &encoded);
 
     // The format of the bracket or bar at a nesting depth, and of the
     // unclosed opener; they follow the editor's palette, light or dark.

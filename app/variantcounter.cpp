@@ -1,6 +1,7 @@
 #include "variantcounter.h"
 
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "cp1251.h"
@@ -60,15 +61,17 @@ void VariantCounter::start()
 
 QString VariantCounter::describe(const Input &input)
 {
-    const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(input.text);
-    if (const auto &problem = encoded.problem()) {
-        if (problem->kind == cp1251::TextProblem::Kind::Nul)
-            return tr("Символ NUL не может быть частью шаблона");
-        return tr("Символ %1 нельзя записать в кодировке CP1251").arg(cp1251::describe(problem->codePoint));
-    }
-    if (encoded.bytes().empty())
-        return {};
+    // On a thread of its own nothing may escape: a count that cannot be made
+    // says so in the label.
     try {
+        const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(input.text);
+        if (const auto &problem = encoded.problem()) {
+            if (problem->kind == cp1251::TextProblem::Kind::Nul)
+                return tr("Символ NUL не может быть частью шаблона");
+            return tr("Символ %1 нельзя записать в кодировке CP1251").arg(cp1251::describe(problem->codePoint));
+        }
+        if (encoded.bytes().empty())
+            return {};
         const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes());
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
         try {
@@ -82,6 +85,8 @@ QString VariantCounter::describe(const Input &input)
     } catch (const TemplateError &error) {
         return tr(error.what());
     } catch (const std::bad_alloc &) {
+        return tr("Вариантов: не хватило памяти, чтобы сосчитать");
+    } catch (const std::length_error &) {
         return tr("Вариантов: не хватило памяти, чтобы сосчитать");
     }
 }
