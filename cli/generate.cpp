@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
+
+#include <QLocale>
 
 #include "cp1251.h"
 #include "failure.h"
+#include "figures.h"
 #include "holding.h"
 #include "input.h"
 #include "options.h"
@@ -20,6 +25,24 @@
 namespace razmnozhator::cli {
 
 namespace {
+
+// Rough peak memory of compiling and of counting exactly, per byte of
+// template, measured on large templates of many small groups.
+constexpr unsigned long compileCostPerByte = 72;
+constexpr unsigned long countCostPerByte = 72;
+
+// Runs work; when memory runs out, ends the run with one line saying what
+// could not be done and about how much it needed.
+template <typename Work> auto needingMemory(const QString &action, const mpz_class &needed, Work work)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc &) {
+    } catch (const std::length_error &) {
+    }
+    throw Failure(UsageFailure,
+        tr("not enough memory to %1 (needed about %2)").arg(action, figures::formatDataSize(needed, QLocale::c())));
+}
 
 std::string toUtf8(std::string_view cp1251Bytes)
 {
@@ -40,18 +63,14 @@ void writeText(OutputSink &sink, const std::string &text)
     sink.finish();
 }
 
-mpz_class minimum(const mpz_class &a, const mpz_class &b)
-{
-    return a < b ? a : b;
-}
-
 // Without --shuffle nothing is held: variants are filtered and written as they
-// are enumerated, and enumeration stops at --max-count.
-void writeStreaming(const CompiledTemplate &outputTemplate, const Options &options, VariantWriter &writer,
-    Progress &progress, const mpz_class &count)
+// are enumerated, and enumeration stops at --max-count. The progress goes by
+// the instant, saturating count: nothing here waits for the exact one.
+void writeStreaming(
+    const CompiledTemplate &outputTemplate, const Options &options, VariantWriter &writer, Progress &progress)
 {
     const RestrictRules &rules = options.rules;
-    const double total = count.get_d();
+    const double total = double(outputTemplate.countOrMax());
     std::uint64_t visited = 0;
     std::uint64_t written = 0;
     Enumerator enumerator(outputTemplate);
@@ -66,42 +85,64 @@ void writeStreaming(const CompiledTemplate &outputTemplate, const Options &optio
     }
 }
 
+// The number the progress line counts up to, when it is known in advance.
+QString progressTotal(
+    const CompiledTemplate &outputTemplate, const Options &options, const std::optional<Shuffled> &shuffled)
+{
+    if (shuffled)
+        return QString::number(shuffled->order.size());
+    if (options.lengthBounds)
+        return {};
+    const std::uint64_t count = outputTemplate.countOrMax();
+    if (count == UINT64_MAX && options.rules.maxCount == UINT32_MAX)
+        return {};
+    return QString::number(std::min<std::uint64_t>(count, options.rules.maxCount));
+}
+
 } // namespace
 
 int generate(
     const Options &options, std::istream &in, std::ostream &out, std::ostream &err, const RunEnvironment &environment)
 {
-    const std::string bytes = templateBytes(readTemplate(options, in));
+    const TemplateInput input = readTemplate(options, in);
+    const cp1251::TemplateText text = templateText(input);
+    const std::string &bytes = text.bytes();
+    const mpz_class templateSize = static_cast<unsigned long>(bytes.size());
 
     // An empty template has no variants at all (the window ignores it too),
     // rather than the single empty variant that the grammar would give.
     std::optional<CompiledTemplate> compiled;
-    if (!bytes.empty()) {
-        try {
-            compiled = CompiledTemplate::compile(bytes);
-        } catch (const TemplateError &error) {
-            throw Failure(
-                TemplateFailure, tr("%1 at column %2").arg(QString::fromUtf8(error.what())).arg(error.offset() + 1));
-        }
-    }
-
     std::optional<CompiledTemplate> outputTemplate;
-    if (compiled)
-        outputTemplate = options.encoding == Encoding::Utf8 ? compiled->withLiteralsMapped(toUtf8) : *compiled;
-    const mpz_class count = compiled ? compiled->count() : mpz_class(0);
+    if (!bytes.empty()) {
+        needingMemory(tr("compile the template"), templateSize * compileCostPerByte, [&] {
+            try {
+                compiled = CompiledTemplate::compile(bytes);
+            } catch (const TemplateError &error) {
+                throw Failure(TemplateFailure,
+                    tr("%1: %2").arg(
+                        placeText(input.name, text.positionOf(error.offset())), QString::fromUtf8(error.what())));
+            }
+            outputTemplate = options.encoding == Encoding::Utf8 ? compiled->withLiteralsMapped(toUtf8) : *compiled;
+        });
+    }
 
     // A shuffle that cannot be held is refused before the output is touched.
     std::optional<Shuffled> shuffled;
     if (compiled && options.rules.shuffle)
-        shuffled = holdShuffled(*outputTemplate, options, count);
+        shuffled = holdShuffled(*outputTemplate, options);
 
     const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);
-    if (options.printCount) {
-        writeText(*sink, count.get_str() + '\n');
-        return Success;
-    }
-    if (options.printStatistics) {
-        const mpz_class bytesWritten = compiled ? outputTemplate->totalBytes() + count : mpz_class(0);
+    if (options.printCount || options.printStatistics) {
+        const auto exactly = [&](const auto &figure) {
+            return needingMemory(tr("count the variants"), templateSize * countCostPerByte,
+                [&] { return compiled ? figure() : mpz_class(0); });
+        };
+        const mpz_class count = exactly([&] { return compiled->count(); });
+        if (options.printCount) {
+            writeText(*sink, count.get_str() + '\n');
+            return Success;
+        }
+        const mpz_class bytesWritten = exactly([&] { return mpz_class(outputTemplate->totalBytes() + count); });
         const std::size_t longest = compiled ? compiled->maxLength() : 0;
         writeText(*sink,
             tr("variants: %1\nbytes: %2\nlongest: %3\n")
@@ -111,22 +152,19 @@ int generate(
         return Success;
     }
 
-    VariantWriter writer(*sink, options.terminator);
+    std::optional<VariantWriter> writer;
+    needingMemory(
+        tr("write the variants"), 2 * VariantWriter::capacity, [&] { writer.emplace(*sink, options.terminator); });
     if (compiled) {
-        QString totalText;
+        Progress progress(err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay,
+            progressTotal(*outputTemplate, options, shuffled));
         if (shuffled)
-            totalText = QString::number(shuffled->order.size());
-        else if (!options.lengthBounds)
-            totalText = QString::fromStdString(minimum(count, mpz_class(options.rules.maxCount)).get_str());
-        Progress progress(
-            err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay, totalText);
-        if (shuffled)
-            writeShuffled(*shuffled, writer, progress);
+            writeShuffled(*shuffled, *writer, progress);
         else
-            writeStreaming(*outputTemplate, options, writer, progress, count);
+            writeStreaming(*outputTemplate, options, *writer, progress);
         progress.finish();
     }
-    writer.finish();
+    writer->finish();
     return Success;
 }
 

@@ -9,6 +9,7 @@
 #include <QLocale>
 
 #include "failure.h"
+#include "figures.h"
 #include "options.h"
 #include "output.h"
 #include "progress.h"
@@ -29,74 +30,73 @@ std::size_t characterCount(std::string_view variant, Encoding encoding)
 
 namespace {
 
-QString memorySize(const mpz_class &bytes)
-{
-    if (bytes.fits_slong_p())
-        return QLocale::c().formattedDataSize(bytes.get_si());
-    return tr("%1 bytes").arg(QString::fromStdString(bytes.get_str()));
-}
+// Each held variant costs its bytes, its end offset in the list and its place
+// in the shuffled order.
+constexpr figures::HoldingCost heldCost { sizeof(std::uint64_t) + sizeof(std::size_t), 1 };
 
-Failure tooBigToShuffle(const mpz_class &count, const mpz_class &needed, const mpz_class &limit)
+// The figures of a refusal: the exact count, shown shortened when long.
+Failure tooBigToShuffle(const CompiledTemplate &outputTemplate, std::uint64_t available)
 {
+    const mpz_class &count = outputTemplate.count();
+    const mpz_class needed = figures::memoryNeeded(count, outputTemplate.totalBytes(), heldCost);
+    const QLocale c = QLocale::c();
     return Failure(UsageFailure,
         tr("--shuffle must hold all %1 variants in memory, about %2, more than the %3 available; "
            "leave out --shuffle to stream them, or narrow the template")
-            .arg(QString::fromStdString(count.get_str()), memorySize(needed), memorySize(limit)));
+            .arg(figures::formatNumber(count), figures::formatDataSize(needed, c),
+                figures::formatDataSize(figures::usableMemory(available), c)));
 }
 
-// Each held variant costs its bytes, its end offset in the list and its place
-// in the shuffled order.
-constexpr unsigned long heldCostPerVariant = sizeof(std::uint64_t) + sizeof(std::size_t);
-
-mpz_class memoryToHold(const CompiledTemplate &output, const mpz_class &count)
+bool fits(const CompiledTemplate &outputTemplate, std::uint64_t available)
 {
-    return output.totalBytes() + count * heldCostPerVariant;
+    // Instant figures first: a count beyond 64 bits can never be held.
+    const std::uint64_t count = outputTemplate.countOrMax();
+    const std::uint64_t bytes = outputTemplate.totalBytesOrMax();
+    if (count == UINT64_MAX || bytes == UINT64_MAX)
+        return false;
+    return figures::fitsInMemory(
+        figures::memoryNeeded(static_cast<unsigned long>(count), static_cast<unsigned long>(bytes), heldCost),
+        available);
 }
 
-Failure tooBigToShuffle(const CompiledTemplate &output, const mpz_class &count)
+VariantList holdVariants(const CompiledTemplate &outputTemplate, const Options &options, std::uint64_t available)
 {
-    return tooBigToShuffle(count, memoryToHold(output, count), static_cast<unsigned long>(availableMemory()));
-}
-
-VariantList holdVariants(const CompiledTemplate &output, const Options &options, const mpz_class &count)
-{
-    const mpz_class limit = static_cast<unsigned long>(availableMemory());
-    const mpz_class needed = memoryToHold(output, count);
+    const bool fitsWhole = fits(outputTemplate, available);
     if (!options.lengthBounds) {
-        if (needed > limit)
-            throw tooBigToShuffle(count, needed, limit);
-        return output.expand();
+        if (!fitsWhole)
+            throw tooBigToShuffle(outputTemplate, available);
+        return outputTemplate.expand();
     }
 
     // The bounds may drop most variants; only the survivors are held, and
     // holding stops as soon as they would not fit after all.
-    const bool mayOverflow = needed > limit;
-    const std::size_t budget = mayOverflow ? limit.get_ui() : SIZE_MAX;
+    const std::uint64_t budget = fitsWhole ? UINT64_MAX : figures::usableMemory(available);
     VariantList held;
-    Enumerator enumerator(output);
+    Enumerator enumerator(outputTemplate);
     while (enumerator.next()) {
         const std::string_view variant = enumerator.current();
         if (!lengthAllowed(characterCount(variant, options.encoding), options.rules))
             continue;
         held.push_back(variant);
-        if (mayOverflow && held.memoryUsage() + held.size() * sizeof(std::size_t) > budget)
-            throw tooBigToShuffle(count, needed, limit);
+        if (held.memoryUsage() + held.size() * sizeof(std::size_t) > budget)
+            throw tooBigToShuffle(outputTemplate, available);
     }
     return held;
 }
 
 } // namespace
 
-Shuffled holdShuffled(const CompiledTemplate &output, const Options &options, const mpz_class &count)
+Shuffled holdShuffled(const CompiledTemplate &outputTemplate, const Options &options)
 {
+    const std::uint64_t available = availableMemory();
     Shuffled shuffled;
     try {
-        shuffled.held = holdVariants(output, options, count);
+        shuffled.held = holdVariants(outputTemplate, options, available);
         shuffled.order.resize(shuffled.held.size());
     } catch (const std::bad_alloc &) {
-        throw tooBigToShuffle(output, count);
+        throw tooBigToShuffle(outputTemplate, available);
     } catch (const std::length_error &) {
-        throw tooBigToShuffle(output, count);
+        throw tooBigToShuffle(outputTemplate, available);
     }
     std::iota(shuffled.order.begin(), shuffled.order.end(), std::size_t(0));
     if (options.seed)

@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include <gmpxx.h>
-
 #include "razmnozhator/engine.h"
 #include "razmnozhator/variantlist.h"
 
@@ -31,7 +29,7 @@ struct Shuffled
 };
 
 // Throws Failure when the kept variants cannot be held.
-Shuffled holdShuffled(const CompiledTemplate &outputTemplate, const Options &options, const mpz_class &count);
+Shuffled holdShuffled(const CompiledTemplate &outputTemplate, const Options &options);
 void writeShuffled(const Shuffled &shuffled, VariantWriter &writer, Progress &progress);
 
 } // namespace razmnozhator::cli

@@ -60,6 +60,8 @@ Options parseOptions(const CommandLine &commandLine)
             tr("unknown encoding \"%1\" (expected utf-8 or cp1251)").arg(parser.value(commandLine.encodingOption)));
 
     options.outputFile = parser.value(commandLine.outputOption);
+    if (parser.isSet(commandLine.outputOption) && options.outputFile.isEmpty())
+        throw Failure(UsageFailure, tr("the output file name is empty; use \"-\" for standard output"));
     if (options.outputFile == QLatin1String("-"))
         options.outputFile.clear();
     options.terminator = parser.isSet(commandLine.nullOption) ? '\0' : '\n';
@@ -77,6 +79,13 @@ Options parseOptions(const CommandLine &commandLine)
     options.rules.shuffle = parser.isSet(commandLine.shuffleOption);
     options.lengthBounds = parser.isSet(commandLine.minLengthOption) || parser.isSet(commandLine.maxLengthOption);
 
+    if (options.rules.minLength > options.rules.maxLength)
+        throw Failure(UsageFailure,
+            tr("--min-length %1 is above --max-length %2: no variant could be kept")
+                .arg(options.rules.minLength)
+                .arg(options.rules.maxLength));
+    if (options.seed && !options.rules.shuffle)
+        throw Failure(UsageFailure, tr("--seed only seeds --shuffle; give --shuffle too, or leave out --seed"));
     if (options.printCount && options.printStatistics)
         throw Failure(UsageFailure, tr("use either --count or --stats, not both"));
     const bool restricting = options.lengthBounds || options.rules.shuffle || parser.isSet(commandLine.maxCountOption);

@@ -72,13 +72,17 @@ struct CommandLine
     {
         parser.setApplicationDescription(tr("Writes every variant of a template, one per line.\n"
                                             "\"[a|b|c]\" chooses one of a, b and c; \"{sep|x|y|z}\" joins every "
-                                            "ordered pair of two different items with sep; groups nest."));
+                                            "ordered pair of two different items with sep; groups nest.\n"
+                                            "A pairs group with fewer than two items gets empty ones: "
+                                            "\"{sep|x}\" gives \"xsep\" and \"sepx\", \"{sep}\" gives "
+                                            "\"sep\" twice."));
         for (const QCommandLineOption *option :
             { &templateOption, &encodingOption, &outputOption, &nullOption, &countOption, &statsOption,
                 &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption, &seedOption })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("FILE"),
-            tr("The template; standard input when absent or \"-\". Line breaks in it are removed."),
+            tr("The template; standard input when absent or \"-\". Line breaks in it (LF, CR LF or CR) are "
+               "removed."),
             QStringLiteral("[FILE]"));
     }
 
