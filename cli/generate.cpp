@@ -69,28 +69,28 @@ void writeText(OutputSink &sink, const std::string &text)
 void writeStreaming(
     const CompiledTemplate &outputTemplate, const Options &options, VariantWriter &writer, Progress &progress)
 {
-    const RestrictRules &rules = options.rules;
+    Restriction restriction(options.rules, Restriction::Holding::Copies, characterLength(options.encoding));
     const double total = double(outputTemplate.countOrMax());
+    const double cap = options.rules.maxCount;
     std::uint64_t visited = 0;
     std::uint64_t written = 0;
     Enumerator enumerator(outputTemplate);
-    while (written < rules.maxCount && enumerator.next()) {
+    while (restriction.wantsMore() && enumerator.next()) {
         const std::string_view variant = enumerator.current();
-        if (!options.lengthBounds || lengthAllowed(characterCount(variant, options.encoding), rules)) {
+        if (restriction.offer(variant)) {
             writer.put(variant);
             ++written;
         }
         if ((++visited & 0xFFFF) == 0)
-            progress.update(written, std::max(double(visited) / total, double(written) / rules.maxCount));
+            progress.update(written, std::max(double(visited) / total, double(written) / cap));
     }
 }
 
 // The number the progress line counts up to, when it is known in advance.
-QString progressTotal(
-    const CompiledTemplate &outputTemplate, const Options &options, const std::optional<Shuffled> &shuffled)
+QString progressTotal(const CompiledTemplate &outputTemplate, const Options &options, const Shuffled *shuffled)
 {
     if (shuffled)
-        return QString::number(shuffled->order.size());
+        return QString::number(shuffled->restriction.order().size());
     if (options.lengthBounds)
         return {};
     const std::uint64_t count = outputTemplate.countOrMax();
@@ -127,7 +127,7 @@ int generate(
     }
 
     // A shuffle that cannot be held is refused before the output is touched.
-    std::optional<Shuffled> shuffled;
+    std::unique_ptr<Shuffled> shuffled;
     if (compiled && options.rules.shuffle)
         shuffled = holdShuffled(*outputTemplate, options);
 
@@ -157,7 +157,7 @@ int generate(
         tr("write the variants"), 2 * VariantWriter::capacity, [&] { writer.emplace(*sink, options.terminator); });
     if (compiled) {
         Progress progress(err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay,
-            progressTotal(*outputTemplate, options, shuffled));
+            progressTotal(*outputTemplate, options, shuffled.get()));
         if (shuffled)
             writeShuffled(*shuffled, *writer, progress);
         else

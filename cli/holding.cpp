@@ -18,16 +18,6 @@
 
 namespace razmnozhator::cli {
 
-// A length in characters: CP1251 has one byte per character, and in UTF-8
-// every character has exactly one byte that is not a continuation byte.
-std::size_t characterCount(std::string_view variant, Encoding encoding)
-{
-    if (encoding == Encoding::Cp1251)
-        return variant.size();
-    return static_cast<std::size_t>(std::count_if(
-        variant.begin(), variant.end(), [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
-}
-
 namespace {
 
 // Each held variant costs its bytes, its end offset in the list and its place
@@ -59,58 +49,71 @@ bool fits(const CompiledTemplate &outputTemplate, std::uint64_t available)
         available);
 }
 
-VariantList holdVariants(const CompiledTemplate &outputTemplate, const Options &options, std::uint64_t available)
-{
-    const bool fitsWhole = fits(outputTemplate, available);
-    if (!options.lengthBounds) {
-        if (!fitsWhole)
-            throw tooBigToShuffle(outputTemplate, available);
-        return outputTemplate.expand();
-    }
-
-    // The bounds may drop most variants; only the survivors are held, and
-    // holding stops as soon as they would not fit after all.
-    const std::uint64_t budget = fitsWhole ? UINT64_MAX : figures::usableMemory(available);
-    VariantList held;
-    Enumerator enumerator(outputTemplate);
-    while (enumerator.next()) {
-        const std::string_view variant = enumerator.current();
-        if (!lengthAllowed(characterCount(variant, options.encoding), options.rules))
-            continue;
-        held.push_back(variant);
-        if (held.memoryUsage() + held.size() * sizeof(std::size_t) > budget)
-            throw tooBigToShuffle(outputTemplate, available);
-    }
-    return held;
-}
-
 } // namespace
 
-Shuffled holdShuffled(const CompiledTemplate &outputTemplate, const Options &options)
+// A length in characters: in UTF-8 every character has exactly one byte that
+// is not a continuation byte; in CP1251 a byte is a character.
+Restriction::LengthOf characterLength(Encoding encoding)
+{
+    if (encoding == Encoding::Cp1251)
+        return nullptr;
+    return [](std::string_view variant) {
+        return static_cast<std::size_t>(std::count_if(variant.begin(), variant.end(),
+            [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+    };
+}
+
+Shuffled::Shuffled(const RestrictRules &rules, Restriction::Holding holding, Restriction::LengthOf lengthOf)
+    : restriction(rules, holding, lengthOf)
+{
+}
+
+std::unique_ptr<Shuffled> holdShuffled(const CompiledTemplate &outputTemplate, const Options &options)
 {
     const std::uint64_t available = availableMemory();
-    Shuffled shuffled;
+    const bool fitsWhole = fits(outputTemplate, available);
+    if (!options.lengthBounds && !fitsWhole)
+        throw tooBigToShuffle(outputTemplate, available);
     try {
-        shuffled.held = holdVariants(outputTemplate, options, available);
-        shuffled.order.resize(shuffled.held.size());
+        std::unique_ptr<Shuffled> shuffled;
+        if (!options.lengthBounds) {
+            // Nothing is dropped: the whole list is made at once and the
+            // shuffle orders its positions.
+            shuffled = std::make_unique<Shuffled>(options.rules, Restriction::Holding::Positions, nullptr);
+            shuffled->all = outputTemplate.expand();
+            for (const std::string_view variant : shuffled->all)
+                shuffled->restriction.offer(variant);
+        } else {
+            // The bounds may drop most variants; only the survivors are held,
+            // and holding stops as soon as they would not fit after all.
+            shuffled = std::make_unique<Shuffled>(
+                options.rules, Restriction::Holding::Copies, characterLength(options.encoding));
+            const std::uint64_t budget = fitsWhole ? UINT64_MAX : figures::usableMemory(available);
+            Enumerator enumerator(outputTemplate);
+            while (enumerator.next()) {
+                shuffled->restriction.offer(enumerator.current());
+                if (shuffled->restriction.memoryUsage() > budget)
+                    throw tooBigToShuffle(outputTemplate, available);
+            }
+        }
+        if (options.seed)
+            std::srand(*options.seed);
+        shuffled->restriction.shuffleHeld();
+        return shuffled;
     } catch (const std::bad_alloc &) {
         throw tooBigToShuffle(outputTemplate, available);
     } catch (const std::length_error &) {
         throw tooBigToShuffle(outputTemplate, available);
     }
-    std::iota(shuffled.order.begin(), shuffled.order.end(), std::size_t(0));
-    if (options.seed)
-        std::srand(*options.seed);
-    shuffleWithRand(shuffled.order);
-    shuffled.order.resize(std::min<std::size_t>(shuffled.order.size(), options.rules.maxCount));
-    return shuffled;
 }
 
 void writeShuffled(const Shuffled &shuffled, VariantWriter &writer, Progress &progress)
 {
-    const std::size_t kept = shuffled.order.size();
+    const VariantList &held = shuffled.held();
+    const std::vector<std::size_t> &order = shuffled.restriction.order();
+    const std::size_t kept = order.size();
     for (std::size_t i = 0; i < kept; ++i) {
-        writer.put(shuffled.held[shuffled.order[i]]);
+        writer.put(held[order[i]]);
         if ((i & 0xFFFF) == 0xFFFF)
             progress.update(i + 1, double(i + 1) / double(kept));
     }
