@@ -14,7 +14,6 @@
 #include "program.h"
 
 #include "razmnozhator/engine.h"
-#include "saturating.h"
 
 #include <algorithm>
 #include <limits>
@@ -144,28 +143,21 @@ private:
     std::int32_t minDepth_ = 0;
 };
 
-struct Stats
-{
-    std::uint64_t count = 1;
-    std::uint64_t bytes = 0;
-    std::uint64_t maxLength = 0;
-};
-
 // A sequence under construction. The literal being collected may come from
 // several runs of text, since single-piece groups are spliced in.
 struct SequenceBuilder
 {
     std::vector<Span> literals;
+    std::vector<std::uint32_t> characters;
     std::vector<std::uint32_t> groups;
     std::string pendingLiteral;
-    Stats stats;
 
     void reset()
     {
         literals.clear();
+        characters.clear();
         groups.clear();
         pendingLiteral.clear();
-        stats = Stats {};
     }
 };
 
@@ -180,15 +172,6 @@ struct GroupBuilder
     std::size_t splitPieces = 0; // pieces in the text; pairs may have more, empty, ones
     std::size_t piecesStarted = 0;
     std::vector<std::uint32_t> pieces;
-    // Alternatives: sums over pieces. Pairs: the separator's stats here, and
-    // the items' running sums and cross sums over ordered pairs below.
-    Stats stats;
-    std::uint64_t itemCountSum = 0;
-    std::uint64_t itemBytesSum = 0;
-    std::uint64_t pairCount = 0;
-    std::uint64_t pairBytes = 0;
-    std::uint64_t longestItem = 0;
-    std::uint64_t secondLongestItem = 0;
 };
 
 enum class Step : std::uint8_t { Parse, NextPiece, EndPiece };
@@ -206,10 +189,11 @@ struct Task
 class Compiler
 {
 public:
-    Compiler(Program &program)
+    Compiler(Program &program, SyntaxRecorder *recorder)
         : program_(program)
         , text_(program.source)
         , brackets_(text_)
+        , recorder_(recorder)
     {
     }
 
@@ -225,11 +209,7 @@ public:
                 text_.size(), 0, 0, root);
         while (!tasks_.empty())
             runTopTask();
-        Stats stats;
-        program_.root = finishSequence(stats);
-        program_.count = stats.count;
-        program_.totalBytes = stats.bytes;
-        program_.maxLength = stats.maxLength;
+        program_.root = finishSequence();
     }
 
 private:
@@ -246,9 +226,7 @@ private:
         case Step::EndPiece: {
             const Task end = task;
             tasks_.pop_back();
-            Stats stats;
-            const std::uint32_t sequence = finishSequence(stats);
-            addPiece(groupBuilders_[end.builder], end.piece, sequence, stats);
+            groupBuilders_[end.builder].pieces[end.piece] = finishSequence();
             break;
         }
         }
@@ -296,6 +274,10 @@ private:
         appendLiteral(task.builder, task.begin, opener.position);
         if (opener.closer == none || opener.closer >= task.end)
             throw unclosed(text_[opener.position], opener.position);
+        if (recorder_) {
+            recorder_->marks.push_back({ opener.position, opener.position, SyntaxRecorder::Opener });
+            recorder_->marks.push_back({ opener.closer, opener.position, SyntaxRecorder::Closer });
+        }
         const std::uint32_t builder = task.builder;
         task.begin = opener.closer + 1;
         task.ordinal = opener.ordinalAfterCloser;
@@ -308,6 +290,10 @@ private:
     {
         const auto [firstBar, lastBar] = brackets_.barsAt(depthInside, begin, end);
         const std::size_t pieceCount = static_cast<std::size_t>(lastBar - firstBar) + 1;
+        if (recorder_) {
+            for (const std::uint32_t *bar = firstBar; bar != lastBar; ++bar)
+                recorder_->marks.push_back({ *bar, static_cast<std::uint32_t>(begin - 1), SyntaxRecorder::Bar });
+        }
         if (kind == GroupKind::Alternatives && pieceCount == 1) {
             tasks_.push_back({ Step::Parse, firstOrdinal, owner, 0, begin, end });
             return;
@@ -337,10 +323,12 @@ private:
         else
             program_.pool += builder.pendingLiteral;
         const std::size_t length = program_.pool.size() - offset;
+        if (program_.pool.size() > UINT32_MAX)
+            throw std::length_error("template too large");
+        builder.literals.push_back({ static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length) });
+        if (program_.literalMap)
+            builder.characters.push_back(static_cast<std::uint32_t>(builder.pendingLiteral.size()));
         builder.pendingLiteral.clear();
-        builder.literals.push_back({ offset, length });
-        builder.stats.bytes = saturatingAdd(builder.stats.bytes, saturatingMul(builder.stats.count, length));
-        builder.stats.maxLength += length;
     }
 
     std::uint32_t pushSequenceBuilder()
@@ -352,17 +340,18 @@ private:
         return checkedIndex(activeSequences_++);
     }
 
-    std::uint32_t finishSequence(Stats &stats)
+    std::uint32_t finishSequence()
     {
         SequenceBuilder &builder = sequenceBuilders_[activeSequences_ - 1];
         flushLiteral(builder);
         const Sequence sequence { checkedIndex(program_.literals.size()), checkedIndex(program_.groupRefs.size()),
             checkedIndex(builder.groups.size()) };
         program_.literals.insert(program_.literals.end(), builder.literals.begin(), builder.literals.end());
+        program_.literalCharacters.insert(
+            program_.literalCharacters.end(), builder.characters.begin(), builder.characters.end());
         program_.groupRefs.insert(program_.groupRefs.end(), builder.groups.begin(), builder.groups.end());
         program_.sequences.push_back(sequence);
         program_.postorder.push_back(checkedIndex(program_.sequences.size() - 1));
-        stats = builder.stats;
         --activeSequences_;
         return checkedIndex(program_.sequences.size() - 1);
     }
@@ -376,35 +365,7 @@ private:
         group.kind = kind;
         group.owner = owner;
         group.pieces.assign(parts, none);
-        group.stats.count = 0;
         return checkedIndex(activeGroups_++);
-    }
-
-    static void addPiece(GroupBuilder &group, std::uint32_t piece, std::uint32_t sequence, const Stats &stats)
-    {
-        group.pieces[piece] = sequence;
-        if (group.kind == GroupKind::Alternatives) {
-            group.stats.count = saturatingAdd(group.stats.count, stats.count);
-            group.stats.bytes = saturatingAdd(group.stats.bytes, stats.bytes);
-            group.stats.maxLength = std::max(group.stats.maxLength, stats.maxLength);
-        } else if (piece == 0) {
-            group.stats = stats;
-        } else {
-            // Over ordered pairs r != f: sum of c_r * c_f, and of b_r * c_f + c_r * b_f.
-            const std::uint64_t pairsWithEarlier = saturatingMul(stats.count, group.itemCountSum);
-            const std::uint64_t bytesWithEarlier = saturatingAdd(
-                saturatingMul(stats.bytes, group.itemCountSum), saturatingMul(stats.count, group.itemBytesSum));
-            group.pairCount = saturatingAdd(group.pairCount, saturatingMul(2, pairsWithEarlier));
-            group.pairBytes = saturatingAdd(group.pairBytes, saturatingMul(2, bytesWithEarlier));
-            group.itemCountSum = saturatingAdd(group.itemCountSum, stats.count);
-            group.itemBytesSum = saturatingAdd(group.itemBytesSum, stats.bytes);
-            if (stats.maxLength > group.longestItem) {
-                group.secondLongestItem = group.longestItem;
-                group.longestItem = stats.maxLength;
-            } else {
-                group.secondLongestItem = std::max(group.secondLongestItem, stats.maxLength);
-            }
-        }
     }
 
     std::uint32_t literalPieces(std::span<const std::uint32_t> pieces)
@@ -445,12 +406,10 @@ private:
     void finishGroup()
     {
         GroupBuilder &group = groupBuilders_[activeGroups_ - 1];
-        Stats stats;
         std::uint64_t choices = 0;
         std::uint32_t choiceBegin = 0;
         std::uint32_t pieceLiterals = noLiterals;
         if (group.kind == GroupKind::Alternatives) {
-            stats = group.stats;
             choiceBegin = flattenChoices(group.pieces);
             choices = program_.choicePieces.size() - choiceBegin;
             pieceLiterals = literalPieces(std::span(program_.choicePieces).subspan(choiceBegin));
@@ -458,10 +417,6 @@ private:
             pieceLiterals = literalPieces(group.pieces);
             const std::uint64_t items = group.pieces.size() - 1;
             choices = items * (items - 1);
-            stats.count = saturatingMul(group.stats.count, group.pairCount);
-            stats.bytes = saturatingAdd(
-                saturatingMul(group.stats.bytes, group.pairCount), saturatingMul(group.stats.count, group.pairBytes));
-            stats.maxLength = group.stats.maxLength + group.longestItem + group.secondLongestItem;
         }
         const Group compiled { group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
             choices, choiceBegin, pieceLiterals };
@@ -474,10 +429,6 @@ private:
         --activeGroups_;
         flushLiteral(owner);
         owner.groups.push_back(groupIndex);
-        owner.stats.bytes = saturatingAdd(
-            saturatingMul(owner.stats.bytes, stats.count), saturatingMul(owner.stats.count, stats.bytes));
-        owner.stats.count = saturatingMul(owner.stats.count, stats.count);
-        owner.stats.maxLength += stats.maxLength;
     }
 
     Program &program_;
@@ -488,16 +439,19 @@ private:
     std::size_t activeSequences_ = 0;
     std::vector<GroupBuilder> groupBuilders_;
     std::size_t activeGroups_ = 0;
+    SyntaxRecorder *recorder_;
 };
 
 } // namespace
 
-std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap)
+std::shared_ptr<const Program> compileProgram(
+    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder)
 {
     auto program = std::make_shared<Program>();
     program->source = std::move(source);
     program->literalMap = std::move(literalMap);
-    Compiler(*program).run(entry);
+    Compiler(*program, recorder).run(entry);
+    program->figures = computeFigures(*program);
     return program;
 }
 

@@ -10,10 +10,15 @@
 
 #include "razmnozhator/engine.h"
 
+#include "lengthrange.h"
+#include "positions.h"
 #include "program.h"
 
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 
 namespace razmnozhator {
 
@@ -52,6 +57,134 @@ struct Cursor
     std::uint8_t slot;
 };
 
+// Opens every frame at its first choice: the first variant.
+struct FirstChoices
+{
+    void literal(std::uint32_t) { }
+    void open(Frame &, std::uint32_t, const Cursor &) { }
+};
+
+// Opens every frame at the choice that the variant at a position makes,
+// splitting the position over the groups as they are met. Each frame keeps
+// the residual of the sequence in each of its slots.
+template <class Number> struct PositionChoices
+{
+    const detail::Program &program;
+    const detail::PositionTables<Number> &tables;
+    Number rootResidual;
+    std::vector<std::array<Number, 3>> slots;
+
+    void literal(std::uint32_t) { }
+
+    void open(Frame &frame, std::uint32_t index, const Cursor &at)
+    {
+        if (slots.size() <= index)
+            slots.resize(index + 1);
+        Number &residual = at.owner == noFrame ? rootResidual : slots[at.owner][at.slot];
+        const Number &after = tables.suffix[program.sequences[at.sequence].groupBegin + at.element];
+        Number variant = residual / after;
+        residual -= variant * after;
+        const detail::PositionDecoder<Number> decoder { program, tables };
+        const detail::Group &group = program.groups[frame.group];
+        if (group.kind == GroupKind::Alternatives) {
+            frame.choice = decoder.alternativesChoice(group, variant);
+            slots[index][0] = std::move(variant);
+            return;
+        }
+        const detail::PairChoice pair = decoder.pairsChoice(group, variant, slots[index]);
+        const std::uint64_t items = group.pieceCount - 1;
+        frame.first = pair.first;
+        frame.second = pair.second;
+        frame.choice = pair.first * (items - 1) + (pair.second < pair.first ? pair.second : pair.second - 1);
+    }
+};
+
+// Opens every frame at the choice that the rank-th variant within a length
+// window makes. Each frame keeps, for each of its slots, the spectrum of
+// everything that follows that slot's sequence in the variant.
+struct RangeChoices
+{
+    const detail::Program &program;
+    const detail::SpectrumIndex &spectra;
+    const detail::RangeIndex &index;
+    mpz_class rank;
+    detail::Window window;
+    std::vector<std::array<detail::Poly, 3>> slotRest;
+    mpz_class weight;
+
+    void literal(std::uint32_t literal)
+    {
+        const auto characters = static_cast<std::int64_t>(program.characters(literal));
+        window.low -= characters;
+        window.high -= characters;
+    }
+
+    // Moves past the choices whose variants that fit number no more than the
+    // rank; true when the rank falls within this one.
+    bool takes(const detail::Poly &content, const detail::Poly &totals)
+    {
+        detail::weightInWindow(spectra, content, totals, window, weight);
+        if (rank < weight)
+            return true;
+        rank -= weight;
+        return false;
+    }
+
+    void open(Frame &frame, std::uint32_t frameIndex, const Cursor &at)
+    {
+        const std::uint32_t reference = program.sequences[at.sequence].groupBegin + at.element;
+        detail::Poly rest;
+        detail::Poly totals;
+        if (at.owner == noFrame) {
+            rest = index.suffix[reference];
+            totals = index.rootSuffixTotals[at.element];
+        } else {
+            rest = spectra.multiply(index.suffix[reference], slotRest[at.owner][at.slot]);
+            totals = detail::runningTotals(spectra, rest);
+        }
+        if (slotRest.size() <= frameIndex)
+            slotRest.resize(frameIndex + 1);
+        const detail::Group &group = program.groups[frame.group];
+        if (group.kind == GroupKind::Alternatives) {
+            std::uint64_t choice = 0;
+            while (choice + 1 < group.choices
+                && !takes(spectra.sequenceSpectrum[program.choicePieces[group.choiceBegin + choice]], totals))
+                ++choice;
+            frame.choice = choice;
+            slotRest[frameIndex][0] = std::move(rest);
+            return;
+        }
+        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
+        const std::uint32_t items = group.pieceCount - 1;
+        const auto item
+            = [&](std::uint32_t i) -> const detail::Poly & { return spectra.sequenceSpectrum[pieces[1 + i]]; };
+        const detail::Poly &separator = spectra.sequenceSpectrum[pieces[0]];
+        std::vector<detail::Poly> all;
+        for (std::uint32_t i = 0; i < items; ++i)
+            all.push_back(item(i));
+        const detail::Poly sum = spectra.sum(all);
+        std::uint32_t first = 0;
+        while (first + 1 < items
+            && !takes(
+                spectra.multiply(spectra.multiply(item(first), separator), spectra.subtract(sum, item(first))), totals))
+            ++first;
+        const detail::Poly lead = spectra.multiply(item(first), separator);
+        std::uint32_t second = first == 0 ? 1 : 0;
+        for (;;) {
+            std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
+            if (next >= items || takes(spectra.multiply(lead, item(second)), totals))
+                break;
+            second = next;
+        }
+        frame.first = first;
+        frame.second = second;
+        frame.choice = first * (items - 1ull) + (second < first ? second : second - 1);
+        detail::Poly afterSeparator = spectra.multiply(item(second), rest);
+        slotRest[frameIndex]
+            = { spectra.multiply(separator, afterSeparator), std::move(afterSeparator), std::move(rest) };
+    }
+};
+
 } // namespace
 
 struct Enumerator::State
@@ -61,6 +194,8 @@ struct Enumerator::State
     std::unique_ptr<char[]> buffer;
     std::size_t length = 0;
     bool started = false;
+    bool primed = false; // the variant the next call reveals is already written
+    std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
     bool finished = false;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
@@ -79,9 +214,9 @@ struct Enumerator::State
         }
     }
 
-    // Writes from the cursor to the end of the variant, opening a frame at its
-    // first choice for every group met.
-    void write(Cursor cursor)
+    // Writes from the cursor to the end of the variant, opening a frame for
+    // every group met at the choice that `choices` gives.
+    template <class Choices> void write(Cursor cursor, Choices &choices)
     {
         const detail::Program &p = *program;
         char *const out = buffer.get();
@@ -92,6 +227,7 @@ struct Enumerator::State
             const detail::Span literal = p.literals[sequence.literalBegin + cursor.element];
             std::memcpy(out + end, pool + literal.offset, literal.length);
             end += literal.length;
+            choices.literal(sequence.literalBegin + cursor.element);
             if (cursor.element < sequence.groupCount) {
                 const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
                 const detail::Group &compiled = p.groups[group];
@@ -101,6 +237,7 @@ struct Enumerator::State
                 frames.push_back(Frame { 0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
                     cursor.slot, 0, 1, pieceLiterals });
                 const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
+                choices.open(frames.back(), frame, cursor);
                 cursor = Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
                 continue;
             }
@@ -199,8 +336,26 @@ struct Enumerator::State
         Frame &frame = frames[index - 1];
         stepChoice(frame);
         length = frame.outputStart;
-        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 });
+        FirstChoices first;
+        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 }, first);
         return true;
+    }
+
+    template <class Number> void writeAt(const detail::PositionTables<Number> &tables, Number position)
+    {
+        frames.clear();
+        length = 0;
+        PositionChoices<Number> choices { *program, tables, std::move(position), {} };
+        write(Cursor { program->root, 0, noFrame, 0 }, choices);
+    }
+
+    void writeInRange(const mpz_class &rank, detail::Window window)
+    {
+        frames.clear();
+        length = 0;
+        const detail::RangeIndex &index = detail::rangeIndex(*program);
+        RangeChoices choices { *program, index.spectra, index, rank, window, {}, {} };
+        write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
 };
 
@@ -208,7 +363,57 @@ Enumerator::Enumerator(const CompiledTemplate &compiled)
     : state_(std::make_unique<State>())
 {
     state_->program = compiled.program_;
-    state_->buffer = std::make_unique<char[]>(state_->program->maxLength + 1);
+    state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + 1);
+}
+
+Enumerator::Enumerator(const CompiledTemplate &compiled, const mpz_class &position)
+    : Enumerator(compiled)
+{
+    seek(position);
+}
+
+void Enumerator::seek(const mpz_class &position)
+{
+    State &state = *state_;
+    const detail::Program &program = *state.program;
+    const bool fits = program.figures.count != UINT64_MAX;
+    const int order = fits ? cmp(position, static_cast<unsigned long>(program.figures.count))
+                           : cmp(position, CompiledTemplate(state.program).count());
+    if (position < 0 || order > 0)
+        throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
+    state.started = false;
+    state.primed = false;
+    state.finished = order == 0;
+    if (state.finished)
+        return;
+    const detail::PositionIndex &index = detail::positionIndex(program);
+    if (index.small)
+        state.writeAt<std::uint64_t>(*index.small, position.get_ui());
+    else
+        state.writeAt<mpz_class>(*index.big, position);
+    state.primed = true;
+}
+
+void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
+{
+    State &state = *state_;
+    // Samples seek within the same range again and again.
+    if (!state.keptInRange || state.keptInRange->first.min != range.min || state.keptInRange->first.max != range.max)
+        state.keptInRange.emplace(range, CompiledTemplate(state.program).figuresInRange(range).count);
+    const mpz_class &kept = state.keptInRange->second;
+    if (rank < 0 || rank > kept)
+        throw std::out_of_range(
+            "rank " + rank.get_str() + " is past the end of the " + kept.get_str() + " variants within the lengths");
+    state.started = false;
+    state.primed = false;
+    state.finished = rank == kept;
+    if (state.finished)
+        return;
+    const auto bound = [](std::uint64_t length) {
+        return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
+    };
+    state.writeInRange(rank, { bound(range.min), bound(range.max) });
+    state.primed = true;
 }
 
 Enumerator::~Enumerator() = default;
@@ -222,7 +427,11 @@ bool Enumerator::next()
         return false;
     if (!state.started) {
         state.started = true;
-        state.write(Cursor { state.program->root, 0, noFrame, 0 });
+        if (!state.primed) {
+            FirstChoices first;
+            state.write(Cursor { state.program->root, 0, noFrame, 0 }, first);
+        }
+        state.primed = false;
         return true;
     }
     if (state.advance())

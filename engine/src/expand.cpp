@@ -2,13 +2,16 @@
 
 #include "program.h"
 #include "saturating.h"
+#include "spectrum.h"
 
 #include <limits>
 
 namespace razmnozhator {
 
 TemplateError::TemplateError(Bracket bracket, std::size_t offset)
-    : std::runtime_error(messageFor(bracket)), bracket_(bracket), offset_(offset)
+    : std::runtime_error(messageFor(bracket))
+    , bracket_(bracket)
+    , offset_(offset)
 {
 }
 
@@ -17,35 +20,40 @@ const char *TemplateError::messageFor(Bracket bracket) noexcept
     return bracket == Bracket::Square ? "Incomplete number of '[]'s" : "Incomplete number of '{}'s";
 }
 
-CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program) : program_(std::move(program)) {}
+CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program)
+    : program_(std::move(program))
+{
+}
 
 CompiledTemplate CompiledTemplate::compile(std::string_view text)
 {
     return CompiledTemplate(detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr));
 }
 
-namespace {
-
-const detail::Program &withExactStatistics(const detail::Program &program)
+const mpz_class &CompiledTemplate::count() const
 {
-    std::call_once(program.exactOnce, [&program] {
-        if (program.count != detail::saturated && program.totalBytes != detail::saturated) {
-            program.exactCount = static_cast<unsigned long>(program.count);
-            program.exactTotalBytes = static_cast<unsigned long>(program.totalBytes);
-        } else {
-            detail::computeExactStatistics(program);
-        }
-    });
-    return program;
+    return detail::exactCount(*program_);
 }
-
-} // namespace
-
-const mpz_class &CompiledTemplate::count() const { return withExactStatistics(*program_).exactCount; }
-const mpz_class &CompiledTemplate::totalBytes() const { return withExactStatistics(*program_).exactTotalBytes; }
-std::uint64_t CompiledTemplate::countOrMax() const noexcept { return program_->count; }
-std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept { return program_->totalBytes; }
-std::size_t CompiledTemplate::maxLength() const noexcept { return program_->maxLength; }
+const mpz_class &CompiledTemplate::totalBytes() const
+{
+    return detail::exactTotalBytes(*program_);
+}
+std::uint64_t CompiledTemplate::countOrMax() const noexcept
+{
+    return program_->figures.count;
+}
+std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept
+{
+    return program_->figures.bytes;
+}
+std::size_t CompiledTemplate::maxLength() const noexcept
+{
+    return program_->figures.longest;
+}
+std::size_t CompiledTemplate::minLength() const noexcept
+{
+    return program_->figures.shortest;
+}
 
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const
 {
@@ -56,14 +64,46 @@ CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::s
 VariantList CompiledTemplate::expand() const
 {
     constexpr auto limit = std::numeric_limits<std::size_t>::max() / 16;
-    if (program_->count > limit || program_->totalBytes > limit)
+    const detail::Figures &figures = program_->figures;
+    if (figures.count > limit || figures.bytes > limit)
         throw std::length_error("too many variants to hold in memory");
     VariantList list;
-    list.reserve(program_->count, program_->totalBytes);
+    list.reserve(figures.count, figures.bytes);
     Enumerator enumerator(*this);
     while (enumerator.next())
         list.push_back(enumerator.current());
     return list;
+}
+
+std::string CompiledTemplate::variantAt(const mpz_class &position) const
+{
+    Enumerator enumerator(*this, position);
+    if (!enumerator.next())
+        throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
+    return std::string(enumerator.current());
+}
+
+RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
+{
+    const detail::Figures &figures = program_->figures;
+    if (range.min <= figures.shortest && range.max >= figures.longest)
+        return { count(), totalBytes() };
+    if (range.min > range.max || range.min > figures.longest || range.max < figures.shortest)
+        return { 0, 0 };
+    const detail::SpectrumIndex &spectra = detail::spectrumIndex(*program_);
+    RangeFigures result;
+    spectra.rangeFigures(
+        spectra.sequenceSpectrum[program_->root], range.min, range.max, result.count, result.totalBytes);
+    return result;
+}
+
+std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange range) const
+{
+    Enumerator enumerator(*this);
+    enumerator.seekInRange(rank, range);
+    if (!enumerator.next())
+        throw std::out_of_range("rank " + rank.get_str() + " is past the end of the variants within the lengths");
+    return std::string(enumerator.current());
 }
 
 VariantList expandTemplate(std::string_view text)

@@ -73,7 +73,8 @@ std::optional<std::uint64_t> controlGroupRoom()
             lowest.consider(room(readNumber(dir + "/memory.max"), readNumber(dir + "/memory.current")));
         } else if (const auto at = line.find(":memory:"); at != std::string::npos) {
             const std::string dir = "/sys/fs/cgroup/memory" + line.substr(at + 8);
-            lowest.consider(room(readNumber(dir + "/memory.limit_in_bytes"), readNumber(dir + "/memory.usage_in_bytes")));
+            lowest.consider(
+                room(readNumber(dir + "/memory.limit_in_bytes"), readNumber(dir + "/memory.usage_in_bytes")));
         }
     }
     return lowest.value();
@@ -83,7 +84,7 @@ std::optional<std::uint64_t> controlGroupRoom()
 // process has already mapped.
 std::optional<std::uint64_t> addressSpaceRoom()
 {
-    rlimit bound{};
+    rlimit bound {};
     if (getrlimit(RLIMIT_AS, &bound) != 0 || bound.rlim_cur == RLIM_INFINITY)
         return std::nullopt;
     std::ifstream statm("/proc/self/statm");

@@ -1,6 +1,7 @@
 #pragma once
 
-// The compiled form of a template, shared by the compiler and the enumerator.
+// The compiled form of a template, shared by the compiler, the statistics and
+// the enumerator.
 //
 // A sequence is literal_0 group_1 literal_1 ... group_k literal_k. A group
 // holds sequences as its pieces: the alternatives of "[...]", or for "{...}"
@@ -14,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,10 +24,13 @@
 
 namespace razmnozhator::detail {
 
+// 32 bits are enough: a template is under 2 GiB and its literals, even
+// recoded, are refused beyond 4 GiB; the compiled form of a template with
+// millions of groups is mostly spans.
 struct Span
 {
-    std::uint64_t offset;
-    std::uint64_t length;
+    std::uint32_t offset;
+    std::uint32_t length;
 };
 
 struct Sequence
@@ -55,8 +60,25 @@ struct Group
 };
 
 inline constexpr std::uint32_t noLiterals = UINT32_MAX;
+inline constexpr std::uint32_t groupTag = 1u << 31;
 
 using LiteralMap = std::function<std::string(std::string_view)>;
+
+// The figures every template gets at once, in 64-bit arithmetic that sticks at
+// UINT64_MAX instead of wrapping. Lengths count characters (the bytes of the
+// text as written); bytes count what the variants hold after the literal map.
+struct Figures
+{
+    std::uint64_t count = 1;
+    std::uint64_t bytes = 0;
+    std::uint64_t shortest = 0;
+    std::uint64_t longest = 0;
+    std::uint64_t longestBytes = 0;
+};
+
+class PositionIndex;
+class SpectrumIndex;
+class RangeIndex;
 
 struct Program
 {
@@ -65,6 +87,9 @@ struct Program
 
     std::string pool; // every literal's bytes
     std::vector<Span> literals;
+    // Characters of each literal in the text as written; empty when no map
+    // changed the literals, so that a literal's length is its span's length.
+    std::vector<std::uint32_t> literalCharacters;
     std::vector<std::uint32_t> groupRefs;
     std::vector<Sequence> sequences;
     std::vector<Group> groups;
@@ -76,25 +101,52 @@ struct Program
     // before parents; a group's pieces in the order they were compiled.
     std::vector<std::uint32_t> postorder;
 
-    // Saturated at detail::saturated when the true value does not fit.
-    std::uint64_t count = 0;
-    std::uint64_t totalBytes = 0;
-    std::size_t maxLength = 0;
+    Figures figures;
 
-    // Exact values, computed on first request.
+    std::uint64_t characters(std::uint32_t literal) const
+    {
+        return literalCharacters.empty() ? literals[literal].length : literalCharacters[literal];
+    }
+
+    // Computed on first request.
     mutable std::once_flag exactOnce;
     mutable mpz_class exactCount;
     mutable mpz_class exactTotalBytes;
+    mutable std::mutex indexMutex;
+    mutable std::shared_ptr<const PositionIndex> positionIndex;
+    mutable std::shared_ptr<const SpectrumIndex> spectrumIndex;
+    mutable std::shared_ptr<const RangeIndex> rangeIndex;
 };
-
-inline constexpr std::uint32_t groupTag = 1u << 31;
-
-// Computes exactCount and exactTotalBytes from the program's structure.
-void computeExactStatistics(const Program &program);
 
 enum class EntryPoint { Template, AlternativesInner, PairsInner };
 
+// What analyzing a template's syntax collects while it compiles: every group
+// met, and the bars that split groups, in the order the parser meets them.
+struct SyntaxRecorder
+{
+    enum Kind : std::uint8_t { Opener, Closer, Bar };
+    struct Mark
+    {
+        std::uint32_t offset;
+        std::uint32_t opener; // the opener of the group the mark belongs to
+        Kind kind;
+    };
+    std::vector<Mark> marks;
+};
+
 // Throws TemplateError; the returned program is complete and immutable.
-std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap);
+// A recorder, when given, hears of every group and splitting bar met.
+std::shared_ptr<const Program> compileProgram(
+    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder = nullptr);
+
+// The saturated figures of the whole template, from its structure.
+Figures computeFigures(const Program &program);
+// The exact count and byte total, computed on first request in time
+// quasi-linear in their size for every shape of template.
+const mpz_class &exactCount(const Program &program);
+const mpz_class &exactTotalBytes(const Program &program);
+// Coefficients in all the length spectra of the program's nodes: the sum of
+// their spreads from shortest to longest variant.
+double spectrumSlots(const Program &program);
 
 } // namespace razmnozhator::detail

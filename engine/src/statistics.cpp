@@ -1,111 +1,233 @@
-// Exact variant counts and byte totals, which can have millions of digits.
+// The figures of a whole template: how many variants, how many bytes they
+// hold, and how short and how long they are.
 //
-// Multiplying a growing number by one factor at a time would be quadratic in
-// its length; a sequence's parts are combined as a balanced tree instead, so
-// the large multiplications fall on operands of similar size, where GMP is
-// fastest. The program is walked in post-order with a stack of values.
+// Two statistics over the same walk. The saturated figures are computed for
+// every template right after compiling, in 64-bit arithmetic that sticks at
+// its largest value: instant, and enough to decide whether a result can be
+// held at all. The exact count and byte total, which can have millions of
+// digits, are computed on request by following heavy paths, as dual numbers
+// count + bytes * e with e * e = 0: joining two parts end to end multiplies
+// them, (c1 + b1 e)(c2 + b2 e) = c1 c2 + (c1 b2 + b1 c2) e, which is exactly
+// how counts and byte totals of a concatenation combine.
 
 #include "program.h"
+#include "saturating.h"
+#include "walk.h"
 
-#include <cstddef>
-#include <vector>
+#include <algorithm>
+#include <array>
 
 namespace razmnozhator::detail {
 
 namespace {
 
-struct Value
+struct SaturatedFigures
 {
-    mpz_class count;
-    mpz_class bytes;
+    using Value = Figures;
+    const Program &program;
+
+    Value literal(std::uint32_t index) const
+    {
+        const std::uint64_t characters = program.characters(index);
+        const std::uint64_t bytes = program.literals[index].length;
+        return { 1, bytes, characters, characters, bytes };
+    }
+
+    // Concatenation: counts multiply, and each part's bytes appear once for
+    // every variant of the other parts.
+    static Value join(const Value &a, const Value &b)
+    {
+        return { saturatingMul(a.count, b.count),
+            saturatingAdd(saturatingMul(a.bytes, b.count), saturatingMul(a.count, b.bytes)), a.shortest + b.shortest,
+            a.longest + b.longest, a.longestBytes + b.longestBytes };
+    }
+
+    Value sequence(std::span<Value> parts) const
+    {
+        Value value = parts[0];
+        for (std::size_t i = 1; i < parts.size(); ++i)
+            value = join(value, parts[i]);
+        return value;
+    }
+
+    Value alternatives(std::span<Value> pieces) const
+    {
+        Value value { 0, 0, UINT64_MAX, 0, 0 };
+        for (const Value &piece : pieces) {
+            value.count = saturatingAdd(value.count, piece.count);
+            value.bytes = saturatingAdd(value.bytes, piece.bytes);
+            value.shortest = std::min(value.shortest, piece.shortest);
+            value.longest = std::max(value.longest, piece.longest);
+            value.longestBytes = std::max(value.longestBytes, piece.longestBytes);
+        }
+        return value;
+    }
+
+    // The two largest (or smallest) of a field over the items: a pair joins
+    // two different items.
+    template <class Better>
+    static std::uint64_t twoBest(std::span<const Value> items, std::uint64_t Value::*field, Better better)
+    {
+        std::array<std::uint64_t, 2> best { items[0].*field, items[1].*field };
+        if (better(best[1], best[0]))
+            std::swap(best[0], best[1]);
+        for (std::size_t i = 2; i < items.size(); ++i) {
+            const std::uint64_t value = items[i].*field;
+            if (better(value, best[0])) {
+                best[1] = best[0];
+                best[0] = value;
+            } else if (better(value, best[1])) {
+                best[1] = value;
+            }
+        }
+        return best[0] + best[1];
+    }
+
+    Value pairs(const Value &separator, std::span<const Value> items) const
+    {
+        // Over ordered pairs r != f: the sum of c_r c_f is the sum of
+        // c_r (C - c_r), and of b_r c_f + c_r b_f twice the sum of b_r (C - c_r).
+        // A saturated C saturates both: every count is at least 1, so with two
+        // or more items the pairs number at least C.
+        std::uint64_t total = 0;
+        for (const Value &item : items)
+            total = saturatingAdd(total, item.count);
+        std::uint64_t pairCount = 0;
+        std::uint64_t pairBytes = 0;
+        if (total == saturated) {
+            pairCount = pairBytes = saturated;
+        } else {
+            for (const Value &item : items) {
+                pairCount = saturatingAdd(pairCount, saturatingMul(item.count, total - item.count));
+                pairBytes = saturatingAdd(pairBytes, saturatingMul(2, saturatingMul(item.bytes, total - item.count)));
+            }
+        }
+        Value value;
+        value.count = saturatingMul(separator.count, pairCount);
+        value.bytes
+            = saturatingAdd(saturatingMul(separator.bytes, pairCount), saturatingMul(separator.count, pairBytes));
+        value.shortest = separator.shortest + twoBest(items, &Value::shortest, std::less<>());
+        value.longest = separator.longest + twoBest(items, &Value::longest, std::greater<>());
+        value.longestBytes = separator.longestBytes + twoBest(items, &Value::longestBytes, std::greater<>());
+        return value;
+    }
 };
 
-// Joining a with b end to end: every variant of a before every variant of b.
-Value join(const Value &a, const Value &b)
+// count + bytes * e. Most values met on the way are small, so they stay in
+// machine words and take the big-number path only once they no longer fit:
+// a chain of a million levels then allocates little but its large results.
+class Dual
 {
-    return Value{a.count * b.count, a.bytes * b.count + a.count * b.bytes};
-}
-
-Value joinAll(std::vector<Value> &parts)
-{
-    while (parts.size() > 1) {
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i + 1 < parts.size(); i += 2)
-            parts[kept++] = join(parts[i], parts[i + 1]);
-        if (parts.size() % 2 == 1)
-            parts[kept++] = std::move(parts.back());
-        parts.resize(kept);
+public:
+    Dual() = default;
+    Dual(std::uint64_t count, std::uint64_t bytes)
+        : count_(count)
+        , bytes_(bytes)
+    {
     }
-    return std::move(parts.front());
-}
-
-Value literalValue(const Program &program, std::uint32_t literal)
-{
-    return Value{1, static_cast<unsigned long>(program.literals[literal].length)};
-}
-
-Value alternativesValue(std::vector<Value>::iterator pieces, std::size_t count)
-{
-    Value total{0, 0};
-    for (std::size_t i = 0; i < count; ++i) {
-        total.count += pieces[i].count;
-        total.bytes += pieces[i].bytes;
+    Dual(mpz_class count, mpz_class bytes)
+        : big_(true)
+        , bigCount_(std::move(count))
+        , bigBytes_(std::move(bytes))
+    {
     }
-    return total;
+
+    bool isSmall() const { return !big_; }
+    mpz_class count() const { return big_ ? bigCount_ : mpz_class(static_cast<unsigned long>(count_)); }
+    mpz_class bytes() const { return big_ ? bigBytes_ : mpz_class(static_cast<unsigned long>(bytes_)); }
+    std::uint64_t smallCount() const { return count_; }
+    std::uint64_t smallBytes() const { return bytes_; }
+
+private:
+    bool big_ = false;
+    std::uint64_t count_ = 0;
+    std::uint64_t bytes_ = 0;
+    mpz_class bigCount_;
+    mpz_class bigBytes_;
+};
+
+struct DualRing
+{
+    using Value = Dual;
+    const Program &program;
+
+    Value literal(std::uint32_t index) const { return { 1, program.literals[index].length }; }
+    static Value one() { return { 1, 0 }; }
+    static Value zero() { return { 0, 0 }; }
+
+    static Value add(const Value &a, const Value &b)
+    {
+        std::uint64_t count, bytes;
+        if (a.isSmall() && b.isSmall() && !__builtin_add_overflow(a.smallCount(), b.smallCount(), &count)
+            && !__builtin_add_overflow(a.smallBytes(), b.smallBytes(), &bytes))
+            return { count, bytes };
+        return { a.count() + b.count(), a.bytes() + b.bytes() };
+    }
+
+    static Value sub(const Value &a, const Value &b)
+    {
+        if (a.isSmall() && b.isSmall() && a.smallCount() >= b.smallCount() && a.smallBytes() >= b.smallBytes())
+            return { a.smallCount() - b.smallCount(), a.smallBytes() - b.smallBytes() };
+        return { a.count() - b.count(), a.bytes() - b.bytes() };
+    }
+
+    static Value mul(const Value &a, const Value &b)
+    {
+        std::uint64_t count, left, right, bytes;
+        if (a.isSmall() && b.isSmall() && !__builtin_mul_overflow(a.smallCount(), b.smallCount(), &count)
+            && !__builtin_mul_overflow(a.smallCount(), b.smallBytes(), &left)
+            && !__builtin_mul_overflow(a.smallBytes(), b.smallCount(), &right)
+            && !__builtin_add_overflow(left, right, &bytes))
+            return { count, bytes };
+        const mpz_class aCount = a.count();
+        const mpz_class bCount = b.count();
+        return { aCount * bCount, aCount * b.bytes() + a.bytes() * bCount };
+    }
+};
+
+} // namespace
+
+Figures computeFigures(const Program &program)
+{
+    return walkPostorder(program, SaturatedFigures { program }, [](std::uint32_t, const Figures &) {});
 }
 
-// Pieces arrive in the order they were compiled: 2, 0, 1, 3, 4, ...
-Value pairsValue(std::vector<Value>::iterator pieces, std::size_t count)
+namespace {
+
+const Program &withExactFigures(const Program &program)
 {
-    const Value &separator = pieces[1];
-    mpz_class countSum, bytesSum, countSquares, bytesTimesCount;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i == 1)
-            continue;
-        countSum += pieces[i].count;
-        bytesSum += pieces[i].bytes;
-        countSquares += pieces[i].count * pieces[i].count;
-        bytesTimesCount += pieces[i].bytes * pieces[i].count;
-    }
-    // Sums over ordered pairs r != f of c_r c_f, and of b_r c_f + c_r b_f.
-    const mpz_class pairCount = countSum * countSum - countSquares;
-    const mpz_class pairBytes = 2 * (bytesSum * countSum - bytesTimesCount);
-    return Value{separator.count * pairCount, separator.bytes * pairCount + separator.count * pairBytes};
+    std::call_once(program.exactOnce, [&program] {
+        const Figures &figures = program.figures;
+        if (figures.count != saturated && figures.bytes != saturated) {
+            program.exactCount = static_cast<unsigned long>(figures.count);
+            program.exactTotalBytes = static_cast<unsigned long>(figures.bytes);
+            return;
+        }
+        const Dual value = evaluateByHeavyPaths(program, DualRing { program });
+        program.exactCount = value.count();
+        program.exactTotalBytes = value.bytes();
+    });
+    return program;
 }
 
 } // namespace
 
-void computeExactStatistics(const Program &program)
+const mpz_class &exactCount(const Program &program)
 {
-    std::vector<Value> stack;
-    std::vector<Value> parts;
-    for (const std::uint32_t node : program.postorder) {
-        if (node & groupTag) {
-            const Group &group = program.groups[node & ~groupTag];
-            const auto first = stack.end() - group.pieceCount;
-            Value value = group.kind == GroupKind::Alternatives ? alternativesValue(first, group.pieceCount)
-                                                                : pairsValue(first, group.pieceCount);
-            stack.erase(first, stack.end());
-            stack.push_back(std::move(value));
-            continue;
-        }
-        const Sequence &sequence = program.sequences[node];
-        if (sequence.groupCount == 0) {
-            stack.push_back(literalValue(program, sequence.literalBegin));
-            continue;
-        }
-        const auto groups = stack.end() - sequence.groupCount;
-        parts.clear();
-        for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
-            parts.push_back(literalValue(program, sequence.literalBegin + i));
-            parts.push_back(std::move(groups[i]));
-        }
-        parts.push_back(literalValue(program, sequence.literalBegin + sequence.groupCount));
-        stack.erase(groups, stack.end());
-        stack.push_back(joinAll(parts));
-    }
-    program.exactCount = std::move(stack.back().count);
-    program.exactTotalBytes = std::move(stack.back().bytes);
+    return withExactFigures(program).exactCount;
+}
+
+const mpz_class &exactTotalBytes(const Program &program)
+{
+    return withExactFigures(program).exactTotalBytes;
+}
+
+double spectrumSlots(const Program &program)
+{
+    double slots = 0;
+    walkPostorder(program, SaturatedFigures { program },
+        [&slots](std::uint32_t, const Figures &figures) { slots += double(figures.longest - figures.shortest + 1); });
+    return slots;
 }
 
 } // namespace razmnozhator::detail

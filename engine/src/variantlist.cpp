@@ -94,7 +94,7 @@ VariantList combineVariants(const VariantList &a, const VariantList &b)
 {
     VariantList result;
     result.reserve(checkedProduct(a.size(), b.size()),
-                   checkedSum(checkedProduct(a.byteSize(), b.size()), checkedProduct(b.byteSize(), a.size())));
+        checkedSum(checkedProduct(a.byteSize(), b.size()), checkedProduct(b.byteSize(), a.size())));
     std::string joined;
     for (const auto first : a) {
         for (const auto second : b) {
@@ -114,7 +114,7 @@ VariantList &combineInPlace(VariantList &a, const VariantList &b)
 
 VariantList prefixVariants(std::string_view prefix, const VariantList &list)
 {
-    return combineVariants(VariantList{prefix}, list);
+    return combineVariants(VariantList { prefix }, list);
 }
 
 } // namespace razmnozhator

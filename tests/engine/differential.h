@@ -9,6 +9,7 @@
 #include "razmnozhator/engine.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -158,6 +159,14 @@ inline std::size_t longest(const std::vector<std::string> &variants)
     std::size_t length = 0;
     for (const std::string &variant : variants)
         length = variant.size() > length ? variant.size() : length;
+    return length;
+}
+
+inline std::size_t shortest(const std::vector<std::string> &variants)
+{
+    std::size_t length = SIZE_MAX;
+    for (const std::string &variant : variants)
+        length = variant.size() < length ? variant.size() : length;
     return length;
 }
 

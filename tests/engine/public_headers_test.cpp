@@ -12,4 +12,6 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_EQ(itemsAfterSelfAppend(), 4u);
     EXPECT_EQ(survivorsOfLengthCut(), 2u);
     EXPECT_TRUE(someMemoryIsAvailable());
+    EXPECT_EQ(marksOfOneGroup(), 3u);
+    EXPECT_EQ(sizeOfWholeSample(), 3u);
 }

@@ -132,10 +132,9 @@ TEST(Scale, MillionTwoWayGroupsInSequence)
     EXPECT_TRUE(first[2] == std::string(million - 2, 'a') + "bca");
 }
 
-// Every level of "{...}" doubles the count and keeps the one byte. A million
-// levels are compiled and walked; the exact count, a number whose every level
-// costs arithmetic on a number as long as itself, is checked at a tenth of
-// that depth so the test stays quick.
+// Every level of "{...}" doubles the count and keeps the one byte. Exact
+// counts of such chains are composed level by level as a balanced tree, so a
+// million levels are counted exactly in about a second.
 TEST(Scale, MillionNestedPairsGroups)
 {
     const auto compiled = razmnozhator::CompiledTemplate::compile(times("{", million) + "a" + times("}", million));
@@ -143,14 +142,25 @@ TEST(Scale, MillionNestedPairsGroups)
     EXPECT_EQ(compiled.totalBytesOrMax(), UINT64_MAX);
     EXPECT_EQ(compiled.maxLength(), 1u);
     EXPECT_EQ(firstVariants(compiled, 3), std::vector<std::string>(3, "a"));
+    EXPECT_TRUE(sameNumber(compiled.count(), power(2, million)));
+    EXPECT_TRUE(sameNumber(compiled.totalBytes(), power(2, million)));
 }
 
-TEST(Scale, HundredThousandNestedPairsGroupsExactly)
+// "{-|{-|b}}": each level puts its child beside an empty item, both ways round.
+TEST(Scale, MillionNestedPairsWithSeparators)
 {
-    const std::size_t depth = million / 10;
-    const auto compiled = razmnozhator::CompiledTemplate::compile(times("{", depth) + "a" + times("}", depth));
-    EXPECT_TRUE(sameNumber(compiled.count(), power(2, depth)));
-    EXPECT_TRUE(sameNumber(compiled.totalBytes(), power(2, depth)));
+    const auto compiled = razmnozhator::CompiledTemplate::compile(times("{-|", million) + "b" + times("}", million));
+    EXPECT_TRUE(sameNumber(compiled.count(), power(2, million)));
+    EXPECT_TRUE(sameNumber(compiled.totalBytes(), mpz_class(million + 1) * power(2, million)));
+    EXPECT_EQ(compiled.maxLength(), million + 1);
+    EXPECT_EQ(compiled.minLength(), million + 1);
+}
+
+TEST(Scale, MillionNestedAlternatives)
+{
+    const auto compiled = razmnozhator::CompiledTemplate::compile(times("[a|", million) + "b" + times("]", million));
+    EXPECT_TRUE(sameNumber(compiled.count(), mpz_class(million + 1)));
+    EXPECT_TRUE(sameNumber(compiled.totalBytes(), mpz_class(million + 1)));
 }
 
 TEST(Scale, MillionNestedMixedGroups)

@@ -55,6 +55,31 @@ private:
     std::size_t offset_;
 };
 
+// Inclusive bounds on a variant's length in characters.
+struct LengthRange
+{
+    std::uint64_t min = 0;
+    std::uint64_t max = UINT64_MAX;
+
+    bool contains(std::uint64_t length) const noexcept { return length >= min && length <= max; }
+};
+
+// How many variants lie within a length range, and how many bytes they hold.
+struct RangeFigures
+{
+    mpz_class count;
+    mpz_class totalBytes;
+};
+
+// A figure or an index that would cost more memory or time than the engine
+// allows itself; what() says what and why. The plain count, streaming and the
+// other figures keep working.
+class LimitError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class CompiledTemplate
 {
 public:
@@ -63,15 +88,17 @@ public:
 
     // Exact number of variants (at least 1) and total bytes of all variants.
     // Instant when they fit in 64 bits; otherwise the first call computes them,
-    // in time roughly proportional to their number of digits.
+    // in time quasi-linear in their number of digits, whatever the template's shape.
     const mpz_class &count() const;
     const mpz_class &totalBytes() const;
     // The same values, or UINT64_MAX when they do not fit: always instant, for
     // deciding whether a result can be held at all.
     std::uint64_t countOrMax() const noexcept;
     std::uint64_t totalBytesOrMax() const noexcept;
-    // Length of the longest variant.
+    // Length of the longest and of the shortest variant, in characters of the
+    // text as written (a literal map changes bytes, not characters).
     std::size_t maxLength() const noexcept;
+    std::size_t minLength() const noexcept;
 
     // The same template with every literal run of text replaced by map(run):
     // a fixed per-byte recoding of the output is done here once, not per variant.
@@ -80,6 +107,23 @@ public:
     // Every variant, in order. Throws std::length_error when the result cannot
     // be addressed at all; the caller decides whether it fits in memory.
     VariantList expand() const;
+
+    // The variant at a 0-based position of the expansion order, without
+    // enumerating: the cost grows with the groups on its path. Throws
+    // std::out_of_range past the end, LimitError when the per-node counts that
+    // random access needs exceed their memory budget (a million nested pairs
+    // groups would need about 10^12 bits).
+    std::string variantAt(const mpz_class &position) const;
+
+    // Figures of the variants whose length lies in the range, from the exact
+    // number of variants of every length (the length spectrum), without
+    // enumerating. Throws LimitError when the spectrum would cost too much:
+    // templates of millions of groups whose variants vary in length a lot.
+    RangeFigures figuresInRange(LengthRange range) const;
+    // The rank-th (0-based) variant in order among those whose length lies in
+    // the range; its cost does not depend on how few variants that is. Throws
+    // std::out_of_range past the end, LimitError like figuresInRange().
+    std::string variantInRange(const mpz_class &rank, LengthRange range) const;
 
 private:
     friend class Enumerator;
@@ -97,6 +141,9 @@ class Enumerator
 {
 public:
     explicit Enumerator(const CompiledTemplate &compiled);
+    // Starts at a position: the first next() gives the variant there, and the
+    // following ones go on in order at full speed. Throws like variantAt().
+    Enumerator(const CompiledTemplate &compiled, const mpz_class &position);
     ~Enumerator();
     Enumerator(Enumerator &&) noexcept;
     Enumerator &operator=(Enumerator &&) noexcept;
@@ -105,6 +152,13 @@ public:
     // false once every variant has been visited.
     bool next();
     std::string_view current() const noexcept;
+    // Moves so that the next call to next() gives the variant at `position`;
+    // at the count itself, next() returns false. Throws like variantAt().
+    void seek(const mpz_class &position);
+    // Moves so that the next call to next() gives the rank-th variant among
+    // those whose length lies in the range; the calls after it go on through
+    // every variant in order, whatever its length. Throws like variantInRange().
+    void seekInRange(const mpz_class &rank, LengthRange range);
 
 private:
     struct State;

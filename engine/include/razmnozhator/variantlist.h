@@ -32,12 +32,38 @@ public:
         const_iterator() = default;
         std::string_view operator*() const { return (*list_)[index_]; }
         std::string_view operator[](difference_type n) const { return (*list_)[index_ + n]; }
-        const_iterator &operator++() { ++index_; return *this; }
-        const_iterator operator++(int) { auto old = *this; ++index_; return old; }
-        const_iterator &operator--() { --index_; return *this; }
-        const_iterator operator--(int) { auto old = *this; --index_; return old; }
-        const_iterator &operator+=(difference_type n) { index_ += n; return *this; }
-        const_iterator &operator-=(difference_type n) { index_ -= n; return *this; }
+        const_iterator &operator++()
+        {
+            ++index_;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            auto old = *this;
+            ++index_;
+            return old;
+        }
+        const_iterator &operator--()
+        {
+            --index_;
+            return *this;
+        }
+        const_iterator operator--(int)
+        {
+            auto old = *this;
+            --index_;
+            return old;
+        }
+        const_iterator &operator+=(difference_type n)
+        {
+            index_ += n;
+            return *this;
+        }
+        const_iterator &operator-=(difference_type n)
+        {
+            index_ -= n;
+            return *this;
+        }
         friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
         friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
         friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
@@ -50,7 +76,11 @@ public:
 
     private:
         friend class VariantList;
-        const_iterator(const VariantList *list, std::size_t index) : list_(list), index_(index) {}
+        const_iterator(const VariantList *list, std::size_t index)
+            : list_(list)
+            , index_(index)
+        {
+        }
         const VariantList *list_ = nullptr;
         std::size_t index_ = 0;
     };

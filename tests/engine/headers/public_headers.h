@@ -9,3 +9,5 @@ std::size_t variantsOfTwoAlternatives();
 std::size_t itemsAfterSelfAppend();
 std::size_t survivorsOfLengthCut();
 bool someMemoryIsAvailable();
+std::size_t marksOfOneGroup();
+std::size_t sizeOfWholeSample();

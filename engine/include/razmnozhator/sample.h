@@ -1,0 +1,59 @@
+#pragma once
+
+// Uniform random samples of the variants, without listing them.
+//
+// A sample is n distinct positions among the variants whose length lies in a
+// range, every set of n equally likely, as if the kept variants were listed,
+// shuffled and cut to n; equal variants at different positions count as
+// different, as in the list. Positions are drawn as ranks among the kept
+// variants and turned into variants by random access, so a sample of a few
+// thousand from 10^100 variants costs a few thousand look-ups.
+//
+// Up to about a million, the ranks are drawn exactly (Floyd's algorithm, then
+// a Fisher-Yates shuffle) and held. Larger samples stream in flat memory
+// through a keyed pseudo-random permutation of all the ranks (a Feistel
+// network over the next power of four, walking cycles back into range), whose
+// first n values are the sample.
+//
+// Everything random comes from std::mt19937_64 seeded with the given seed,
+// reduced to a range by rejection, so one seed gives one sample on every
+// machine and standard library.
+
+#include "razmnozhator/engine.h"
+
+#include <gmpxx.h>
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace razmnozhator {
+
+class Sample
+{
+public:
+    enum class Order { Random, Template };
+
+    // Throws LimitError like CompiledTemplate::figuresInRange() when the range
+    // is narrower than the template's lengths.
+    Sample(const CompiledTemplate &compiled, const mpz_class &size, LengthRange range, std::uint64_t seed,
+        Order order = Order::Random);
+    ~Sample();
+    Sample(Sample &&) noexcept;
+    Sample &operator=(Sample &&) noexcept;
+
+    // How many variants the sample holds: the size asked for, or all the
+    // variants within the range when they are fewer.
+    const mpz_class &size() const noexcept;
+
+    // Moves to the next variant of the sample; false once all are given. The
+    // view stays valid until the next call.
+    bool next();
+    std::string_view current() const noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace razmnozhator

@@ -1,0 +1,63 @@
+#pragma once
+
+// Length spectra: how many variants a node has of each length, as the
+// polynomial sum over its variants of z^length. A sequence multiplies the
+// spectra of its parts, alternatives add those of their pieces, and a pairs
+// group is separator * sum over items r of F_r * (S - F_r), S the sum of the
+// items: the same algebra as the counts, which are the spectra at z = 1.
+//
+// Polynomials are multiplied as integers (Kronecker substitution): every
+// coefficient gets a slot of the same number of machine words, wide enough
+// for the template's whole count, so one big-integer product of the packed
+// slots is the product of the polynomials, and GMP's fast multiplication does
+// the convolution.
+
+#include "program.h"
+
+#include <gmp.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace razmnozhator::detail {
+
+struct Poly
+{
+    std::uint64_t offset = 0; // the length of slot 0
+    std::vector<mp_limb_t> limbs; // slots * width words, lowest slot first
+
+    std::size_t slots(std::size_t width) const { return limbs.size() / width; }
+};
+
+class SpectrumIndex
+{
+public:
+    // Throws LimitError when the spectra would take too much memory or time.
+    explicit SpectrumIndex(const Program &program);
+
+    const Program &program;
+    std::size_t width = 1; // words per coefficient
+    std::vector<Poly> sequenceSpectrum; // per sequence
+    std::vector<Poly> groupSpectrum; // per group
+
+    // Coefficient of z^length, as a read-only big integer (shares the slot).
+    void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
+    // Count and character total of the variants of `poly` with a length in [min, max].
+    void rangeFigures(
+        const Poly &poly, std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &characters) const;
+
+    Poly multiply(const Poly &a, const Poly &b) const;
+    Poly sum(std::span<const Poly> polys) const;
+    // a - b, where b's coefficients are no larger than a's and b spans no
+    // more than a does.
+    Poly subtract(const Poly &a, const Poly &b) const;
+    Poly monomial(std::uint64_t length) const;
+};
+
+// Built once per program, on first use.
+const SpectrumIndex &spectrumIndex(const Program &program);
+
+} // namespace razmnozhator::detail

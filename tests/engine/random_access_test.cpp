@@ -1,0 +1,207 @@
+// Random access against the reference expander: the variant at every position
+// of thousands of small random templates, seeking and going on from there,
+// and positions far beyond 64 bits in templates made of a known big prefix.
+
+#include "differential.h"
+#include "random_templates.h"
+
+#include "razmnozhator/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <gmpxx.h>
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr reference::Budget budget { 20'000, 400'000 };
+
+// Valid templates of the structured generator with their reference variants.
+template <class Check> int forRandomTemplates(std::uint32_t seed, int tries, std::size_t maxLength, Check check)
+{
+    differential::TemplateGenerator generator(seed);
+    int checked = 0;
+    for (int i = 0; i < tries; ++i) {
+        const std::string text = generator.structured(maxLength);
+        const auto expected = differential::referenceOutcome(differential::Entry::Template, text, budget);
+        if (!expected || expected->failed)
+            continue;
+        SCOPED_TRACE("template " + differential::quoted(text));
+        check(text, expected->variants);
+        if (testing::Test::HasFatalFailure())
+            return checked;
+        ++checked;
+    }
+    return checked;
+}
+
+TEST(RandomAccess, EveryPositionOfRandomTemplates)
+{
+    const int checked = forRandomTemplates(21, 20000, 16, [](const std::string &text, const auto &variants) {
+        const auto compiled = razmnozhator::CompiledTemplate::compile(text);
+        for (std::size_t i = 0; i < variants.size(); ++i) {
+            ASSERT_EQ(compiled.variantAt(i), variants[i]) << "position " << i;
+            // A seek goes on in order from where it lands.
+            razmnozhator::Enumerator enumerator(compiled, i);
+            ASSERT_TRUE(enumerator.next());
+            ASSERT_EQ(enumerator.current(), variants[i]);
+            ASSERT_EQ(enumerator.next(), i + 1 < variants.size());
+            if (i + 1 < variants.size()) {
+                ASSERT_EQ(enumerator.current(), variants[i + 1]);
+            }
+        }
+        razmnozhator::Enumerator atEnd(compiled, variants.size());
+        ASSERT_FALSE(atEnd.next());
+        ASSERT_THROW((void)compiled.variantAt(variants.size()), std::out_of_range);
+    });
+    EXPECT_GE(checked, 5000);
+}
+
+// Twenty digit groups make 10^20 variants, past 64 bits, and the variant at
+// position p starts with p / n written in twenty digits, where n is the count
+// of the random template after them.
+TEST(RandomAccess, PositionsBeyondSixtyFourBits)
+{
+    const std::string digits = [] {
+        std::string text;
+        for (int i = 0; i < 20; ++i)
+            text += "[0|1|2|3|4|5|6|7|8|9]";
+        return text;
+    }();
+    std::mt19937_64 random(5);
+    const int checked = forRandomTemplates(22, 600, 14, [&](const std::string &text, const auto &variants) {
+        const auto compiled = razmnozhator::CompiledTemplate::compile(digits + text);
+        const mpz_class n = static_cast<unsigned long>(variants.size());
+        ASSERT_EQ(compiled.count(), mpz_class("100000000000000000000") * n);
+        for (int draw = 0; draw < 20; ++draw) {
+            mpz_class position = mpz_class(static_cast<unsigned long>(random())) * 10000 + random() % 10000;
+            position %= compiled.count();
+            const mpz_class prefix = position / n;
+            const std::size_t rest = mpz_class(position % n).get_ui();
+            std::string prefixDigits = prefix.get_str();
+            prefixDigits.insert(0, 20 - prefixDigits.size(), '0');
+            ASSERT_EQ(compiled.variantAt(position), prefixDigits + variants[rest]) << "position " << position;
+            razmnozhator::Enumerator enumerator(compiled, position);
+            ASSERT_TRUE(enumerator.next() && enumerator.next());
+            const std::size_t following = (rest + 1) % variants.size();
+            ASSERT_EQ(enumerator.current().substr(20), variants[following]);
+        }
+    });
+    EXPECT_GE(checked, 150);
+}
+
+// Length ranges around the template's own lengths: empty, partial, whole.
+std::vector<razmnozhator::LengthRange> rangesFor(const std::vector<std::string> &variants)
+{
+    const std::uint64_t shortest = differential::shortest(variants);
+    const std::uint64_t longest = differential::longest(variants);
+    const std::uint64_t middle = (shortest + longest) / 2;
+    return { { shortest, longest }, { middle, middle }, { shortest + 1, longest }, { 0, middle },
+        { middle + 1, UINT64_MAX }, { longest + 1, longest + 5 }, { longest, shortest } };
+}
+
+TEST(RandomAccess, CountsAndRanksWithinLengthRanges)
+{
+    const int checked = forRandomTemplates(23, 12000, 16, [](const std::string &text, const auto &variants) {
+        const auto compiled = razmnozhator::CompiledTemplate::compile(text);
+        for (const razmnozhator::LengthRange range : rangesFor(variants)) {
+            SCOPED_TRACE("lengths " + std::to_string(range.min) + " to " + std::to_string(range.max));
+            std::vector<std::size_t> kept;
+            std::size_t bytes = 0;
+            for (std::size_t i = 0; i < variants.size(); ++i) {
+                if (range.contains(variants[i].size())) {
+                    kept.push_back(i);
+                    bytes += variants[i].size();
+                }
+            }
+            const razmnozhator::RangeFigures figures = compiled.figuresInRange(range);
+            ASSERT_EQ(figures.count, static_cast<unsigned long>(kept.size()));
+            ASSERT_EQ(figures.totalBytes, static_cast<unsigned long>(bytes));
+            for (std::size_t rank = 0; rank < kept.size(); ++rank) {
+                ASSERT_EQ(compiled.variantInRange(rank, range), variants[kept[rank]]) << "rank " << rank;
+                // Seeking by rank lands on the variant's position in the full order.
+                razmnozhator::Enumerator enumerator(compiled);
+                enumerator.seekInRange(rank, range);
+                ASSERT_TRUE(enumerator.next());
+                ASSERT_EQ(enumerator.next(), kept[rank] + 1 < variants.size());
+                if (kept[rank] + 1 < variants.size()) {
+                    ASSERT_EQ(enumerator.current(), variants[kept[rank] + 1]);
+                }
+            }
+            ASSERT_THROW((void)compiled.variantInRange(kept.size(), range), std::out_of_range);
+        }
+    });
+    EXPECT_GE(checked, 3000);
+}
+
+// "[a|bb|ccc]" 45 times: 3^45 variants, past 64 bits. How many sequences of g
+// choices have each length is a small table, so the rank of a variant among
+// those in a range can be worked out choice by choice, independently.
+TEST(RandomAccess, RanksWithinLengthRangesBeyondSixtyFourBits)
+{
+    constexpr int groups = 45;
+    std::string text;
+    for (int i = 0; i < groups; ++i)
+        text += "[a|bb|ccc]";
+    // ways[g][l]: sequences of g choices of total length l.
+    std::vector<std::vector<mpz_class>> ways(groups + 1, std::vector<mpz_class>(3 * groups + 1));
+    ways[0][0] = 1;
+    for (int g = 1; g <= groups; ++g)
+        for (int l = 0; l <= 3 * g; ++l)
+            for (int c = 1; c <= 3 && c <= l; ++c)
+                ways[g][l] += ways[g - 1][l - c];
+    const auto within = [&](int g, int low, int high) {
+        mpz_class sum;
+        for (int l = std::max(low, 0); l <= std::min(high, 3 * g); ++l)
+            sum += ways[g][l];
+        return sum;
+    };
+    const auto rankOf = [&](const std::string &variant, int low, int high) {
+        mpz_class rank;
+        std::size_t at = 0;
+        int used = 0;
+        for (int g = 0; g < groups; ++g) {
+            const int chosen = variant[at] - 'a' + 1;
+            for (int c = 1; c < chosen; ++c)
+                rank += within(groups - g - 1, low - used - c, high - used - c);
+            at += chosen;
+            used += chosen;
+        }
+        return rank;
+    };
+
+    const auto compiled = razmnozhator::CompiledTemplate::compile(text);
+    std::mt19937_64 random(7);
+    for (const auto &[low, high] : { std::pair { 45, 60 }, std::pair { 90, 90 }, std::pair { 120, 135 } }) {
+        const mpz_class kept = within(groups, low, high);
+        ASSERT_EQ(compiled.figuresInRange({ std::uint64_t(low), std::uint64_t(high) }).count, kept);
+        for (int draw = 0; draw < 50; ++draw) {
+            mpz_class rank = mpz_class(static_cast<unsigned long>(random())) * random();
+            rank %= kept;
+            const std::string variant = compiled.variantInRange(rank, { std::uint64_t(low), std::uint64_t(high) });
+            ASSERT_GE(int(variant.size()), low);
+            ASSERT_LE(int(variant.size()), high);
+            ASSERT_EQ(rankOf(variant, low, high), rank) << variant;
+        }
+    }
+}
+
+TEST(RandomAccess, RefusesCountsBeyondItsBudget)
+{
+    // A hundred thousand nested pairs groups: the counts of all levels would
+    // take about 5 * 10^9 bits. The count itself stays exact and quick.
+    const std::size_t depth = 100000;
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i)
+        text += "{-|";
+    text += "b" + std::string(depth, '}');
+    const auto compiled = razmnozhator::CompiledTemplate::compile(text);
+    EXPECT_EQ(mpz_sizeinbase(compiled.count().get_mpz_t(), 2), depth + 1);
+    EXPECT_THROW((void)compiled.variantAt(0), razmnozhator::LimitError);
+}
+
+} // namespace

@@ -1,0 +1,124 @@
+// Uniform samples: what they hold, that a seed fixes them, and that they are
+// uniform over positions, not over each group's choices.
+
+#include "differential.h"
+#include "random_templates.h"
+
+#include "razmnozhator/sample.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using razmnozhator::Sample;
+
+std::vector<std::string> draw(const razmnozhator::CompiledTemplate &compiled, unsigned long size,
+    razmnozhator::LengthRange range, std::uint64_t seed, Sample::Order order = Sample::Order::Random)
+{
+    Sample sample(compiled, size, range, seed, order);
+    std::vector<std::string> variants;
+    while (sample.next())
+        variants.emplace_back(sample.current());
+    EXPECT_EQ(sample.size(), static_cast<unsigned long>(variants.size()));
+    return variants;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> variants)
+{
+    std::sort(variants.begin(), variants.end());
+    return variants;
+}
+
+bool isSubsequence(const std::vector<std::string> &part, const std::vector<std::string> &whole)
+{
+    auto at = whole.begin();
+    for (const std::string &variant : part) {
+        at = std::find(at, whole.end(), variant);
+        if (at == whole.end())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+TEST(Sample, HoldsDistinctPositionsWithinTheRange)
+{
+    differential::TemplateGenerator generator(31);
+    const reference::Budget budget { 20'000, 400'000 };
+    int checked = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const std::string text = generator.structured(16);
+        const auto expected = differential::referenceOutcome(differential::Entry::Template, text, budget);
+        if (!expected || expected->failed)
+            continue;
+        SCOPED_TRACE("template " + differential::quoted(text));
+        const auto compiled = razmnozhator::CompiledTemplate::compile(text);
+        const std::uint64_t middle
+            = (differential::shortest(expected->variants) + differential::longest(expected->variants)) / 2;
+        for (const razmnozhator::LengthRange range : { razmnozhator::LengthRange {}, { middle, UINT64_MAX } }) {
+            std::vector<std::string> kept;
+            for (const std::string &variant : expected->variants) {
+                if (range.contains(variant.size()))
+                    kept.push_back(variant);
+            }
+            const unsigned long half = (kept.size() + 1) / 2;
+            const std::vector<std::string> some = draw(compiled, half, range, i);
+            ASSERT_EQ(some.size(), half);
+            // A multiset within the kept ones: positions are distinct.
+            const std::vector<std::string> keptSorted = sorted(kept);
+            const std::vector<std::string> someSorted = sorted(some);
+            ASSERT_TRUE(std::includes(keptSorted.begin(), keptSorted.end(), someSorted.begin(), someSorted.end()));
+            ASSERT_EQ(draw(compiled, kept.size() + 3, range, i), draw(compiled, kept.size() + 3, range, i));
+            ASSERT_EQ(sorted(draw(compiled, kept.size() + 3, range, i)), keptSorted);
+            ASSERT_TRUE(isSubsequence(draw(compiled, half, range, i, Sample::Order::Template), kept));
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 1000);
+}
+
+// "[a|[b|c|d]]" before two digit groups: a quarter of the positions start with
+// each letter. Choosing per group would start half of them with "a", which a
+// chi-square test over 4000 one-variant samples shows at once.
+TEST(Sample, IsUniformOverPositions)
+{
+    const auto compiled
+        = razmnozhator::CompiledTemplate::compile("[a|[b|c|d]][0|1|2|3|4|5|6|7|8|9][0|1|2|3|4|5|6|7|8|9]");
+    std::map<char, int> firsts;
+    constexpr int draws = 4000;
+    for (int seed = 0; seed < draws; ++seed)
+        ++firsts[draw(compiled, 1, {}, seed).at(0).at(0)];
+    double chiSquare = 0;
+    for (const char letter : { 'a', 'b', 'c', 'd' }) {
+        const double expected = draws / 4.0;
+        chiSquare += (firsts[letter] - expected) * (firsts[letter] - expected) / expected;
+    }
+    // 3 degrees of freedom: 16.27 is exceeded with probability 0.001.
+    EXPECT_LT(chiSquare, 16.27) << "a " << firsts['a'] << ", b " << firsts['b'] << ", c " << firsts['c'] << ", d "
+                                << firsts['d'];
+}
+
+// Beyond a million the ranks stream through a permutation instead of being held.
+TEST(Sample, StreamsLargeSamplesWithoutRepeats)
+{
+    const auto compiled = razmnozhator::CompiledTemplate::compile(
+        "[0|1|2|3|4|5|6|7|8|9][0|1|2|3|4|5|6|7|8|9][0|1|2|3|4|5|6|7|8|9][0|1|2|3|4|5|6|7|8|9][0|1|2|3|4|5|6|7|8|9]"
+        "[0|1|2|3|4|5|6|7|8|9][0|1|2|3]");
+    for (const Sample::Order order : { Sample::Order::Random, Sample::Order::Template }) {
+        Sample sample(compiled, 1'500'000, {}, 9, order);
+        std::vector<std::uint32_t> numbers;
+        while (sample.next())
+            numbers.push_back(static_cast<std::uint32_t>(std::stoul(std::string(sample.current()))));
+        ASSERT_EQ(numbers.size(), 1'500'000u);
+        ASSERT_EQ(std::is_sorted(numbers.begin(), numbers.end()), order == Sample::Order::Template);
+        std::sort(numbers.begin(), numbers.end());
+        EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end());
+    }
+}
+
+} // namespace
