@@ -13,14 +13,13 @@
 #include "cp1251.h"
 #include "failure.h"
 #include "figures.h"
-#include "holding.h"
 #include "input.h"
 #include "options.h"
 #include "output.h"
 #include "progress.h"
 #include "razmnozhator/engine.h"
-#include "razmnozhator/restriction.h"
 #include "run.h"
+#include "selection.h"
 
 namespace razmnozhator::cli {
 
@@ -63,40 +62,93 @@ void writeText(OutputSink &sink, const std::string &text)
     sink.finish();
 }
 
-// Without --shuffle nothing is held: variants are filtered and written as they
-// are enumerated, and enumeration stops at --max-count. The progress goes by
-// the instant, saturating count: nothing here waits for the exact one.
-void writeStreaming(
-    const CompiledTemplate &outputTemplate, const Options &options, VariantWriter &writer, Progress &progress)
+struct Prepared
 {
-    Restriction restriction(options.rules, Restriction::Holding::Copies, characterLength(options.encoding));
-    const double total = double(outputTemplate.countOrMax());
-    const double cap = options.rules.maxCount;
-    std::uint64_t visited = 0;
-    std::uint64_t written = 0;
-    Enumerator enumerator(outputTemplate);
-    while (restriction.wantsMore() && enumerator.next()) {
-        const std::string_view variant = enumerator.current();
-        if (restriction.offer(variant)) {
-            writer.put(variant);
-            ++written;
+    // Nothing for an empty template, which has no variants at all (the
+    // window ignores it too) rather than the single empty variant that the
+    // grammar would give.
+    std::optional<CompiledTemplate> outputTemplate;
+    mpz_class templateSize;
+};
+
+// The template compiled, with its literals in the output encoding. The text,
+// its bytes and the compiled CP1251 form are let go before any variant is made.
+Prepared prepareTemplate(const Options &options, std::istream &in)
+{
+    const TemplateInput input = readTemplate(options, in);
+    const cp1251::TemplateText text = templateText(input);
+    const std::string &bytes = text.bytes();
+    Prepared prepared { std::nullopt, static_cast<unsigned long>(bytes.size()) };
+    if (bytes.empty())
+        return prepared;
+    needingMemory(tr("compile the template"), prepared.templateSize * compileCostPerByte, [&] {
+        try {
+            CompiledTemplate compiled = CompiledTemplate::compile(bytes);
+            if (options.encoding == Encoding::Utf8)
+                prepared.outputTemplate = compiled.withLiteralsMapped(toUtf8);
+            else
+                prepared.outputTemplate = std::move(compiled);
+        } catch (const TemplateError &error) {
+            throw Failure(TemplateFailure,
+                tr("%1: %2").arg(
+                    placeText(input.name, text.positionOf(error.offset())), QString::fromUtf8(error.what())));
         }
-        if ((++visited & 0xFFFF) == 0)
-            progress.update(written, std::max(double(visited) / total, double(written) / cap));
-    }
+    });
+    return prepared;
 }
 
-// The number the progress line counts up to, when it is known in advance.
-QString progressTotal(const CompiledTemplate &outputTemplate, const Options &options, const Shuffled *shuffled)
+// The longest (or shortest) length within the range that some variant has:
+// the figures of a range grow with it, so a binary search over them finds it.
+std::uint64_t extremeLengthIn(const CompiledTemplate &compiled, LengthRange range, bool longest)
 {
-    if (shuffled)
-        return QString::number(shuffled->restriction.order().size());
-    if (options.lengthBounds)
-        return {};
-    const std::uint64_t count = outputTemplate.countOrMax();
-    if (count == UINT64_MAX && options.rules.maxCount == UINT32_MAX)
-        return {};
-    return QString::number(std::min<std::uint64_t>(count, options.rules.maxCount));
+    std::uint64_t low = std::max<std::uint64_t>(range.min, compiled.minLength());
+    std::uint64_t high = std::min<std::uint64_t>(range.max, compiled.maxLength());
+    while (low < high) {
+        if (longest) {
+            const std::uint64_t middle = low + (high - low + 1) / 2;
+            if (compiled.figuresInRange({ middle, high }).count > 0)
+                low = middle;
+            else
+                high = middle - 1;
+        } else {
+            const std::uint64_t middle = low + (high - low) / 2;
+            if (compiled.figuresInRange({ low, middle }).count > 0)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+    }
+    return low;
+}
+
+// --count and --stats: exact figures of the kept variants, without making any.
+std::string figuresText(const std::optional<CompiledTemplate> &outputTemplate, const Options &options)
+{
+    RangeFigures kept { 0, 0 };
+    std::uint64_t longest = 0;
+    std::uint64_t shortest = 0;
+    if (outputTemplate) {
+        const CompiledTemplate &compiled = *outputTemplate;
+        const LengthRange range = options.lengths();
+        try {
+            kept = options.lengthBounds ? compiled.figuresInRange(range)
+                                        : RangeFigures { compiled.count(), compiled.totalBytes() };
+            if (options.printStatistics && kept.count > 0) {
+                longest = options.lengthBounds ? extremeLengthIn(compiled, range, true) : compiled.maxLength();
+                shortest = options.lengthBounds ? extremeLengthIn(compiled, range, false) : compiled.minLength();
+            }
+        } catch (const LimitError &error) {
+            throw Failure(UsageFailure, tr("cannot count by length here: %1").arg(QString::fromUtf8(error.what())));
+        }
+    }
+    if (options.printCount)
+        return kept.count.get_str() + '\n';
+    const mpz_class bytesWritten = kept.totalBytes + kept.count;
+    return tr("variants: %1\nbytes: %2\nlongest: %3\nshortest: %4\n")
+        .arg(QString::fromStdString(kept.count.get_str()), QString::fromStdString(bytesWritten.get_str()))
+        .arg(longest)
+        .arg(shortest)
+        .toStdString();
 }
 
 } // namespace
@@ -104,64 +156,33 @@ QString progressTotal(const CompiledTemplate &outputTemplate, const Options &opt
 int generate(
     const Options &options, std::istream &in, std::ostream &out, std::ostream &err, const RunEnvironment &environment)
 {
-    const TemplateInput input = readTemplate(options, in);
-    const cp1251::TemplateText text = templateText(input);
-    const std::string &bytes = text.bytes();
-    const mpz_class templateSize = static_cast<unsigned long>(bytes.size());
+    const Prepared prepared = prepareTemplate(options, in);
+    const std::optional<CompiledTemplate> &outputTemplate = prepared.outputTemplate;
 
-    // An empty template has no variants at all (the window ignores it too),
-    // rather than the single empty variant that the grammar would give.
-    std::optional<CompiledTemplate> compiled;
-    std::optional<CompiledTemplate> outputTemplate;
-    if (!bytes.empty()) {
-        needingMemory(tr("compile the template"), templateSize * compileCostPerByte, [&] {
-            try {
-                compiled = CompiledTemplate::compile(bytes);
-            } catch (const TemplateError &error) {
-                throw Failure(TemplateFailure,
-                    tr("%1: %2").arg(
-                        placeText(input.name, text.positionOf(error.offset())), QString::fromUtf8(error.what())));
-            }
-            outputTemplate = options.encoding == Encoding::Utf8 ? compiled->withLiteralsMapped(toUtf8) : *compiled;
-        });
-    }
-
-    // A shuffle that cannot be held is refused before the output is touched.
-    std::unique_ptr<Shuffled> shuffled;
-    if (compiled && options.rules.shuffle)
-        shuffled = holdShuffled(*outputTemplate, options);
-
-    const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);
+    // Whatever may be refused is refused before the output is touched.
     if (options.printCount || options.printStatistics) {
-        const auto exactly = [&](const auto &figure) {
-            return needingMemory(tr("count the variants"), templateSize * countCostPerByte,
-                [&] { return compiled ? figure() : mpz_class(0); });
-        };
-        const mpz_class count = exactly([&] { return compiled->count(); });
-        if (options.printCount) {
-            writeText(*sink, count.get_str() + '\n');
-            return Success;
-        }
-        const mpz_class bytesWritten = exactly([&] { return mpz_class(outputTemplate->totalBytes() + count); });
-        const std::size_t longest = compiled ? compiled->maxLength() : 0;
-        writeText(*sink,
-            tr("variants: %1\nbytes: %2\nlongest: %3\n")
-                .arg(QString::fromStdString(count.get_str()), QString::fromStdString(bytesWritten.get_str()))
-                .arg(longest)
-                .toStdString());
+        const std::string text = needingMemory(tr("count the variants"), prepared.templateSize * countCostPerByte,
+            [&] { return figuresText(outputTemplate, options); });
+        writeText(*openSink(options, out, environment), text);
         return Success;
     }
+    std::unique_ptr<Selection> selection;
+    if (outputTemplate)
+        selection = selectVariants(*outputTemplate, options);
 
+    const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);
     std::optional<VariantWriter> writer;
     needingMemory(
         tr("write the variants"), 2 * VariantWriter::capacity, [&] { writer.emplace(*sink, options.terminator); });
-    if (compiled) {
-        Progress progress(err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay,
-            progressTotal(*outputTemplate, options, shuffled.get()));
-        if (shuffled)
-            writeShuffled(*shuffled, *writer, progress);
-        else
-            writeStreaming(*outputTemplate, options, *writer, progress);
+    if (selection) {
+        Progress progress(
+            err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay, selection->totalText());
+        std::uint64_t written = 0;
+        while (selection->next()) {
+            writer->put(selection->current());
+            if ((++written & 0xFFFF) == 0)
+                progress.update(written, selection->fraction(written));
+        }
         progress.finish();
     }
     writer->finish();

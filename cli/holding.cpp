@@ -32,7 +32,7 @@ Failure tooBigToShuffle(const CompiledTemplate &outputTemplate, std::uint64_t av
     const QLocale c = QLocale::c();
     return Failure(UsageFailure,
         tr("--shuffle must hold all %1 variants in memory, about %2, more than the %3 available; "
-           "leave out --shuffle to stream them, or narrow the template")
+           "leave out --shuffle to stream them, use --sample for random ones, or narrow the template")
             .arg(figures::formatNumber(count), figures::formatDataSize(needed, c),
                 figures::formatDataSize(figures::usableMemory(available), c)));
 }
@@ -104,18 +104,6 @@ std::unique_ptr<Shuffled> holdShuffled(const CompiledTemplate &outputTemplate, c
         throw tooBigToShuffle(outputTemplate, available);
     } catch (const std::length_error &) {
         throw tooBigToShuffle(outputTemplate, available);
-    }
-}
-
-void writeShuffled(const Shuffled &shuffled, VariantWriter &writer, Progress &progress)
-{
-    const VariantList &held = shuffled.held();
-    const std::vector<std::size_t> &order = shuffled.restriction.order();
-    const std::size_t kept = order.size();
-    for (std::size_t i = 0; i < kept; ++i) {
-        writer.put(held[order[i]]);
-        if ((i & 0xFFFF) == 0xFFFF)
-            progress.update(i + 1, double(i + 1) / double(kept));
     }
 }
 

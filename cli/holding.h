@@ -14,8 +14,6 @@ namespace razmnozhator::cli {
 
 struct Options;
 enum class Encoding;
-class VariantWriter;
-class Progress;
 
 // How the length bounds measure a variant written in the given encoding:
 // in characters.
@@ -35,6 +33,5 @@ struct Shuffled
 
 // Throws Failure when the kept variants cannot be held.
 std::unique_ptr<Shuffled> holdShuffled(const CompiledTemplate &outputTemplate, const Options &options);
-void writeShuffled(const Shuffled &shuffled, VariantWriter &writer, Progress &progress);
 
 } // namespace razmnozhator::cli

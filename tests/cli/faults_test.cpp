@@ -264,7 +264,8 @@ void FaultsTest::faults_data()
     QTest::newRow("a refused shuffle of a huge count fits on one short line")
         << QStringList { "--shuffle", "templates/twos.txt" } << QByteArray() << plain << 2
         << tool("--shuffle must hold all ≈ 9\\.90·10\\^301029 variants in memory, about ≈ [0-9.]+·10\\^[0-9]+ EiB, "
-                "more than the [0-9.]+ [KMGT]iB available; leave out --shuffle to stream them, or narrow the template")
+                "more than the [0-9.]+ [KMGT]iB available; leave out --shuffle to stream them, use --sample for random "
+                "ones, or narrow the template")
         << QByteArray() << -1;
 
     // The contract of a command-line tool.
@@ -290,7 +291,8 @@ void FaultsTest::faults_data()
         << usage("--min-length 10 is above --max-length 5: no variant could be kept") << QByteArray() << -1;
     QTest::newRow("--seed without --shuffle")
         << QStringList { "--seed", "7", "-e", "a" } << QByteArray() << plain << 2
-        << usage("--seed only seeds --shuffle; give --shuffle too, or leave out --seed") << QByteArray() << -1;
+        << usage("--seed only seeds --shuffle and --sample; give one of them too, or leave out --seed") << QByteArray()
+        << -1;
 }
 
 void FaultsTest::faults()
