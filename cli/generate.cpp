@@ -168,7 +168,8 @@ int generate(
     }
     std::unique_ptr<Selection> selection;
     if (outputTemplate)
-        selection = selectVariants(*outputTemplate, options);
+        selection = needingMemory(tr("find the variants to write"), prepared.templateSize * countCostPerByte,
+            [&] { return selectVariants(*outputTemplate, options); });
 
     const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);
     std::optional<VariantWriter> writer;

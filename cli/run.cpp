@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 #include <ostream>
+#include <stdexcept>
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -69,6 +70,9 @@ int run(
     } catch (const std::bad_alloc &) {
         // Every step that takes memory in proportion to the template says
         // itself what it was doing; this is the last resort.
+        report(tr("not enough memory to finish"));
+        return UsageFailure;
+    } catch (const std::length_error &) {
         report(tr("not enough memory to finish"));
         return UsageFailure;
     }
