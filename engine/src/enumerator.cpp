@@ -19,6 +19,7 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace razmnozhator {
@@ -72,8 +73,10 @@ template <class Number> struct PositionChoices
 {
     const detail::Program &program;
     const detail::PositionTables<Number> &tables;
-    Number rootResidual;
-    std::vector<std::array<Number, 3>> slots;
+    Number &rootResidual;
+    // Kept by the enumerator between seeks, so that big numbers keep their storage.
+    std::vector<std::array<Number, 3>> &slots;
+    Number &variant;
 
     void literal(std::uint32_t) { }
 
@@ -83,13 +86,25 @@ template <class Number> struct PositionChoices
             slots.resize(index + 1);
         Number &residual = at.owner == noFrame ? rootResidual : slots[at.owner][at.slot];
         const Number &after = tables.suffix[program.sequences[at.sequence].groupBegin + at.element];
-        Number variant = residual / after;
-        residual -= variant * after;
+        if constexpr (std::is_same_v<Number, mpz_class>) {
+            mpz_tdiv_qr(variant.get_mpz_t(), residual.get_mpz_t(), residual.get_mpz_t(), after.get_mpz_t());
+        } else {
+            variant = residual / after;
+            residual %= after;
+        }
         const detail::PositionDecoder<Number> decoder { program, tables };
         const detail::Group &group = program.groups[frame.group];
+        if (group.kind == GroupKind::Alternatives && group.pieceLiteralsBegin != detail::noLiterals) {
+            // Plain-text choices have one variant each: the variant is the choice.
+            if constexpr (std::is_same_v<Number, mpz_class>)
+                frame.choice = variant.get_ui();
+            else
+                frame.choice = variant;
+            return;
+        }
         if (group.kind == GroupKind::Alternatives) {
             frame.choice = decoder.alternativesChoice(group, variant);
-            slots[index][0] = std::move(variant);
+            std::swap(slots[index][0], variant);
             return;
         }
         const detail::PairChoice pair = decoder.pairsChoice(group, variant, slots[index]);
@@ -253,6 +268,13 @@ struct Enumerator::State
     bool started = false;
     bool primed = false; // the variant the next call reveals is already written
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
+    // Random access, kept between seeks.
+    const detail::PositionIndex *positions = nullptr;
+    const detail::RangeIndex *ranges = nullptr;
+    std::vector<std::array<std::uint64_t, 3>> smallSlots;
+    std::vector<std::array<mpz_class, 3>> bigSlots;
+    std::uint64_t smallVariant = 0;
+    mpz_class bigVariant;
     bool finished = false;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
@@ -398,11 +420,13 @@ struct Enumerator::State
         return true;
     }
 
-    template <class Number> void writeAt(const detail::PositionTables<Number> &tables, Number position)
+    template <class Number>
+    void writeAt(const detail::PositionTables<Number> &tables, Number position,
+        std::vector<std::array<Number, 3>> &slots, Number &variant)
     {
         frames.clear();
         length = 0;
-        PositionChoices<Number> choices { *program, tables, std::move(position), {} };
+        PositionChoices<Number> choices { *program, tables, position, slots, variant };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
 
@@ -410,7 +434,9 @@ struct Enumerator::State
     {
         frames.clear();
         length = 0;
-        const detail::RangeIndex &index = detail::rangeIndex(*program);
+        if (!ranges)
+            ranges = &detail::rangeIndex(*program);
+        const detail::RangeIndex &index = *ranges;
         RangeChoices choices { *program, index.spectra, index, rank, window, {}, {} };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
@@ -443,11 +469,13 @@ void Enumerator::seek(const mpz_class &position)
     state.finished = order == 0;
     if (state.finished)
         return;
-    const detail::PositionIndex &index = detail::positionIndex(program);
+    if (!state.positions)
+        state.positions = &detail::positionIndex(program);
+    const detail::PositionIndex &index = *state.positions;
     if (index.small)
-        state.writeAt<std::uint64_t>(*index.small, position.get_ui());
+        state.writeAt<std::uint64_t>(*index.small, position.get_ui(), state.smallSlots, state.smallVariant);
     else
-        state.writeAt<mpz_class>(*index.big, position);
+        state.writeAt<mpz_class>(*index.big, position, state.bigSlots, state.bigVariant);
     state.primed = true;
 }
 

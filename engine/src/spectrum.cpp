@@ -14,6 +14,7 @@ namespace razmnozhator::detail {
 namespace {
 
 constexpr double budgetCap = 512.0 * 1024 * 1024;
+constexpr double rootWordsCap = double(1 << 24);
 
 std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
 {
@@ -250,13 +251,19 @@ SpectrumIndex::SpectrumIndex(const Program &compiled)
     width = (mpz_sizeinbase(count.get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
     const double bytes = double(spectrumSlots(program)) * double(width) * sizeof(mp_limb_t);
     const double budget = std::min(budgetCap, double(availableMemory()) / 2);
+    // The template's own spectrum is one number of this many words, and the
+    // last products that make it take time beyond its memory.
+    const double rootWords = double(program.figures.longest - program.figures.shortest + 1) * double(width);
+    const std::string shape = "lengths from " + std::to_string(program.figures.shortest) + " to "
+        + std::to_string(program.figures.longest) + ", counts of "
+        + std::to_string(mpz_sizeinbase(count.get_mpz_t(), 10)) + " digits";
     if (!(bytes <= budget))
         throw LimitError("counting the variants by length would need about "
-            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024)))
-            + " MB for this template (lengths from " + std::to_string(program.figures.shortest) + " to "
-            + std::to_string(program.figures.longest) + ", counts of "
-            + std::to_string(mpz_sizeinbase(count.get_mpz_t(), 10)) + " digits), more than the "
-            + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024))) + " MB allowed");
+            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024))) + " MB for this template (" + shape
+            + "), more than the " + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024)))
+            + " MB allowed");
+    if (!(rootWords <= rootWordsCap))
+        throw LimitError("counting the variants by length would take minutes for this template (" + shape + ")");
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
     walkPostorder(program, SpectrumAlgebra { *this, program }, [this](std::uint32_t node, const Poly &value) {
