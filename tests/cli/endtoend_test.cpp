@@ -244,7 +244,7 @@ void EndToEndTest::helpAndVersion()
 
     const Result version = runTool({ "--version" });
     QCOMPARE(version.status, 0);
-    QCOMPARE(version.out, QByteArray("razmnozhator-cli 1.0\n"));
+    QCOMPARE(version.out, QByteArray("razmnozhator-cli 1.1.0\n"));
 }
 
 void EndToEndTest::writesOutputFile()

@@ -576,7 +576,7 @@ void RunTest::printsVersion()
 {
     const Result result = runTool({ "--version" });
     QCOMPARE(result.status, 0);
-    QCOMPARE(result.out, QByteArray("razmnozhator-cli 1.0\n"));
+    QCOMPARE(result.out, QByteArray("razmnozhator-cli 1.1.0\n"));
     QCOMPARE(result.err, QByteArray());
 }
 
