@@ -17,8 +17,9 @@ QString CommandLine::helpText() const
     text.replace(0, text.indexOf(u'\n'), tr("Usage: %1 [options] [FILE]").arg(QLatin1String(programName)));
     text += tr("\nExit status:\n"
                "  0  success\n"
-               "  1  template error: unbalanced brackets, or a character that CP1251 cannot hold\n"
-               "  2  usage error: bad option or number, unreadable input, or a shuffle too big for memory\n"
+               "  1  template error: unbalanced brackets, a NUL character, or a character that CP1251 cannot "
+               "hold\n"
+               "  2  usage error: bad option or number, unreadable or invalid input, or not enough memory\n"
                "  3  output error: the output cannot be created or written\n");
     return text;
 }

@@ -69,7 +69,7 @@ struct CommandLine
         "NAME", "utf-8" };
     QCommandLineOption outputOption { QStringList { "o", "output" },
         tr("Write to FILE instead of standard output. A regular file is replaced only when the whole output "
-           "has been written; a device or a FIFO is written directly."),
+           "has been written, and keeps its permissions; a device, a FIFO or a socket is written directly."),
         "FILE" };
     QCommandLineOption nullOption { QStringList { "0", "null" },
         tr("End each variant with a NUL byte instead of a line feed.") };
