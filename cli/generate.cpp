@@ -84,7 +84,11 @@ Prepared prepareTemplate(const Options &options, std::istream &in)
     needingMemory(tr("compile the template"), prepared.templateSize * compileCostPerByte, [&] {
         try {
             CompiledTemplate compiled = CompiledTemplate::compile(bytes);
-            if (options.encoding == Encoding::Utf8)
+            // ASCII is the same in both encodings: a copy of the compiled form
+            // with its literals recoded would only double its memory.
+            const bool ascii = std::all_of(
+                bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+            if (options.encoding == Encoding::Utf8 && !ascii)
                 prepared.outputTemplate = compiled.withLiteralsMapped(toUtf8);
             else
                 prepared.outputTemplate = std::move(compiled);
