@@ -1,7 +1,8 @@
-// Faults a hostile user can hit, each through the built tool as a user starts
-// it: output that must go where its name points, input that must not be
-// lost or misread, limits that must end in one clear line instead of an
-// abort or a hang, and messages that must point at the right place.
+// Bad input, odd output files and resource limits, each through the built
+// tool as a user starts it: output that must go where its name points, input
+// that must not be lost or misread, limits that must end in one clear line
+// instead of an abort or a hang, and messages that must point at the right
+// place.
 
 #include <QDir>
 #include <QFile>
