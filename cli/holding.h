@@ -4,34 +4,34 @@
 // written in the order the shuffle gives them. Holding is refused up front
 // when it cannot fit, before the output is touched.
 
-#include <cstddef>
-#include <string_view>
-#include <vector>
-
-#include <gmpxx.h>
+#include <memory>
 
 #include "razmnozhator/engine.h"
+#include "razmnozhator/restriction.h"
 #include "razmnozhator/variantlist.h"
 
 namespace razmnozhator::cli {
 
 struct Options;
 enum class Encoding;
-class VariantWriter;
-class Progress;
 
-// A length in characters of a variant written in the given encoding.
-std::size_t characterCount(std::string_view variant, Encoding encoding);
+// How the length bounds measure a variant written in the given encoding:
+// in characters.
+Restriction::LengthOf characterLength(Encoding encoding);
 
-// The kept variants and the order in which the shuffle puts them.
+// The kept variants held for a shuffle, and the order it gives them.
 struct Shuffled
 {
-    VariantList held;
-    std::vector<std::size_t> order;
+    Shuffled(const RestrictRules &rules, Restriction::Holding holding, Restriction::LengthOf lengthOf);
+    const VariantList &held() const { return all.empty() ? restriction.held() : all; }
+
+    // Every variant, when no length bound drops any; otherwise empty, and
+    // the restriction holds copies of the kept ones.
+    VariantList all;
+    Restriction restriction;
 };
 
 // Throws Failure when the kept variants cannot be held.
-Shuffled holdShuffled(const CompiledTemplate &outputTemplate, const Options &options, const mpz_class &count);
-void writeShuffled(const Shuffled &shuffled, VariantWriter &writer, Progress &progress);
+std::unique_ptr<Shuffled> holdShuffled(const CompiledTemplate &outputTemplate, const Options &options);
 
 } // namespace razmnozhator::cli

@@ -1,88 +1,163 @@
 #include "input.h"
 
+#include <cerrno>
+#include <cstring>
 #include <istream>
+#include <optional>
 
 #include <QFile>
-#include <QStringDecoder>
+#include <QLocale>
 
 #include "cp1251.h"
 #include "failure.h"
+#include "figures.h"
 #include "options.h"
+#include "razmnozhator/memorybudget.h"
 #include "run.h"
 
 namespace razmnozhator::cli {
 
 namespace {
 
-// The index of the character that starts at utf16Index, a surrogate pair counting once.
-qsizetype characterIndex(const QString &text, qsizetype utf16Index)
+constexpr qint64 chunkSize = qint64(1) << 20;
+// Holding a template costs its bytes as read, as UTF-16 text twice (read and
+// joined) and as CP1251 bytes, before the engine compiles it.
+constexpr std::uint64_t readCostPerByte = 6;
+
+constexpr char32_t escapedBytes = 0xDC00;
+
+// Reads in chunks and stops with a message once the template could no longer
+// be held, so that an endless input (/dev/zero, a pipe that never closes)
+// fails cleanly instead of exhausting memory.
+template <typename ReadChunk> QByteArray readLimited(const QString &name, ReadChunk readChunk)
 {
-    qsizetype characters = 0;
-    for (qsizetype i = 0; i < utf16Index; ++i) {
-        if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
-            ++characters;
+    const std::uint64_t limit = figures::usableMemory(availableMemory()) / readCostPerByte;
+    QByteArray data;
+    for (;;) {
+        const qsizetype before = data.size();
+        data.resize(before + chunkSize);
+        const qint64 got = readChunk(data.data() + before, chunkSize);
+        data.resize(before + std::max<qint64>(got, 0));
+        if (got <= 0)
+            return data;
+        if (std::uint64_t(data.size()) > limit)
+            throw Failure(UsageFailure,
+                tr("%1: the template is too big for the memory available: %2 read so far, room for %3")
+                    .arg(name, figures::formatDataSize(static_cast<long>(data.size()), QLocale::c()),
+                        figures::formatDataSize(limit, QLocale::c())));
     }
-    return characters;
 }
 
-QByteArray readAll(std::istream &in)
+QByteArray readStream(std::istream &in)
 {
-    QByteArray data;
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-        data.append(chunk, in.gcount());
-    if (in.bad())
-        throw Failure(UsageFailure, tr("cannot read the template from standard input"));
+    const QString name = QStringLiteral("-");
+    QByteArray data = readLimited(name, [&in](char *buffer, qint64 size) -> qint64 {
+        errno = 0;
+        in.read(buffer, size);
+        if (in.bad()) {
+            const int error = errno;
+            throw Failure(UsageFailure,
+                error ? tr("cannot read the template from standard input: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(error)))
+                      : tr("cannot read the template from standard input"));
+        }
+        return in.gcount();
+    });
     return data;
+}
+
+QByteArray readFile(const QString &fileName)
+{
+    QFile file(fileName);
+    const auto fail
+        = [&] { return Failure(UsageFailure, tr("cannot read \"%1\": %2").arg(fileName, file.errorString())); };
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw fail();
+    QByteArray data = readLimited(fileName, [&](char *buffer, qint64 size) {
+        const qint64 got = file.read(buffer, size);
+        if (got < 0)
+            throw fail();
+        return got;
+    });
+    return data;
+}
+
+QString byteText(unsigned byte)
+{
+    return QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
+
+QString decodeUtf8(QByteArray bytes, const QString &name)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const std::optional<std::size_t> invalid
+        = cp1251::firstInvalidUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (invalid) {
+        const QString before = QString::fromUtf8(bytes.constData(), static_cast<qsizetype>(*invalid));
+        throw Failure(UsageFailure,
+            tr("%1: the template is not valid UTF-8 (byte 0x%2); use --encoding cp1251 for a CP1251 file")
+                .arg(placeText(name, cp1251::positionIn(before, before.size())))
+                .arg(byteText(static_cast<unsigned char>(bytes.at(static_cast<qsizetype>(*invalid))))));
+    }
+    return QString::fromUtf8(bytes);
 }
 
 } // namespace
 
-QString readTemplate(const Options &options, std::istream &in)
+TemplateInput readTemplate(const Options &options, std::istream &in)
 {
     if (options.templateText)
-        return *options.templateText;
+        return { *options.templateText, QStringLiteral("-e") };
 
-    QByteArray bytes;
-    if (options.inputFile.isEmpty() || options.inputFile == QLatin1String("-")) {
-        bytes = readAll(in);
-    } else {
-        QFile file(options.inputFile);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(UsageFailure, tr("cannot read \"%1\": %2").arg(options.inputFile, file.errorString()));
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw Failure(UsageFailure, tr("cannot read \"%1\": %2").arg(options.inputFile, file.errorString()));
-    }
-
+    const bool standardInput = options.inputFile.isEmpty() || options.inputFile == QLatin1String("-");
+    const QString name = standardInput ? QStringLiteral("-") : options.inputFile;
+    QByteArray bytes = standardInput ? readStream(in) : readFile(options.inputFile);
     if (options.encoding == Encoding::Cp1251)
-        return cp1251::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        const qsizetype at = characterIndex(text, text.indexOf(QChar(QChar::ReplacementCharacter)));
-        throw Failure(UsageFailure,
-            tr("the template is not valid UTF-8 (character %1); use --encoding cp1251 for a CP1251 file").arg(at + 1));
-    }
-    return text;
+        return { cp1251::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))), name };
+    return { decodeUtf8(std::move(bytes), name), name };
 }
 
-// Line breaks join the lines directly, as in the window's editor: a template
-// file expands as the same text typed there.
-std::string templateBytes(QString text)
+cp1251::TemplateText templateText(const TemplateInput &input)
 {
-    text.remove(QStringLiteral("\r\n"));
-    text.remove(u'\n');
-    cp1251::EncodeResult encoded = cp1251::encode(text);
-    if (encoded.unencodable) {
-        const cp1251::UnencodableCharacter &character = *encoded.unencodable;
-        throw Failure(TemplateFailure,
-            tr("the character %1 at column %2 cannot be written in CP1251")
-                .arg(cp1251::describe(character.codePoint))
-                .arg(character.characterIndex + 1));
+    cp1251::TemplateText text = cp1251::TemplateText::fromText(input.text);
+    if (!text.problem())
+        return text;
+
+    const cp1251::TextProblem &problem = *text.problem();
+    const QString place = placeText(input.name, problem.position);
+    if (problem.kind == cp1251::TextProblem::Kind::Nul)
+        throw Failure(TemplateFailure, tr("%1: the template contains a NUL character").arg(place));
+    if (isEscapedByte(problem.codePoint))
+        throw Failure(UsageFailure,
+            tr("%1: the template is not valid UTF-8 (byte 0x%2)")
+                .arg(place)
+                .arg(byteText(problem.codePoint - escapedBytes)));
+    throw Failure(TemplateFailure,
+        tr("%1: the character %2 cannot be written in CP1251").arg(place, cp1251::describe(problem.codePoint)));
+}
+
+QString placeText(const QString &name, const cp1251::TextPosition &position)
+{
+    return QStringLiteral("%1:%2:%3").arg(name).arg(position.line).arg(position.column);
+}
+
+bool isEscapedByte(char32_t codePoint) noexcept
+{
+    return codePoint >= escapedBytes + 0x80 && codePoint <= escapedBytes + 0xFF;
+}
+
+QString escapeInvalidUtf8(const QByteArray &argument)
+{
+    QString text;
+    std::string_view rest(argument.constData(), static_cast<std::size_t>(argument.size()));
+    while (const std::optional<std::size_t> invalid = cp1251::firstInvalidUtf8(rest)) {
+        text += QString::fromUtf8(rest.data(), static_cast<qsizetype>(*invalid));
+        text += QChar(char16_t(escapedBytes + static_cast<unsigned char>(rest[*invalid])));
+        rest.remove_prefix(*invalid + 1);
     }
-    return std::move(encoded.bytes);
+    text += QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
+    return text;
 }
 
 } // namespace razmnozhator::cli

@@ -1,6 +1,9 @@
 #include "run.h"
 
+#include <memory>
+#include <new>
 #include <ostream>
+#include <stdexcept>
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -28,14 +31,24 @@ int run(
         err << tr("Try \"%1 --help\" for more information.").arg(QLatin1String(programName)).toStdString() << '\n';
         return UsageFailure;
     }
-    if (commandLine.parser.isSet(commandLine.helpOption) || commandLine.parser.isSet(QStringLiteral("help-all"))) {
-        out << commandLine.helpText().toStdString() << std::flush;
-        return Success;
-    }
-    if (commandLine.parser.isSet(commandLine.versionOption)) {
-        out << programName << ' ' << RAZMNOZHATOR_VERSION << '\n' << std::flush;
-        return Success;
-    }
+    // Help and version are output like any other: a full or closed standard
+    // output is an output error, not a success.
+    const auto print = [&](const QString &text) {
+        try {
+            const std::unique_ptr<OutputSink> sink = streamSink(out, environment.outputIsTerminal);
+            const QByteArray bytes = text.toUtf8();
+            sink->write(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            sink->finish();
+            return int(Success);
+        } catch (const OutputError &error) {
+            report(error.message());
+            return int(OutputFailure);
+        }
+    };
+    if (commandLine.parser.isSet(commandLine.helpOption) || commandLine.parser.isSet(QStringLiteral("help-all")))
+        return print(commandLine.helpText());
+    if (commandLine.parser.isSet(commandLine.versionOption))
+        return print(QStringLiteral("%1 %2\n").arg(QLatin1String(programName), QStringLiteral(RAZMNOZHATOR_VERSION)));
 
     Options options;
     try {
@@ -54,6 +67,14 @@ int run(
     } catch (const OutputError &error) {
         report(error.message());
         return OutputFailure;
+    } catch (const std::bad_alloc &) {
+        // Every step that takes memory in proportion to the template says
+        // itself what it was doing; this is the last resort.
+        report(tr("not enough memory to finish"));
+        return UsageFailure;
+    } catch (const std::length_error &) {
+        report(tr("not enough memory to finish"));
+        return UsageFailure;
     }
 }
 

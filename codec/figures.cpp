@@ -1,5 +1,6 @@
 #include "figures.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -53,7 +54,11 @@ QString formatDataSize(const mpz_class &bytes, const QLocale &locale, const Numb
     constexpr int largestUnitBits = 60;
     const QString one = locale.formattedDataSize(qint64(1) << largestUnitBits, 0);
     const QString unit = one.mid(locale.toString(1).size());
-    return formatNumber(bytes >> largestUnitBits, style) + unit;
+    // A number of that unit gets the same three significant digits as a
+    // size within the formatter's range, not a long run of exact ones.
+    NumberStyle shortened = style;
+    shortened.exactDigits = std::min(style.exactDigits, 4);
+    return formatNumber(bytes >> largestUnitBits, shortened) + unit;
 }
 
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes, const HoldingCost &cost)

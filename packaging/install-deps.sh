@@ -5,11 +5,14 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libgl-dev
-    libgmp-dev
+    libgmp-dev qt6-translations-l10n
     libgtest-dev libbenchmark-dev
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = "--package" ]; then
+    packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db)
 fi
 
 missing=()

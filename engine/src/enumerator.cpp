@@ -15,9 +15,11 @@
 #include "program.h"
 
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace razmnozhator {
@@ -71,8 +73,10 @@ template <class Number> struct PositionChoices
 {
     const detail::Program &program;
     const detail::PositionTables<Number> &tables;
-    Number rootResidual;
-    std::vector<std::array<Number, 3>> slots;
+    Number &rootResidual;
+    // Kept by the enumerator between seeks, so that big numbers keep their storage.
+    std::vector<std::array<Number, 3>> &slots;
+    Number &variant;
 
     void literal(std::uint32_t) { }
 
@@ -82,13 +86,25 @@ template <class Number> struct PositionChoices
             slots.resize(index + 1);
         Number &residual = at.owner == noFrame ? rootResidual : slots[at.owner][at.slot];
         const Number &after = tables.suffix[program.sequences[at.sequence].groupBegin + at.element];
-        Number variant = residual / after;
-        residual -= variant * after;
+        if constexpr (std::is_same_v<Number, mpz_class>) {
+            mpz_tdiv_qr(variant.get_mpz_t(), residual.get_mpz_t(), residual.get_mpz_t(), after.get_mpz_t());
+        } else {
+            variant = residual / after;
+            residual %= after;
+        }
         const detail::PositionDecoder<Number> decoder { program, tables };
         const detail::Group &group = program.groups[frame.group];
+        if (group.kind == GroupKind::Alternatives && group.pieceLiteralsBegin != detail::noLiterals) {
+            // Plain-text choices have one variant each: the variant is the choice.
+            if constexpr (std::is_same_v<Number, mpz_class>)
+                frame.choice = variant.get_ui();
+            else
+                frame.choice = variant;
+            return;
+        }
         if (group.kind == GroupKind::Alternatives) {
             frame.choice = decoder.alternativesChoice(group, variant);
-            slots[index][0] = std::move(variant);
+            std::swap(slots[index][0], variant);
             return;
         }
         const detail::PairChoice pair = decoder.pairsChoice(group, variant, slots[index]);
@@ -109,8 +125,12 @@ struct RangeChoices
     const detail::RangeIndex &index;
     mpz_class rank;
     detail::Window window;
-    std::vector<std::array<detail::Poly, 3>> slotRest;
-    mpz_class weight;
+    // Per frame and slot, the spectrum of what follows the slot's sequence:
+    // the index's own for the template's sequence, else made here.
+    std::vector<std::array<const detail::Poly *, 3>> slotRest;
+    std::deque<detail::Poly> made;
+    mpz_class weight = 0;
+    std::vector<mp_limb_t> scratch = {};
 
     void literal(std::uint32_t literal)
     {
@@ -130,28 +150,84 @@ struct RangeChoices
         return false;
     }
 
+    std::uint64_t choice(const detail::Group &group, const detail::Poly &totals)
+    {
+        std::uint64_t choice = 0;
+        while (choice + 1 < group.choices
+            && !takes(spectra.sequenceSpectrum[program.choicePieces[group.choiceBegin + choice]], totals))
+            ++choice;
+        return choice;
+    }
+
+    // The same for choices that are plain text, which is most of them, on
+    // machine words: each choice's weight is the difference of two running
+    // totals of what follows.
+    std::uint64_t plainTextChoice(const detail::Group &group, const detail::Poly &totals)
+    {
+        const std::size_t width = spectra.width;
+        const auto words = static_cast<mp_size_t>(width);
+        if (scratch.size() != 3 * width)
+            scratch.resize(3 * width);
+        mp_limb_t *left = scratch.data();
+        mp_limb_t *next = left + width;
+        mp_limb_t *difference = next + width;
+        const std::size_t used = mpz_size(rank.get_mpz_t());
+        std::copy_n(mpz_limbs_read(rank.get_mpz_t()), used, left);
+        std::fill(left + used, left + width, 0);
+        const std::uint64_t slots = totals.slots(width);
+        const auto totalUpTo = [&](std::int64_t length) -> const mp_limb_t * {
+            if (length < std::int64_t(totals.offset))
+                return nullptr;
+            const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, slots - 1);
+            return totals.limbs.data() + slot * width;
+        };
+        std::uint64_t choice = 0;
+        for (; choice + 1 < group.choices; ++choice) {
+            const detail::Sequence &piece = program.sequences[program.choicePieces[group.choiceBegin + choice]];
+            const auto length = std::int64_t(program.characters(piece.literalBegin));
+            const mp_limb_t *upper = window.high >= window.low ? totalUpTo(window.high - length) : nullptr;
+            if (!upper)
+                continue;
+            const mp_limb_t *lower = totalUpTo(window.low - 1 - length);
+            const mp_limb_t *fits = upper;
+            if (lower) {
+                mpn_sub_n(difference, upper, lower, words);
+                fits = difference;
+            }
+            if (mpn_sub_n(next, left, fits, words) != 0)
+                break;
+            std::swap(left, next);
+        }
+        std::copy_n(left, width, mpz_limbs_write(rank.get_mpz_t(), words));
+        mpz_limbs_finish(rank.get_mpz_t(), words);
+        return choice;
+    }
+
+    const detail::Poly *keep(detail::Poly poly)
+    {
+        made.push_back(std::move(poly));
+        return &made.back();
+    }
+
     void open(Frame &frame, std::uint32_t frameIndex, const Cursor &at)
     {
         const std::uint32_t reference = program.sequences[at.sequence].groupBegin + at.element;
-        detail::Poly rest;
-        detail::Poly totals;
+        const detail::Poly *rest;
+        const detail::Poly *totals;
         if (at.owner == noFrame) {
-            rest = index.suffix[reference];
-            totals = index.rootSuffixTotals[at.element];
+            rest = &index.suffix[reference];
+            totals = &index.rootSuffixTotals[at.element];
         } else {
-            rest = spectra.multiply(index.suffix[reference], slotRest[at.owner][at.slot]);
-            totals = detail::runningTotals(spectra, rest);
+            rest = keep(spectra.multiply(index.suffix[reference], *slotRest[at.owner][at.slot]));
+            totals = keep(detail::runningTotals(spectra, *rest));
         }
         if (slotRest.size() <= frameIndex)
             slotRest.resize(frameIndex + 1);
         const detail::Group &group = program.groups[frame.group];
         if (group.kind == GroupKind::Alternatives) {
-            std::uint64_t choice = 0;
-            while (choice + 1 < group.choices
-                && !takes(spectra.sequenceSpectrum[program.choicePieces[group.choiceBegin + choice]], totals))
-                ++choice;
-            frame.choice = choice;
-            slotRest[frameIndex][0] = std::move(rest);
+            frame.choice = group.pieceLiteralsBegin != detail::noLiterals ? plainTextChoice(group, *totals)
+                                                                          : choice(group, *totals);
+            slotRest[frameIndex][0] = rest;
             return;
         }
         const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
@@ -159,29 +235,25 @@ struct RangeChoices
         const auto item
             = [&](std::uint32_t i) -> const detail::Poly & { return spectra.sequenceSpectrum[pieces[1 + i]]; };
         const detail::Poly &separator = spectra.sequenceSpectrum[pieces[0]];
-        std::vector<detail::Poly> all;
-        for (std::uint32_t i = 0; i < items; ++i)
-            all.push_back(item(i));
-        const detail::Poly sum = spectra.sum(all);
+        const detail::Poly &sum = index.itemSum[frame.group];
         std::uint32_t first = 0;
         while (first + 1 < items
-            && !takes(
-                spectra.multiply(spectra.multiply(item(first), separator), spectra.subtract(sum, item(first))), totals))
+            && !takes(spectra.multiply(spectra.multiply(item(first), separator), spectra.subtract(sum, item(first))),
+                *totals))
             ++first;
         const detail::Poly lead = spectra.multiply(item(first), separator);
         std::uint32_t second = first == 0 ? 1 : 0;
         for (;;) {
             std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
-            if (next >= items || takes(spectra.multiply(lead, item(second)), totals))
+            if (next >= items || takes(spectra.multiply(lead, item(second)), *totals))
                 break;
             second = next;
         }
         frame.first = first;
         frame.second = second;
         frame.choice = first * (items - 1ull) + (second < first ? second : second - 1);
-        detail::Poly afterSeparator = spectra.multiply(item(second), rest);
-        slotRest[frameIndex]
-            = { spectra.multiply(separator, afterSeparator), std::move(afterSeparator), std::move(rest) };
+        const detail::Poly *afterSeparator = keep(spectra.multiply(item(second), *rest));
+        slotRest[frameIndex] = { keep(spectra.multiply(separator, *afterSeparator)), afterSeparator, rest };
     }
 };
 
@@ -196,6 +268,13 @@ struct Enumerator::State
     bool started = false;
     bool primed = false; // the variant the next call reveals is already written
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
+    // Random access, kept between seeks.
+    const detail::PositionIndex *positions = nullptr;
+    const detail::RangeIndex *ranges = nullptr;
+    std::vector<std::array<std::uint64_t, 3>> smallSlots;
+    std::vector<std::array<mpz_class, 3>> bigSlots;
+    std::uint64_t smallVariant = 0;
+    mpz_class bigVariant;
     bool finished = false;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
@@ -341,11 +420,13 @@ struct Enumerator::State
         return true;
     }
 
-    template <class Number> void writeAt(const detail::PositionTables<Number> &tables, Number position)
+    template <class Number>
+    void writeAt(const detail::PositionTables<Number> &tables, Number position,
+        std::vector<std::array<Number, 3>> &slots, Number &variant)
     {
         frames.clear();
         length = 0;
-        PositionChoices<Number> choices { *program, tables, std::move(position), {} };
+        PositionChoices<Number> choices { *program, tables, position, slots, variant };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
 
@@ -353,7 +434,9 @@ struct Enumerator::State
     {
         frames.clear();
         length = 0;
-        const detail::RangeIndex &index = detail::rangeIndex(*program);
+        if (!ranges)
+            ranges = &detail::rangeIndex(*program);
+        const detail::RangeIndex &index = *ranges;
         RangeChoices choices { *program, index.spectra, index, rank, window, {}, {} };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
@@ -386,11 +469,13 @@ void Enumerator::seek(const mpz_class &position)
     state.finished = order == 0;
     if (state.finished)
         return;
-    const detail::PositionIndex &index = detail::positionIndex(program);
+    if (!state.positions)
+        state.positions = &detail::positionIndex(program);
+    const detail::PositionIndex &index = *state.positions;
     if (index.small)
-        state.writeAt<std::uint64_t>(*index.small, position.get_ui());
+        state.writeAt<std::uint64_t>(*index.small, position.get_ui(), state.smallSlots, state.smallVariant);
     else
-        state.writeAt<mpz_class>(*index.big, position);
+        state.writeAt<mpz_class>(*index.big, position, state.bigSlots, state.bigVariant);
     state.primed = true;
 }
 

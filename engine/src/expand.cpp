@@ -92,8 +92,7 @@ RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
         return { 0, 0 };
     const detail::SpectrumIndex &spectra = detail::spectrumIndex(*program_);
     RangeFigures result;
-    spectra.rangeFigures(
-        spectra.sequenceSpectrum[program_->root], range.min, range.max, result.count, result.totalBytes);
+    spectra.rangeFigures(range.min, range.max, result.count, result.totalBytes);
     return result;
 }
 

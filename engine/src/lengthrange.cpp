@@ -49,6 +49,16 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
             after = spectra.multiply(after, spectra.monomial(program.characters(sequence.literalBegin + i)));
         }
     }
+    itemSum.resize(program.groups.size());
+    for (std::size_t g = 0; g < program.groups.size(); ++g) {
+        const Group &group = program.groups[g];
+        if (group.kind != GroupKind::Pairs)
+            continue;
+        std::vector<Poly> items;
+        for (std::uint32_t i = 1; i < group.pieceCount; ++i)
+            items.push_back(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]]);
+        itemSum[g] = spectra.sum(items);
+    }
     const Sequence &root = program.sequences[program.root];
     for (std::uint32_t i = 0; i < root.groupCount; ++i)
         rootSuffixTotals.push_back(runningTotals(spectra, suffix[root.groupBegin + i]));
@@ -104,6 +114,13 @@ void countInWindow(const SpectrumIndex &spectra, const Poly &totals, Window wind
 
 void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &totals, Window window, mpz_class &out)
 {
+    // Plain text: one length, one variant.
+    if (poly.limbs.size() == spectra.width && poly.limbs[0] == 1
+        && std::all_of(poly.limbs.begin() + 1, poly.limbs.end(), [](mp_limb_t limb) { return limb == 0; })) {
+        const auto length = std::int64_t(poly.offset);
+        countInWindow(spectra, totals, { window.low - length, window.high - length }, out);
+        return;
+    }
     out = 0;
     mpz_class fits;
     const std::size_t width = spectra.width;

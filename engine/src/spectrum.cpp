@@ -5,6 +5,7 @@
 #include "walk.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <string>
 
@@ -13,6 +14,7 @@ namespace razmnozhator::detail {
 namespace {
 
 constexpr double budgetCap = 512.0 * 1024 * 1024;
+constexpr double rootWordsCap = double(1 << 24);
 
 std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
 {
@@ -30,7 +32,7 @@ bool isUnitMonomial(const Poly &poly)
 struct SpectrumAlgebra
 {
     using Value = Poly;
-    const SpectrumIndex &index;
+    const PolyArithmetic &index;
     const Program &program;
 
     Value literal(std::uint32_t literal) const { return index.monomial(program.characters(literal)); }
@@ -66,16 +68,16 @@ struct SpectrumAlgebra
 
 } // namespace
 
-Poly SpectrumIndex::monomial(std::uint64_t length) const
+Poly PolyArithmetic::monomial(std::uint64_t length, mp_limb_t coefficient) const
 {
     Poly poly;
     poly.offset = length;
     poly.limbs.assign(width, 0);
-    poly.limbs[0] = 1;
+    poly.limbs[0] = coefficient;
     return poly;
 }
 
-Poly SpectrumIndex::multiply(const Poly &a, const Poly &b) const
+Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
 {
     if (isUnitMonomial(a) || isUnitMonomial(b)) {
         Poly result = isUnitMonomial(a) ? b : a;
@@ -87,6 +89,10 @@ Poly SpectrumIndex::multiply(const Poly &a, const Poly &b) const
     const std::size_t bn = trimmedSize(b.limbs);
     Poly result;
     result.offset = a.offset + b.offset;
+    if (an == 0 || bn == 0) {
+        result.limbs.assign(slots * width, 0);
+        return result;
+    }
     std::vector<mp_limb_t> product(an + bn);
     if (an >= bn)
         mpn_mul(product.data(), a.limbs.data(), static_cast<mp_size_t>(an), b.limbs.data(), static_cast<mp_size_t>(bn));
@@ -98,7 +104,7 @@ Poly SpectrumIndex::multiply(const Poly &a, const Poly &b) const
 }
 
 // Added in place into one polynomial that spans them all.
-Poly SpectrumIndex::sum(std::span<const Poly> polys) const
+Poly PolyArithmetic::sum(std::span<const Poly> polys) const
 {
     std::uint64_t low = UINT64_MAX;
     std::uint64_t high = 0;
@@ -120,7 +126,7 @@ Poly SpectrumIndex::sum(std::span<const Poly> polys) const
     return total;
 }
 
-Poly SpectrumIndex::subtract(const Poly &a, const Poly &b) const
+Poly PolyArithmetic::subtract(const Poly &a, const Poly &b) const
 {
     Poly result = a;
     mp_limb_t *at = result.limbs.data() + (b.offset - a.offset) * width;
@@ -132,7 +138,7 @@ Poly SpectrumIndex::subtract(const Poly &a, const Poly &b) const
     return result;
 }
 
-void SpectrumIndex::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
+void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
 {
     static const mp_limb_t zero = 0;
     if (length < poly.offset || length - poly.offset >= poly.slots(width)) {
@@ -142,19 +148,100 @@ void SpectrumIndex::coefficient(const Poly &poly, std::uint64_t length, mpz_t ou
     mpz_roinit_n(out, poly.limbs.data() + (length - poly.offset) * width, static_cast<mp_size_t>(width));
 }
 
-void SpectrumIndex::rangeFigures(
-    const Poly &poly, std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &characters) const
+namespace {
+
+// Count and byte total side by side: g counts the variants of each length,
+// h sums their bytes. Joining two parts end to end, h of the whole is
+// g1 h2 + h1 g2, as for counts and bytes of whole templates.
+struct Weighted
 {
-    count = 0;
-    characters = 0;
+    Poly g;
+    Poly h;
+};
+
+struct WeightedAlgebra
+{
+    using Value = Weighted;
+    const PolyArithmetic &math;
+    const Program &program;
+
+    Value literal(std::uint32_t literal) const
+    {
+        const std::uint64_t length = program.characters(literal);
+        return { math.monomial(length), math.monomial(length, program.literals[literal].length) };
+    }
+
+    Value join(const Value &a, const Value &b) const
+    {
+        const Poly left = math.multiply(a.g, b.h);
+        const Poly right = math.multiply(a.h, b.g);
+        const Poly both[] = { left, right };
+        return { math.multiply(a.g, b.g), math.sum(both) };
+    }
+
+    Value sequence(std::span<Value> parts) const
+    {
+        std::vector<Value> values(std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
+        return combineBalanced(values, [this](const Value &a, const Value &b) { return join(a, b); });
+    }
+
+    Value alternatives(std::span<Value> pieces) const { return sum(pieces); }
+
+    Value sum(std::span<const Value> values) const
+    {
+        std::vector<Poly> g, h;
+        for (const Value &value : values) {
+            g.push_back(value.g);
+            h.push_back(value.h);
+        }
+        return { math.sum(g), math.sum(h) };
+    }
+
+    Value pairs(const Value &separator, std::span<const Value> items) const
+    {
+        const Value all = sum(items);
+        std::vector<Value> terms;
+        for (const Value &item : items)
+            terms.push_back(join(item, { math.subtract(all.g, item.g), math.subtract(all.h, item.h) }));
+        return join(separator, sum(terms));
+    }
+};
+
+void addRange(const PolyArithmetic &math, const Poly &poly, std::uint64_t min, std::uint64_t max, mpz_class &total,
+    mpz_class *lengthTotal)
+{
+    total = 0;
+    if (lengthTotal)
+        *lengthTotal = 0;
     const std::uint64_t first = std::max(min, poly.offset);
-    const std::uint64_t last = std::min<std::uint64_t>(max, poly.offset + poly.slots(width) - 1);
+    const std::uint64_t last = std::min<std::uint64_t>(max, poly.offset + poly.slots(math.width) - 1);
     for (std::uint64_t length = first; length <= last && first <= last; ++length) {
         mpz_t value;
-        coefficient(poly, length, value);
-        mpz_add(count.get_mpz_t(), count.get_mpz_t(), value);
-        mpz_addmul_ui(characters.get_mpz_t(), value, static_cast<unsigned long>(length));
+        math.coefficient(poly, length, value);
+        mpz_add(total.get_mpz_t(), total.get_mpz_t(), value);
+        if (lengthTotal)
+            mpz_addmul_ui(lengthTotal->get_mpz_t(), value, static_cast<unsigned long>(length));
     }
+}
+
+} // namespace
+
+void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const
+{
+    const Poly &whole = sequenceSpectrum[program.root];
+    if (!program.literalMap) {
+        // Every character is one byte.
+        addRange(*this, whole, min, max, count, &bytes);
+        return;
+    }
+    addRange(*this, whole, min, max, count, nullptr);
+    // Byte totals per length reach the count times the longest variant's bytes.
+    PolyArithmetic wide;
+    const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
+    wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+    const Weighted weighted
+        = walkPostorder(program, WeightedAlgebra { wide, program }, [](std::uint32_t, const Weighted &) {});
+    addRange(wide, weighted.h, min, max, bytes, nullptr);
 }
 
 SpectrumIndex::SpectrumIndex(const Program &compiled)
@@ -164,13 +251,19 @@ SpectrumIndex::SpectrumIndex(const Program &compiled)
     width = (mpz_sizeinbase(count.get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
     const double bytes = double(spectrumSlots(program)) * double(width) * sizeof(mp_limb_t);
     const double budget = std::min(budgetCap, double(availableMemory()) / 2);
+    // The template's own spectrum is one number of this many words, and the
+    // last products that make it take time beyond its memory.
+    const double rootWords = double(program.figures.longest - program.figures.shortest + 1) * double(width);
+    const std::string shape = "lengths from " + std::to_string(program.figures.shortest) + " to "
+        + std::to_string(program.figures.longest) + ", counts of "
+        + std::to_string(mpz_sizeinbase(count.get_mpz_t(), 10)) + " digits";
     if (!(bytes <= budget))
         throw LimitError("counting the variants by length would need about "
-            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024)))
-            + " MB for this template (lengths from " + std::to_string(program.figures.shortest) + " to "
-            + std::to_string(program.figures.longest) + ", counts of "
-            + std::to_string(mpz_sizeinbase(count.get_mpz_t(), 10)) + " digits), more than the "
-            + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024))) + " MB allowed");
+            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024))) + " MB for this template (" + shape
+            + "), more than the " + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024)))
+            + " MB allowed");
+    if (!(rootWords <= rootWordsCap))
+        throw LimitError("counting the variants by length would take minutes for this template (" + shape + ")");
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
     walkPostorder(program, SpectrumAlgebra { *this, program }, [this](std::uint32_t node, const Poly &value) {

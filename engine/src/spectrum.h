@@ -32,29 +32,33 @@ struct Poly
     std::size_t slots(std::size_t width) const { return limbs.size() / width; }
 };
 
-class SpectrumIndex
+// Arithmetic on polynomials whose coefficients take `width` words each.
+struct PolyArithmetic
+{
+    std::size_t width = 1;
+
+    Poly monomial(std::uint64_t length, mp_limb_t coefficient = 1) const;
+    Poly multiply(const Poly &a, const Poly &b) const;
+    Poly sum(std::span<const Poly> polys) const;
+    // a - b, where b's coefficients are no larger than a's and b spans no
+    // more than a does.
+    Poly subtract(const Poly &a, const Poly &b) const;
+    // Coefficient of z^length, as a read-only big integer (shares the slot).
+    void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
+};
+
+class SpectrumIndex : public PolyArithmetic
 {
 public:
     // Throws LimitError when the spectra would take too much memory or time.
     explicit SpectrumIndex(const Program &program);
 
     const Program &program;
-    std::size_t width = 1; // words per coefficient
     std::vector<Poly> sequenceSpectrum; // per sequence
     std::vector<Poly> groupSpectrum; // per group
 
-    // Coefficient of z^length, as a read-only big integer (shares the slot).
-    void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
-    // Count and character total of the variants of `poly` with a length in [min, max].
-    void rangeFigures(
-        const Poly &poly, std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &characters) const;
-
-    Poly multiply(const Poly &a, const Poly &b) const;
-    Poly sum(std::span<const Poly> polys) const;
-    // a - b, where b's coefficients are no larger than a's and b spans no
-    // more than a does.
-    Poly subtract(const Poly &a, const Poly &b) const;
-    Poly monomial(std::uint64_t length) const;
+    // Count and total bytes of the variants with a length in [min, max].
+    void rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const;
 };
 
 // Built once per program, on first use.

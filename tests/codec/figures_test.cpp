@@ -69,7 +69,9 @@ void FiguresTest::formatsDataSizes_data()
     QTest::newRow("bytes") << mpz_class(1000) << QStringLiteral("1000 bytes");
     QTest::newRow("mebibytes") << mpz_class(3 << 19) << QStringLiteral("1.50 MiB");
     QTest::newRow("largest the formatter takes") << mpz_class(power(2, 62)) << QStringLiteral("4.00 EiB");
-    QTest::newRow("beyond it, in its largest unit") << mpz_class(power(2, 80)) << QStringLiteral("1048576 EiB");
+    QTest::newRow("beyond it, a few of its largest unit") << mpz_class(power(2, 64)) << QStringLiteral("16 EiB");
+    QTest::newRow("beyond it, many of its largest unit")
+        << mpz_class(power(2, 80)) << QStringLiteral("≈ 1.04·10^6 EiB");
     QTest::newRow("far beyond") << mpz_class(power(10, 400)) << QStringLiteral("≈ 8.67·10^381 EiB");
 }
 

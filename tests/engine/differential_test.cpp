@@ -217,6 +217,20 @@ TEST_P(LiteralMaps, MappedTemplateEqualsMappedVariants)
         // Lengths count characters of the text as written, whatever the map does to bytes.
         ASSERT_EQ(mapped.maxLength(), differential::longest(expected->variants));
         ASSERT_EQ(mapped.minLength(), differential::shortest(expected->variants));
+        // Within a length range, lengths are the original's and bytes the map's.
+        const std::size_t middle
+            = (differential::shortest(expected->variants) + differential::longest(expected->variants)) / 2;
+        std::size_t keptCount = 0;
+        std::size_t keptBytes = 0;
+        for (std::size_t v = 0; v < mappedVariants.size(); ++v) {
+            if (expected->variants[v].size() >= middle) {
+                ++keptCount;
+                keptBytes += mappedVariants[v].size();
+            }
+        }
+        const razmnozhator::RangeFigures figures = mapped.figuresInRange({ middle, UINT64_MAX });
+        ASSERT_EQ(figures.count, mpz_class(keptCount));
+        ASSERT_EQ(figures.totalBytes, mpz_class(keptBytes));
         // The original is a separate value and must not have been touched.
         ASSERT_EQ(compiled.expand().toStrings(), expected->variants);
     }
