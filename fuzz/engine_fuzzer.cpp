@@ -1,9 +1,9 @@
 // libFuzzer target: every input is a template (and, separately, the inside of
 // a "[...]" and of a "{...}" group). The engine must agree with the reference
 // expander on the variants in order, or on the first error and its offset;
-// the compiled figures must match the list; and nothing may crash or trip a
-// sanitizer. A disagreement is printed and aborts, which libFuzzer records as
-// a crash with the input saved beside it.
+// the compiled figures, random access and figures within a length range must
+// match the list; and nothing may crash or trip a sanitizer. A disagreement is printed and aborts, which libFuzzer
+// records as a crash with the input saved beside it.
 
 #include "differential.h"
 
@@ -92,6 +92,33 @@ Figures figuresOf(const std::vector<std::string> &variants)
         differential::longest(variants), variants.size(), differential::totalLength(variants) };
 }
 
+// The variant at a position, and the ranks and figures within a length
+// range, against the reference's list; a few dozen positions at most.
+void checkRandomAccess(
+    const razmnozhator::CompiledTemplate &compiled, std::string_view text, const std::vector<std::string> &variants)
+{
+    const std::size_t step = variants.size() / 40 + 1;
+    for (std::size_t i = 0; i < variants.size(); i += step)
+        expectEqual(compiled.variantAt(i), variants[i], "variantAt(" + std::to_string(i) + ")", text);
+    const std::size_t middle = (differential::shortest(variants) + differential::longest(variants)) / 2;
+    const razmnozhator::LengthRange range { middle, middle + 2 };
+    std::vector<std::string> kept;
+    std::size_t bytes = 0;
+    for (const std::string &variant : variants) {
+        if (range.contains(variant.size())) {
+            kept.push_back(variant);
+            bytes += variant.size();
+        }
+    }
+    const razmnozhator::RangeFigures figures = compiled.figuresInRange(range);
+    expectEqual(figures.count, mpz_class(kept.size()), "figuresInRange().count", text);
+    expectEqual(figures.totalBytes, mpz_class(bytes), "figuresInRange().totalBytes", text);
+    const std::size_t rankStep = kept.size() / 20 + 1;
+    for (std::size_t rank = 0; rank < kept.size(); rank += rankStep)
+        expectEqual(
+            compiled.variantInRange(rank, range), kept[rank], "variantInRange(" + std::to_string(rank) + ")", text);
+}
+
 void checkTemplate(std::string_view text)
 {
     const std::optional<Outcome> expected = differential::referenceOutcome(Entry::Template, text, budget);
@@ -124,7 +151,10 @@ void checkTemplate(std::string_view text)
             mapped.variants.push_back(mapBytes(variant));
         const auto remapped = compiled->withLiteralsMapped([](std::string_view run) { return mapBytes(run); });
         expectEqual(differential::fromList(remapped.expand()), mapped, "withLiteralsMapped()", text);
-        expectEqual(figuresOf(remapped), figuresOf(mapped.variants), "mapped figures", text);
+        Figures mappedFigures = figuresOf(mapped.variants);
+        mappedFigures.maxLength = differential::longest(variants); // lengths stay in characters
+        expectEqual(figuresOf(remapped), mappedFigures, "mapped figures", text);
+        checkRandomAccess(*compiled, text, variants);
         return;
     }
 

@@ -7,7 +7,7 @@
 //   words100  100 groups of ten alternatives of 1 to 19 letters, each followed
 //             by a space: 10^100 variants, the longest of 2,000 characters
 //   digits7   seven digit groups: 10^7 variants, for shards
-//   wordsK    the words100 groups K times over, for spectra of growing length
+//   spectra   words100 with longer words, and with more groups
 // Run from a Release build: build/release/bench/engine/random_access_bench
 
 #include "razmnozhator/engine.h"
@@ -86,17 +86,23 @@ int main()
     std::printf(
         "%-58s %.3f s (goal 0.2)\n", "spectrum, words100 (10^100 variants, longest 2,000)", secondsSince(start));
 
-    for (const int repeat : { 1, 5, 50 }) {
-        const auto big = razmnozhator::CompiledTemplate::compile(wordGroups(100 * repeat, 10, 2, true));
+    // Longer variants at the same count (longer words), then more groups,
+    // whose counts have more digits as well.
+    struct SpectrumCase
+    {
+        int groups;
+        int step;
+    };
+    for (const SpectrumCase c : { SpectrumCase { 100, 1 }, { 100, 11 }, { 100, 111 }, { 500, 2 }, { 5000, 2 } }) {
+        const auto big = razmnozhator::CompiledTemplate::compile(wordGroups(c.groups, 10, c.step, true));
+        const std::string name = "spectrum, longest " + std::to_string(big.maxLength()) + " characters, 10^"
+            + std::to_string(c.groups) + " variants";
         start = Clock::now();
         try {
             (void)big.figuresInRange({ 0, big.maxLength() / 2 });
-            const std::string name = "spectrum, longest " + std::to_string(big.maxLength()) + " characters, 10^"
-                + std::to_string(100 * repeat) + " variants";
             std::printf("%-58s %.3f s\n", name.c_str(), secondsSince(start));
         } catch (const razmnozhator::LimitError &error) {
-            std::printf(
-                "%-58s refused after %.3f s: %s\n", "spectrum, longest 10^5", secondsSince(start), error.what());
+            std::printf("%-58s refused after %.3f s: %s\n", name.c_str(), secondsSince(start), error.what());
         }
     }
 

@@ -451,6 +451,18 @@ std::shared_ptr<const Program> compileProgram(
     program->source = std::move(source);
     program->literalMap = std::move(literalMap);
     Compiler(*program, recorder).run(entry);
+    // The tables grew by doubling; a template of millions of groups would keep
+    // up to half of them unused for as long as it lives.
+    program->pool.shrink_to_fit();
+    program->literals.shrink_to_fit();
+    program->literalCharacters.shrink_to_fit();
+    program->groupRefs.shrink_to_fit();
+    program->sequences.shrink_to_fit();
+    program->groups.shrink_to_fit();
+    program->pieces.shrink_to_fit();
+    program->choicePieces.shrink_to_fit();
+    program->pieceLiterals.shrink_to_fit();
+    program->postorder.shrink_to_fit();
     program->figures = computeFigures(*program);
     return program;
 }

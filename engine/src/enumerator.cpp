@@ -162,41 +162,79 @@ struct RangeChoices
     // The same for choices that are plain text, which is most of them, on
     // machine words: each choice's weight is the difference of two running
     // totals of what follows.
-    std::uint64_t plainTextChoice(const detail::Group &group, const detail::Poly &totals)
+    // groupTotals, when known, are the running totals of the group followed
+    // by what follows it: the rank's place among all of them tells from which
+    // end of the choices it is reached sooner.
+    std::uint64_t plainTextChoice(
+        const detail::Group &group, const detail::Poly &totals, const detail::Poly *groupTotals)
     {
         const std::size_t width = spectra.width;
         const auto words = static_cast<mp_size_t>(width);
-        if (scratch.size() != 3 * width)
-            scratch.resize(3 * width);
+        if (scratch.size() != 4 * width)
+            scratch.resize(4 * width);
         mp_limb_t *left = scratch.data();
         mp_limb_t *next = left + width;
         mp_limb_t *difference = next + width;
+        mp_limb_t *all = difference + width;
         const std::size_t used = mpz_size(rank.get_mpz_t());
         std::copy_n(mpz_limbs_read(rank.get_mpz_t()), used, left);
         std::fill(left + used, left + width, 0);
-        const std::uint64_t slots = totals.slots(width);
-        const auto totalUpTo = [&](std::int64_t length) -> const mp_limb_t * {
-            if (length < std::int64_t(totals.offset))
+        const auto totalUpTo = [&](const detail::Poly &poly, std::int64_t length) -> const mp_limb_t * {
+            if (length < std::int64_t(poly.offset))
                 return nullptr;
-            const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, slots - 1);
-            return totals.limbs.data() + slot * width;
+            const std::uint64_t slot
+                = std::min<std::uint64_t>(std::uint64_t(length) - poly.offset, poly.slots(width) - 1);
+            return poly.limbs.data() + slot * width;
         };
-        std::uint64_t choice = 0;
-        for (; choice + 1 < group.choices; ++choice) {
-            const detail::Sequence &piece = program.sequences[program.choicePieces[group.choiceBegin + choice]];
-            const auto length = std::int64_t(program.characters(piece.literalBegin));
-            const mp_limb_t *upper = window.high >= window.low ? totalUpTo(window.high - length) : nullptr;
+        // How many of `poly`'s remainders fit the window moved by `length`, or null for none.
+        const auto fitting = [&](const detail::Poly &poly, std::int64_t length, mp_limb_t *out) -> const mp_limb_t * {
+            const mp_limb_t *upper = window.high >= window.low ? totalUpTo(poly, window.high - length) : nullptr;
             if (!upper)
-                continue;
-            const mp_limb_t *lower = totalUpTo(window.low - 1 - length);
-            const mp_limb_t *fits = upper;
-            if (lower) {
-                mpn_sub_n(difference, upper, lower, words);
-                fits = difference;
+                return nullptr;
+            const mp_limb_t *lower = totalUpTo(poly, window.low - 1 - length);
+            if (!lower)
+                return upper;
+            mpn_sub_n(out, upper, lower, words);
+            return out;
+        };
+        const auto lengthOf = [&](std::uint64_t choice) {
+            const detail::Sequence &piece = program.sequences[program.choicePieces[group.choiceBegin + choice]];
+            return std::int64_t(program.characters(piece.literalBegin));
+        };
+
+        bool fromEnd = false;
+        if (groupTotals) {
+            // From the end when rank >= total / 2; counting from there, the
+            // rank becomes total - 1 - rank.
+            if (const mp_limb_t *total = fitting(*groupTotals, 0, all)) {
+                mpn_rshift(next, total, words, 1);
+                if (mpn_cmp(left, next, words) >= 0) {
+                    fromEnd = true;
+                    mpn_sub_n(next, total, left, words);
+                    mpn_sub_1(left, next, words, 1);
+                }
             }
-            if (mpn_sub_n(next, left, fits, words) != 0)
+        }
+        std::uint64_t choice = fromEnd ? group.choices - 1 : 0;
+        for (std::uint64_t step = 0; step + 1 < group.choices; ++step, fromEnd ? --choice : ++choice) {
+            const mp_limb_t *fits = fitting(totals, lengthOf(choice), difference);
+            if (!fits)
+                continue;
+            if (mpn_sub_n(next, left, fits, words) != 0) {
+                if (fromEnd) {
+                    // Within the choice, counted from its start: fits - 1 - left.
+                    mpn_sub_n(next, fits, left, words);
+                    mpn_sub_1(left, next, words, 1);
+                }
                 break;
+            }
             std::swap(left, next);
+        }
+        if (fromEnd && choice == 0) {
+            // The first choice holds the rest: left counts from its end.
+            const mp_limb_t *fits = fitting(totals, lengthOf(0), difference);
+            mpn_sub_n(next, fits, left, words);
+            mpn_sub_1(left, next, words, 1);
         }
         std::copy_n(left, width, mpz_limbs_write(rank.get_mpz_t(), words));
         mpz_limbs_finish(rank.get_mpz_t(), words);
@@ -225,7 +263,8 @@ struct RangeChoices
             slotRest.resize(frameIndex + 1);
         const detail::Group &group = program.groups[frame.group];
         if (group.kind == GroupKind::Alternatives) {
-            frame.choice = group.pieceLiteralsBegin != detail::noLiterals ? plainTextChoice(group, *totals)
+            const detail::Poly *groupTotals = at.owner == noFrame ? &index.rootGroupTotals[at.element] : nullptr;
+            frame.choice = group.pieceLiteralsBegin != detail::noLiterals ? plainTextChoice(group, *totals, groupTotals)
                                                                           : choice(group, *totals);
             slotRest[frameIndex][0] = rest;
             return;

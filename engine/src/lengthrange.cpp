@@ -24,7 +24,7 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
         const Poly &whole = spectra.sequenceSpectrum[&sequence - program.sequences.data()];
         words += double(sequence.groupCount) * double(whole.limbs.size());
     }
-    words += double(spectra.sequenceSpectrum[program.root].limbs.size())
+    words += 2 * double(spectra.sequenceSpectrum[program.root].limbs.size())
         * double(program.sequences[program.root].groupCount);
     const double bytes = words * sizeof(mp_limb_t);
     const double budget = std::min(budgetCap, double(availableMemory()) / 2);
@@ -60,8 +60,12 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
         itemSum[g] = spectra.sum(items);
     }
     const Sequence &root = program.sequences[program.root];
-    for (std::uint32_t i = 0; i < root.groupCount; ++i)
-        rootSuffixTotals.push_back(runningTotals(spectra, suffix[root.groupBegin + i]));
+    for (std::uint32_t i = 0; i < root.groupCount; ++i) {
+        const Poly &after = suffix[root.groupBegin + i];
+        rootSuffixTotals.push_back(runningTotals(spectra, after));
+        rootGroupTotals.push_back(runningTotals(
+            spectra, spectra.multiply(spectra.groupSpectrum[program.groupRefs[root.groupBegin + i]], after)));
+    }
 }
 
 const RangeIndex &rangeIndex(const Program &program)

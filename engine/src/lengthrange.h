@@ -32,6 +32,8 @@ public:
     // For the template's own sequence, the same summed from the shortest
     // length up, ready for counting within a window.
     std::vector<Poly> rootSuffixTotals;
+    // And of each of its groups followed by what follows it.
+    std::vector<Poly> rootGroupTotals;
     // Per pairs group: the sum of its items' spectra.
     std::vector<Poly> itemSum;
 };

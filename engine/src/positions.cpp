@@ -16,7 +16,7 @@ namespace {
 struct WordRing
 {
     using Value = std::uint64_t;
-    static Value literal(std::uint32_t) { return 1; }
+    static Value text(std::uint64_t, std::uint64_t) { return 1; }
     static Value one() { return 1; }
     static Value zero() { return 0; }
     static Value add(Value a, Value b) { return a + b; }
@@ -27,7 +27,7 @@ struct WordRing
 struct BigRing
 {
     using Value = mpz_class;
-    static Value literal(std::uint32_t) { return 1; }
+    static Value text(std::uint64_t, std::uint64_t) { return 1; }
     static Value one() { return 1; }
     static Value zero() { return 0; }
     static Value add(const Value &a, const Value &b) { return a + b; }
@@ -40,12 +40,12 @@ struct BigRing
 struct LogBound
 {
     using Value = double;
-    static Value literal(std::uint32_t) { return 0; }
-    static Value sequence(std::span<Value> parts)
+    static Value text(std::uint64_t, std::uint64_t) { return 0; }
+    static Value sequence(const Value &text, std::span<Value> groups)
     {
-        double sum = 0;
-        for (const double part : parts)
-            sum += part;
+        double sum = text;
+        for (const double group : groups)
+            sum += group;
         return sum;
     }
     static Value alternatives(std::span<Value> pieces) { return logSum(pieces); }

@@ -35,11 +35,12 @@ struct SpectrumAlgebra
     const PolyArithmetic &index;
     const Program &program;
 
-    Value literal(std::uint32_t literal) const { return index.monomial(program.characters(literal)); }
+    Value text(std::uint64_t characters, std::uint64_t) const { return index.monomial(characters); }
 
-    Value sequence(std::span<Value> parts) const
+    Value sequence(const Value &text, std::span<Value> groups) const
     {
-        std::vector<Value> values(std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
+        std::vector<Value> values { text };
+        values.insert(values.end(), std::make_move_iterator(groups.begin()), std::make_move_iterator(groups.end()));
         return combineBalanced(values, [this](const Value &a, const Value &b) { return index.multiply(a, b); });
     }
 
@@ -165,10 +166,9 @@ struct WeightedAlgebra
     const PolyArithmetic &math;
     const Program &program;
 
-    Value literal(std::uint32_t literal) const
+    Value text(std::uint64_t characters, std::uint64_t bytes) const
     {
-        const std::uint64_t length = program.characters(literal);
-        return { math.monomial(length), math.monomial(length, program.literals[literal].length) };
+        return { math.monomial(characters), math.monomial(characters, bytes) };
     }
 
     Value join(const Value &a, const Value &b) const
@@ -179,9 +179,10 @@ struct WeightedAlgebra
         return { math.multiply(a.g, b.g), math.sum(both) };
     }
 
-    Value sequence(std::span<Value> parts) const
+    Value sequence(const Value &text, std::span<Value> groups) const
     {
-        std::vector<Value> values(std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
+        std::vector<Value> values { text };
+        values.insert(values.end(), std::make_move_iterator(groups.begin()), std::make_move_iterator(groups.end()));
         return combineBalanced(values, [this](const Value &a, const Value &b) { return join(a, b); });
     }
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace razmnozhator::detail {
 
@@ -26,10 +27,8 @@ struct SaturatedFigures
     using Value = Figures;
     const Program &program;
 
-    Value literal(std::uint32_t index) const
+    static Value text(std::uint64_t characters, std::uint64_t bytes)
     {
-        const std::uint64_t characters = program.characters(index);
-        const std::uint64_t bytes = program.literals[index].length;
         return { 1, bytes, characters, characters, bytes };
     }
 
@@ -42,11 +41,11 @@ struct SaturatedFigures
             a.longest + b.longest, a.longestBytes + b.longestBytes };
     }
 
-    Value sequence(std::span<Value> parts) const
+    static Value sequence(const Value &text, std::span<Value> groups)
     {
-        Value value = parts[0];
-        for (std::size_t i = 1; i < parts.size(); ++i)
-            value = join(value, parts[i]);
+        Value value = text;
+        for (const Value &group : groups)
+            value = join(value, group);
         return value;
     }
 
@@ -126,24 +125,39 @@ public:
     {
     }
     Dual(mpz_class count, mpz_class bytes)
-        : big_(true)
-        , bigCount_(std::move(count))
-        , bigBytes_(std::move(bytes))
+        : big_(std::make_unique<Big>(Big { std::move(count), std::move(bytes) }))
     {
+    }
+    Dual(const Dual &other)
+        : count_(other.count_)
+        , bytes_(other.bytes_)
+        , big_(other.big_ ? std::make_unique<Big>(*other.big_) : nullptr)
+    {
+    }
+    Dual(Dual &&) noexcept = default;
+    Dual &operator=(Dual other) noexcept
+    {
+        count_ = other.count_;
+        bytes_ = other.bytes_;
+        big_ = std::move(other.big_);
+        return *this;
     }
 
     bool isSmall() const { return !big_; }
-    mpz_class count() const { return big_ ? bigCount_ : mpz_class(static_cast<unsigned long>(count_)); }
-    mpz_class bytes() const { return big_ ? bigBytes_ : mpz_class(static_cast<unsigned long>(bytes_)); }
+    mpz_class count() const { return big_ ? big_->count : mpz_class(static_cast<unsigned long>(count_)); }
+    mpz_class bytes() const { return big_ ? big_->bytes : mpz_class(static_cast<unsigned long>(bytes_)); }
     std::uint64_t smallCount() const { return count_; }
     std::uint64_t smallBytes() const { return bytes_; }
 
 private:
-    bool big_ = false;
+    struct Big
+    {
+        mpz_class count;
+        mpz_class bytes;
+    };
     std::uint64_t count_ = 0;
     std::uint64_t bytes_ = 0;
-    mpz_class bigCount_;
-    mpz_class bigBytes_;
+    std::unique_ptr<Big> big_;
 };
 
 struct DualRing
@@ -151,7 +165,7 @@ struct DualRing
     using Value = Dual;
     const Program &program;
 
-    Value literal(std::uint32_t index) const { return { 1, program.literals[index].length }; }
+    static Value text(std::uint64_t, std::uint64_t bytes) { return { 1, bytes }; }
     static Value one() { return { 1, 0 }; }
     static Value zero() { return { 0, 0 }; }
 

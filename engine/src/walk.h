@@ -60,9 +60,24 @@ template <class Value> void piecesInOrder(GroupKind kind, std::span<Value> compi
         ordered.push_back(std::move(compiled[i]));
 }
 
-// Algebra: Value, literal(index), sequence(parts: literal, group, ..., literal),
-// alternatives(pieces), pairs(separator, items). keep(node, value) sees every
-// node's value; node is a sequence index, or a group index | groupTag.
+// Algebra: Value, text(characters, bytes) for plain text, sequence(text,
+// groups) for a sequence whose literals together make `text`, alternatives
+// (pieces), pairs(separator, items). Every statistic here is commutative under
+// concatenation, so a sequence's literals count as one text. keep(node, value)
+// sees every node's value; node is a sequence index, or a group index | groupTag.
+
+// A sequence's literals taken together.
+template <class Algebra>
+typename Algebra::Value sequenceText(const Program &program, const Sequence &sequence, const Algebra &algebra)
+{
+    std::uint64_t characters = 0;
+    std::uint64_t bytes = 0;
+    for (std::uint32_t i = 0; i <= sequence.groupCount; ++i) {
+        characters += program.characters(sequence.literalBegin + i);
+        bytes += program.literals[sequence.literalBegin + i].length;
+    }
+    return algebra.text(characters, bytes);
+}
 template <class Algebra, class Keep>
 typename Algebra::Value walkPostorder(const Program &program, const Algebra &algebra, Keep &&keep)
 {
@@ -82,14 +97,7 @@ typename Algebra::Value walkPostorder(const Program &program, const Algebra &alg
         } else {
             const Sequence &sequence = program.sequences[node];
             taken = sequence.groupCount;
-            const auto groups = std::span(stack).last(taken);
-            parts.clear();
-            for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
-                parts.push_back(algebra.literal(sequence.literalBegin + i));
-                parts.push_back(std::move(groups[i]));
-            }
-            parts.push_back(algebra.literal(sequence.literalBegin + sequence.groupCount));
-            value = algebra.sequence(std::span<Value>(parts));
+            value = algebra.sequence(sequenceText(program, sequence, algebra), std::span(stack).last(taken));
         }
         stack.resize(stack.size() - taken);
         keep(node, value);
@@ -108,11 +116,12 @@ template <class Ring> struct RingAlgebra
     using Value = typename Ring::Value;
     const Ring &ring;
 
-    Value literal(std::uint32_t index) const { return ring.literal(index); }
+    Value text(std::uint64_t characters, std::uint64_t bytes) const { return ring.text(characters, bytes); }
 
-    Value sequence(std::span<Value> parts) const
+    Value sequence(const Value &text, std::span<Value> groups) const
     {
-        std::vector<Value> values(std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
+        std::vector<Value> values { text };
+        values.insert(values.end(), std::make_move_iterator(groups.begin()), std::make_move_iterator(groups.end()));
         return combineBalanced(values, [this](const Value &a, const Value &b) { return ring.mul(a, b); });
     }
 
@@ -211,7 +220,7 @@ template <class Ring> typename Ring::Value evaluateByHeavyPaths(const Program &p
         = [&](std::uint32_t node) { return !tree.isGroup(node) && program.sequences[node].groupCount == 0; };
     const auto take = [&](std::uint32_t node) {
         if (isLeaf(node))
-            return ring.literal(program.sequences[node].literalBegin);
+            return sequenceText(program, program.sequences[node], ring);
         auto found = waiting.find(node);
         Value value = std::move(found->second);
         waiting.erase(found);
@@ -223,16 +232,13 @@ template <class Ring> typename Ring::Value evaluateByHeavyPaths(const Program &p
         Map map;
         if (!tree.isGroup(node)) {
             const Sequence &sequence = program.sequences[node];
-            std::vector<Value> parts;
-            for (std::uint32_t i = 0; i <= sequence.groupCount; ++i) {
-                parts.push_back(ring.literal(sequence.literalBegin + i));
-                if (i < sequence.groupCount) {
-                    const std::uint32_t child = tree.groupBase + program.groupRefs[sequence.groupBegin + i];
-                    if (child != heavyChild)
-                        parts.push_back(take(child));
-                }
+            std::vector<Value> groups;
+            for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
+                const std::uint32_t child = tree.groupBase + program.groupRefs[sequence.groupBegin + i];
+                if (child != heavyChild)
+                    groups.push_back(take(child));
             }
-            map.a = algebra.sequence(std::span<Value>(parts));
+            map.a = algebra.sequence(sequenceText(program, sequence, ring), std::span<Value>(groups));
             return map;
         }
         const Group &group = program.groups[node - tree.groupBase];
@@ -303,7 +309,7 @@ template <class Ring> typename Ring::Value evaluateByHeavyPaths(const Program &p
             node = tree.heavy[node];
         }
         // The bottom of a path has no children: a sequence of one literal.
-        Value value = ring.literal(program.sequences[node].literalBegin);
+        Value value = sequenceText(program, program.sequences[node], ring);
         if (!maps.empty()) {
             const Map path = combineBalanced(maps, compose);
             value = ring.mul(path.a, value);
