@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include "dialogs.h"
 #include "mainwindow.h"
 #include "modalcloser.h"
 #include "windowdriver.h"
@@ -22,6 +23,8 @@ private slots:
     void aboutBox();
     void saveDialog();
     void cancelledSaveDialog();
+    void tooBigQuestion_data();
+    void tooBigQuestion();
 };
 
 void RealDialogsTest::errorBox()
@@ -149,6 +152,40 @@ void RealDialogsTest::cancelledSaveDialog()
     QCOMPARE(closer.count, 1);
     QCOMPARE(namedChild<QStatusBar>(&window, "statusLine")->currentMessage(), QStringLiteral("Строк: 30"));
     window.hide();
+}
+
+void RealDialogsTest::tooBigQuestion_data()
+{
+    QTest::addColumn<QString>("button"); // empty: closed with Escape
+    QTest::addColumn<Dialogs::TooBigAnswer>("answer");
+    QTest::newRow("random lines") << "randomLinesButton" << Dialogs::TooBigAnswer::RandomLines;
+    QTest::newRow("save all") << "saveAllButton" << Dialogs::TooBigAnswer::SaveAll;
+    QTest::newRow("cancel") << "cancelButton" << Dialogs::TooBigAnswer::Cancel;
+    QTest::newRow("Escape cancels") << "" << Dialogs::TooBigAnswer::Cancel;
+}
+
+void RealDialogsTest::tooBigQuestion()
+{
+    QFETCH(QString, button);
+    QFETCH(Dialogs::TooBigAnswer, answer);
+
+    QStringList buttonTexts;
+    ModalCloser closer([&](QWidget *modal) {
+        for (const QAbstractButton *shown : modal->findChildren<QAbstractButton *>())
+            buttonTexts.append(shown->text());
+        if (button.isEmpty())
+            QTest::keyClick(modal, Qt::Key_Escape);
+        else
+            namedChild<QAbstractButton>(modal, button.toLatin1().constData())->click();
+    });
+    QtDialogs dialogs;
+    QCOMPARE(dialogs.askTooBig(nullptr, QStringLiteral("Размножатор v1.0b"), QStringLiteral("Много строк")), answer);
+    QCOMPARE(closer.count, 1);
+    QCOMPARE(closer.seen.title, QStringLiteral("Размножатор v1.0b"));
+    QCOMPARE(closer.seen.text, QStringLiteral("Много строк"));
+    QCOMPARE(closer.seen.icon, QMessageBox::Question);
+    buttonTexts.sort();
+    QCOMPARE(buttonTexts, QStringList({ "Отмена", "Случайные строки", "Сохранить все в файл..." }));
 }
 
 QTEST_MAIN(RealDialogsTest)
