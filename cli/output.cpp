@@ -6,21 +6,13 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QSaveFile>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "failure.h"
+#include "outputfile.h"
 
 namespace razmnozhator::cli {
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("razmnozhator-cli", text);
-}
 
 QString systemError(int error)
 {
@@ -66,27 +58,24 @@ private:
     bool isTerminal_;
 };
 
-// The file appears under its name only at commit(); until then QSaveFile
-// writes a temporary file beside it and removes that on any failure.
-class SaveFileSink final : public OutputSink
+// A file, device or FIFO named by --output; OutputFile decides whether it is
+// replaced atomically or written directly.
+class FileSink final : public OutputSink
 {
 public:
-    explicit SaveFileSink(const QString &fileName)
+    explicit FileSink(const QString &fileName)
         : file_(fileName)
     {
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            throw OutputError(tr("cannot create \"%1\": %2").arg(fileName, file_.errorString()));
+        if (!file_.open())
+            throw OutputError((file_.mode() == OutputFile::Mode::Atomic ? tr("cannot create \"%1\": %2")
+                                                                        : tr("cannot open \"%1\": %2"))
+                                  .arg(fileName, file_.errorString()));
     }
 
     void write(const char *data, std::size_t size) override
     {
-        while (size > 0) {
-            const qint64 written = file_.write(data, static_cast<qint64>(size));
-            if (written <= 0)
-                fail();
-            data += written;
-            size -= static_cast<std::size_t>(written);
-        }
+        if (!file_.write(data, size))
+            fail();
     }
 
     void finish() override
@@ -95,81 +84,18 @@ public:
             fail();
     }
 
-    bool isTerminal() const override { return false; }
+    bool isTerminal() const override { return file_.isTerminal(); }
 
 private:
     [[noreturn]] void fail()
     {
         const QString reason = file_.errorString();
-        file_.cancelWriting();
+        file_.cancel();
         throw OutputError(tr("cannot write \"%1\": %2").arg(file_.fileName(), reason));
     }
 
-    QSaveFile file_;
+    OutputFile file_;
 };
-
-// A device or a FIFO: opened without O_TRUNC or O_CREAT, and appended to, so
-// that /dev/stdout behind ">>" keeps what is already there.
-class DeviceSink final : public OutputSink
-{
-public:
-    explicit DeviceSink(const QString &fileName)
-        : fileName_(fileName)
-    {
-        const QByteArray path = QFile::encodeName(fileName);
-        do {
-            fd_ = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0)
-            throw OutputError(tr("cannot open \"%1\": %2").arg(fileName, systemError(errno)));
-    }
-
-    ~DeviceSink() override
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-
-    void write(const char *data, std::size_t size) override
-    {
-        while (size > 0) {
-            const ssize_t written = ::write(fd_, data, size);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                throw OutputError(tr("cannot write \"%1\": %2").arg(fileName_, systemError(written < 0 ? errno : EIO)));
-            data += written;
-            size -= static_cast<std::size_t>(written);
-        }
-    }
-
-    void finish() override
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR)
-            throw OutputError(tr("cannot write \"%1\": %2").arg(fileName_, systemError(errno)));
-    }
-
-    bool isTerminal() const override { return fd_ >= 0 && ::isatty(fd_); }
-
-private:
-    QString fileName_;
-    int fd_ = -1;
-};
-
-// Names under /dev and /proc are never replaced even when they resolve to a regular
-// file: /dev/stdout with standard output redirected to a file must write into
-// that open file, not swap a new file in under its name.
-bool writesDirectly(const QString &fileName)
-{
-    if (fileName.startsWith(QLatin1String("/dev/")) || fileName.startsWith(QLatin1String("/proc/")))
-        return true;
-    struct stat info;
-    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
-        return false;
-    return !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
-}
 
 } // namespace
 
@@ -186,9 +112,7 @@ std::unique_ptr<OutputSink> streamSink(std::ostream &stream, bool isTerminal)
 
 std::unique_ptr<OutputSink> openFileSink(const QString &fileName)
 {
-    if (writesDirectly(fileName))
-        return std::make_unique<DeviceSink>(fileName);
-    return std::make_unique<SaveFileSink>(fileName);
+    return std::make_unique<FileSink>(fileName);
 }
 
 VariantWriter::VariantWriter(OutputSink &sink, char terminator)

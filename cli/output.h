@@ -1,10 +1,10 @@
 #pragma once
 
-// Where the variants go. A regular file is written through QSaveFile, so it
-// appears complete or not at all and an existing file survives any failure.
-// Devices and FIFOs (/dev/null, /dev/stdout, a named pipe) cannot be replaced
-// and are written directly. Standard output is a std::ostream, so that tests
-// can capture it.
+// Where the variants go: standard output, or a file named by --output, which
+// OutputFile writes atomically when it is a regular file (it appears complete
+// or not at all, and an existing one survives any failure) and directly when
+// it is a device, a FIFO or a socket. Standard output is a std::ostream, so
+// that tests can capture it.
 
 #include <condition_variable>
 #include <cstddef>

@@ -14,8 +14,8 @@ namespace razmnozhator::cli {
 // Exit statuses, as documented in --help.
 enum ExitStatus : int {
     Success = 0,
-    TemplateFailure = 1, // unbalanced brackets, or a character CP1251 cannot hold
-    UsageFailure = 2, // bad option or number, unreadable input, a shuffle too big to hold
+    TemplateFailure = 1, // unbalanced brackets, a NUL character, or a character CP1251 cannot hold
+    UsageFailure = 2, // bad option or number, unreadable or invalid input, not enough memory
     OutputFailure = 3, // the output cannot be created or written
 };
 

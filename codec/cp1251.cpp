@@ -26,7 +26,7 @@ UnencodableCharacter locateUnencodable(const QString &text)
         (void)QByteArray(encoder.encode(character));
         if (encoder.hasError() || (text.at(i).isSurrogate() && !pair)) {
             const char32_t codePoint = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
-            return {codePoint, characterIndex, i};
+            return { codePoint, characterIndex, i };
         }
         i += units;
     }
@@ -43,7 +43,7 @@ const std::array<char16_t, 256> &decodeTable()
             everyByte[i] = static_cast<char>(i);
         QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
         const QString decoded = decoder.decode(everyByte);
-        std::array<char16_t, 256> result{};
+        std::array<char16_t, 256> result {};
         for (int i = 0; i < 256; ++i)
             result[i] = i < decoded.size() ? decoded.at(i).unicode() : char16_t(0xFFFD);
         return result;

@@ -25,7 +25,7 @@ _razmnozhator_cli()
             _razmnozhator_cli_files "$cur"
             return
             ;;
-        -e | --template | --min-length | --max-length | --max-count | --seed)
+        -e | --template | --min-length | --max-length | --max-count | --seed | --nth | --sample | --shard)
             return
             ;;
     esac
@@ -39,7 +39,8 @@ _razmnozhator_cli()
     done
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--help --help-all --version --template --encoding --output --null
-            --count --stats --min-length --max-length --shuffle --max-count --seed' -- "$cur")
+            --count --stats --min-length --max-length --shuffle --max-count --seed --nth --sample --in-order
+            --shard' -- "$cur")
         return
     fi
     _razmnozhator_cli_files "$cur"

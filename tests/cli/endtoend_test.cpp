@@ -199,13 +199,13 @@ void EndToEndTest::exitStatuses_data()
     QTest::addColumn<QByteArray>("message");
 
     QTest::newRow("template error") << QStringList { "-e", "Привет, [мир|свет]{" } << QByteArray() << 1
-                                    << QByteArray("razmnozhator-cli: Incomplete number of '{}'s at column 19\n");
+                                    << QByteArray("razmnozhator-cli: -e:1:19: Incomplete number of '{}'s\n");
     QTest::newRow("template error on the second line of standard input")
         << QStringList() << QByteArray("[a|b]\r\n[c") << 1
-        << QByteArray("razmnozhator-cli: Incomplete number of '[]'s at column 6\n");
+        << QByteArray("razmnozhator-cli: -:2:1: Incomplete number of '[]'s\n");
     QTest::newRow("character outside CP1251")
         << QStringList { "-e", "[a|😀]" } << QByteArray() << 1
-        << QByteArray("razmnozhator-cli: the character \"😀\" (U+1F600) at column 4 cannot be written in CP1251\n");
+        << QByteArray("razmnozhator-cli: -e:1:4: the character \"😀\" (U+1F600) cannot be written in CP1251\n");
     QTest::newRow("unknown option") << QStringList { "--colour" } << QByteArray() << 2
                                     << QByteArray("razmnozhator-cli: Unknown option 'colour'.\nTry \"razmnozhator-cli "
                                                   "--help\" for more information.\n");

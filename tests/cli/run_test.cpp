@@ -2,6 +2,7 @@
 // each option, the exact message and status of each failure, the restrict
 // rules in their order, and the progress line.
 
+#include <QSet>
 #include <QStringList>
 #include <QTest>
 
@@ -63,6 +64,12 @@ private slots:
     void failures_data();
     void failures();
     void refusesShuffleThatCannotFit();
+    void selectsByPosition_data();
+    void selectsByPosition();
+    void shardsJoinIntoTheWhole_data();
+    void shardsJoinIntoTheWhole();
+    void samples_data();
+    void samples();
     void shufflesLikeTheWindow_data();
     void shufflesLikeTheWindow();
     void helpListsEveryOption_data();
@@ -106,7 +113,7 @@ void RunTest::writesVariants_data()
         << QStringList() << QByteArray("[a|\nb]\nc\n") << lines({ "ac", "bc" });
     QTest::newRow("CR LF line ends are removed")
         << QStringList() << QByteArray("[a|\r\nb]\r\nc\r\n") << lines({ "ac", "bc" });
-    QTest::newRow("a lone CR stays") << QStringList() << QByteArray("a\rb") << QByteArray("a\rb\n");
+    QTest::newRow("a lone CR is a line break too") << QStringList() << QByteArray("a\rb") << QByteArray("ab\n");
     QTest::newRow("spaces at a line end stay") << QStringList() << QByteArray("[x|y] \nz") << lines({ "x z", "y z" });
     QTest::newRow("empty template prints nothing") << QStringList { "-e", "" } << QByteArray() << QByteArray();
     QTest::newRow("template of line breaks prints nothing") << QStringList() << QByteArray("\n\r\n\n") << QByteArray();
@@ -137,8 +144,6 @@ void RunTest::writesVariants_data()
     QTest::newRow("variant ending exactly at the buffer end")
         << QStringList { "-e", "[a|" + QString((1 << 20) - 2, u'e') + "]" } << QByteArray()
         << lines({ "a", QString((1 << 20) - 2, u'e') });
-    QTest::newRow("seed without shuffle changes nothing")
-        << QStringList { "--seed", "5", "-e", "[a|b|c]" } << QByteArray() << lines({ "a", "b", "c" });
 }
 
 void RunTest::writesVariants()
@@ -167,8 +172,6 @@ void RunTest::restricts_data()
                                  << lines({ "bb", "ccc" });
     QTest::newRow("equal bounds keep one length")
         << QStringList { "--min-length", "4", "--max-length", "4", "-e", lengths } << lines({ "dddd" });
-    QTest::newRow("minimum above maximum keeps nothing")
-        << QStringList { "--min-length", "4", "--max-length", "3", "-e", lengths } << QByteArray();
     QTest::newRow("maximum zero keeps empty variants")
         << QStringList { "--max-length", "0", "-e", "[|a|]" } << lines({ "", "" });
     QTest::newRow("count keeps the first ones")
@@ -214,16 +217,16 @@ void RunTest::describesWithoutEnumerating_data()
         << QStringList { "--count", "-e", clitest::digitGroups(25) } << QByteArray("1" + QByteArray(25, '0') + "\n");
     QTest::newRow("count of an empty template") << QStringList { "--count", "-e", "" } << QByteArray("0\n");
     QTest::newRow("stats count line ends")
-        << QStringList { "--stats", "-e", "[a|bb]" } << QByteArray("variants: 2\nbytes: 5\nlongest: 2\n");
-    QTest::newRow("stats in UTF-8 bytes and characters")
-        << QStringList { "--stats", "-e", "[Да|Нет]" } << QByteArray("variants: 2\nbytes: 12\nlongest: 3\n");
+        << QStringList { "--stats", "-e", "[a|bb]" } << QByteArray("variants: 2\nbytes: 5\nlongest: 2\nshortest: 1\n");
+    QTest::newRow("stats in UTF-8 bytes and characters") << QStringList { "--stats", "-e",
+        "[Да|Нет]" } << QByteArray("variants: 2\nbytes: 12\nlongest: 3\nshortest: 2\n");
     QTest::newRow("stats in CP1251") << QStringList { "--stats", "--encoding", "cp1251", "-e", "[Да|Нет]" }
-                                     << QByteArray("variants: 2\nbytes: 7\nlongest: 3\n");
-    QTest::newRow("stats of an enormous template")
-        << QStringList { "--stats", "-e", clitest::digitGroups(30) }
-        << QByteArray("variants: 1" + QByteArray(30, '0') + "\nbytes: 31" + QByteArray(30, '0') + "\nlongest: 30\n");
+                                     << QByteArray("variants: 2\nbytes: 7\nlongest: 3\nshortest: 2\n");
+    QTest::newRow("stats of an enormous template") << QStringList { "--stats", "-e", clitest::digitGroups(30) }
+                                                   << QByteArray("variants: 1" + QByteArray(30, '0') + "\nbytes: 31"
+                                                          + QByteArray(30, '0') + "\nlongest: 30\nshortest: 30\n");
     QTest::newRow("stats of an empty template")
-        << QStringList { "--stats", "-e", "" } << QByteArray("variants: 0\nbytes: 0\nlongest: 0\n");
+        << QStringList { "--stats", "-e", "" } << QByteArray("variants: 0\nbytes: 0\nlongest: 0\nshortest: 0\n");
 }
 
 void RunTest::describesWithoutEnumerating()
@@ -244,12 +247,11 @@ void RunTest::failures_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("message");
 
-    const auto square = [](int column) {
-        return "razmnozhator-cli: Incomplete number of '[]'s at column " + QByteArray::number(column) + "\n";
+    const auto unclosed = [](const char *brackets, const char *place) {
+        return QByteArray("razmnozhator-cli: ") + place + ": Incomplete number of '" + brackets + "'s\n";
     };
-    const auto curly = [](int column) {
-        return "razmnozhator-cli: Incomplete number of '{}'s at column " + QByteArray::number(column) + "\n";
-    };
+    const auto square = [&](int column) { return unclosed("[]", "-e:1:" + QByteArray::number(column)); };
+    const auto curly = [&](int column) { return unclosed("{}", "-e:1:" + QByteArray::number(column)); };
 
     QTest::newRow("unclosed square group") << QStringList { "-e", "[a" } << QByteArray() << 1 << square(1);
     QTest::newRow("unclosed square group after text") << QStringList { "-e", "a[b" } << QByteArray() << 1 << square(2);
@@ -262,17 +264,17 @@ void RunTest::failures_data()
         << QStringList { "-e", "{s|a{]|b}[}" } << QByteArray() << 1 << square(10);
     QTest::newRow("column counts Cyrillic letters")
         << QStringList { "-e", "Привет [мир" } << QByteArray() << 1 << square(8);
-    QTest::newRow("column after line breaks are removed")
-        << QStringList() << QByteArray("ab\r\ncd\n[x") << 1 << square(5);
+    QTest::newRow("line and column in the text as written")
+        << QStringList() << QByteArray("ab\r\ncd\n[x") << 1 << unclosed("[]", "-:3:1");
     QTest::newRow("emoji cannot be written in CP1251")
         << QStringList { "-e", "ab😀c" } << QByteArray() << 1
-        << QByteArray("razmnozhator-cli: the character \"😀\" (U+1F600) at column 3 cannot be written in CP1251\n");
+        << QByteArray("razmnozhator-cli: -e:1:3: the character \"😀\" (U+1F600) cannot be written in CP1251\n");
     QTest::newRow("Greek letter on a second line")
         << QStringList() << QByteArray("[a|\nΩ]") << 1
-        << QByteArray("razmnozhator-cli: the character \"Ω\" (U+03A9) at column 4 cannot be written in CP1251\n");
+        << QByteArray("razmnozhator-cli: -:2:1: the character \"Ω\" (U+03A9) cannot be written in CP1251\n");
     QTest::newRow("CJK character is reported before a bracket error")
         << QStringList { "-e", "[中" } << QByteArray() << 1
-        << QByteArray("razmnozhator-cli: the character \"中\" (U+4E2D) at column 2 cannot be written in CP1251\n");
+        << QByteArray("razmnozhator-cli: -e:1:2: the character \"中\" (U+4E2D) cannot be written in CP1251\n");
     QTest::newRow("unknown option") << QStringList { "--bogus" } << QByteArray() << 2
                                     << "razmnozhator-cli: Unknown option 'bogus'.\n" + tryHelp;
     QTest::newRow("missing option value")
@@ -303,18 +305,16 @@ void RunTest::failures_data()
     QTest::newRow("two files") << QStringList { "a.txt", "b.txt" } << QByteArray() << 2
                                << "razmnozhator-cli: only one template file can be given\n" + tryHelp;
     QTest::newRow("count and stats") << QStringList { "--count", "--stats", "-e", "a" } << QByteArray() << 2
-                                     << "razmnozhator-cli: use either --count or --stats, not both\n" + tryHelp;
-    QTest::newRow("count with a restrict rule")
-        << QStringList { "--count", "--max-count", "3", "-e", "a" } << QByteArray() << 2
-        << "razmnozhator-cli: --count and --stats describe the whole template; they cannot be combined with "
-           "--min-length, --max-length, --shuffle or --max-count\n"
-            + tryHelp;
+                                     << "razmnozhator-cli: use only one of --count and --stats\n" + tryHelp;
+    QTest::newRow("count with a restrict rule") << QStringList { "--count", "--max-count", "3", "-e",
+        "a" } << QByteArray() << 2 << "razmnozhator-cli: --max-count cannot be combined with --count\n" + tryHelp;
     QTest::newRow("missing template file")
         << QStringList { "/nonexistent/template.txt" } << QByteArray() << 2
         << QByteArray("razmnozhator-cli: cannot read \"/nonexistent/template.txt\": No such file or directory\n");
     QTest::newRow("invalid UTF-8") << QStringList() << QByteArray("ab\xFF\xFE[c]") << 2
-                                   << QByteArray("razmnozhator-cli: the template is not valid UTF-8 (character 3); use "
-                                                 "--encoding cp1251 for a CP1251 file\n");
+                                   << QByteArray(
+                                          "razmnozhator-cli: -:1:3: the template is not valid UTF-8 (byte 0xFF); "
+                                          "use --encoding cp1251 for a CP1251 file\n");
 }
 
 void RunTest::failures()
@@ -330,16 +330,184 @@ void RunTest::failures()
     QCOMPARE(result.out, QByteArray());
 }
 
+// Six variants of lengths 2, 5, 3, 6, 4 and 7, in this order.
+const QString lengthsTemplate = QStringLiteral("[a|bb|ccc][x|yyyy]");
+
+void RunTest::selectsByPosition_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("message");
+
+    const QString t = lengthsTemplate;
+    const QByteArray ok;
+    const auto usage = [](const char *text) { return "razmnozhator-cli: " + QByteArray(text) + "\n" + tryHelp; };
+
+    QTest::newRow("nth first") << QStringList { "--nth", "1", "-e", t } << 0 << lines({ "ax" }) << ok;
+    QTest::newRow("nth last") << QStringList { "--nth", "6", "-e", t } << 0 << lines({ "cccyyyy" }) << ok;
+    QTest::newRow("nth counts only the kept")
+        << QStringList { "--nth", "2", "--min-length", "3", "-e", t } << 0 << lines({ "bbx" }) << ok;
+    QTest::newRow("nth with NUL terminator")
+        << QStringList { "--nth", "3", "-0", "-e", t } << 0 << QByteArray("bbx", 4) << ok;
+    QTest::newRow("nth beyond 64 bits") << QStringList { "--nth", "123456789012345678901234567890", "-e",
+        clitest::digitGroups(30) } << 0 << lines({ "123456789012345678901234567889" })
+                                        << ok;
+    QTest::newRow("nth past the end") << QStringList { "--nth", "7", "-e", t } << 2 << QByteArray()
+                                      << QByteArray("razmnozhator-cli: --nth 7 is past the end: the template has 6 "
+                                                    "variants\n");
+    QTest::newRow("nth past the kept")
+        << QStringList { "--nth", "3", "--max-length", "3", "-e", t } << 2 << QByteArray()
+        << QByteArray("razmnozhator-cli: --nth 3 is past the end: 2 variants are within the length bounds\n");
+    QTest::newRow("nth zero") << QStringList { "--nth", "0", "-e", t } << 2 << QByteArray()
+                              << usage("invalid number for --nth: \"0\" (expected a whole number from 1 up)");
+    QTest::newRow("nth with a sign") << QStringList { "--nth", "+3", "-e", t } << 2 << QByteArray()
+                                     << usage("invalid number for --nth: \"+3\" (expected a whole number from 1 up)");
+
+    QTest::newRow("shard 1/3") << QStringList { "--shard", "1/3", "-e", t } << 0 << lines({ "ax", "ayyyy" }) << ok;
+    QTest::newRow("shard 3/3") << QStringList { "--shard", "3/3", "-e", t } << 0 << lines({ "cccx", "cccyyyy" }) << ok;
+    QTest::newRow("shard of the kept, first half")
+        << QStringList { "--shard", "1/2", "--min-length", "3", "-e", t } << 0 << lines({ "ayyyy", "bbx" }) << ok;
+    QTest::newRow("shard of the kept, second half") << QStringList { "--shard", "2/2", "--min-length", "3", "-e", t }
+                                                    << 0 << lines({ "bbyyyy", "cccx", "cccyyyy" }) << ok;
+    QTest::newRow("shard of the output cut by --max-count")
+        << QStringList { "--shard", "2/2", "--max-count", "4", "-e", t } << 0 << lines({ "bbx", "bbyyyy" }) << ok;
+    QTest::newRow("more shards than variants leave some empty")
+        << QStringList { "--shard", "1/9", "-e", t } << 0 << QByteArray() << ok;
+    for (const char *bad : { "0/3", "4/3", "3", "1/0", "a/b", "1/3/4" })
+        QTest::addRow("shard %s", bad) << QStringList { "--shard", bad, "-e", t } << 2 << QByteArray()
+                                       << usage(qPrintable(QStringLiteral(
+                                              "invalid slice for --shard: \"%1\" (expected K/N with 1 <= K <= N)")
+                                                               .arg(QLatin1String(bad))));
+
+    QTest::newRow("count of the kept") << QStringList { "--count", "--min-length", "3", "--max-length", "6", "-e", t }
+                                       << 0 << QByteArray("4\n") << ok;
+    QTest::newRow("stats of the kept") << QStringList { "--stats", "--min-length", "3", "--max-length", "6", "-e", t }
+                                       << 0 << QByteArray("variants: 4\nbytes: 22\nlongest: 6\nshortest: 3\n") << ok;
+    QTest::newRow("stats of the kept in UTF-8 count characters")
+        << QStringList { "--stats", "--max-length", "3", "-e", "[д|ёё|жжж]" } << 0
+        << QByteArray("variants: 3\nbytes: 15\nlongest: 3\nshortest: 1\n") << ok;
+    QTest::newRow("stats when nothing is kept") << QStringList { "--stats", "--min-length", "8", "-e", t } << 0
+                                                << QByteArray("variants: 0\nbytes: 0\nlongest: 0\nshortest: 0\n") << ok;
+
+    QTest::newRow("two ways of choosing") << QStringList { "--nth", "1", "--shard", "1/2", "-e", t } << 2
+                                          << QByteArray() << usage("use only one of --nth and --shard");
+    QTest::newRow("max count with nth") << QStringList { "--nth", "1", "--max-count", "2", "-e", t } << 2
+                                        << QByteArray() << usage("--max-count cannot be combined with --nth");
+    QTest::newRow("in order without a sample") << QStringList { "--in-order", "-e", t } << 2 << QByteArray()
+                                               << usage("--in-order orders a --sample; give --sample too");
+}
+
+void RunTest::selectsByPosition()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, message);
+
+    const Result result = runTool(args);
+    QCOMPARE(result.err, message);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, output);
+}
+
+void RunTest::shardsJoinIntoTheWhole_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("shards");
+
+    const QString twoGroups = clitest::digitGroups(2) + QStringLiteral("[|x|yy]");
+    for (const int shards : { 1, 2, 3, 7, 299, 301 })
+        QTest::addRow("%d shards", shards) << QStringList { "-e", twoGroups } << shards;
+    QTest::newRow("7 shards of the kept") << QStringList { "--min-length", "3", "-e", twoGroups } << 7;
+    QTest::newRow("5 shards of a cut output") << QStringList { "--max-count", "101", "-e", twoGroups } << 5;
+}
+
+void RunTest::shardsJoinIntoTheWhole()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, shards);
+
+    const Result whole = runTool(args);
+    QByteArray joined;
+    qsizetype smallest = whole.out.size();
+    qsizetype largest = 0;
+    for (int k = 1; k <= shards; ++k) {
+        const Result part = runTool(QStringList { "--shard", QStringLiteral("%1/%2").arg(k).arg(shards) } + args);
+        QCOMPARE(part.status, 0);
+        joined += part.out;
+        smallest = std::min(smallest, part.out.count('\n'));
+        largest = std::max(largest, part.out.count('\n'));
+    }
+    QCOMPARE(joined, whole.out);
+    QVERIFY2(largest - smallest <= 1, "slices must be near-equal");
+}
+
+void RunTest::samples_data()
+{
+    QTest::addColumn<QStringList>("args");
+    // Lists every variant the sample draws from, or nothing when there are too many.
+    QTest::addColumn<QStringList>("keptArgs");
+    QTest::addColumn<int>("size");
+
+    const QString t = clitest::digitGroups(3);
+    const QStringList lengthsKept { "--min-length", "3", "-e", lengthsTemplate };
+    QTest::newRow("a few of a thousand") << QStringList { "--sample", "20", "-e", t } << QStringList { "-e", t } << 20;
+    QTest::newRow("a few, in order") << QStringList { "--sample", "20", "--in-order", "-e", t }
+                                     << QStringList { "-e", t } << 20;
+    QTest::newRow("within length bounds") << QStringList { "--sample", "3" } + lengthsKept << lengthsKept << 3;
+    QTest::newRow("more than are kept gives all of them")
+        << QStringList { "--sample", "5000" } + lengthsKept << lengthsKept << 5;
+    QTest::newRow("all, in order") << QStringList { "--sample", "6", "--in-order" } + lengthsKept << lengthsKept << 5;
+    QTest::newRow("none") << QStringList { "--sample", "0", "-e", t } << QStringList { "-e", t } << 0;
+    QTest::newRow("beyond 64 bits") << QStringList { "--sample", "5", "-e", clitest::digitGroups(40) } << QStringList()
+                                    << 5;
+}
+
+// A sample is distinct variants of those kept, as many as asked or all of
+// them; in order it follows the full output; one seed gives one sample.
+void RunTest::samples()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, keptArgs);
+    QFETCH(int, size);
+
+    const Result first = runTool(QStringList { "--seed", "11" } + args);
+    QCOMPARE(first.err, QByteArray());
+    QCOMPARE(first.status, 0);
+    const QStringList drawn = QString::fromUtf8(first.out).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(drawn.size(), size);
+    QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()).size(), size);
+    QCOMPARE(runTool(QStringList { "--seed", "11" } + args).out, first.out);
+
+    if (keptArgs.isEmpty())
+        return;
+    const QStringList kept = QString::fromUtf8(runTool(keptArgs).out).split(u'\n', Qt::SkipEmptyParts);
+    qsizetype previous = -1;
+    bool ordered = true;
+    for (const QString &line : drawn) {
+        const qsizetype at = kept.indexOf(line);
+        QVERIFY2(at >= 0, qPrintable(line));
+        ordered = ordered && at > previous;
+        previous = at;
+    }
+    if (args.contains(QLatin1String("--in-order")))
+        QVERIFY2(ordered, "--in-order keeps template order");
+    else if (size >= 20)
+        QVERIFY2(!ordered, "twenty draws in template order would mean no shuffle");
+}
+
 void RunTest::refusesShuffleThatCannotFit()
 {
     const Result result = runTool({ "--shuffle", "-e", clitest::digitGroups(30) });
     QCOMPARE(result.status, 2);
     QCOMPARE(result.out, QByteArray());
     QVERIFY2(result.err.startsWith(
-                 "razmnozhator-cli: --shuffle must hold all 1" + QByteArray(30, '0') + " variants in memory, about "),
+                 "razmnozhator-cli: --shuffle must hold all ≈ 1.00·10^30 variants in memory, about ≈ 3.98·10^13 EiB, "),
         result.err.constData());
-    QVERIFY2(
-        result.err.endsWith("leave out --shuffle to stream them, or narrow the template\n"), result.err.constData());
+    QVERIFY2(result.err.endsWith(
+                 "leave out --shuffle to stream them, use --sample for random ones, or narrow the template\n"),
+        result.err.constData());
 }
 
 void RunTest::shufflesLikeTheWindow_data()
@@ -390,7 +558,7 @@ void RunTest::helpListsEveryOption_data()
     QTest::addColumn<QString>("option");
     for (const char *option : { "-e, --template <TEXT>", "--encoding <NAME>", "-o, --output <FILE>", "-0, --null",
              "--count", "--stats", "--min-length <N>", "--max-length <N>", "--shuffle", "--max-count <N>", "--seed <N>",
-             "-h, --help", "-v, --version" })
+             "--nth <K>", "--sample <N>", "--in-order", "--shard <K/N>", "-h, --help", "-v, --version" })
         QTest::newRow(option) << QString::fromLatin1(option);
 }
 

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Prints what razmnozhator-cli's random access costs from the command line:
+# a sample of 10^5 within a length range that keeps about one variant in a
+# million of 10^100, a sample of 10^7 streamed to a file (time and peak
+# memory), the first and the last of three shards of 10^7 variants (the last
+# must cost no more than the first: it seeks, it does not skip), and one
+# --nth of 10^100 variants.
+#
+# Usage: bench_random.sh RAZMNOZHATOR_CLI
+# Environment: TMPDIR (where the output files go; they are deleted afterwards).
+# This is a benchmark that prints figures, not a test.
+
+set -euo pipefail
+export LC_NUMERIC=C
+
+if [[ $# -ne 1 ]]; then
+    echo "usage: $0 RAZMNOZHATOR_CLI" >&2
+    exit 2
+fi
+tool=$(realpath "$1")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/razmnozhator-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+repeat_group() { # group times
+    local i
+    for ((i = 0; i < $2; ++i)); do printf '%s' "$1"; done
+}
+digits='[0|1|2|3|4|5|6|7|8|9]'
+# 100 groups of lengths 1 to 5: 10^100 variants of 100 to 500 characters,
+# of which about one in a million has 367 or more.
+repeat_group '[a|bb|ccc|dddd|eeeee|f|gg|hhh|iiii|jjjjj]' 100 > "$work/lengths.txt"
+repeat_group "$digits" 100 > "$work/googol.txt"
+repeat_group "$digits" 9 > "$work/billion.txt"
+repeat_group "$digits" 7 > "$work/ten-million.txt"
+
+# Prints "seconds peak-KiB" of running "$@" with standard output into $2 of the caller.
+measure() { # output command...
+    local output=$1
+    shift
+    /usr/bin/time -f '%e %M' -o "$work/time" "$@" > "$output"
+    cat "$work/time"
+}
+
+report() { # label "seconds peak" [goal]
+    local label=$1 seconds peak
+    read -r seconds peak <<< "$2"
+    printf '%-58s %8.2f s %8.1f MiB   %s\n' "$label" "$seconds" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "${3:-}"
+}
+
+kept=$("$tool" --count --min-length 367 "$work/lengths.txt")
+echo "lengths.txt: 10^100 variants, $kept of them 367 characters or longer"
+report "--sample 100000 --min-length 367 (one in a million)" \
+    "$(measure /dev/null "$tool" --sample 100000 --seed 1 --min-length 367 "$work/lengths.txt")" "goal: under 1 s"
+report "--sample 10000000 of 10^9 variants, to a file" \
+    "$(measure /dev/null "$tool" --sample 10000000 --seed 1 -o "$work/sample.txt" "$work/billion.txt")" \
+    "goal: under 64 MiB"
+report "--shard 1/3 of 10^7 variants" "$(measure /dev/null "$tool" --shard 1/3 -o "$work/shard.txt" "$work/ten-million.txt")"
+report "--shard 3/3 of 10^7 variants" "$(measure /dev/null "$tool" --shard 3/3 -o "$work/shard.txt" "$work/ten-million.txt")" \
+    "goal: no slower than 1/3"
+report "--nth 10^99 of 10^100 variants" \
+    "$(measure /dev/null "$tool" --nth "1$(printf '0%.0s' $(seq 99))" "$work/googol.txt")"

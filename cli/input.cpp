@@ -1,0 +1,163 @@
+#include "input.h"
+
+#include <cerrno>
+#include <cstring>
+#include <istream>
+#include <optional>
+
+#include <QFile>
+#include <QLocale>
+
+#include "cp1251.h"
+#include "failure.h"
+#include "figures.h"
+#include "options.h"
+#include "razmnozhator/memorybudget.h"
+#include "run.h"
+
+namespace razmnozhator::cli {
+
+namespace {
+
+constexpr qint64 chunkSize = qint64(1) << 20;
+// Holding a template costs its bytes as read, as UTF-16 text twice (read and
+// joined) and as CP1251 bytes, before the engine compiles it.
+constexpr std::uint64_t readCostPerByte = 6;
+
+constexpr char32_t escapedBytes = 0xDC00;
+
+// Reads in chunks and stops with a message once the template could no longer
+// be held, so that an endless input (/dev/zero, a pipe that never closes)
+// fails cleanly instead of exhausting memory.
+template <typename ReadChunk> QByteArray readLimited(const QString &name, ReadChunk readChunk)
+{
+    const std::uint64_t limit = figures::usableMemory(availableMemory()) / readCostPerByte;
+    QByteArray data;
+    for (;;) {
+        const qsizetype before = data.size();
+        data.resize(before + chunkSize);
+        const qint64 got = readChunk(data.data() + before, chunkSize);
+        data.resize(before + std::max<qint64>(got, 0));
+        if (got <= 0)
+            return data;
+        if (std::uint64_t(data.size()) > limit)
+            throw Failure(UsageFailure,
+                tr("%1: the template is too big for the memory available: %2 read so far, room for %3")
+                    .arg(name, figures::formatDataSize(static_cast<long>(data.size()), QLocale::c()),
+                        figures::formatDataSize(limit, QLocale::c())));
+    }
+}
+
+QByteArray readStream(std::istream &in)
+{
+    const QString name = QStringLiteral("-");
+    QByteArray data = readLimited(name, [&in](char *buffer, qint64 size) -> qint64 {
+        errno = 0;
+        in.read(buffer, size);
+        if (in.bad()) {
+            const int error = errno;
+            throw Failure(UsageFailure,
+                error ? tr("cannot read the template from standard input: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(error)))
+                      : tr("cannot read the template from standard input"));
+        }
+        return in.gcount();
+    });
+    return data;
+}
+
+QByteArray readFile(const QString &fileName)
+{
+    QFile file(fileName);
+    const auto fail
+        = [&] { return Failure(UsageFailure, tr("cannot read \"%1\": %2").arg(fileName, file.errorString())); };
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw fail();
+    QByteArray data = readLimited(fileName, [&](char *buffer, qint64 size) {
+        const qint64 got = file.read(buffer, size);
+        if (got < 0)
+            throw fail();
+        return got;
+    });
+    return data;
+}
+
+QString byteText(unsigned byte)
+{
+    return QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
+
+QString decodeUtf8(QByteArray bytes, const QString &name)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const std::optional<std::size_t> invalid
+        = cp1251::firstInvalidUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (invalid) {
+        const QString before = QString::fromUtf8(bytes.constData(), static_cast<qsizetype>(*invalid));
+        throw Failure(UsageFailure,
+            tr("%1: the template is not valid UTF-8 (byte 0x%2); use --encoding cp1251 for a CP1251 file")
+                .arg(placeText(name, cp1251::positionIn(before, before.size())))
+                .arg(byteText(static_cast<unsigned char>(bytes.at(static_cast<qsizetype>(*invalid))))));
+    }
+    return QString::fromUtf8(bytes);
+}
+
+} // namespace
+
+TemplateInput readTemplate(const Options &options, std::istream &in)
+{
+    if (options.templateText)
+        return { *options.templateText, QStringLiteral("-e") };
+
+    const bool standardInput = options.inputFile.isEmpty() || options.inputFile == QLatin1String("-");
+    const QString name = standardInput ? QStringLiteral("-") : options.inputFile;
+    QByteArray bytes = standardInput ? readStream(in) : readFile(options.inputFile);
+    if (options.encoding == Encoding::Cp1251)
+        return { cp1251::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))), name };
+    return { decodeUtf8(std::move(bytes), name), name };
+}
+
+cp1251::TemplateText templateText(const TemplateInput &input)
+{
+    cp1251::TemplateText text = cp1251::TemplateText::fromText(input.text);
+    if (!text.problem())
+        return text;
+
+    const cp1251::TextProblem &problem = *text.problem();
+    const QString place = placeText(input.name, problem.position);
+    if (problem.kind == cp1251::TextProblem::Kind::Nul)
+        throw Failure(TemplateFailure, tr("%1: the template contains a NUL character").arg(place));
+    if (isEscapedByte(problem.codePoint))
+        throw Failure(UsageFailure,
+            tr("%1: the template is not valid UTF-8 (byte 0x%2)")
+                .arg(place)
+                .arg(byteText(problem.codePoint - escapedBytes)));
+    throw Failure(TemplateFailure,
+        tr("%1: the character %2 cannot be written in CP1251").arg(place, cp1251::describe(problem.codePoint)));
+}
+
+QString placeText(const QString &name, const cp1251::TextPosition &position)
+{
+    return QStringLiteral("%1:%2:%3").arg(name).arg(position.line).arg(position.column);
+}
+
+bool isEscapedByte(char32_t codePoint) noexcept
+{
+    return codePoint >= escapedBytes + 0x80 && codePoint <= escapedBytes + 0xFF;
+}
+
+QString escapeInvalidUtf8(const QByteArray &argument)
+{
+    QString text;
+    std::string_view rest(argument.constData(), static_cast<std::size_t>(argument.size()));
+    while (const std::optional<std::size_t> invalid = cp1251::firstInvalidUtf8(rest)) {
+        text += QString::fromUtf8(rest.data(), static_cast<qsizetype>(*invalid));
+        text += QChar(char16_t(escapedBytes + static_cast<unsigned char>(rest[*invalid])));
+        rest.remove_prefix(*invalid + 1);
+    }
+    text += QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
+    return text;
+}
+
+} // namespace razmnozhator::cli

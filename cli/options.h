@@ -1,0 +1,134 @@
+#pragma once
+
+// The command line: the options the tool takes, as QCommandLineParser sees
+// them, and the Options a run works from.
+
+#include <cstdint>
+#include <optional>
+
+#include <gmpxx.h>
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+#include "failure.h"
+#include "razmnozhator/engine.h"
+#include "razmnozhator/restriction.h"
+
+namespace razmnozhator::cli {
+
+enum class Encoding { Utf8, Cp1251 };
+
+struct Options
+{
+    std::optional<QString> templateText;
+    QString inputFile;
+    QString outputFile;
+    Encoding encoding = Encoding::Utf8;
+    // What ends each variant written: a line feed, or NUL with --null.
+    char terminator = '\n';
+    // --count and --stats: print figures about the variants instead of the variants.
+    bool printCount = false;
+    bool printStatistics = false;
+    std::optional<unsigned> seed;
+    RestrictRules rules;
+    bool lengthBounds = false;
+    bool capped = false; // --max-count given
+
+    // --nth K: only the K-th variant (1-based) of those kept.
+    std::optional<mpz_class> nth;
+    // --sample N: N variants drawn uniformly, in random or template order.
+    std::optional<mpz_class> sampleSize;
+    bool sampleInOrder = false;
+    // --shard K/N: the K-th (1-based) of N contiguous slices of the output.
+    struct Shard
+    {
+        std::uint64_t index = 1;
+        std::uint64_t count = 1;
+    };
+    std::optional<Shard> shard;
+
+    // The length bounds as the engine takes them.
+    LengthRange lengths() const
+    {
+        return { rules.minLength, rules.maxLength == UINT32_MAX ? UINT64_MAX : rules.maxLength };
+    }
+};
+
+// The command line as QCommandLineParser sees it; kept in one place so that
+// --help lists exactly what is parsed.
+struct CommandLine
+{
+    QCommandLineParser parser;
+    QCommandLineOption templateOption { QStringList { "e", "template" },
+        tr("Expand TEXT instead of reading a template."), "TEXT" };
+    QCommandLineOption encodingOption { QStringLiteral("encoding"),
+        tr("Encoding of the template read from FILE or standard input and of the variants written: utf-8 "
+           "(default) or cp1251."),
+        "NAME", "utf-8" };
+    QCommandLineOption outputOption { QStringList { "o", "output" },
+        tr("Write to FILE instead of standard output. A regular file is replaced only when the whole output "
+           "has been written, and keeps its permissions; a device, a FIFO or a socket is written directly."),
+        "FILE" };
+    QCommandLineOption nullOption { QStringList { "0", "null" },
+        tr("End each variant with a NUL byte instead of a line feed.") };
+    QCommandLineOption countOption { QStringLiteral("count"), tr("Print the exact number of variants kept and stop.") };
+    QCommandLineOption statsOption { QStringLiteral("stats"),
+        tr("Print the number of variants kept, the size of the output in bytes (line ends included) and the "
+           "lengths of the longest and the shortest of them in characters, and stop.") };
+    QCommandLineOption minLengthOption { QStringLiteral("min-length"),
+        tr("Keep only variants of at least N characters."), "N" };
+    QCommandLineOption maxLengthOption { QStringLiteral("max-length"),
+        tr("Keep only variants of at most N characters."), "N" };
+    QCommandLineOption shuffleOption { QStringLiteral("shuffle"),
+        tr("Shuffle the kept variants before --max-count cuts them (holds them all in memory).") };
+    QCommandLineOption maxCountOption { QStringLiteral("max-count"), tr("Write at most N variants."), "N" };
+    QCommandLineOption seedOption { QStringLiteral("seed"),
+        tr("Seed the random generator of --shuffle or --sample with N. Without it --shuffle shuffles alike on every "
+           "run, and --sample draws a new sample each time."),
+        "N" };
+    QCommandLineOption nthOption { QStringLiteral("nth"),
+        tr("Write only the K-th variant (1-based, of any size) of those kept, found without listing the ones "
+           "before it."),
+        "K" };
+    QCommandLineOption sampleOption { QStringLiteral("sample"),
+        tr("Write N different variants of those kept, drawn uniformly at random, in random order; all of them "
+           "when fewer are kept. Streams in flat memory for any N."),
+        "N" };
+    QCommandLineOption inOrderOption { QStringLiteral("in-order"),
+        tr("With --sample: write the sample in template order.") };
+    QCommandLineOption shardOption { QStringLiteral("shard"),
+        tr("Write only the K-th of N contiguous, near-equal slices of the output (1 <= K <= N); the N slices "
+           "together are the whole output, in order."),
+        "K/N" };
+    QCommandLineOption helpOption;
+    QCommandLineOption versionOption;
+
+    CommandLine()
+        : helpOption(parser.addHelpOption())
+        , versionOption(parser.addVersionOption())
+    {
+        parser.setApplicationDescription(tr("Writes every variant of a template, one per line.\n"
+                                            "\"[a|b|c]\" chooses one of a, b and c; \"{sep|x|y|z}\" joins every "
+                                            "ordered pair of two different items with sep; groups nest.\n"
+                                            "A pairs group with fewer than two items gets empty ones: "
+                                            "\"{sep|x}\" gives \"xsep\" and \"sepx\", \"{sep}\" gives "
+                                            "\"sep\" twice."));
+        for (const QCommandLineOption *option : { &templateOption, &encodingOption, &outputOption, &nullOption,
+                 &countOption, &statsOption, &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption,
+                 &seedOption, &nthOption, &sampleOption, &inOrderOption, &shardOption })
+            parser.addOption(*option);
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+            tr("The template; standard input when absent or \"-\". Line breaks in it (LF, CR LF or CR) are "
+               "removed."),
+            QStringLiteral("[FILE]"));
+    }
+
+    QString helpText() const;
+};
+
+// Throws Failure for a bad combination or number.
+Options parseOptions(const CommandLine &commandLine);
+
+} // namespace razmnozhator::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+// What a run writes, one variant at a time: every kept variant in order, a
+// shuffle of them, the K-th alone, a uniform sample, or one slice of the
+// ordered output. A selection is made ready before the output is opened, so
+// that a refusal (a shuffle too big to hold, a position past the end, an
+// index too costly to build) leaves an existing output file as it was.
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include <QString>
+
+namespace razmnozhator {
+class CompiledTemplate;
+}
+
+namespace razmnozhator::cli {
+
+struct Options;
+
+class Selection
+{
+public:
+    virtual ~Selection() = default;
+
+    // Moves to the next variant to write; false once there is none. The view
+    // from current() stays valid until the next call.
+    virtual bool next() = 0;
+    virtual std::string_view current() const = 0;
+
+    // How many variants will be written, when that is known in advance.
+    virtual QString totalText() const = 0;
+    // The part of the work done once `written` variants are out.
+    virtual double fraction(std::uint64_t written) const = 0;
+};
+
+// Throws Failure when the options ask for what cannot be given.
+std::unique_ptr<Selection> selectVariants(const CompiledTemplate &outputTemplate, const Options &options);
+
+} // namespace razmnozhator::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+// Counts and sizes for messages, and the memory check before a result is
+// held. A template of a few dozen characters can describe more variants than
+// any machine holds, and their count may have hundreds of thousands of
+// digits; a message shows such a number rounded down to three significant
+// digits and a power of ten. The window and the command-line tool write the
+// power differently, so the style is a parameter.
+
+#include <gmpxx.h>
+
+#include <QString>
+
+#include <cstdint>
+
+class QLocale;
+
+namespace razmnozhator::figures {
+
+struct NumberStyle
+{
+    // Longer numbers are shown approximately.
+    int exactDigits = 20;
+    QChar decimalPoint = u'.';
+    // "10³⁰¹⁰²⁹" rather than "10^301029".
+    bool superscriptExponent = false;
+
+    static NumberStyle plain() { return {}; }
+    // As typeset in the window: a decimal comma and a raised exponent.
+    static NumberStyle typeset() { return { 15, u',', true }; }
+};
+
+// "12345" when it has at most style.exactDigits digits, otherwise, with the
+// mantissa truncated, "≈ 9.99·10^301029" (or "≈ 9,99·10³⁰¹⁰²⁹").
+QString formatNumber(const mpz_class &number, const NumberStyle &style = NumberStyle::plain());
+
+// A size in the locale's binary units ("1.50 MiB"); beyond what the locale's
+// formatter takes, a number of its largest unit as formatNumber() writes it.
+QString formatDataSize(const mpz_class &bytes, const QLocale &locale, const NumberStyle &style = NumberStyle::plain());
+
+// What holding a result costs, per variant and per byte of its text.
+struct HoldingCost
+{
+    unsigned long perVariant = 0;
+    unsigned long perByte = 1;
+};
+
+mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes, const HoldingCost &cost);
+
+// Whether needed bytes fit in what is available, keeping an eighth of it for
+// everything else the program and the rest of the system allocate meanwhile.
+bool fitsInMemory(const mpz_class &needed, std::uint64_t available);
+// The part of available that fitsInMemory() lets a result take.
+std::uint64_t usableMemory(std::uint64_t available) noexcept;
+
+} // namespace razmnozhator::figures

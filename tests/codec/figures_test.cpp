@@ -1,0 +1,113 @@
+// Counts may have hundreds of thousands of digits; a message must still fit
+// on a line, and the memory check must refuse exactly what does not fit.
+
+#include <QLocale>
+#include <QTest>
+
+#include "figures.h"
+
+using namespace razmnozhator::figures;
+
+Q_DECLARE_METATYPE(mpz_class)
+
+namespace {
+
+mpz_class power(unsigned long base, unsigned long exponent)
+{
+    mpz_class result;
+    mpz_ui_pow_ui(result.get_mpz_t(), base, exponent);
+    return result;
+}
+
+} // namespace
+
+class FiguresTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formatsNumbers_data();
+    void formatsNumbers();
+    void formatsDataSizes_data();
+    void formatsDataSizes();
+    void checksMemory_data();
+    void checksMemory();
+};
+
+void FiguresTest::formatsNumbers_data()
+{
+    QTest::addColumn<mpz_class>("number");
+    QTest::addColumn<bool>("typeset");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("zero") << mpz_class(0) << false << QStringLiteral("0");
+    QTest::newRow("twenty digits stay exact")
+        << mpz_class("99999999999999999999") << false << QStringLiteral("99999999999999999999");
+    QTest::newRow("twenty-one digits") << power(10, 20) << false << QStringLiteral("≈ 1.00·10^20");
+    QTest::newRow("truncated, not rounded")
+        << mpz_class(power(10, 301030) - 1) << false << QStringLiteral("≈ 9.99·10^301029");
+    QTest::newRow("typeset: fifteen digits stay exact")
+        << mpz_class("123456789012345") << true << QStringLiteral("123456789012345");
+    QTest::newRow("typeset: comma and raised exponent")
+        << mpz_class(power(10, 301030) - 1) << true << QStringLiteral("≈ 9,99·10³⁰¹⁰²⁹");
+    QTest::newRow("typeset: sixteen digits") << mpz_class("1234567890123456") << true << QStringLiteral("≈ 1,23·10¹⁵");
+}
+
+void FiguresTest::formatsNumbers()
+{
+    QFETCH(mpz_class, number);
+    QFETCH(bool, typeset);
+    QFETCH(QString, text);
+    QCOMPARE(formatNumber(number, typeset ? NumberStyle::typeset() : NumberStyle::plain()), text);
+}
+
+void FiguresTest::formatsDataSizes_data()
+{
+    QTest::addColumn<mpz_class>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("bytes") << mpz_class(1000) << QStringLiteral("1000 bytes");
+    QTest::newRow("mebibytes") << mpz_class(3 << 19) << QStringLiteral("1.50 MiB");
+    QTest::newRow("largest the formatter takes") << mpz_class(power(2, 62)) << QStringLiteral("4.00 EiB");
+    QTest::newRow("beyond it, a few of its largest unit") << mpz_class(power(2, 64)) << QStringLiteral("16 EiB");
+    QTest::newRow("beyond it, many of its largest unit")
+        << mpz_class(power(2, 80)) << QStringLiteral("≈ 1.04·10^6 EiB");
+    QTest::newRow("far beyond") << mpz_class(power(10, 400)) << QStringLiteral("≈ 8.67·10^381 EiB");
+}
+
+void FiguresTest::formatsDataSizes()
+{
+    QFETCH(mpz_class, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(formatDataSize(bytes, QLocale::c()), text);
+}
+
+void FiguresTest::checksMemory_data()
+{
+    QTest::addColumn<mpz_class>("count");
+    QTest::addColumn<mpz_class>("totalBytes");
+    QTest::addColumn<quint64>("available");
+    QTest::addColumn<bool>("fits");
+
+    // 100 variants of 10 bytes at 8 + 1 per byte: 1800 bytes, against seven eighths of what is available.
+    QTest::newRow("exactly seven eighths") << mpz_class(100) << mpz_class(1000) << quint64(2057) << true;
+    QTest::newRow("one byte short") << mpz_class(100) << mpz_class(1000) << quint64(2056) << false;
+    QTest::newRow("nothing available") << mpz_class(1) << mpz_class(0) << quint64(0) << false;
+    QTest::newRow("unlimited, huge result")
+        << mpz_class(power(10, 30)) << mpz_class(power(10, 31)) << quint64(UINT64_MAX) << false;
+    QTest::newRow("unlimited, large result")
+        << mpz_class(power(2, 40)) << mpz_class(power(2, 50)) << quint64(UINT64_MAX) << true;
+}
+
+void FiguresTest::checksMemory()
+{
+    QFETCH(mpz_class, count);
+    QFETCH(mpz_class, totalBytes);
+    QFETCH(quint64, available);
+    QFETCH(bool, fits);
+    const mpz_class needed = memoryNeeded(count, totalBytes, HoldingCost { 8, 1 });
+    QCOMPARE(fitsInMemory(needed, available), fits);
+}
+
+QTEST_GUILESS_MAIN(FiguresTest)
+#include "figures_test.moc"
