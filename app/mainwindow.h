@@ -2,9 +2,12 @@
 
 // The one window of Размножатор. It holds the current result lines and runs
 // the six commands on them, each in its own source file: generate and the
-// list refresh, restrict, save and copy, line status and About. Every text the
-// window exchanges with the engine is CP1251 bytes, converted only through
-// the cp1251 helper; every modal box goes through the injected Dialogs.
+// list refresh, restrict, save and copy, line status and About, and beside
+// them the answers to a result too big to hold. Long work runs off the GUI
+// thread through the progress runner; the live count and the highlighting
+// are classes of their own. Every text the window exchanges with the engine
+// is CP1251 bytes, converted only through the shared template text and cp1251
+// helpers; every modal box goes through the injected Dialogs.
 
 #include "razmnozhator/variantlist.h"
 
