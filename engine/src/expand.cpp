@@ -2,7 +2,7 @@
 
 #include "program.h"
 #include "saturating.h"
-#include "spectrum.h"
+#include "lengthcounts.h"
 
 #include <limits>
 

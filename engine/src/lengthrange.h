@@ -10,7 +10,7 @@
 // subtracting those of the choices before it. How many remainders fit is read
 // off the spectrum of what follows the group, summed over the window.
 
-#include "spectrum.h"
+#include "lengthcounts.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "spectrum.h"
+#include "lengthcounts.h"
 
 #include "razmnozhator/engine.h"
 #include "razmnozhator/memorybudget.h"
