@@ -4,19 +4,18 @@
 #include <array>
 #include <bit>
 #include <random>
-#include <set>
-#include <unordered_set>
 #include <vector>
 
 namespace razmnozhator {
 
 namespace {
 
-// Up to this many ranks are drawn exactly and held; beyond, they stream.
-constexpr std::uint64_t heldLimit = std::uint64_t(1) << 20;
+// A sample in template order sorts one slice of its ranks at a time, in
+// about this much memory whatever the size of the sample.
+constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
 
-// std::mt19937_64's output is fixed by the standard; the reductions to a
-// range are ours, by rejection, so that they are exact and the same everywhere.
+// std::mt19937_64's output is fixed by the standard, so one seed gives the
+// same keys everywhere.
 class Random
 {
 public:
@@ -26,35 +25,6 @@ public:
     }
 
     std::uint64_t word() { return engine_(); }
-
-    std::uint64_t below(std::uint64_t bound)
-    {
-        const std::uint64_t mask = bound <= 1 ? 0 : std::bit_ceil(bound) - 1;
-        for (;;) {
-            const std::uint64_t value = word() & mask;
-            if (value < bound)
-                return value;
-        }
-    }
-
-    mpz_class below(const mpz_class &bound)
-    {
-        if (bound.fits_ulong_p())
-            return static_cast<unsigned long>(below(std::uint64_t(bound.get_ui())));
-        const std::size_t bits = mpz_sizeinbase(mpz_class(bound - 1).get_mpz_t(), 2);
-        const std::size_t words = (bits + 63) / 64;
-        std::vector<std::uint64_t> buffer(words);
-        mpz_class value;
-        for (;;) {
-            for (std::uint64_t &w : buffer)
-                w = word();
-            if (bits % 64 != 0)
-                buffer.back() &= (std::uint64_t(1) << (bits % 64)) - 1;
-            mpz_import(value.get_mpz_t(), words, -1, sizeof(std::uint64_t), 0, 0, buffer.data());
-            if (value < bound)
-                return value;
-        }
-    }
 
 private:
     std::mt19937_64 engine_;
@@ -146,32 +116,6 @@ private:
     std::array<std::uint64_t, 8> keys_ {};
 };
 
-// Floyd's algorithm: count distinct values of [0, size), each set equally likely.
-std::vector<mpz_class> distinctRanks(const mpz_class &size, std::uint64_t count, Random &random)
-{
-    std::vector<mpz_class> ranks;
-    ranks.reserve(count);
-    if (size.fits_ulong_p()) {
-        std::unordered_set<std::uint64_t> taken;
-        const std::uint64_t n = size.get_ui();
-        for (std::uint64_t j = n - count; j < n; ++j) {
-            const std::uint64_t drawn = random.below(j + 1);
-            const std::uint64_t value = taken.insert(drawn).second ? drawn : j;
-            taken.insert(value);
-            ranks.emplace_back(static_cast<unsigned long>(value));
-        }
-        return ranks;
-    }
-    std::set<mpz_class> taken;
-    for (mpz_class j = size - count; j < size; ++j) {
-        const mpz_class drawn = random.below(mpz_class(j + 1));
-        const mpz_class value = taken.insert(drawn).second ? drawn : j;
-        taken.insert(value);
-        ranks.push_back(value);
-    }
-    return ranks;
-}
-
 } // namespace
 
 struct Sample::State
@@ -185,13 +129,12 @@ struct Sample::State
     mpz_class size;
     Enumerator walker;
 
-    // Held ranks, in the order they are given.
-    std::vector<mpz_class> held;
-    std::size_t nextHeld = 0;
-    // Streamed ranks: the permutation's values at 0, 1, ...; in template
-    // order, one slice of the ranks at a time.
+    // The ranks are a keyed permutation's values at 0, 1, ...; in template
+    // order, the ones in one slice of [0, kept) at a time, sorted.
     std::unique_ptr<Permutation> permutation;
     mpz_class nextIndex;
+    std::vector<mpz_class> held;
+    std::size_t nextHeld = 0;
     std::uint64_t slices = 1;
     std::uint64_t slice = 0;
 
@@ -206,21 +149,20 @@ struct Sample::State
         , size(wanted < kept ? wanted : kept)
         , walker(source)
     {
-        if (size <= heldLimit) {
-            held = distinctRanks(kept, size.get_ui(), random);
-            if (order == Order::Template) {
-                std::sort(held.begin(), held.end());
-            } else {
-                for (std::size_t i = held.size(); i > 1; --i)
-                    std::swap(held[i - 1], held[random.below(std::uint64_t(i))]);
-            }
+        if (size == 0)
             return;
-        }
+        // Builds the index that random access reads now, so that a template
+        // beyond its budget is refused here and not at the first variant.
+        if (everyLength)
+            walker.seek(0);
+        else
+            walker.seekInRange(0, range);
         permutation = std::make_unique<Permutation>(kept, random);
         if (order == Order::Template) {
-            const mpz_class count = (size + heldLimit - 1) / heldLimit;
+            const std::uint64_t rankBytes = mpz_sizeinbase(kept.get_mpz_t(), 256) + sizeof(mpz_class) + 16;
+            const std::uint64_t perSlice = std::max<std::uint64_t>(1024, sliceBytes / rankBytes);
+            const mpz_class count = (size + perSlice - 1) / perSlice;
             slices = count.get_ui();
-            slice = 0;
             fillSlice();
         }
     }
@@ -242,9 +184,11 @@ struct Sample::State
 
     bool nextRank(mpz_class &rank)
     {
-        if (!permutation || order == Order::Template) {
+        if (!permutation)
+            return false;
+        if (order == Order::Template) {
             while (nextHeld == held.size()) {
-                if (!permutation || ++slice >= slices)
+                if (++slice >= slices)
                     return false;
                 fillSlice();
             }

@@ -9,15 +9,13 @@
 // variants and turned into variants by random access, so a sample of a few
 // thousand from 10^100 variants costs a few thousand look-ups.
 //
-// Up to about a million, the ranks are drawn exactly (Floyd's algorithm, then
-// a Fisher-Yates shuffle) and held. Larger samples stream in flat memory
-// through a keyed pseudo-random permutation of all the ranks (a Feistel
-// network over the next power of four, walking cycles back into range), whose
-// first n values are the sample.
+// The ranks stream in flat memory for any n through a keyed pseudo-random
+// permutation of all the ranks (a Feistel network over the next power of
+// four, walking cycles back into range), whose first n values are the sample;
+// in template order they are sorted one slice of the ranks at a time.
 //
-// Everything random comes from std::mt19937_64 seeded with the given seed,
-// reduced to a range by rejection, so one seed gives one sample on every
-// machine and standard library.
+// The permutation's keys come from std::mt19937_64 seeded with the given
+// seed, so one seed gives one sample on every machine and standard library.
 
 #include "razmnozhator/engine.h"
 
@@ -34,8 +32,9 @@ class Sample
 public:
     enum class Order { Random, Template };
 
-    // Throws LimitError like CompiledTemplate::figuresInRange() when the range
-    // is narrower than the template's lengths.
+    // Throws LimitError, here and never later, when the index that random
+    // access needs exceeds its budget (see CompiledTemplate::variantAt() and
+    // figuresInRange()).
     Sample(const CompiledTemplate &compiled, const mpz_class &size, LengthRange range, std::uint64_t seed,
         Order order = Order::Random);
     ~Sample();
