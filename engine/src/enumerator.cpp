@@ -10,16 +10,15 @@
 
 #include "razmnozhator/engine.h"
 
+#include "choices.h"
 #include "lengthrange.h"
 #include "positions.h"
 #include "program.h"
 
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <optional>
 #include <stdexcept>
-#include <type_traits>
 #include <utility>
 
 namespace razmnozhator {
@@ -28,7 +27,7 @@ using detail::GroupKind;
 
 namespace {
 
-constexpr std::uint32_t noFrame = std::numeric_limits<std::uint32_t>::max();
+using detail::noFrame;
 
 struct Frame
 {
@@ -66,233 +65,20 @@ struct FirstChoices
     void open(Frame &, std::uint32_t, const Cursor &) { }
 };
 
-// Opens every frame at the choice that the variant at a position makes,
-// splitting the position over the groups as they are met. Each frame keeps
-// the residual of the sequence in each of its slots.
-template <class Number> struct PositionChoices
+// Opens every frame at the choice that a decoder gives.
+struct DecodedChoices
 {
-    const detail::Program &program;
-    const detail::PositionTables<Number> &tables;
-    Number &rootResidual;
-    // Kept by the enumerator between seeks, so that big numbers keep their storage.
-    std::vector<std::array<Number, 3>> &slots;
-    Number &variant;
+    detail::ChoiceSource &source;
 
-    void literal(std::uint32_t) { }
+    void literal(std::uint32_t literal) { source.literal(literal); }
 
     void open(Frame &frame, std::uint32_t index, const Cursor &at)
     {
-        if (slots.size() <= index)
-            slots.resize(index + 1);
-        Number &residual = at.owner == noFrame ? rootResidual : slots[at.owner][at.slot];
-        const Number &after = tables.suffix[program.sequences[at.sequence].groupBegin + at.element];
-        if constexpr (std::is_same_v<Number, mpz_class>) {
-            mpz_tdiv_qr(variant.get_mpz_t(), residual.get_mpz_t(), residual.get_mpz_t(), after.get_mpz_t());
-        } else {
-            variant = residual / after;
-            residual %= after;
-        }
-        const detail::PositionDecoder<Number> decoder { program, tables };
-        const detail::Group &group = program.groups[frame.group];
-        if (group.kind == GroupKind::Alternatives && group.pieceLiteralsBegin != detail::noLiterals) {
-            // Plain-text choices have one variant each: the variant is the choice.
-            if constexpr (std::is_same_v<Number, mpz_class>)
-                frame.choice = variant.get_ui();
-            else
-                frame.choice = variant;
-            return;
-        }
-        if (group.kind == GroupKind::Alternatives) {
-            frame.choice = decoder.alternativesChoice(group, variant);
-            std::swap(slots[index][0], variant);
-            return;
-        }
-        const detail::PairChoice pair = decoder.pairsChoice(group, variant, slots[index]);
-        const std::uint64_t items = group.pieceCount - 1;
-        frame.first = pair.first;
-        frame.second = pair.second;
-        frame.choice = pair.first * (items - 1) + (pair.second < pair.first ? pair.second : pair.second - 1);
-    }
-};
-
-// Opens every frame at the choice that the rank-th variant within a length
-// window makes. Each frame keeps, for each of its slots, the spectrum of
-// everything that follows that slot's sequence in the variant.
-struct RangeChoices
-{
-    const detail::Program &program;
-    const detail::SpectrumIndex &spectra;
-    const detail::RangeIndex &index;
-    mpz_class rank;
-    detail::Window window;
-    // Per frame and slot, the spectrum of what follows the slot's sequence:
-    // the index's own for the template's sequence, else made here.
-    std::vector<std::array<const detail::Poly *, 3>> slotRest;
-    std::deque<detail::Poly> made;
-    mpz_class weight = 0;
-    std::vector<mp_limb_t> scratch = {};
-
-    void literal(std::uint32_t literal)
-    {
-        const auto characters = static_cast<std::int64_t>(program.characters(literal));
-        window.low -= characters;
-        window.high -= characters;
-    }
-
-    // Moves past the choices whose variants that fit number no more than the
-    // rank; true when the rank falls within this one.
-    bool takes(const detail::Poly &content, const detail::Poly &totals)
-    {
-        detail::weightInWindow(spectra, content, totals, window, weight);
-        if (rank < weight)
-            return true;
-        rank -= weight;
-        return false;
-    }
-
-    std::uint64_t choice(const detail::Group &group, const detail::Poly &totals)
-    {
-        std::uint64_t choice = 0;
-        while (choice + 1 < group.choices
-            && !takes(spectra.sequenceSpectrum[program.choicePieces[group.choiceBegin + choice]], totals))
-            ++choice;
-        return choice;
-    }
-
-    // The same for choices that are plain text, which is most of them, on
-    // machine words: each choice's weight is the difference of two running
-    // totals of what follows.
-    // groupTotals, when known, are the running totals of the group followed
-    // by what follows it: the rank's place among all of them tells from which
-    // end of the choices it is reached sooner.
-    std::uint64_t plainTextChoice(
-        const detail::Group &group, const detail::Poly &totals, const detail::Poly *groupTotals)
-    {
-        const std::size_t width = spectra.width;
-        const auto words = static_cast<mp_size_t>(width);
-        if (scratch.size() != 4 * width)
-            scratch.resize(4 * width);
-        mp_limb_t *left = scratch.data();
-        mp_limb_t *next = left + width;
-        mp_limb_t *difference = next + width;
-        mp_limb_t *all = difference + width;
-        const std::size_t used = mpz_size(rank.get_mpz_t());
-        std::copy_n(mpz_limbs_read(rank.get_mpz_t()), used, left);
-        std::fill(left + used, left + width, 0);
-        const auto totalUpTo = [&](const detail::Poly &poly, std::int64_t length) -> const mp_limb_t * {
-            if (length < std::int64_t(poly.offset))
-                return nullptr;
-            const std::uint64_t slot
-                = std::min<std::uint64_t>(std::uint64_t(length) - poly.offset, poly.slots(width) - 1);
-            return poly.limbs.data() + slot * width;
-        };
-        // How many of `poly`'s remainders fit the window moved by `length`, or null for none.
-        const auto fitting = [&](const detail::Poly &poly, std::int64_t length, mp_limb_t *out) -> const mp_limb_t * {
-            const mp_limb_t *upper = window.high >= window.low ? totalUpTo(poly, window.high - length) : nullptr;
-            if (!upper)
-                return nullptr;
-            const mp_limb_t *lower = totalUpTo(poly, window.low - 1 - length);
-            if (!lower)
-                return upper;
-            mpn_sub_n(out, upper, lower, words);
-            return out;
-        };
-        const auto lengthOf = [&](std::uint64_t choice) {
-            const detail::Sequence &piece = program.sequences[program.choicePieces[group.choiceBegin + choice]];
-            return std::int64_t(program.characters(piece.literalBegin));
-        };
-
-        bool fromEnd = false;
-        if (groupTotals) {
-            // From the end when rank >= total / 2; counting from there, the
-            // rank becomes total - 1 - rank.
-            if (const mp_limb_t *total = fitting(*groupTotals, 0, all)) {
-                mpn_rshift(next, total, words, 1);
-                if (mpn_cmp(left, next, words) >= 0) {
-                    fromEnd = true;
-                    mpn_sub_n(next, total, left, words);
-                    mpn_sub_1(left, next, words, 1);
-                }
-            }
-        }
-        std::uint64_t choice = fromEnd ? group.choices - 1 : 0;
-        for (std::uint64_t step = 0; step + 1 < group.choices; ++step, fromEnd ? --choice : ++choice) {
-            const mp_limb_t *fits = fitting(totals, lengthOf(choice), difference);
-            if (!fits)
-                continue;
-            if (mpn_sub_n(next, left, fits, words) != 0) {
-                if (fromEnd) {
-                    // Within the choice, counted from its start: fits - 1 - left.
-                    mpn_sub_n(next, fits, left, words);
-                    mpn_sub_1(left, next, words, 1);
-                }
-                break;
-            }
-            std::swap(left, next);
-        }
-        if (fromEnd && choice == 0) {
-            // The first choice holds the rest: left counts from its end.
-            const mp_limb_t *fits = fitting(totals, lengthOf(0), difference);
-            mpn_sub_n(next, fits, left, words);
-            mpn_sub_1(left, next, words, 1);
-        }
-        std::copy_n(left, width, mpz_limbs_write(rank.get_mpz_t(), words));
-        mpz_limbs_finish(rank.get_mpz_t(), words);
-        return choice;
-    }
-
-    const detail::Poly *keep(detail::Poly poly)
-    {
-        made.push_back(std::move(poly));
-        return &made.back();
-    }
-
-    void open(Frame &frame, std::uint32_t frameIndex, const Cursor &at)
-    {
-        const std::uint32_t reference = program.sequences[at.sequence].groupBegin + at.element;
-        const detail::Poly *rest;
-        const detail::Poly *totals;
-        if (at.owner == noFrame) {
-            rest = &index.suffix[reference];
-            totals = &index.rootSuffixTotals[at.element];
-        } else {
-            rest = keep(spectra.multiply(index.suffix[reference], *slotRest[at.owner][at.slot]));
-            totals = keep(detail::runningTotals(spectra, *rest));
-        }
-        if (slotRest.size() <= frameIndex)
-            slotRest.resize(frameIndex + 1);
-        const detail::Group &group = program.groups[frame.group];
-        if (group.kind == GroupKind::Alternatives) {
-            const detail::Poly *groupTotals = at.owner == noFrame ? &index.rootGroupTotals[at.element] : nullptr;
-            frame.choice = group.pieceLiteralsBegin != detail::noLiterals ? plainTextChoice(group, *totals, groupTotals)
-                                                                          : choice(group, *totals);
-            slotRest[frameIndex][0] = rest;
-            return;
-        }
-        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-        const std::uint32_t items = group.pieceCount - 1;
-        const auto item
-            = [&](std::uint32_t i) -> const detail::Poly & { return spectra.sequenceSpectrum[pieces[1 + i]]; };
-        const detail::Poly &separator = spectra.sequenceSpectrum[pieces[0]];
-        const detail::Poly &sum = index.itemSum[frame.group];
-        std::uint32_t first = 0;
-        while (first + 1 < items
-            && !takes(spectra.multiply(spectra.multiply(item(first), separator), spectra.subtract(sum, item(first))),
-                *totals))
-            ++first;
-        const detail::Poly lead = spectra.multiply(item(first), separator);
-        std::uint32_t second = first == 0 ? 1 : 0;
-        for (;;) {
-            std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
-            if (next >= items || takes(spectra.multiply(lead, item(second)), *totals))
-                break;
-            second = next;
-        }
-        frame.first = first;
-        frame.second = second;
-        frame.choice = first * (items - 1ull) + (second < first ? second : second - 1);
-        const detail::Poly *afterSeparator = keep(spectra.multiply(item(second), *rest));
-        slotRest[frameIndex] = { keep(spectra.multiply(separator, *afterSeparator)), afterSeparator, rest };
+        const detail::GroupChoice choice
+            = source.open(frame.group, index, detail::GroupPlace { at.sequence, at.element, at.owner, at.slot });
+        frame.choice = choice.choice;
+        frame.first = choice.first;
+        frame.second = choice.second;
     }
 };
 
@@ -308,12 +94,8 @@ struct Enumerator::State
     bool primed = false; // the variant the next call reveals is already written
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
     // Random access, kept between seeks.
-    const detail::PositionIndex *positions = nullptr;
-    const detail::RangeIndex *ranges = nullptr;
-    std::vector<std::array<std::uint64_t, 3>> smallSlots;
-    std::vector<std::array<mpz_class, 3>> bigSlots;
-    std::uint64_t smallVariant = 0;
-    mpz_class bigVariant;
+    std::unique_ptr<detail::PositionDecoder> positions;
+    std::unique_ptr<detail::RangeDecoder> ranges;
     bool finished = false;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
@@ -459,24 +241,12 @@ struct Enumerator::State
         return true;
     }
 
-    template <class Number>
-    void writeAt(const detail::PositionTables<Number> &tables, Number position,
-        std::vector<std::array<Number, 3>> &slots, Number &variant)
+    // Writes the variant that the decoder's choices make, from the start.
+    void writeDecoded(detail::ChoiceSource &source)
     {
         frames.clear();
         length = 0;
-        PositionChoices<Number> choices { *program, tables, position, slots, variant };
-        write(Cursor { program->root, 0, noFrame, 0 }, choices);
-    }
-
-    void writeInRange(const mpz_class &rank, detail::Window window)
-    {
-        frames.clear();
-        length = 0;
-        if (!ranges)
-            ranges = &detail::rangeIndex(*program);
-        const detail::RangeIndex &index = *ranges;
-        RangeChoices choices { *program, index.spectra, index, rank, window, {}, {} };
+        DecodedChoices choices { source };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
 };
@@ -509,12 +279,9 @@ void Enumerator::seek(const mpz_class &position)
     if (state.finished)
         return;
     if (!state.positions)
-        state.positions = &detail::positionIndex(program);
-    const detail::PositionIndex &index = *state.positions;
-    if (index.small)
-        state.writeAt<std::uint64_t>(*index.small, position.get_ui(), state.smallSlots, state.smallVariant);
-    else
-        state.writeAt<mpz_class>(*index.big, position, state.bigSlots, state.bigVariant);
+        state.positions = std::make_unique<detail::PositionDecoder>(program);
+    state.positions->start(position);
+    state.writeDecoded(*state.positions);
     state.primed = true;
 }
 
@@ -536,7 +303,10 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     const auto bound = [](std::uint64_t length) {
         return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
     };
-    state.writeInRange(rank, { bound(range.min), bound(range.max) });
+    if (!state.ranges)
+        state.ranges = std::make_unique<detail::RangeDecoder>(*state.program);
+    state.ranges->start(rank, { bound(range.min), bound(range.max) });
+    state.writeDecoded(*state.ranges);
     state.primed = true;
 }
 

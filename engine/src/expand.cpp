@@ -1,8 +1,8 @@
 #include "razmnozhator/engine.h"
 
+#include "lengthcounts.h"
 #include "program.h"
 #include "saturating.h"
-#include "lengthcounts.h"
 
 #include <limits>
 

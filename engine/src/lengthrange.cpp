@@ -140,4 +140,181 @@ void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &
     }
 }
 
+RangeDecoder::RangeDecoder(const Program &program)
+    : program_(program)
+    , index_(rangeIndex(program))
+    , spectra_(index_.spectra)
+{
+}
+
+void RangeDecoder::start(const mpz_class &rank, Window window)
+{
+    rank_ = rank;
+    window_ = window;
+    slotRest_.clear();
+    made_.clear();
+}
+
+void RangeDecoder::literal(std::uint32_t literal)
+{
+    const auto characters = static_cast<std::int64_t>(program_.characters(literal));
+    window_.low -= characters;
+    window_.high -= characters;
+}
+
+// Moves past the choices whose variants that fit number no more than the
+// rank_; true when the rank_ falls within this one.
+bool RangeDecoder::takes(const Poly &content, const Poly &totals)
+{
+    weightInWindow(spectra_, content, totals, window_, weight_);
+    if (rank_ < weight_)
+        return true;
+    rank_ -= weight_;
+    return false;
+}
+
+std::uint64_t RangeDecoder::choice(const Group &group, const Poly &totals)
+{
+    std::uint64_t choice = 0;
+    while (choice + 1 < group.choices
+        && !takes(spectra_.sequenceSpectrum[program_.choicePieces[group.choiceBegin + choice]], totals))
+        ++choice;
+    return choice;
+}
+
+// The same for choices that are plain text, which is most of them, on
+// machine words: each choice's weight_ is the difference of two running
+// totals of what follows.
+// groupTotals, when known, are the running totals of the group followed
+// by what follows it: the rank_'s place among all of them tells from which
+// end of the choices it is reached sooner.
+std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals)
+{
+    const std::size_t width = spectra_.width;
+    const auto words = static_cast<mp_size_t>(width);
+    if (scratch_.size() != 4 * width)
+        scratch_.resize(4 * width);
+    mp_limb_t *left = scratch_.data();
+    mp_limb_t *next = left + width;
+    mp_limb_t *difference = next + width;
+    mp_limb_t *all = difference + width;
+    const std::size_t used = mpz_size(rank_.get_mpz_t());
+    std::copy_n(mpz_limbs_read(rank_.get_mpz_t()), used, left);
+    std::fill(left + used, left + width, 0);
+    const auto totalUpTo = [&](const Poly &poly, std::int64_t length) -> const mp_limb_t * {
+        if (length < std::int64_t(poly.offset))
+            return nullptr;
+        const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - poly.offset, poly.slots(width) - 1);
+        return poly.limbs.data() + slot * width;
+    };
+    // How many of `poly`'s remainders fit the window_ moved by `length`, or null for none.
+    const auto fitting = [&](const Poly &poly, std::int64_t length, mp_limb_t *out) -> const mp_limb_t * {
+        const mp_limb_t *upper = window_.high >= window_.low ? totalUpTo(poly, window_.high - length) : nullptr;
+        if (!upper)
+            return nullptr;
+        const mp_limb_t *lower = totalUpTo(poly, window_.low - 1 - length);
+        if (!lower)
+            return upper;
+        mpn_sub_n(out, upper, lower, words);
+        return out;
+    };
+    const auto lengthOf = [&](std::uint64_t choice) {
+        const Sequence &piece = program_.sequences[program_.choicePieces[group.choiceBegin + choice]];
+        return std::int64_t(program_.characters(piece.literalBegin));
+    };
+
+    bool fromEnd = false;
+    if (groupTotals) {
+        // From the end when rank_ >= total / 2; counting from there, the
+        // rank_ becomes total - 1 - rank_.
+        if (const mp_limb_t *total = fitting(*groupTotals, 0, all)) {
+            mpn_rshift(next, total, words, 1);
+            if (mpn_cmp(left, next, words) >= 0) {
+                fromEnd = true;
+                mpn_sub_n(next, total, left, words);
+                mpn_sub_1(left, next, words, 1);
+            }
+        }
+    }
+    std::uint64_t choice = fromEnd ? group.choices - 1 : 0;
+    for (std::uint64_t step = 0; step + 1 < group.choices; ++step, fromEnd ? --choice : ++choice) {
+        const mp_limb_t *fits = fitting(totals, lengthOf(choice), difference);
+        if (!fits)
+            continue;
+        if (mpn_sub_n(next, left, fits, words) != 0) {
+            if (fromEnd) {
+                // Within the choice, counted from its start: fits - 1 - left.
+                mpn_sub_n(next, fits, left, words);
+                mpn_sub_1(left, next, words, 1);
+            }
+            break;
+        }
+        std::swap(left, next);
+    }
+    if (fromEnd && choice == 0) {
+        // The first choice holds the rest: left counts from its end.
+        const mp_limb_t *fits = fitting(totals, lengthOf(0), difference);
+        mpn_sub_n(next, fits, left, words);
+        mpn_sub_1(left, next, words, 1);
+    }
+    std::copy_n(left, width, mpz_limbs_write(rank_.get_mpz_t(), words));
+    mpz_limbs_finish(rank_.get_mpz_t(), words);
+    return choice;
+}
+
+const Poly *RangeDecoder::keep(Poly poly)
+{
+    made_.push_back(std::move(poly));
+    return &made_.back();
+}
+
+GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameIndex, const GroupPlace &at)
+{
+    const std::uint32_t reference = program_.sequences[at.sequence].groupBegin + at.element;
+    const Poly *rest;
+    const Poly *totals;
+    if (at.owner == noFrame) {
+        rest = &index_.suffix[reference];
+        totals = &index_.rootSuffixTotals[at.element];
+    } else {
+        rest = keep(spectra_.multiply(index_.suffix[reference], *slotRest_[at.owner][at.slot]));
+        totals = keep(runningTotals(spectra_, *rest));
+    }
+    if (slotRest_.size() <= frameIndex)
+        slotRest_.resize(frameIndex + 1);
+    const Group &group = program_.groups[groupIndex];
+    GroupChoice made;
+    if (group.kind == GroupKind::Alternatives) {
+        const Poly *groupTotals = at.owner == noFrame ? &index_.rootGroupTotals[at.element] : nullptr;
+        made.choice = group.pieceLiteralsBegin != noLiterals ? plainTextChoice(group, *totals, groupTotals)
+                                                             : choice(group, *totals);
+        slotRest_[frameIndex][0] = rest;
+        return made;
+    }
+    const std::uint32_t *pieces = program_.pieces.data() + group.pieceBegin;
+    const std::uint32_t items = group.pieceCount - 1;
+    const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_.sequenceSpectrum[pieces[1 + i]]; };
+    const Poly &separator = spectra_.sequenceSpectrum[pieces[0]];
+    const Poly &sum = index_.itemSum[groupIndex];
+    std::uint32_t first = 0;
+    while (first + 1 < items
+        && !takes(
+            spectra_.multiply(spectra_.multiply(item(first), separator), spectra_.subtract(sum, item(first))), *totals))
+        ++first;
+    const Poly lead = spectra_.multiply(item(first), separator);
+    std::uint32_t second = first == 0 ? 1 : 0;
+    for (;;) {
+        std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
+        if (next >= items || takes(spectra_.multiply(lead, item(second)), *totals))
+            break;
+        second = next;
+    }
+    made.first = first;
+    made.second = second;
+    made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
+    const Poly *afterSeparator = keep(spectra_.multiply(item(second), *rest));
+    slotRest_[frameIndex] = { keep(spectra_.multiply(separator, *afterSeparator)), afterSeparator, rest };
+    return made;
+}
+
 } // namespace razmnozhator::detail

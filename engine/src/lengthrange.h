@@ -10,7 +10,13 @@
 // subtracting those of the choices before it. How many remainders fit is read
 // off the spectrum of what follows the group, summed over the window.
 
+#include "choices.h"
 #include "lengthcounts.h"
+
+#include <gmpxx.h>
+
+#include <array>
+#include <deque>
 
 #include <cstdint>
 #include <mutex>
@@ -55,5 +61,40 @@ Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly);
 // Sum over lengths l of poly[l] times the count of `totals` in window - l: how
 // many variants of poly followed by the rest fit the window.
 void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &totals, Window window, mpz_class &out);
+
+// Gives the odometer the choices of the rank-th variant in order among those
+// whose length lies in a window. Each frame keeps, for each of its slots, the
+// spectrum of everything that follows that slot's sequence in the variant.
+class RangeDecoder final : public ChoiceSource
+{
+public:
+    // Throws LimitError like RangeIndex.
+    explicit RangeDecoder(const Program &program);
+
+    // The next walk from the template's start writes the rank-th variant
+    // within the window (below their number).
+    void start(const mpz_class &rank, Window window);
+
+    void literal(std::uint32_t literal) override;
+    GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
+
+private:
+    bool takes(const Poly &content, const Poly &totals);
+    std::uint64_t choice(const Group &group, const Poly &totals);
+    std::uint64_t plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals);
+    const Poly *keep(Poly poly);
+
+    const Program &program_;
+    const RangeIndex &index_;
+    const SpectrumIndex &spectra_;
+    mpz_class rank_;
+    Window window_ {};
+    // Per frame and slot, the spectrum of what follows the slot's sequence:
+    // the index's own for the template's sequence, else made here.
+    std::vector<std::array<const Poly *, 3>> slotRest_;
+    std::deque<Poly> made_;
+    mpz_class weight_;
+    std::vector<mp_limb_t> scratch_;
+};
 
 } // namespace razmnozhator::detail

@@ -6,23 +6,14 @@
 #include "walk.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 namespace razmnozhator::detail {
 
 namespace {
-
-struct WordRing
-{
-    using Value = std::uint64_t;
-    static Value text(std::uint64_t, std::uint64_t) { return 1; }
-    static Value one() { return 1; }
-    static Value zero() { return 0; }
-    static Value add(Value a, Value b) { return a + b; }
-    static Value sub(Value a, Value b) { return a - b; }
-    static Value mul(Value a, Value b) { return a * b; }
-};
 
 struct BigRing
 {
@@ -35,8 +26,8 @@ struct BigRing
     static Value mul(const Value &a, const Value &b) { return a * b; }
 };
 
-// An upper bound of log2 of every node's count, to tell what the tables
-// would take before making them.
+// An upper bound of log2 of every node's count, to tell what the index
+// would take before making it.
 struct LogBound
 {
     using Value = double;
@@ -67,66 +58,46 @@ struct LogBound
     }
 };
 
-// Bytes of one table entry of a count of that many bits, with GMP's header.
-double bigEntryBytes(double bits)
+// Bytes of one big number of that many bits, with its header and the
+// allocator's.
+double bigBytes(double bits)
 {
-    return bits / 8 + 24;
+    return bits / 8 + 48;
 }
 
 constexpr double budgetCap = 1024.0 * 1024 * 1024;
 
-template <class Ring> PositionTables<typename Ring::Value> buildTables(const Program &program)
+// What the index will take, from the bounds of the nodes' counts.
+double estimatedBytes(const Program &program)
 {
-    using Number = typename Ring::Value;
-    PositionTables<Number> tables;
-    std::vector<Number> groupCount(program.groups.size());
-    tables.sequenceCount.resize(program.sequences.size());
-    const Ring ring;
-    walkPostorder(program, RingAlgebra<Ring> { ring }, [&](std::uint32_t node, const Number &value) {
-        if (node & groupTag)
-            groupCount[node & ~groupTag] = value;
-        else
-            tables.sequenceCount[node] = value;
+    double bytes = 8.0 * double(program.sequences.size() + program.groups.size() + program.choicePieces.size())
+        + 16.0 * double(program.pieces.size());
+    walkPostorder(program, LogBound {}, [&](std::uint32_t node, double bits) {
+        if (bits < 63)
+            return;
+        // Values met while computing the counts, and the count kept.
+        bytes += 3 * bigBytes(bits);
+        if (node & groupTag) {
+            const Group &group = program.groups[node & ~groupTag];
+            const double entries
+                = group.kind == GroupKind::Alternatives ? double(group.choices) : 2.0 * (group.pieceCount - 1);
+            bytes += entries * bigBytes(bits);
+            return;
+        }
+        // Every level of the product tree holds about the sequence's bits.
+        const double groups = program.sequences[node].groupCount;
+        bytes += (std::log2(groups + 1) + 2) * bigBytes(bits) + 4 * groups * bigBytes(0);
     });
-
-    tables.suffix.resize(program.groupRefs.size());
-    for (const Sequence &sequence : program.sequences) {
-        Number product = 1;
-        for (std::uint32_t i = sequence.groupCount; i-- > 0;) {
-            tables.suffix[sequence.groupBegin + i] = product;
-            product = product * groupCount[program.groupRefs[sequence.groupBegin + i]];
-        }
-    }
-
-    tables.choicePrefix.resize(program.choicePieces.size());
-    tables.itemPrefix.resize(program.pieces.size());
-    tables.pairPrefix.resize(program.pieces.size());
-    for (const Group &group : program.groups) {
-        if (group.kind == GroupKind::Alternatives) {
-            Number sum = 0;
-            for (std::uint64_t i = 0; i < group.choices; ++i) {
-                tables.choicePrefix[group.choiceBegin + i] = sum;
-                sum = sum + tables.sequenceCount[program.choicePieces[group.choiceBegin + i]];
-            }
-            continue;
-        }
-        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-        Number total = 0;
-        for (std::uint32_t i = 1; i < group.pieceCount; ++i)
-            total = total + tables.sequenceCount[pieces[i]];
-        const Number &separator = tables.sequenceCount[pieces[0]];
-        Number items = 0;
-        Number blocks = 0;
-        for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
-            const Number &count = tables.sequenceCount[pieces[i]];
-            tables.itemPrefix[group.pieceBegin + i] = items;
-            tables.pairPrefix[group.pieceBegin + i] = blocks;
-            items = items + count;
-            blocks = blocks + separator * count * (total - count);
-        }
-    }
-    return tables;
+    return bytes;
 }
+
+// The blocks of the pairs of a pairs group, in both kinds of number.
+template <class Number> struct PairTables
+{
+    const Number *itemPrefix; // per item
+    const Number *pairPrefix; // per item
+    std::uint32_t items;
+};
 
 template <class Number> Number divide(const Number &a, const Number &b, Number &remainder)
 {
@@ -140,23 +111,173 @@ template <class Number> Number divide(const Number &a, const Number &b, Number &
     }
 }
 
+// The ordered pair (first, second) that a pairs group's variant index makes,
+// and the residuals of its three slots.
+template <class Number, class Count>
+GroupChoice decodePair(
+    const PairTables<Number> &tables, Count count, const Number &separator, const Number &variant, Number slots[3])
+{
+    const std::uint32_t items = tables.items;
+    const Number *itemPrefix = tables.itemPrefix;
+    const Number *pairPrefix = tables.pairPrefix;
+    const auto first
+        = static_cast<std::uint32_t>(std::upper_bound(pairPrefix, pairPrefix + items, variant) - pairPrefix - 1);
+    const Number inBlock = variant - pairPrefix[first];
+    // Within the block of the first item, each second item f takes
+    // c_first * s * c_f positions, in item order with the first item left out.
+    const Number firstCount = count(first);
+    const Number unit = firstCount * separator;
+    Number unused;
+    const Number step = divide(inBlock, unit, unused);
+    std::uint32_t second;
+    Number before;
+    if (step < itemPrefix[first]) {
+        second = static_cast<std::uint32_t>(std::upper_bound(itemPrefix, itemPrefix + first, step) - itemPrefix - 1);
+        before = itemPrefix[second];
+    } else {
+        const Number shifted = step + firstCount;
+        second = static_cast<std::uint32_t>(
+            std::upper_bound(itemPrefix + first + 1, itemPrefix + items, shifted) - itemPrefix - 1);
+        before = itemPrefix[second] - firstCount;
+    }
+    const Number inPair = inBlock - unit * before;
+    const Number secondCount = count(second);
+    const Number tail = separator * secondCount;
+    Number rest;
+    slots[0] = divide(inPair, tail, rest);
+    slots[1] = divide(rest, secondCount, slots[2]);
+    GroupChoice choice;
+    choice.first = first;
+    choice.second = second;
+    choice.choice = first * (items - 1ull) + (second < first ? second : second - 1);
+    return choice;
+}
+
 } // namespace
+
+mpz_class PositionIndex::countOf(std::uint32_t node) const
+{
+    if (isBig(node))
+        return big.at(node);
+    return mpz_class(static_cast<unsigned long>(count[node]));
+}
 
 PositionIndex::PositionIndex(const Program &compiled)
     : program(compiled)
 {
-    if (program.figures.count != saturated) {
-        small = buildTables<WordRing>(program);
-        return;
+    if (program.figures.count == saturated) {
+        const double bytes = estimatedBytes(program);
+        const double budget = std::min(budgetCap, double(availableMemory()) / 2);
+        if (!(bytes <= budget))
+            throw LimitError("random access to the variants of this template needs about "
+                + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024)))
+                + " MB of counts, more than the "
+                + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024))) + " MB it may use");
     }
-    double bytes = 0;
-    walkPostorder(program, LogBound {}, [&bytes](std::uint32_t, double bits) { bytes += 4 * bigEntryBytes(bits); });
-    const double budget = std::min(budgetCap, double(availableMemory()) / 2);
-    if (!(bytes <= budget))
-        throw LimitError("random access to the variants of this template needs about "
-            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024))) + " MB of counts, more than the "
-            + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024))) + " MB it may use");
-    big = buildTables<BigRing>(program);
+
+    const std::uint32_t groupBase = static_cast<std::uint32_t>(program.sequences.size());
+    count.assign(program.sequences.size() + program.groups.size(), 0);
+    const BigRing ring;
+    walkPostorder(program, RingAlgebra<BigRing> { ring }, [&](std::uint32_t entry, const mpz_class &value) {
+        const std::uint32_t node = entry & groupTag ? groupBase + (entry & ~groupTag) : entry;
+        if (value.fits_ulong_p() && value.get_ui() != bigCount)
+            count[node] = value.get_ui();
+        else {
+            count[node] = bigCount;
+            big.emplace(node, value);
+        }
+    });
+
+    choicePrefix.assign(program.choicePieces.size(), 0);
+    itemPrefix.assign(program.pieces.size(), 0);
+    pairPrefix.assign(program.pieces.size(), 0);
+    for (std::uint32_t g = 0; g < program.groups.size(); ++g) {
+        const Group &group = program.groups[g];
+        const auto fill = [&](auto sequenceCount, auto &choices, auto &items, auto &pairs, std::uint32_t choiceAt,
+                              std::uint32_t pieceAt) {
+            using Number = std::decay_t<decltype(sequenceCount(0))>;
+            if (group.kind == GroupKind::Alternatives) {
+                Number sum = 0;
+                for (std::uint64_t i = 0; i < group.choices; ++i) {
+                    choices[choiceAt + i] = sum;
+                    sum = sum + sequenceCount(program.choicePieces[group.choiceBegin + i]);
+                }
+                return;
+            }
+            const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
+            Number total = 0;
+            for (std::uint32_t i = 1; i < group.pieceCount; ++i)
+                total = total + sequenceCount(pieces[i]);
+            const Number separator = sequenceCount(pieces[0]);
+            Number itemsBefore = 0;
+            Number blocks = 0;
+            for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
+                const Number item = sequenceCount(pieces[i]);
+                items[pieceAt + i] = itemsBefore;
+                pairs[pieceAt + i] = blocks;
+                itemsBefore = itemsBefore + item;
+                blocks = blocks + separator * item * (total - item);
+            }
+        };
+        if (!isBig(groupBase + g)) {
+            fill([this](std::uint32_t s) { return count[s]; }, choicePrefix, itemPrefix, pairPrefix, group.choiceBegin,
+                group.pieceBegin);
+            continue;
+        }
+        BigGroup &tables = bigGroups[g];
+        if (group.kind == GroupKind::Alternatives)
+            tables.choicePrefix.resize(group.choices);
+        else
+            tables.itemPrefix.resize(group.pieceCount), tables.pairPrefix.resize(group.pieceCount);
+        fill([this](std::uint32_t s) { return countOf(s); }, tables.choicePrefix, tables.itemPrefix, tables.pairPrefix,
+            0, 0);
+    }
+
+    for (std::uint32_t s = 0; s < program.sequences.size(); ++s) {
+        if (!isBig(s))
+            continue;
+        const Sequence &sequence = program.sequences[s];
+        BigSequence &tree = bigSequences[s];
+        // Blocks: runs of groups whose product fits a word, or one group of a big count.
+        std::vector<mpz_class> leaves;
+        std::uint64_t product = 1;
+        for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
+            const std::uint32_t node = groupBase + program.groupRefs[sequence.groupBegin + i];
+            std::uint64_t next = 0;
+            if (!isBig(node) && !__builtin_mul_overflow(product, count[node], &next) && next != bigCount) {
+                product = next;
+                continue;
+            }
+            if (i > 0 && (tree.blockEnd.empty() || tree.blockEnd.back() != i)) {
+                tree.blockEnd.push_back(i);
+                leaves.emplace_back(static_cast<unsigned long>(product));
+            }
+            product = 1;
+            if (isBig(node)) {
+                tree.hasBigGroups = true;
+                tree.blockEnd.push_back(i + 1);
+                leaves.push_back(big.at(node));
+            } else {
+                product = count[node];
+            }
+        }
+        if (tree.blockEnd.empty() || tree.blockEnd.back() != sequence.groupCount) {
+            tree.blockEnd.push_back(sequence.groupCount);
+            leaves.emplace_back(static_cast<unsigned long>(product));
+        }
+        tree.product.resize(4 * leaves.size());
+        const auto build = [&](auto &self, std::size_t node, std::uint32_t low, std::uint32_t high) -> void {
+            if (high - low == 1) {
+                tree.product[node] = std::move(leaves[low]);
+                return;
+            }
+            const std::uint32_t middle = low + (high - low) / 2;
+            self(self, 2 * node, low, middle);
+            self(self, 2 * node + 1, middle, high);
+            tree.product[node] = tree.product[2 * node] * tree.product[2 * node + 1];
+        };
+        build(build, 1, 0, static_cast<std::uint32_t>(leaves.size()));
+    }
 }
 
 const PositionIndex &positionIndex(const Program &program)
@@ -167,55 +288,146 @@ const PositionIndex &positionIndex(const Program &program)
     return *program.positionIndex;
 }
 
-template <class Number>
-std::uint64_t PositionDecoder<Number>::alternativesChoice(const Group &group, Number &residual) const
+PositionDecoder::PositionDecoder(const Program &program)
+    : index_(positionIndex(program))
+    , scratch_(64)
 {
-    const auto first = tables.choicePrefix.begin() + group.choiceBegin;
-    const auto chosen = std::upper_bound(first, first + group.choices, residual) - 1;
-    residual -= *chosen;
-    return static_cast<std::uint64_t>(chosen - first);
 }
 
-template <class Number>
-PairChoice PositionDecoder<Number>::pairsChoice(
-    const Group &group, const Number &variant, std::array<Number, 3> &slots) const
-{
-    const std::uint32_t items = group.pieceCount - 1;
-    const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-    const auto itemPrefix = tables.itemPrefix.begin() + group.pieceBegin + 1;
-    const auto pairPrefix = tables.pairPrefix.begin() + group.pieceBegin + 1;
-    const auto count
-        = [this, pieces](std::uint32_t item) -> const Number & { return tables.sequenceCount[pieces[1 + item]]; };
-    const Number &separator = tables.sequenceCount[pieces[0]];
+PositionDecoder::~PositionDecoder() = default;
 
-    const auto first
-        = static_cast<std::uint32_t>(std::upper_bound(pairPrefix, pairPrefix + items, variant) - pairPrefix - 1);
-    const Number inBlock = variant - pairPrefix[first];
-    // Within the block of the first item, each second item f takes
-    // c_first * s * c_f positions, in item order with the first item left out.
-    const Number unit = count(first) * separator;
-    Number unused;
-    const Number step = divide(inBlock, unit, unused);
-    std::uint32_t second;
-    Number before;
-    if (step < itemPrefix[first]) {
-        second = static_cast<std::uint32_t>(std::upper_bound(itemPrefix, itemPrefix + first, step) - itemPrefix - 1);
-        before = itemPrefix[second];
-    } else {
-        const Number shifted = step + count(first);
-        second = static_cast<std::uint32_t>(
-            std::upper_bound(itemPrefix + first + 1, itemPrefix + items, shifted) - itemPrefix - 1);
-        before = itemPrefix[second] - count(first);
+void PositionDecoder::start(const mpz_class &position)
+{
+    split(index_.program.root, position, root_);
+}
+
+void PositionDecoder::splitBlock(
+    std::uint32_t sequence, std::uint32_t begin, std::uint32_t end, std::uint64_t residual, Digits &digits) const
+{
+    const Program &program = index_.program;
+    const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
+    for (std::uint32_t i = end; i-- > begin;) {
+        const std::uint64_t radix = index_.count[index_.groupNode(groups[i])];
+        digits.word[i] = residual % radix;
+        residual /= radix;
     }
-    const Number inPair = inBlock - unit * before;
-    const Number tail = separator * count(second);
-    Number rest;
-    slots[0] = divide(inPair, tail, rest);
-    slots[1] = divide(rest, count(second), slots[2]);
-    return { first, second };
 }
 
-template struct PositionDecoder<std::uint64_t>;
-template struct PositionDecoder<mpz_class>;
+void PositionDecoder::splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const
+{
+    const std::uint32_t groups = index_.program.sequences[sequence].groupCount;
+    if (groups == 0)
+        return;
+    digits.word.resize(groups);
+    splitBlock(sequence, 0, groups, residual, digits);
+}
+
+void PositionDecoder::split(std::uint32_t sequence, const mpz_class &residual, Digits &digits)
+{
+    if (!index_.isBig(sequence)) {
+        splitWord(sequence, static_cast<std::uint64_t>(residual.get_ui()), digits);
+        return;
+    }
+    const PositionIndex::BigSequence &tree = index_.bigSequences.at(sequence);
+    const std::uint32_t groups = index_.program.sequences[sequence].groupCount;
+    digits.word.resize(groups);
+    if (tree.hasBigGroups)
+        digits.big.resize(groups);
+    splitTree(tree, sequence, 1, 0, static_cast<std::uint32_t>(tree.blockEnd.size()), residual, digits, 0);
+}
+
+void PositionDecoder::splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node,
+    std::uint32_t low, std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth)
+{
+    if (high - low == 1) {
+        const std::uint32_t begin = low == 0 ? 0 : tree.blockEnd[low - 1];
+        const std::uint32_t end = tree.blockEnd[low];
+        const std::uint32_t group = index_.program.groupRefs[index_.program.sequences[sequence].groupBegin + begin];
+        if (index_.isBig(index_.groupNode(group)))
+            digits.big[begin] = residual;
+        else
+            splitBlock(sequence, begin, end, residual.get_ui(), digits);
+        return;
+    }
+    const std::uint32_t middle = low + (high - low) / 2;
+    std::array<mpz_class, 2> &parts = scratch_[depth];
+    mpz_tdiv_qr(
+        parts[0].get_mpz_t(), parts[1].get_mpz_t(), residual.get_mpz_t(), tree.product[2 * node + 1].get_mpz_t());
+    splitTree(tree, sequence, 2 * node, low, middle, parts[0], digits, depth + 1);
+    splitTree(tree, sequence, 2 * node + 1, middle, high, parts[1], digits, depth + 1);
+}
+
+std::uint32_t PositionDecoder::slotSequence(std::uint32_t group, const GroupChoice &choice, int slot) const
+{
+    const Program &program = index_.program;
+    const Group &compiled = program.groups[group];
+    if (compiled.kind == GroupKind::Alternatives)
+        return program.choicePieces[compiled.choiceBegin + choice.choice];
+    const std::uint32_t *pieces = program.pieces.data() + compiled.pieceBegin;
+    return slot == 0 ? pieces[1 + choice.first] : slot == 1 ? pieces[0] : pieces[1 + choice.second];
+}
+
+GroupChoice PositionDecoder::open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at)
+{
+    if (slots_.size() <= frame)
+        slots_.resize(frame + 1);
+    const Digits &digits = at.owner == noFrame ? root_ : slots_[at.owner][at.slot];
+    if (index_.isBig(index_.groupNode(group)))
+        return openBig(group, digits.big[at.element], frame);
+    return openWord(group, digits.word[at.element], frame);
+}
+
+GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant, std::uint32_t frame)
+{
+    const Program &program = index_.program;
+    const Group &compiled = program.groups[group];
+    GroupChoice choice;
+    if (compiled.kind == GroupKind::Alternatives) {
+        // Plain-text choices have one variant each: the variant is the choice.
+        if (compiled.pieceLiteralsBegin != noLiterals) {
+            choice.choice = variant;
+            return choice;
+        }
+        const auto first = index_.choicePrefix.begin() + compiled.choiceBegin;
+        const auto chosen = std::upper_bound(first, first + compiled.choices, variant) - 1;
+        choice.choice = static_cast<std::uint64_t>(chosen - first);
+        splitWord(slotSequence(group, choice, 0), variant - *chosen, slots_[frame][0]);
+        return choice;
+    }
+    const std::uint32_t *pieces = program.pieces.data() + compiled.pieceBegin;
+    const PairTables<std::uint64_t> tables { index_.itemPrefix.data() + compiled.pieceBegin + 1,
+        index_.pairPrefix.data() + compiled.pieceBegin + 1, compiled.pieceCount - 1 };
+    std::uint64_t slots[3];
+    choice = decodePair(
+        tables, [&](std::uint32_t item) { return index_.count[pieces[1 + item]]; }, index_.count[pieces[0]], variant,
+        slots);
+    for (int slot = 0; slot < 3; ++slot)
+        splitWord(slotSequence(group, choice, slot), slots[slot], slots_[frame][slot]);
+    return choice;
+}
+
+GroupChoice PositionDecoder::openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame)
+{
+    const Program &program = index_.program;
+    const Group &compiled = program.groups[group];
+    const PositionIndex::BigGroup &tables = index_.bigGroups.at(group);
+    GroupChoice choice;
+    if (compiled.kind == GroupKind::Alternatives) {
+        const auto chosen = std::upper_bound(tables.choicePrefix.begin(), tables.choicePrefix.end(), variant) - 1;
+        choice.choice = static_cast<std::uint64_t>(chosen - tables.choicePrefix.begin());
+        split(slotSequence(group, choice, 0), mpz_class(variant - *chosen), slots_[frame][0]);
+        return choice;
+    }
+    const std::uint32_t *pieces = program.pieces.data() + compiled.pieceBegin;
+    const PairTables<mpz_class> pairs { tables.itemPrefix.data() + 1, tables.pairPrefix.data() + 1,
+        compiled.pieceCount - 1 };
+    mpz_class slots[3];
+    choice = decodePair(
+        pairs, [&](std::uint32_t item) { return index_.countOf(pieces[1 + item]); }, index_.countOf(pieces[0]), variant,
+        slots);
+    for (int slot = 0; slot < 3; ++slot)
+        split(slotSequence(group, choice, slot), slots[slot], slots_[frame][slot]);
+    return choice;
+}
 
 } // namespace razmnozhator::detail

@@ -1,78 +1,129 @@
 #pragma once
 
-// Random access to the variants: for every position in the expansion order,
-// the choice of every group on the variant's path, found by mixed-radix
+// Random access to the variants: for a position in the expansion order, the
+// choice of every group on the variant's path, found by mixed-radix
 // arithmetic on per-node counts instead of enumerating.
 //
-// In a sequence the leftmost group changes slowest, so its choice is the
-// position divided by the product of the counts of the groups after it. An
-// alternatives group's pieces follow one another, so a choice is found by
-// binary search over their running counts. A pairs group lists its ordered
-// pairs (r, f) with r slowest, and within one pair r's variant, then the
-// separator's, then f's: running counts over r find the first item, the items
-// other than r the second, and what is left splits over the three.
+// In a sequence the leftmost group changes slowest, so a residual of the
+// sequence is a number whose digits, most significant first, are its groups'
+// variant indexes and whose radixes are their counts. An alternatives group's
+// pieces follow one another, so a choice is found by binary search over their
+// running counts. A pairs group lists its ordered pairs (r, f) with r slowest,
+// and within one pair r's variant, then the separator's, then f's: running
+// counts over r find the first item, the items other than r the second, and
+// what is left splits over the three.
 //
-// The tables hold one number per node and per group slot; in 64-bit words
-// when the template's count fits, as big integers otherwise, within a budget.
+// Counts are machine words wherever a node's count fits one; big numbers only
+// above. A sequence whose count needs big numbers is cut into blocks of
+// groups whose product fits a word, and its residual is split into the
+// blocks' residuals by a remainder tree: divided by the product of the right
+// half of the blocks, then each half the same way. That costs a few big
+// divisions of balanced size instead of one division per group, so a position
+// among 2^1000000 variants splits in well under a second.
 
+#include "choices.h"
 #include "program.h"
+
+#include <gmpxx.h>
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace razmnozhator::detail {
 
-template <class Number> struct PositionTables
-{
-    std::vector<Number> sequenceCount;
-    // Per Program::groupRefs entry: the product of the counts of the groups
-    // after it in its sequence.
-    std::vector<Number> suffix;
-    // Per Program::choicePieces entry: the count of the earlier choices of its group.
-    std::vector<Number> choicePrefix;
-    // Per Program::pieces entry of a pairs group's items: the count of the
-    // earlier items, and the separator's count times the sum over earlier
-    // items r of c_r * (C - c_r), where the blocks of first items start.
-    std::vector<Number> itemPrefix;
-    std::vector<Number> pairPrefix;
-};
-
 class PositionIndex
 {
 public:
-    // Throws LimitError when the tables would not fit their budget.
+    // Throws LimitError, before it takes the memory, when the counts would
+    // not fit their budget.
     explicit PositionIndex(const Program &program);
 
     const Program &program;
-    std::optional<PositionTables<std::uint64_t>> small;
-    std::optional<PositionTables<mpz_class>> big;
+    // Nodes are numbered sequences first, then groups.
+    std::uint32_t groupNode(std::uint32_t group) const { return std::uint32_t(program.sequences.size()) + group; }
+    bool isBig(std::uint32_t node) const { return count[node] == bigCount; }
+    mpz_class countOf(std::uint32_t node) const;
+
+    static constexpr std::uint64_t bigCount = UINT64_MAX;
+    // Per node: its count, or bigCount when it is kept in `big`.
+    std::vector<std::uint64_t> count;
+    std::unordered_map<std::uint32_t, mpz_class> big;
+
+    // Groups whose count fits a word: per Program::choicePieces entry the
+    // count of the earlier choices of its group; per Program::pieces entry of
+    // a pairs group's items the count of the earlier items, and the
+    // separator's count times the sum over earlier items r of c_r * (C - c_r),
+    // where the blocks of first items start.
+    std::vector<std::uint64_t> choicePrefix;
+    std::vector<std::uint64_t> itemPrefix;
+    std::vector<std::uint64_t> pairPrefix;
+    // The same for groups whose count needs big numbers, from the group's
+    // first entry on.
+    struct BigGroup
+    {
+        std::vector<mpz_class> choicePrefix;
+        std::vector<mpz_class> itemPrefix;
+        std::vector<mpz_class> pairPrefix;
+    };
+    std::unordered_map<std::uint32_t, BigGroup> bigGroups;
+
+    // Sequences whose count needs big numbers: where each block of groups
+    // ends, and the product tree of the blocks' counts (node 1 spans every
+    // block, node i's halves are 2i and 2i + 1).
+    struct BigSequence
+    {
+        std::vector<std::uint32_t> blockEnd;
+        std::vector<mpz_class> product;
+        bool hasBigGroups = false;
+    };
+    std::unordered_map<std::uint32_t, BigSequence> bigSequences;
 };
 
 // Built once per program, on first use.
 const PositionIndex &positionIndex(const Program &program);
 
-// What the enumerator needs to open one group's frame at a given residual.
-struct PairChoice
+// Gives the odometer the choices of the variant at a position. Keeps its
+// storage between positions.
+class PositionDecoder final : public ChoiceSource
 {
-    std::uint32_t first;
-    std::uint32_t second;
-};
+public:
+    // Throws LimitError like PositionIndex.
+    explicit PositionDecoder(const Program &program);
+    ~PositionDecoder();
 
-// Splits `residual` of the sequence around a group into the group's variant
-// index (returned in `variant`), leaving the rest for the groups after it.
-template <class Number> struct PositionDecoder
-{
-    const Program &program;
-    const PositionTables<Number> &tables;
+    // The next walk from the template's start writes the variant at `position`
+    // (below the count).
+    void start(const mpz_class &position);
 
-    // The choice of an alternatives group for its variant index; the residual
-    // becomes the index within the chosen piece.
-    std::uint64_t alternativesChoice(const Group &group, Number &residual) const;
-    // The pair of a pairs group; the three residuals of its slots (first item,
-    // separator, second item).
-    PairChoice pairsChoice(const Group &group, const Number &variant, std::array<Number, 3> &slots) const;
+    void literal(std::uint32_t) override { }
+    GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
+
+private:
+    // The variant index of every group of a sequence, for one residual.
+    struct Digits
+    {
+        std::vector<std::uint64_t> word;
+        std::vector<mpz_class> big; // for groups whose count needs big numbers
+    };
+
+    void splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const;
+    void split(std::uint32_t sequence, const mpz_class &residual, Digits &digits);
+    void splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node, std::uint32_t low,
+        std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth);
+    void splitBlock(
+        std::uint32_t sequence, std::uint32_t begin, std::uint32_t end, std::uint64_t residual, Digits &digits) const;
+    GroupChoice openWord(std::uint32_t group, std::uint64_t variant, std::uint32_t frame);
+    GroupChoice openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame);
+    std::uint32_t slotSequence(std::uint32_t group, const GroupChoice &choice, int slot) const;
+
+    const PositionIndex &index_;
+    Digits root_;
+    std::vector<std::array<Digits, 3>> slots_;
+    // Per level of the remainder tree: quotient and remainder.
+    std::vector<std::array<mpz_class, 2>> scratch_;
 };
 
 } // namespace razmnozhator::detail
