@@ -67,6 +67,12 @@ double bigBytes(double bits)
 
 constexpr double budgetCap = 1024.0 * 1024 * 1024;
 
+__extension__ typedef unsigned __int128 Wide;
+
+// Blocks of groups of a long sequence stay within 32 bits, where a division
+// by a group's count is two multiplications by its reciprocal.
+constexpr std::uint64_t blockLimit = std::uint64_t(1) << 32;
+
 // What the index will take, from the bounds of the nodes' counts.
 double estimatedBytes(const Program &program)
 {
@@ -188,6 +194,12 @@ PositionIndex::PositionIndex(const Program &compiled)
         }
     });
 
+    reciprocal.assign(program.groups.size(), 0);
+    for (std::uint32_t g = 0; g < program.groups.size(); ++g) {
+        if (count[groupBase + g] < blockLimit)
+            reciprocal[g] = UINT64_MAX / count[groupBase + g] + 1;
+    }
+
     choicePrefix.assign(program.choicePieces.size(), 0);
     itemPrefix.assign(program.pieces.size(), 0);
     pairPrefix.assign(program.pieces.size(), 0);
@@ -244,7 +256,7 @@ PositionIndex::PositionIndex(const Program &compiled)
         for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
             const std::uint32_t node = groupBase + program.groupRefs[sequence.groupBegin + i];
             std::uint64_t next = 0;
-            if (!isBig(node) && !__builtin_mul_overflow(product, count[node], &next) && next != bigCount) {
+            if (!isBig(node) && !__builtin_mul_overflow(product, count[node], &next) && next < blockLimit) {
                 product = next;
                 continue;
             }
@@ -308,8 +320,15 @@ void PositionDecoder::splitBlock(
     const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
     for (std::uint32_t i = end; i-- > begin;) {
         const std::uint64_t radix = index_.count[index_.groupNode(groups[i])];
-        digits.word[i] = residual % radix;
-        residual /= radix;
+        const std::uint64_t reciprocal = index_.reciprocal[groups[i]];
+        if (residual < blockLimit && reciprocal != 0) {
+            // Lemire's division of 32-bit numbers by an inverse.
+            digits.word[i] = static_cast<std::uint64_t>(Wide(reciprocal * residual) * radix >> 64);
+            residual = static_cast<std::uint64_t>(Wide(reciprocal) * residual >> 64);
+        } else {
+            digits.word[i] = residual % radix;
+            residual /= radix;
+        }
     }
 }
 
@@ -395,6 +414,15 @@ GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant
         return choice;
     }
     const std::uint32_t *pieces = program.pieces.data() + compiled.pieceBegin;
+    if (compiled.pieceLiteralsBegin != noLiterals) {
+        // Plain-text pieces: every ordered pair is one variant.
+        const std::uint32_t others = compiled.pieceCount - 2;
+        choice.choice = variant;
+        choice.first = static_cast<std::uint32_t>(variant / others);
+        const auto second = static_cast<std::uint32_t>(variant % others);
+        choice.second = second < choice.first ? second : second + 1;
+        return choice;
+    }
     const PairTables<std::uint64_t> tables { index_.itemPrefix.data() + compiled.pieceBegin + 1,
         index_.pairPrefix.data() + compiled.pieceBegin + 1, compiled.pieceCount - 1 };
     std::uint64_t slots[3];

@@ -52,6 +52,9 @@ public:
     std::vector<std::uint64_t> count;
     std::unordered_map<std::uint32_t, mpz_class> big;
 
+    // Per group whose count is below 2^32: 2^64 / count rounded up, for
+    // dividing by the count; else 0.
+    std::vector<std::uint64_t> reciprocal;
     // Groups whose count fits a word: per Program::choicePieces entry the
     // count of the earlier choices of its group; per Program::pieces entry of
     // a pairs group's items the count of the earlier items, and the
