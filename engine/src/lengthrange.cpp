@@ -151,8 +151,9 @@ void RangeDecoder::start(const mpz_class &rank, Window window)
 {
     rank_ = rank;
     window_ = window;
-    slotRest_.clear();
-    made_.clear();
+    start_ = window;
+    slotEnds_.clear();
+    used_ = 0;
 }
 
 void RangeDecoder::literal(std::uint32_t literal)
@@ -164,26 +165,63 @@ void RangeDecoder::literal(std::uint32_t literal)
 
 // Moves past the choices whose variants that fit number no more than the
 // rank_; true when the rank_ falls within this one.
-bool RangeDecoder::takes(const Poly &content, const Poly &totals)
+// Sum over lengths l of poly[l] * ends(at + l): how many variants of poly,
+// written from length `at` on and followed by what follows, fit the window.
+void RangeDecoder::weigh(const Poly &poly, const Ends &ends, std::int64_t at, mpz_class &out) const
 {
-    weightInWindow(spectra_, content, totals, window_, weight_);
+    out = 0;
+    const std::size_t width = spectra_.width;
+    for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
+        const std::int64_t end = at + std::int64_t(poly.offset + slot) - ends.low;
+        if (end < 0 || end >= std::int64_t(ends.size) || ends.count[std::size_t(end)] == 0)
+            continue;
+        const mp_limb_t *limbs = poly.limbs.data() + slot * width;
+        mp_size_t size = static_cast<mp_size_t>(width);
+        while (size > 0 && limbs[size - 1] == 0)
+            --size;
+        if (size == 0)
+            continue;
+        mpz_t coefficient;
+        mpz_roinit_n(coefficient, limbs, size);
+        mpz_addmul(out.get_mpz_t(), coefficient, ends.count[std::size_t(end)].get_mpz_t());
+    }
+}
+
+bool RangeDecoder::takes(const Poly &content, const Ends &ends, std::int64_t at)
+{
+    weigh(content, ends, at, weight_);
     if (rank_ < weight_)
         return true;
     rank_ -= weight_;
     return false;
 }
 
-std::uint64_t RangeDecoder::choice(const Group &group, const Poly &totals)
+// Storage for the ways to finish at lengths [low, high]; kept between
+// queries, so that the big numbers keep their memory.
+RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
 {
-    std::uint64_t choice = 0;
-    while (choice + 1 < group.choices
-        && !takes(spectra_.sequenceSpectrum[program_.choicePieces[group.choiceBegin + choice]], totals))
-        ++choice;
-    return choice;
+    if (used_ == made_.size())
+        made_.emplace_back();
+    Ends &ends = made_[used_++];
+    ends.low = low;
+    ends.size = std::size_t(std::max<std::int64_t>(high - low + 1, 0));
+    if (ends.count.size() < ends.size)
+        ends.count.resize(ends.size);
+    return ends;
+}
+
+// The ways to finish after a part whose variants are `poly`, for every
+// length [low, high] written before it, from the ways to finish after it.
+const RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, const Ends &after, std::int64_t low, std::int64_t high)
+{
+    Ends &ends = fresh(low, high);
+    for (std::int64_t t = low; t <= high; ++t)
+        weigh(poly, after, t, ends.count[std::size_t(t - low)]);
+    return &ends;
 }
 
 // The same for choices that are plain text, which is most of them, on
-// machine words: each choice's weight_ is the difference of two running
+// machine words: each choice's weight is the difference of two running
 // totals of what follows.
 // groupTotals, when known, are the running totals of the group followed
 // by what follows it: the rank_'s place among all of them tells from which
@@ -262,33 +300,42 @@ std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &tota
     return choice;
 }
 
-const Poly *RangeDecoder::keep(Poly poly)
-{
-    made_.push_back(std::move(poly));
-    return &made_.back();
-}
-
 GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameIndex, const GroupPlace &at)
 {
     const std::uint32_t reference = program_.sequences[at.sequence].groupBegin + at.element;
-    const Poly *rest;
-    const Poly *totals;
-    if (at.owner == noFrame) {
-        rest = &index_.suffix[reference];
-        totals = &index_.rootSuffixTotals[at.element];
-    } else {
-        rest = keep(spectra_.multiply(index_.suffix[reference], *slotRest_[at.owner][at.slot]));
-        totals = keep(runningTotals(spectra_, *rest));
-    }
-    if (slotRest_.size() <= frameIndex)
-        slotRest_.resize(frameIndex + 1);
     const Group &group = program_.groups[groupIndex];
+    const std::int64_t written = start_.low - window_.low;
+    const std::size_t width = spectra_.width;
+    const Poly &content = spectra_.groupSpectrum[groupIndex];
+    const auto shortest = [](const Poly &poly) { return std::int64_t(poly.offset); };
+    const auto longest = [width](const Poly &poly) { return std::int64_t(poly.offset + poly.slots(width)) - 1; };
+    // The ways to finish after the group, for every length its end may have.
+    const std::int64_t low = written + shortest(content);
+    const std::int64_t high = written + longest(content);
+    const Ends *ends;
+    if (at.owner == noFrame) {
+        Ends &root = fresh(low, high);
+        for (std::int64_t t = low; t <= high; ++t)
+            countInWindow(spectra_, index_.rootSuffixTotals[at.element], { start_.low - t, start_.high - t },
+                root.count[std::size_t(t - low)]);
+        ends = &root;
+    } else {
+        ends = before(index_.suffix[reference], *slotEnds_[at.owner][at.slot], low, high);
+    }
+    if (slotEnds_.size() <= frameIndex)
+        slotEnds_.resize(frameIndex + 1);
     GroupChoice made;
     if (group.kind == GroupKind::Alternatives) {
-        const Poly *groupTotals = at.owner == noFrame ? &index_.rootGroupTotals[at.element] : nullptr;
-        made.choice = group.pieceLiteralsBegin != noLiterals ? plainTextChoice(group, *totals, groupTotals)
-                                                             : choice(group, *totals);
-        slotRest_[frameIndex][0] = rest;
+        if (at.owner == noFrame && group.pieceLiteralsBegin != noLiterals) {
+            made.choice
+                = plainTextChoice(group, index_.rootSuffixTotals[at.element], &index_.rootGroupTotals[at.element]);
+        } else {
+            while (made.choice + 1 < group.choices
+                && !takes(
+                    spectra_.sequenceSpectrum[program_.choicePieces[group.choiceBegin + made.choice]], *ends, written))
+                ++made.choice;
+        }
+        slotEnds_[frameIndex][0] = ends;
         return made;
     }
     const std::uint32_t *pieces = program_.pieces.data() + group.pieceBegin;
@@ -298,22 +345,25 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const Poly &sum = index_.itemSum[groupIndex];
     std::uint32_t first = 0;
     while (first + 1 < items
-        && !takes(
-            spectra_.multiply(spectra_.multiply(item(first), separator), spectra_.subtract(sum, item(first))), *totals))
+        && !takes(spectra_.multiply(spectra_.multiply(item(first), separator), spectra_.subtract(sum, item(first))),
+            *ends, written))
         ++first;
     const Poly lead = spectra_.multiply(item(first), separator);
     std::uint32_t second = first == 0 ? 1 : 0;
     for (;;) {
         std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
-        if (next >= items || takes(spectra_.multiply(lead, item(second)), *totals))
+        if (next >= items || takes(spectra_.multiply(lead, item(second)), *ends, written))
             break;
         second = next;
     }
     made.first = first;
     made.second = second;
     made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
-    const Poly *afterSeparator = keep(spectra_.multiply(item(second), *rest));
-    slotRest_[frameIndex] = { keep(spectra_.multiply(separator, *afterSeparator)), afterSeparator, rest };
+    const Ends *afterSeparator = before(item(second), *ends, written + shortest(item(first)) + shortest(separator),
+        written + longest(item(first)) + longest(separator));
+    const Ends *afterFirst
+        = before(separator, *afterSeparator, written + shortest(item(first)), written + longest(item(first)));
+    slotEnds_[frameIndex] = { afterFirst, afterSeparator, ends };
     return made;
 }
 

@@ -63,8 +63,7 @@ Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly);
 void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &totals, Window window, mpz_class &out);
 
 // Gives the odometer the choices of the rank-th variant in order among those
-// whose length lies in a window. Each frame keeps, for each of its slots, the
-// spectrum of everything that follows that slot's sequence in the variant.
+// whose length lies in a window.
 class RangeDecoder final : public ChoiceSource
 {
 public:
@@ -79,20 +78,33 @@ public:
     GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
 
 private:
-    bool takes(const Poly &content, const Poly &totals);
-    std::uint64_t choice(const Group &group, const Poly &totals);
+    // The ways to finish the variant after some point, by the length
+    // written up to it: count[t - low] for length t, below low + size.
+    struct Ends
+    {
+        std::int64_t low = 0;
+        std::size_t size = 0;
+        std::vector<mpz_class> count;
+    };
+
+    Ends &fresh(std::int64_t low, std::int64_t high);
+    void weigh(const Poly &poly, const Ends &ends, std::int64_t at, mpz_class &out) const;
+    bool takes(const Poly &content, const Ends &ends, std::int64_t at);
+    const Ends *before(const Poly &poly, const Ends &after, std::int64_t low, std::int64_t high);
     std::uint64_t plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals);
-    const Poly *keep(Poly poly);
 
     const Program &program_;
     const RangeIndex &index_;
     const SpectrumIndex &spectra_;
     mpz_class rank_;
     Window window_ {};
-    // Per frame and slot, the spectrum of what follows the slot's sequence:
-    // the index's own for the template's sequence, else made here.
-    std::vector<std::array<const Poly *, 3>> slotRest_;
-    std::deque<Poly> made_;
+    Window start_ {};
+    // Per frame and slot, the ways to finish after the slot's sequence. Only
+    // lengths that the group's own variants can reach are kept, so a query
+    // costs what its groups' spread of lengths costs, not the template's.
+    std::vector<std::array<const Ends *, 3>> slotEnds_;
+    std::deque<Ends> made_;
+    std::size_t used_ = 0;
     mpz_class weight_;
     std::vector<mp_limb_t> scratch_;
 };
