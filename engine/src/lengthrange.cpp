@@ -149,7 +149,10 @@ RangeDecoder::RangeDecoder(const Program &program)
 
 void RangeDecoder::start(const mpz_class &rank, Window window)
 {
-    rank_ = rank;
+    const std::size_t width = spectra_.width;
+    rank_.assign(width, 0);
+    weight_.assign(width, 0);
+    std::copy_n(mpz_limbs_read(rank.get_mpz_t()), mpz_size(rank.get_mpz_t()), rank_.data());
     window_ = window;
     start_ = window;
     slotEnds_.clear();
@@ -163,37 +166,48 @@ void RangeDecoder::literal(std::uint32_t literal)
     window_.high -= characters;
 }
 
-// Moves past the choices whose variants that fit number no more than the
-// rank_; true when the rank_ falls within this one.
 // Sum over lengths l of poly[l] * ends(at + l): how many variants of poly,
 // written from length `at` on and followed by what follows, fit the window.
-void RangeDecoder::weigh(const Poly &poly, const Ends &ends, std::int64_t at, mpz_class &out) const
+// Every such number is a count of variants, so it fits the slot width and
+// products may be cut to it.
+void RangeDecoder::weigh(const Poly &poly, const Ends &ends, std::int64_t at, mp_limb_t *out) const
 {
-    out = 0;
     const std::size_t width = spectra_.width;
+    std::fill_n(out, width, 0);
     for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
         const std::int64_t end = at + std::int64_t(poly.offset + slot) - ends.low;
-        if (end < 0 || end >= std::int64_t(ends.size) || ends.count[std::size_t(end)] == 0)
+        if (end < 0 || end >= std::int64_t(ends.size))
             continue;
-        const mp_limb_t *limbs = poly.limbs.data() + slot * width;
-        mp_size_t size = static_cast<mp_size_t>(width);
-        while (size > 0 && limbs[size - 1] == 0)
-            --size;
-        if (size == 0)
-            continue;
-        mpz_t coefficient;
-        mpz_roinit_n(coefficient, limbs, size);
-        mpz_addmul(out.get_mpz_t(), coefficient, ends.count[std::size_t(end)].get_mpz_t());
+        const mp_limb_t *count = ends.limbs.data() + std::size_t(end) * width;
+        const mp_limb_t *coefficient = poly.limbs.data() + slot * width;
+        for (std::size_t j = 0; j < width; ++j) {
+            if (coefficient[j] != 0)
+                mpn_addmul_1(out + j, count, static_cast<mp_size_t>(width - j), coefficient[j]);
+        }
     }
 }
 
+// Moves past a choice whose variants that fit number no more than the rank;
+// true when the rank falls within it.
 bool RangeDecoder::takes(const Poly &content, const Ends &ends, std::int64_t at)
 {
-    weigh(content, ends, at, weight_);
-    if (rank_ < weight_)
+    const auto words = static_cast<mp_size_t>(spectra_.width);
+    weigh(content, ends, at, weight_.data());
+    if (mpn_cmp(rank_.data(), weight_.data(), words) < 0)
         return true;
-    rank_ -= weight_;
+    mpn_sub_n(rank_.data(), rank_.data(), weight_.data(), words);
     return false;
+}
+
+// The running total of a spectrum up to and including `length`, or null
+// below its shortest length.
+const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::int64_t length) const
+{
+    if (length < std::int64_t(totals.offset))
+        return nullptr;
+    const std::size_t width = spectra_.width;
+    const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, totals.slots(width) - 1);
+    return totals.limbs.data() + slot * width;
 }
 
 // Storage for the ways to finish at lengths [low, high]; kept between
@@ -205,8 +219,8 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
     Ends &ends = made_[used_++];
     ends.low = low;
     ends.size = std::size_t(std::max<std::int64_t>(high - low + 1, 0));
-    if (ends.count.size() < ends.size)
-        ends.count.resize(ends.size);
+    if (ends.limbs.size() < ends.size * spectra_.width)
+        ends.limbs.resize(ends.size * spectra_.width);
     return ends;
 }
 
@@ -216,7 +230,7 @@ const RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, const Ends &aft
 {
     Ends &ends = fresh(low, high);
     for (std::int64_t t = low; t <= high; ++t)
-        weigh(poly, after, t, ends.count[std::size_t(t - low)]);
+        weigh(poly, after, t, ends.limbs.data() + std::size_t(t - low) * spectra_.width);
     return &ends;
 }
 
@@ -224,7 +238,7 @@ const RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, const Ends &aft
 // machine words: each choice's weight is the difference of two running
 // totals of what follows.
 // groupTotals, when known, are the running totals of the group followed
-// by what follows it: the rank_'s place among all of them tells from which
+// by what follows it: the rank's place among all of them tells from which
 // end of the choices it is reached sooner.
 std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals)
 {
@@ -236,9 +250,7 @@ std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &tota
     mp_limb_t *next = left + width;
     mp_limb_t *difference = next + width;
     mp_limb_t *all = difference + width;
-    const std::size_t used = mpz_size(rank_.get_mpz_t());
-    std::copy_n(mpz_limbs_read(rank_.get_mpz_t()), used, left);
-    std::fill(left + used, left + width, 0);
+    std::copy_n(rank_.data(), width, left);
     const auto totalUpTo = [&](const Poly &poly, std::int64_t length) -> const mp_limb_t * {
         if (length < std::int64_t(poly.offset))
             return nullptr;
@@ -263,8 +275,8 @@ std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &tota
 
     bool fromEnd = false;
     if (groupTotals) {
-        // From the end when rank_ >= total / 2; counting from there, the
-        // rank_ becomes total - 1 - rank_.
+        // From the end when rank >= total / 2; counting from there, the
+        // rank becomes total - 1 - rank.
         if (const mp_limb_t *total = fitting(*groupTotals, 0, all)) {
             mpn_rshift(next, total, words, 1);
             if (mpn_cmp(left, next, words) >= 0) {
@@ -295,8 +307,7 @@ std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &tota
         mpn_sub_n(next, fits, left, words);
         mpn_sub_1(left, next, words, 1);
     }
-    std::copy_n(left, width, mpz_limbs_write(rank_.get_mpz_t(), words));
-    mpz_limbs_finish(rank_.get_mpz_t(), words);
+    std::copy_n(left, width, rank_.data());
     return choice;
 }
 
@@ -315,9 +326,19 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const Ends *ends;
     if (at.owner == noFrame) {
         Ends &root = fresh(low, high);
-        for (std::int64_t t = low; t <= high; ++t)
-            countInWindow(spectra_, index_.rootSuffixTotals[at.element], { start_.low - t, start_.high - t },
-                root.count[std::size_t(t - low)]);
+        const Poly &totals = index_.rootSuffixTotals[at.element];
+        for (std::int64_t t = low; t <= high; ++t) {
+            mp_limb_t *out = root.limbs.data() + std::size_t(t - low) * width;
+            const Window rest { start_.low - t, start_.high - t };
+            const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(totals, rest.high) : nullptr;
+            const mp_limb_t *lower = totalUpTo(totals, rest.low - 1);
+            if (!upper)
+                std::fill_n(out, width, 0);
+            else if (!lower)
+                std::copy_n(upper, width, out);
+            else
+                mpn_sub_n(out, upper, lower, static_cast<mp_size_t>(width));
+        }
         ends = &root;
     } else {
         ends = before(index_.suffix[reference], *slotEnds_[at.owner][at.slot], low, high);

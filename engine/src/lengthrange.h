@@ -79,16 +79,17 @@ public:
 
 private:
     // The ways to finish the variant after some point, by the length
-    // written up to it: count[t - low] for length t, below low + size.
+    // written up to it: slot t - low for length t, below low + size.
     struct Ends
     {
         std::int64_t low = 0;
         std::size_t size = 0;
-        std::vector<mpz_class> count;
+        std::vector<mp_limb_t> limbs; // size slots of the spectra's width
     };
 
     Ends &fresh(std::int64_t low, std::int64_t high);
-    void weigh(const Poly &poly, const Ends &ends, std::int64_t at, mpz_class &out) const;
+    void weigh(const Poly &poly, const Ends &ends, std::int64_t at, mp_limb_t *out) const;
+    const mp_limb_t *totalUpTo(const Poly &totals, std::int64_t length) const;
     bool takes(const Poly &content, const Ends &ends, std::int64_t at);
     const Ends *before(const Poly &poly, const Ends &after, std::int64_t low, std::int64_t high);
     std::uint64_t plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals);
@@ -96,7 +97,7 @@ private:
     const Program &program_;
     const RangeIndex &index_;
     const SpectrumIndex &spectra_;
-    mpz_class rank_;
+    std::vector<mp_limb_t> rank_; // in the spectra's width
     Window window_ {};
     Window start_ {};
     // Per frame and slot, the ways to finish after the slot's sequence. Only
@@ -105,7 +106,7 @@ private:
     std::vector<std::array<const Ends *, 3>> slotEnds_;
     std::deque<Ends> made_;
     std::size_t used_ = 0;
-    mpz_class weight_;
+    std::vector<mp_limb_t> weight_;
     std::vector<mp_limb_t> scratch_;
 };
 
