@@ -170,26 +170,28 @@ void RangeDecoder::literal(std::uint32_t literal)
 // written from length `at` on and followed by what follows, fit the window.
 // Every such number is a count of variants, so it fits the slot width and
 // products may be cut to it.
-void RangeDecoder::weigh(const Poly &poly, const Ends &ends, std::int64_t at, mp_limb_t *out) const
+void RangeDecoder::weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out)
 {
     const std::size_t width = spectra_.width;
     std::fill_n(out, width, 0);
     for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
-        const std::int64_t end = at + std::int64_t(poly.offset + slot) - ends.low;
-        if (end < 0 || end >= std::int64_t(ends.size))
-            continue;
-        const mp_limb_t *count = ends.limbs.data() + std::size_t(end) * width;
         const mp_limb_t *coefficient = poly.limbs.data() + slot * width;
+        const mp_limb_t *count = nullptr;
         for (std::size_t j = 0; j < width; ++j) {
-            if (coefficient[j] != 0)
-                mpn_addmul_1(out + j, count, static_cast<mp_size_t>(width - j), coefficient[j]);
+            if (coefficient[j] == 0)
+                continue;
+            if (!count)
+                count = value(ends, at + std::int64_t(poly.offset + slot));
+            if (!count)
+                break;
+            mpn_addmul_1(out + j, count, static_cast<mp_size_t>(width - j), coefficient[j]);
         }
     }
 }
 
 // Moves past a choice whose variants that fit number no more than the rank;
 // true when the rank falls within it.
-bool RangeDecoder::takes(const Poly &content, const Ends &ends, std::int64_t at)
+bool RangeDecoder::takes(const Poly &content, Ends &ends, std::int64_t at)
 {
     const auto words = static_cast<mp_size_t>(spectra_.width);
     weigh(content, ends, at, weight_.data());
@@ -210,8 +212,45 @@ const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::int64_t length
     return totals.limbs.data() + slot * width;
 }
 
+// The ways to finish at length t, worked out on first use: a query reads
+// only the lengths its choices can reach. Null for none.
+const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
+{
+    if (t < ends.low || t >= ends.low + std::int64_t(ends.size))
+        return nullptr;
+    const std::size_t width = spectra_.width;
+    const auto at = std::size_t(t - ends.low);
+    mp_limb_t *out = ends.limbs.data() + at * width;
+    if (ends.known[at])
+        return out;
+    ends.known[at] = 1;
+    if (ends.totals) {
+        const Window rest { start_.low - t, start_.high - t };
+        const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, rest.high) : nullptr;
+        const mp_limb_t *lower = totalUpTo(*ends.totals, rest.low - 1);
+        if (!upper)
+            std::fill_n(out, width, 0);
+        else if (!lower)
+            std::copy_n(upper, width, out);
+        else
+            mpn_sub_n(out, upper, lower, static_cast<mp_size_t>(width));
+    } else if (ends.poly) {
+        weigh(*ends.poly, *ends.after, t, out);
+    } else {
+        const mp_limb_t *all = value(*ends.after, t);
+        const mp_limb_t *less = value(*ends.less, t);
+        if (!all)
+            std::fill_n(out, width, 0);
+        else if (!less)
+            std::copy_n(all, width, out);
+        else
+            mpn_sub_n(out, all, less, static_cast<mp_size_t>(width));
+    }
+    return out;
+}
+
 // Storage for the ways to finish at lengths [low, high]; kept between
-// queries, so that the big numbers keep their memory.
+// queries, so that it is allocated once.
 RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
 {
     if (used_ == made_.size())
@@ -221,16 +260,21 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
     ends.size = std::size_t(std::max<std::int64_t>(high - low + 1, 0));
     if (ends.limbs.size() < ends.size * spectra_.width)
         ends.limbs.resize(ends.size * spectra_.width);
+    ends.known.assign(ends.size, 0);
+    ends.totals = nullptr;
+    ends.poly = nullptr;
+    ends.after = nullptr;
+    ends.less = nullptr;
     return ends;
 }
 
 // The ways to finish after a part whose variants are `poly`, for every
 // length [low, high] written before it, from the ways to finish after it.
-const RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, const Ends &after, std::int64_t low, std::int64_t high)
+RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high)
 {
     Ends &ends = fresh(low, high);
-    for (std::int64_t t = low; t <= high; ++t)
-        weigh(poly, after, t, ends.limbs.data() + std::size_t(t - low) * spectra_.width);
+    ends.poly = &poly;
+    ends.after = &after;
     return &ends;
 }
 
@@ -323,23 +367,10 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     // The ways to finish after the group, for every length its end may have.
     const std::int64_t low = written + shortest(content);
     const std::int64_t high = written + longest(content);
-    const Ends *ends;
+    Ends *ends;
     if (at.owner == noFrame) {
-        Ends &root = fresh(low, high);
-        const Poly &totals = index_.rootSuffixTotals[at.element];
-        for (std::int64_t t = low; t <= high; ++t) {
-            mp_limb_t *out = root.limbs.data() + std::size_t(t - low) * width;
-            const Window rest { start_.low - t, start_.high - t };
-            const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(totals, rest.high) : nullptr;
-            const mp_limb_t *lower = totalUpTo(totals, rest.low - 1);
-            if (!upper)
-                std::fill_n(out, width, 0);
-            else if (!lower)
-                std::copy_n(upper, width, out);
-            else
-                mpn_sub_n(out, upper, lower, static_cast<mp_size_t>(width));
-        }
-        ends = &root;
+        ends = &fresh(low, high);
+        ends->totals = &index_.rootSuffixTotals[at.element];
     } else {
         ends = before(index_.suffix[reference], *slotEnds_[at.owner][at.slot], low, high);
     }
@@ -364,25 +395,37 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_.sequenceSpectrum[pieces[1 + i]]; };
     const Poly &separator = spectra_.sequenceSpectrum[pieces[0]];
     const Poly &sum = index_.itemSum[groupIndex];
+    // Products of spectra are never made: weighing against a product is
+    // weighing against the ways to finish moved back by each factor in turn.
+    // A pair (r, f) writes r, the separator, then f.
+    const std::int64_t separatorLow = written + shortest(sum) + shortest(separator);
+    const std::int64_t separatorHigh = written + longest(sum) + longest(separator);
+    Ends *afterAll = before(sum, *ends, separatorLow, separatorHigh);
     std::uint32_t first = 0;
-    while (first + 1 < items
-        && !takes(spectra_.multiply(spectra_.multiply(item(first), separator), spectra_.subtract(sum, item(first))),
-            *ends, written))
-        ++first;
-    const Poly lead = spectra_.multiply(item(first), separator);
+    for (; first + 1 < items; ++first) {
+        // After the separator, any second item other than the first.
+        Ends &others = fresh(separatorLow, separatorHigh);
+        others.after = afterAll;
+        others.less = before(item(first), *ends, separatorLow, separatorHigh);
+        Ends *afterFirst = before(separator, others, written + shortest(item(first)), written + longest(item(first)));
+        if (takes(item(first), *afterFirst, written))
+            break;
+    }
+    Ends *afterLead = before(item(first), *ends, separatorLow, separatorHigh);
+    Ends *beforeSecond = before(separator, *afterLead, written + shortest(sum), written + longest(sum));
     std::uint32_t second = first == 0 ? 1 : 0;
     for (;;) {
         std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
-        if (next >= items || takes(spectra_.multiply(lead, item(second)), *ends, written))
+        if (next >= items || takes(item(second), *beforeSecond, written))
             break;
         second = next;
     }
     made.first = first;
     made.second = second;
     made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
-    const Ends *afterSeparator = before(item(second), *ends, written + shortest(item(first)) + shortest(separator),
+    Ends *afterSeparator = before(item(second), *ends, written + shortest(item(first)) + shortest(separator),
         written + longest(item(first)) + longest(separator));
-    const Ends *afterFirst
+    Ends *afterFirst
         = before(separator, *afterSeparator, written + shortest(item(first)), written + longest(item(first)));
     slotEnds_[frameIndex] = { afterFirst, afterSeparator, ends };
     return made;

@@ -79,19 +79,28 @@ public:
 
 private:
     // The ways to finish the variant after some point, by the length
-    // written up to it: slot t - low for length t, below low + size.
+    // written up to it: slot t - low for length t, below low + size, once
+    // known. They come from the running totals of the template's rest, from
+    // a part's spectrum and the ways to finish after it, or as the
+    // difference of two others.
     struct Ends
     {
         std::int64_t low = 0;
         std::size_t size = 0;
         std::vector<mp_limb_t> limbs; // size slots of the spectra's width
+        std::vector<std::uint8_t> known;
+        const Poly *totals = nullptr;
+        const Poly *poly = nullptr;
+        Ends *after = nullptr;
+        Ends *less = nullptr;
     };
 
-    Ends &fresh(std::int64_t low, std::int64_t high);
-    void weigh(const Poly &poly, const Ends &ends, std::int64_t at, mp_limb_t *out) const;
+    void weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out);
     const mp_limb_t *totalUpTo(const Poly &totals, std::int64_t length) const;
-    bool takes(const Poly &content, const Ends &ends, std::int64_t at);
-    const Ends *before(const Poly &poly, const Ends &after, std::int64_t low, std::int64_t high);
+    const mp_limb_t *value(Ends &ends, std::int64_t t);
+    bool takes(const Poly &content, Ends &ends, std::int64_t at);
+    Ends &fresh(std::int64_t low, std::int64_t high);
+    Ends *before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high);
     std::uint64_t plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals);
 
     const Program &program_;
@@ -103,7 +112,7 @@ private:
     // Per frame and slot, the ways to finish after the slot's sequence. Only
     // lengths that the group's own variants can reach are kept, so a query
     // costs what its groups' spread of lengths costs, not the template's.
-    std::vector<std::array<const Ends *, 3>> slotEnds_;
+    std::vector<std::array<Ends *, 3>> slotEnds_;
     std::deque<Ends> made_;
     std::size_t used_ = 0;
     std::vector<mp_limb_t> weight_;
