@@ -8,6 +8,11 @@
 //             by a space: 10^100 variants, the longest of 2,000 characters
 //   digits7   seven digit groups: 10^7 variants, for shards
 //   spectra   words100 with longer words, and with more groups
+//   digits100 100 digit groups: 10^100 variants
+//   pairs     130 alternatives, each holding a pairs group: "[a|ab|{+|x0|y|zz}]"
+//             with other letters
+//   article   nested_article.txt: 40 sentences, alternatives three deep, pairs
+//             of alternatives, 10^90 variants of 2,218 to 3,091 characters
 // Run from a Release build: build/release/bench/engine/random_access_bench
 
 #include "razmnozhator/engine.h"
@@ -17,9 +22,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -67,6 +76,110 @@ double positionsPerSecond(const razmnozhator::CompiledTemplate &compiled)
         done += positions.size();
     }
     return bytes > 0 ? double(done) / secondsSince(start) : 0;
+}
+
+double peakMegabytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024;
+}
+
+std::string repeated(const std::string &piece, std::size_t times)
+{
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+std::string pairsTemplate()
+{
+    std::string text;
+    for (int i = 0; i < 130; ++i) {
+        const auto letter = [i](int shift) { return char('a' + (i + shift) % 26); };
+        text += std::string("[") + letter(0) + '|' + letter(0) + letter(7) + "|{+|" + letter(13) + "0|" + letter(19)
+            + '|' + letter(7) + letter(7) + "}]";
+    }
+    return text;
+}
+
+// Seconds to draw a sample, as the tool's --sample does.
+double sampleSeconds(
+    const razmnozhator::CompiledTemplate &compiled, unsigned long size, razmnozhator::LengthRange range)
+{
+    const auto start = Clock::now();
+    std::size_t bytes = 0;
+    razmnozhator::Sample sample(compiled, size, range, 1);
+    while (sample.next())
+        bytes += sample.current().size();
+    return bytes > 0 ? secondsSince(start) : 0;
+}
+
+// The median length: the shortest length up to which half the variants reach.
+std::uint64_t medianLength(const razmnozhator::CompiledTemplate &compiled)
+{
+    const mpz_class half = compiled.count() / 2;
+    std::uint64_t low = compiled.minLength();
+    std::uint64_t high = compiled.maxLength();
+    while (low < high) {
+        const std::uint64_t middle = (low + high) / 2;
+        if (compiled.figuresInRange({ 0, middle }).count < half)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+void printRandomAccessGoals()
+{
+    std::printf("\n%-58s %s\n", "random access on every shape", "result");
+    std::ifstream file(RAZMNOZHATOR_ARTICLE);
+    const std::string article((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    struct Shape
+    {
+        const char *name;
+        std::string text;
+    };
+    const Shape shapes[] = { { "digits100", repeated("[0|1|2|3|4|5|6|7|8|9]", 100) }, { "pairs", pairsTemplate() },
+        { "article", article } };
+    for (const Shape &shape : shapes) {
+        const auto compiled = razmnozhator::CompiledTemplate::compile(shape.text);
+        const double unbounded = sampleSeconds(compiled, 50000, {});
+        std::printf(
+            "%-58s %.0f /s (goal 10^5)\n", (std::string("sample 50,000, ") + shape.name).c_str(), 50000 / unbounded);
+        // A range around the median length keeps about half the variants.
+        const std::uint64_t median = medianLength(compiled);
+        const std::uint64_t spread = (compiled.maxLength() - compiled.minLength()) / 8 + 1;
+        const razmnozhator::LengthRange half { median - spread, median + spread };
+        const mpz_class kept = compiled.figuresInRange(half).count;
+        const double bounded = sampleSeconds(compiled, 50000, half);
+        std::printf("%-58s %.2f x unbounded, keeps %.0f %% (goal 2)\n",
+            (std::string("sample 50,000 within ") + std::to_string(half.min) + ".." + std::to_string(half.max) + ", "
+                + shape.name)
+                .c_str(),
+            bounded / unbounded, 100 * mpq_class(kept, compiled.count()).get_d());
+        if (shape.name == std::string("pairs")) {
+            const std::uint64_t narrow = (compiled.maxLength() - compiled.minLength()) / 100;
+            std::printf("%-58s %.3f s (goal 1)\n", "sample 100,000 of pairs within 1 % of the span around the median",
+                sampleSeconds(compiled, 100000, { median - narrow, median + narrow }));
+        }
+    }
+
+    const auto bits = razmnozhator::CompiledTemplate::compile(repeated("[0|1]", 30000));
+    std::printf("%-58s %.3f s, peak %.0f MB so far (goals 2 s, 100 MB)\n", "sample 5,000 of [0|1] x 30,000",
+        sampleSeconds(bits, 5000, {}), peakMegabytes());
+    auto start = Clock::now();
+    const auto pairsLong = razmnozhator::CompiledTemplate::compile(repeated("[a|b]", 1000000));
+    const std::string first = pairsLong.variantAt(0);
+    std::printf("%-58s %.3f s, peak %.0f MB so far (goals 5 s, 500 MB)\n", "variant 1 of [a|b] x 10^6",
+        secondsSince(start), peakMegabytes());
+    start = Clock::now();
+    const auto deep = razmnozhator::CompiledTemplate::compile(repeated("{-|", 1000000) + "b" + repeated("}", 1000000));
+    const std::size_t digits = mpz_sizeinbase(deep.count().get_mpz_t(), 10);
+    std::printf("%-58s %.3f s, %zu digits\n", "exact count of {-| x 10^6 b } x 10^6", secondsSince(start), digits);
+    std::printf("%s", first.size() == 1000000 ? "" : "wrong variant\n");
 }
 
 } // namespace
@@ -137,5 +250,6 @@ int main()
     for (int i = 0; i < 1000; ++i)
         shard.seek(mpz_class(6666667 - i));
     std::printf("%-58s %.2f us\n", "seek to the last of three shards of digits7", secondsSince(start) * 1000);
+    printRandomAccessGoals();
     return bytes > 0 ? 0 : 1;
 }

@@ -6,11 +6,13 @@
 #include "random_templates.h"
 
 #include "razmnozhator/engine.h"
+#include "razmnozhator/sample.h"
 
 #include <gtest/gtest.h>
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -61,38 +63,75 @@ TEST(RandomAccess, EveryPositionOfRandomTemplates)
     EXPECT_GE(checked, 5000);
 }
 
-// Twenty digit groups make 10^20 variants, past 64 bits, and the variant at
-// position p starts with p / n written in twenty digits, where n is the count
-// of the random template after them.
-TEST(RandomAccess, PositionsBeyondSixtyFourBits)
+// Twenty digit groups make 10^20 variants, past 64 bits. Alone, as one
+// alternative beside "x", or as an item of a pairs group beside "y", before a
+// random template of n variants: the variant at position p starts with what
+// the big group gives at p / n, in twenty digits.
+struct BigGroupCase
 {
-    const std::string digits = [] {
-        std::string text;
-        for (int i = 0; i < 20; ++i)
-            text += "[0|1|2|3|4|5|6|7|8|9]";
-        return text;
-    }();
+    const char *name;
+    std::string (*wrap)(const std::string &digits);
+    mpz_class count;
+    std::string (*expected)(const mpz_class &variant);
+};
+
+std::string twentyDigits(const mpz_class &number)
+{
+    std::string text = number.get_str();
+    return std::string(20 - text.size(), '0') + text;
+}
+
+const mpz_class tenToTheTwenty("100000000000000000000");
+
+const BigGroupCase bigGroupCases[] = {
+    { "sequence", [](const std::string &digits) { return digits; }, tenToTheTwenty,
+        [](const mpz_class &variant) { return twentyDigits(variant); } },
+    { "alternative", [](const std::string &digits) { return "[" + digits + "|x]"; }, tenToTheTwenty + 1,
+        [](const mpz_class &variant) { return variant < tenToTheTwenty ? twentyDigits(variant) : std::string("x"); } },
+    { "pairs item", [](const std::string &digits) { return "{-|" + digits + "|y}"; }, 2 * tenToTheTwenty,
+        [](const mpz_class &variant) {
+            return variant < tenToTheTwenty ? twentyDigits(variant) + "-y"
+                                            : "y-" + twentyDigits(mpz_class(variant - tenToTheTwenty));
+        } },
+};
+
+class PositionsBeyondSixtyFourBits : public testing::TestWithParam<BigGroupCase>
+{
+};
+
+TEST_P(PositionsBeyondSixtyFourBits, SplitOverTheGroups)
+{
+    const BigGroupCase &shape = GetParam();
+    std::string digits;
+    for (int i = 0; i < 20; ++i)
+        digits += "[0|1|2|3|4|5|6|7|8|9]";
     std::mt19937_64 random(5);
-    const int checked = forRandomTemplates(22, 600, 14, [&](const std::string &text, const auto &variants) {
-        const auto compiled = razmnozhator::CompiledTemplate::compile(digits + text);
+    const int checked = forRandomTemplates(22, 300, 14, [&](const std::string &text, const auto &variants) {
+        const auto compiled = razmnozhator::CompiledTemplate::compile(shape.wrap(digits) + text);
         const mpz_class n = static_cast<unsigned long>(variants.size());
-        ASSERT_EQ(compiled.count(), mpz_class("100000000000000000000") * n);
+        ASSERT_EQ(compiled.count(), shape.count * n);
         for (int draw = 0; draw < 20; ++draw) {
-            mpz_class position = mpz_class(static_cast<unsigned long>(random())) * 10000 + random() % 10000;
+            mpz_class position = mpz_class(static_cast<unsigned long>(random())) * 100000 + random() % 100000;
             position %= compiled.count();
-            const mpz_class prefix = position / n;
             const std::size_t rest = mpz_class(position % n).get_ui();
-            std::string prefixDigits = prefix.get_str();
-            prefixDigits.insert(0, 20 - prefixDigits.size(), '0');
-            ASSERT_EQ(compiled.variantAt(position), prefixDigits + variants[rest]) << "position " << position;
+            const std::string head = shape.expected(position / n);
+            ASSERT_EQ(compiled.variantAt(position), head + variants[rest]) << "position " << position;
             razmnozhator::Enumerator enumerator(compiled, position);
             ASSERT_TRUE(enumerator.next() && enumerator.next());
-            const std::size_t following = (rest + 1) % variants.size();
-            ASSERT_EQ(enumerator.current().substr(20), variants[following]);
+            if (rest + 1 < variants.size()) {
+                ASSERT_EQ(enumerator.current(), head + variants[rest + 1]);
+            }
         }
     });
-    EXPECT_GE(checked, 150);
+    EXPECT_GE(checked, 70);
 }
+
+INSTANTIATE_TEST_SUITE_P(BigGroups, PositionsBeyondSixtyFourBits, testing::ValuesIn(bigGroupCases),
+    [](const testing::TestParamInfo<BigGroupCase> &row) {
+        std::string name = row.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 // Length ranges around the template's own lengths: empty, partial, whole.
 std::vector<razmnozhator::LengthRange> rangesFor(const std::vector<std::string> &variants)
@@ -202,6 +241,46 @@ TEST(RandomAccess, RefusesCountsBeyondItsBudget)
     const auto compiled = razmnozhator::CompiledTemplate::compile(text);
     EXPECT_EQ(mpz_sizeinbase(compiled.count().get_mpz_t(), 2), depth + 1);
     EXPECT_THROW((void)compiled.variantAt(0), razmnozhator::LimitError);
+}
+
+// Faults of random access on big templates: each row once aborted the
+// program or held gigabytes. A refusal comes as LimitError when the object
+// is made, never later from a worker; an answer comes within the budget.
+struct FaultCase
+{
+    const char *name;
+    std::string text;
+    void (*check)(const razmnozhator::CompiledTemplate &compiled);
+};
+
+std::string times(const std::string &piece, std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+TEST(RandomAccess, FaultsOfBigTemplates)
+{
+    const FaultCase faults[] = {
+        { "sample within lengths, spectra beyond the budget", times("[x|yy|zzz|]", 700),
+            [](const razmnozhator::CompiledTemplate &compiled) {
+                EXPECT_THROW(razmnozhator::Sample(compiled, 1, { 10, UINT64_MAX }, 1), razmnozhator::LimitError);
+            } },
+        { "sample of deep pairs, counts beyond the budget", times("{", 100000) + "x" + times("}", 100000),
+            [](const razmnozhator::CompiledTemplate &compiled) {
+                EXPECT_THROW(razmnozhator::Sample(compiled, 1, {}, 1), razmnozhator::LimitError);
+            } },
+        { "last variant of 400,000 groups in sequence", times("[a|b]", 400000),
+            [](const razmnozhator::CompiledTemplate &compiled) {
+                EXPECT_EQ(compiled.variantAt(compiled.count() - 1), std::string(400000, 'b'));
+            } },
+    };
+    for (const FaultCase &fault : faults) {
+        SCOPED_TRACE(fault.name);
+        fault.check(razmnozhator::CompiledTemplate::compile(fault.text));
+    }
 }
 
 } // namespace
