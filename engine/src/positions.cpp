@@ -6,7 +6,6 @@
 #include "walk.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <string>
 #include <type_traits>
@@ -388,7 +387,9 @@ std::uint32_t PositionDecoder::slotSequence(std::uint32_t group, const GroupChoi
 
 GroupChoice PositionDecoder::open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at)
 {
-    if (slots_.size() <= frame)
+    // Plain-text pieces hold no groups, and so need no digits of their own:
+    // most frames of long templates.
+    if (index_.program.groups[group].pieceLiteralsBegin == noLiterals && slots_.size() <= frame)
         slots_.resize(frame + 1);
     const Digits &digits = at.owner == noFrame ? root_ : slots_[at.owner][at.slot];
     if (index_.isBig(index_.groupNode(group)))
