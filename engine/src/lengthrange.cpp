@@ -193,8 +193,14 @@ void RangeDecoder::weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_
 // true when the rank falls within it.
 bool RangeDecoder::takes(const Poly &content, Ends &ends, std::int64_t at)
 {
-    const auto words = static_cast<mp_size_t>(spectra_.width);
     weigh(content, ends, at, weight_.data());
+    return takesWeight();
+}
+
+// The same for a choice whose weight is in weight_.
+bool RangeDecoder::takesWeight()
+{
+    const auto words = static_cast<mp_size_t>(spectra_.width);
     if (mpn_cmp(rank_.data(), weight_.data(), words) < 0)
         return true;
     mpn_sub_n(rank_.data(), rank_.data(), weight_.data(), words);
@@ -221,9 +227,9 @@ const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
     const std::size_t width = spectra_.width;
     const auto at = std::size_t(t - ends.low);
     mp_limb_t *out = ends.limbs.data() + at * width;
-    if (ends.known[at])
+    if (ends.known[at] == ends.stamp)
         return out;
-    ends.known[at] = 1;
+    ends.known[at] = ends.stamp;
     if (ends.totals) {
         const Window rest { start_.low - t, start_.high - t };
         const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, rest.high) : nullptr;
@@ -260,7 +266,10 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
     ends.size = std::size_t(std::max<std::int64_t>(high - low + 1, 0));
     if (ends.limbs.size() < ends.size * spectra_.width)
         ends.limbs.resize(ends.size * spectra_.width);
-    ends.known.assign(ends.size, 0);
+    // A slot is known when it carries the stamp of this use.
+    ends.stamp = ++stamp_;
+    if (ends.known.size() < ends.size)
+        ends.known.resize(ends.size, 0);
     ends.totals = nullptr;
     ends.poly = nullptr;
     ends.after = nullptr;
@@ -272,6 +281,10 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
 // length [low, high] written before it, from the ways to finish after it.
 RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high)
 {
+    // Nothing follows: the ways to finish stay as they are.
+    if (poly.offset == 0 && poly.limbs.size() == spectra_.width && poly.limbs[0] == 1
+        && std::all_of(poly.limbs.begin() + 1, poly.limbs.end(), [](mp_limb_t limb) { return limb == 0; }))
+        return &after;
     Ends &ends = fresh(low, high);
     ends.poly = &poly;
     ends.after = &after;
@@ -394,6 +407,38 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const std::uint32_t items = group.pieceCount - 1;
     const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_.sequenceSpectrum[pieces[1 + i]]; };
     const Poly &separator = spectra_.sequenceSpectrum[pieces[0]];
+    if (group.pieceLiteralsBegin != noLiterals) {
+        // Plain text: each ordered pair is one variant of known length.
+        const auto words = static_cast<mp_size_t>(width);
+        const auto addPair = [&](std::uint32_t r, std::uint32_t f) {
+            const std::int64_t length = written + shortest(item(r)) + shortest(separator) + shortest(item(f));
+            if (const mp_limb_t *count = value(*ends, length))
+                mpn_add_n(weight_.data(), weight_.data(), count, words);
+        };
+        std::uint32_t first = 0;
+        for (; first + 1 < items; ++first) {
+            std::fill(weight_.begin(), weight_.end(), 0);
+            for (std::uint32_t f = 0; f < items; ++f) {
+                if (f != first)
+                    addPair(first, f);
+            }
+            if (takesWeight())
+                break;
+        }
+        std::uint32_t second = first == 0 ? 1 : 0;
+        for (;;) {
+            const std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
+            std::fill(weight_.begin(), weight_.end(), 0);
+            addPair(first, second);
+            if (next >= items || takesWeight())
+                break;
+            second = next;
+        }
+        made.first = first;
+        made.second = second;
+        made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
+        return made;
+    }
     const Poly &sum = index_.itemSum[groupIndex];
     // Products of spectra are never made: weighing against a product is
     // weighing against the ways to finish moved back by each factor in turn.

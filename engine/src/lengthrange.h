@@ -88,7 +88,8 @@ private:
         std::int64_t low = 0;
         std::size_t size = 0;
         std::vector<mp_limb_t> limbs; // size slots of the spectra's width
-        std::vector<std::uint8_t> known;
+        std::vector<std::uint64_t> known;
+        std::uint64_t stamp = 0;
         const Poly *totals = nullptr;
         const Poly *poly = nullptr;
         Ends *after = nullptr;
@@ -99,6 +100,7 @@ private:
     const mp_limb_t *totalUpTo(const Poly &totals, std::int64_t length) const;
     const mp_limb_t *value(Ends &ends, std::int64_t t);
     bool takes(const Poly &content, Ends &ends, std::int64_t at);
+    bool takesWeight();
     Ends &fresh(std::int64_t low, std::int64_t high);
     Ends *before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high);
     std::uint64_t plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals);
@@ -115,6 +117,7 @@ private:
     std::vector<std::array<Ends *, 3>> slotEnds_;
     std::deque<Ends> made_;
     std::size_t used_ = 0;
+    std::uint64_t stamp_ = 0;
     std::vector<mp_limb_t> weight_;
     std::vector<mp_limb_t> scratch_;
 };
