@@ -110,9 +110,8 @@ void MainWindow::go()
 
 void MainWindow::showLines(VariantList fresh)
 {
-    // The old lines leave with fresh: two buffers, freed in one go whatever
-    // their number.
     lineModel->replaceLines([&] { std::swap(lines, fresh); });
+    discardInBackground(std::move(fresh));
     resultList->scrollToTop();
     showLineCount();
 }

@@ -8,9 +8,7 @@
 
 #include <QAbstractListModel>
 
-namespace razmnozhator {
-class VariantList;
-}
+#include "razmnozhator/variantlist.h"
 
 class LineListModel : public QAbstractListModel
 {
@@ -22,6 +20,9 @@ public:
     explicit LineListModel(const razmnozhator::VariantList &lines, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    // The view asks for every row's index while it lays the rows out; the
+    // base class checks each one through two virtual calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // Runs change, which replaces the lines, as one reset of every row.
@@ -29,9 +30,17 @@ public:
     {
         beginResetModel();
         change();
+        rows = countRows();
         endResetModel();
     }
 
 private:
+    int countRows() const;
+
     const razmnozhator::VariantList &lines;
+    int rows = 0;
 };
+
+// Frees lines that no longer show on a thread of the pool: giving back
+// hundreds of megabytes to the system takes longer than a frame.
+void discardInBackground(razmnozhator::VariantList &&old);
