@@ -2,10 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+
+#include "figures.h"
 
 ProgressView::~ProgressView() = default;
 Dialogs::~Dialogs() = default;
@@ -22,7 +23,9 @@ public:
         , text(what)
     {
         dialog.setWindowTitle(title);
-        dialog.setWindowModality(Qt::WindowModal);
+        // Not modal: a window blocked by a modal box never hears of its close
+        // button, and closing must be able to stop the work.
+        dialog.setWindowModality(Qt::NonModal);
         dialog.setMinimumDuration(500);
         dialog.setAutoReset(false);
         dialog.setAutoClose(false);
@@ -31,18 +34,17 @@ public:
 
     void setProgress(std::uint64_t done, std::uint64_t total) override
     {
-        const QLocale locale;
+        using razmnozhator::figures::formatCountRussian;
         if (total == 0) {
             dialog.setRange(0, 0);
-            dialog.setLabelText(QCoreApplication::translate("MainWindow", "%1\nСтрок: %2")
-                                    .arg(text, locale.toString(static_cast<qulonglong>(done))));
+            dialog.setLabelText(
+                QCoreApplication::translate("MainWindow", "%1\nСтрок: %2").arg(text, formatCountRussian(done)));
             dialog.setValue(0);
             return;
         }
         dialog.setRange(0, 1000);
         dialog.setLabelText(QCoreApplication::translate("MainWindow", "%1\nСтрок: %2 из %3")
-                                .arg(text, locale.toString(static_cast<qulonglong>(done)),
-                                    locale.toString(static_cast<qulonglong>(total))));
+                                .arg(text, formatCountRussian(done), formatCountRussian(total)));
         dialog.setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 1000.0));
     }
 

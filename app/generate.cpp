@@ -6,14 +6,16 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
-#include <QListWidget>
+#include <QListView>
 #include <QStatusBar>
 #include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
 #include "documenttext.h"
+#include "linelistmodel.h"
 #include "memoryguard.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
@@ -76,17 +78,14 @@ void MainWindow::go()
             return;
         }
         VariantList fresh;
-        QStringList texts;
         const bool finished = runLong(tr("Генерация строк"), [&](WorkProgress &progress) {
             const std::uint64_t count = compiled.countOrMax();
             progress.setTotal(count);
             fresh.reserve(count, compiled.totalBytesOrMax());
-            texts.reserve(static_cast<qsizetype>(count));
             Enumerator variants(compiled);
             std::uint64_t done = 0;
             while (variants.next()) {
                 fresh.push_back(variants.current());
-                texts.append(cp1251::decode(variants.current()));
                 if (++done % progressStep == 0) {
                     progress.setDone(done);
                     if (progress.canceled())
@@ -97,7 +96,7 @@ void MainWindow::go()
             return !progress.canceled();
         });
         if (finished)
-            showLines(std::move(fresh), std::move(texts));
+            showLines(std::move(fresh));
     } catch (const TemplateError &error) {
         showError(tr(error.what()));
         showLineCount();
@@ -109,28 +108,15 @@ void MainWindow::go()
     }
 }
 
-void MainWindow::showLines(VariantList fresh, QStringList texts)
+void MainWindow::showLines(VariantList fresh)
 {
-    lines = std::move(fresh);
-    // One bulk insertion with the view frozen: inserting rows one at a time
-    // makes the view react to every row, which for a million lines takes
-    // seconds instead of a fraction of one.
-    resultList->setUpdatesEnabled(false);
-    resultList->clear();
-    bool shown = true;
-    try {
-        resultList->addItems(texts);
-    } catch (const std::bad_alloc &) {
-        resultList->clear();
-        shown = false;
-    }
-    resultList->setUpdatesEnabled(true);
+    lineModel->replaceLines([&] { std::swap(lines, fresh); });
+    discardInBackground(std::move(fresh));
+    resultList->scrollToTop();
     showLineCount();
-    if (!shown)
-        showError(tr("Не хватило памяти, чтобы показать строки в списке."));
 }
 
 void MainWindow::showLineCount()
 {
-    statusLine->showMessage(tr("Строк: %1").arg(lines.size()), 0);
+    statusLine->showMessage(tr("Строк: %1").arg(memoryguard::formatCount(lines.size())), 0);
 }

@@ -8,6 +8,56 @@
 
 #include "mainwindow.h"
 
+namespace {
+
+// Qt's standard buttons, the file dialog and the --help text follow the
+// desktop's language; without a catalogue for it they stay English. The
+// window's own texts are Russian whatever the locale.
+void installQtTranslation(QTranslator &translator)
+{
+    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QCoreApplication::translate("razmnozhator",
+        "Opens the window that turns one text template into every text variant it describes.\n"
+        "Qt's standard options, such as -platform and -style, are accepted too (see --help-all)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// A single dash starts a long option: Qt's own options are not known before
+// the GUI application takes them out, and reading "-stylesheet" as compacted
+// letters would find the "h" of help in it. Unknown options are Qt's, or
+// errors that the full parse reports later.
+void parseLeniently(QCommandLineParser &parser, const QStringList &arguments)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    describeOptions(parser);
+    (void)parser.parse(arguments);
+}
+
+// Whether the command line asks only for a text on standard output.
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QCommandLineParser parser;
+    parseLeniently(parser, arguments);
+    const QStringList names = parser.optionNames();
+    for (const char *name : { "h", "help", "?", "help-all", "v", "version" }) {
+        if (names.contains(QLatin1StringView(name)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // The application name is the window's WM_CLASS and the desktop file name
@@ -16,24 +66,29 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("razmnozhator"));
     QApplication::setApplicationVersion(QStringLiteral(RAZMNOZHATOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(RAZMNOZHATOR_APP_ID));
+
+    // The GUI application aborts without a display; over ssh or in a script
+    // --help and --version must still answer.
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        QTranslator qtTranslator;
+        installQtTranslation(qtTranslator);
+        QCommandLineParser parser;
+        parseLeniently(parser, QCoreApplication::arguments());
+        // Both print their text and end the process with status 0.
+        if (parser.isSet(QStringLiteral("version")))
+            parser.showVersion();
+        parser.showHelp(0);
+    }
+
     // Takes Qt's own options (-platform, -style, ...) out of argv before the
     // parser below sees it.
     QApplication application(argc, argv);
-
-    // The window's own texts are Russian whatever the locale; Qt's standard
-    // buttons, the file dialog and the --help text follow the desktop's
-    // language. Without a catalogue for it they stay English.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    installQtTranslation(qtTranslator);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QApplication::translate("razmnozhator",
-        "Opens the window that turns one text template into every text variant it describes.\n"
-        "Qt's standard options, such as -platform and -style, are accepted too (see --help-all)."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    describeOptions(parser);
     parser.process(application);
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "%s\n",

@@ -11,7 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -23,6 +23,7 @@
 
 #include "dialogs.h"
 #include "documenttext.h"
+#include "linelistmodel.h"
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
 #include "templatehighlighter.h"
@@ -51,7 +52,11 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent
     createVariantCounter();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The list goes after the members: it must not read the lines meanwhile.
+    lineModel->replaceLines([this] { discardInBackground(std::move(lines)); });
+}
 
 void MainWindow::setMemorySource(std::function<std::uint64_t()> available)
 {
@@ -176,13 +181,19 @@ QGroupBox *MainWindow::createRestrictionGroup()
 
 void MainWindow::createResultList()
 {
-    resultList = new QListWidget;
+    resultList = new QListView;
     resultList->setObjectName(QStringLiteral("resultList"));
+    lineModel = new LineListModel(lines, resultList);
+    resultList->setModel(lineModel);
     // Rows are single lines in one font: with uniform sizes the view measures
-    // one row instead of every one of possibly millions.
+    // one row instead of every one of possibly millions. The view still
+    // places every row, about a second for ten million; in batches it shows
+    // the first rows at once and places the rest between other events.
     resultList->setUniformItemSizes(true);
-    connect(resultList, &QListWidget::itemClicked, this, &MainWindow::status);
-    connect(resultList, &QListWidget::itemActivated, this, &MainWindow::status);
+    resultList->setLayoutMode(QListView::Batched);
+    resultList->setBatchSize(100000);
+    connect(resultList, &QListView::clicked, this, &MainWindow::status);
+    connect(resultList, &QListView::activated, this, &MainWindow::status);
 }
 
 void MainWindow::createTemplateEdit()
@@ -228,18 +239,29 @@ void MainWindow::createVariantCounter()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // While a long command runs its progress box is the way to stop it.
-    if (!busy && dialogs->askYesNo(this, tr("Выйти"), tr("Вы уверены?")))
+    event->ignore();
+    if (closeConfirmed) {
         event->accept();
-    else
-        event->ignore();
+    } else if (busy) {
+        // The work stops at its next look at the progress; runLong() then closes the window.
+        if (!stopAndClose)
+            stopAndClose = dialogs->askYesNo(this, tr("Выйти"), tr("Работа ещё идёт. Остановить её и выйти?"));
+    } else if (dialogs->askYesNo(this, tr("Выйти"), tr("Вы уверены?"))) {
+        event->accept();
+    }
 }
 
 bool MainWindow::runLong(const QString &text, const std::function<bool(WorkProgress &)> &work)
 {
     busy = true;
-    const auto done = qScopeGuard([this] { busy = false; });
-    return runWithProgress(*dialogs, this, tr("Размножатор v1.0b"), text, work);
+    const auto done = qScopeGuard([this] {
+        busy = false;
+        if (stopAndClose) {
+            closeConfirmed = true;
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    });
+    return runWithProgress(*dialogs, this, tr("Размножатор v1.0b"), text, work, [this] { return stopAndClose; });
 }
 
 void MainWindow::showError(const QString &text)

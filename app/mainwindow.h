@@ -18,7 +18,6 @@
 #include <string_view>
 
 #include <QMainWindow>
-#include <QStringList>
 
 class Dialogs;
 class DocumentText;
@@ -27,8 +26,9 @@ class QGroupBox;
 class QLabel;
 class QCloseEvent;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
+class LineListModel;
+class QListView;
+class QModelIndex;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
@@ -65,7 +65,7 @@ private slots:
     void save();
     void clpbrd();
     void about();
-    void status(QListWidgetItem *item);
+    void status(const QModelIndex &index);
 
 private:
     void createMenus();
@@ -100,9 +100,9 @@ private:
     using LineProducer = std::function<bool(const std::function<bool(std::string_view)> &put, WorkProgress &)>;
     void writeToChosenFile(const LineProducer &produce);
 
-    // Makes fresh the current lines and shows them as the rows texts, decoded
-    // off the GUI thread, with the count in the status line.
-    void showLines(razmnozhator::VariantList fresh, QStringList texts);
+    // Makes fresh the current lines, shown in the list, with the count in the
+    // status line.
+    void showLines(razmnozhator::VariantList fresh);
     // Only the count: after a refusal the list already shows the current lines.
     void showLineCount();
 
@@ -112,7 +112,7 @@ private:
     // into its plain text, which is how the document counts positions too.
     void selectInTemplate(qsizetype index, qsizetype length);
 
-    QListWidget *resultList = nullptr;
+    QListView *resultList = nullptr;
     QTextEdit *templateEdit = nullptr;
     QLineEdit *minLengthEdit = nullptr;
     QLineEdit *maxLengthEdit = nullptr;
@@ -122,10 +122,15 @@ private:
     razmnozhator::VariantList lines;
 
     std::unique_ptr<Dialogs> dialogs;
+    LineListModel *lineModel = nullptr;
     QLabel *variantCountLabel = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
     // A long command is running; commands that would start meanwhile do nothing.
     bool busy = false;
+    // The user asked to close while a long command ran: it stops, then the
+    // window closes without asking again.
+    bool stopAndClose = false;
+    bool closeConfirmed = false;
     std::function<std::uint64_t()> memoryAvailable;
 };

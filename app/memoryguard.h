@@ -16,17 +16,17 @@
 
 namespace memoryguard {
 
-// The lines themselves (their bytes plus one end offset each) and one list
-// item per line holding the line as UTF-16, with the list's bookkeeping.
+// The lines themselves: their bytes plus a small fixed amount each; the list
+// shows them without a copy.
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes);
 
 // Whether the lines fit in what is available. Takes the instant figures,
 // which saturate where the exact ones exceed 64 bits.
 bool fits(std::uint64_t count, std::uint64_t totalBytes, std::uint64_t available);
 
-// For messages: exact with digit groups ("17 414 258 688") up to 20 digits,
-// otherwise three significant digits and a power of ten; sizes in the
-// locale's binary units.
+// For messages, in the style of every Russian text: exact with digit groups
+// ("17 414 258 688") up to 20 digits, otherwise three significant digits and
+// a power of ten; sizes in Russian binary units ("1,70 КиБ").
 QString formatCount(const mpz_class &count);
 QString formatBytes(const mpz_class &bytes);
 

@@ -18,14 +18,14 @@ constexpr int refreshMilliseconds = 50;
 } // namespace
 
 bool runWithProgress(Dialogs &dialogs, QWidget *parent, const QString &title, const QString &text,
-    const std::function<bool(WorkProgress &)> &work)
+    const std::function<bool(WorkProgress &)> &work, const std::function<bool()> &stopRequested)
 {
     WorkProgress progress;
     const std::unique_ptr<ProgressView> view = dialogs.startProgress(parent, title, text);
-    const auto refresh = [&progress, &view] {
-        if (view->wasCanceled())
-            progress.cancel();
+    const auto refresh = [&] {
         view->setProgress(progress.done(), progress.total());
+        if (view->wasCanceled() || (stopRequested && stopRequested()))
+            progress.cancel();
     };
     refresh();
 

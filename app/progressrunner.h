@@ -33,7 +33,8 @@ private:
 };
 
 // Runs work to its end on a worker thread and returns what it returned: true
-// when it finished, false when it stopped because the user cancelled. An
-// exception thrown by the work is thrown again here, on the GUI thread.
+// when it finished, false when it stopped because the user cancelled or
+// stopRequested, asked at every refresh, said so. An exception thrown by the
+// work is thrown again here, on the GUI thread.
 bool runWithProgress(Dialogs &dialogs, QWidget *parent, const QString &title, const QString &text,
-    const std::function<bool(WorkProgress &)> &work);
+    const std::function<bool(WorkProgress &)> &work, const std::function<bool()> &stopRequested = {});

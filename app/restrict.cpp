@@ -8,7 +8,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "cp1251.h"
+#include "dialogs.h"
+#include "nofit.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/restriction.h"
@@ -47,22 +48,20 @@ void MainWindow::restrict()
     rules.shuffle = shuffleBox->checkState() == Qt::Checked;
     try {
         VariantList kept;
-        QStringList texts;
         // The cut itself cannot stop half way; a cancel drops its result.
         const bool finished = runLong(tr("Ограничение строк"), [&](WorkProgress &progress) {
             kept = restrictVariants(lines, rules);
-            progress.setTotal(kept.size());
-            texts.reserve(static_cast<qsizetype>(kept.size()));
-            for (const std::string_view line : kept) {
-                if (progress.canceled())
-                    return false;
-                texts.append(cp1251::decode(line));
-                progress.setDone(static_cast<std::uint64_t>(texts.size()));
-            }
             return !progress.canceled();
         });
-        if (finished)
-            showLines(std::move(kept), std::move(texts));
+        if (!finished)
+            return;
+        // The list stays when the length fields, not the count, leave nothing.
+        if (const auto span = kept.empty() ? nofit::spanIfNoneFits(lines, lengthRange()) : std::nullopt) {
+            dialogs->showInformation(
+                this, tr("Размножатор v1.0b"), nofit::message(lengthRange(), *span, nofit::Whose::List));
+            return;
+        }
+        showLines(std::move(kept));
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
     }

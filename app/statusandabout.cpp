@@ -2,11 +2,12 @@
 
 #include "mainwindow.h"
 
-#include <QListWidgetItem>
+#include <QModelIndex>
 #include <QStatusBar>
 #include <QSysInfo>
 
 #include "dialogs.h"
+#include "memoryguard.h"
 
 namespace {
 
@@ -26,9 +27,12 @@ QString platformName()
 
 } // namespace
 
-void MainWindow::status(QListWidgetItem *item)
+void MainWindow::status(const QModelIndex &index)
 {
-    statusLine->showMessage(tr("Строк: %1, Длина текущей строки: %2").arg(lines.size()).arg(item->text().length()), 0);
+    // One CP1251 byte is one character, so the line's byte length is what the row shows.
+    const std::size_t length = lines.lengthAt(static_cast<std::size_t>(index.row()));
+    statusLine->showMessage(
+        tr("Строк: %1, Длина текущей строки: %2").arg(memoryguard::formatCount(lines.size())).arg(length), 0);
 }
 
 void MainWindow::about()

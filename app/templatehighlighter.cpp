@@ -18,7 +18,8 @@ using namespace razmnozhator;
 
 namespace {
 
-// Up to this many characters the analysis keeps pace with typing.
+// Up to this many characters the analysis keeps pace with typing and the
+// blocks' formats cost the editor little.
 constexpr int immediateLimit = 64 * 1024;
 constexpr int pauseMilliseconds = 150;
 
@@ -48,6 +49,8 @@ TemplateHighlighter::TemplateHighlighter(QTextEdit *textEdit, const DocumentText
     connect(&pause, &QTimer::timeout, this, &TemplateHighlighter::analyzeInBackground);
     pool.setMaxThreadCount(1);
     connect(edit->verticalScrollBar(), &QScrollBar::valueChanged, this, &TemplateHighlighter::repaintVisible);
+    // A wider or narrower editor wraps the lines anew, which changes what is in view.
+    edit->viewport()->installEventFilter(this);
     connect(edit, &QTextEdit::cursorPositionChanged, this, &TemplateHighlighter::markMatchingBracket);
     documentChanged();
 }
@@ -93,7 +96,8 @@ TemplateHighlighter::Analysis TemplateHighlighter::marksOf(const cp1251::Templat
 void TemplateHighlighter::documentChanged()
 {
     ++revision;
-    if (document()->characterCount() <= immediateLimit) {
+    setColouredInView(edit->document()->characterCount() > immediateLimit);
+    if (!colouredInView) {
         pause.stop();
         current = analyze(documentText->text());
         currentIsFresh = true;
@@ -127,10 +131,63 @@ void TemplateHighlighter::apply(std::uint64_t ticket, Analysis analysis)
     markMatchingBracket();
 }
 
+void TemplateHighlighter::setColouredInView(bool inView)
+{
+    if (inView == colouredInView)
+        return;
+    colouredInView = inView;
+    viewSelections.clear();
+    // Detaching clears every block's formats; attaching colours the blocks
+    // anew. Either way this edit's own repaint by the base class is not needed.
+    setDocument(inView ? nullptr : edit->document());
+    showSelections();
+}
+
+void TemplateHighlighter::colourMarksInView()
+{
+    viewSelections.clear();
+    const QRect area = edit->viewport()->rect();
+    const int first = edit->cursorForPosition(area.topLeft()).position();
+    const int last = edit->cursorForPosition(area.bottomRight()).position();
+    const auto begin = std::lower_bound(current.marks.begin(), current.marks.end(), first,
+        [](const Mark &mark, int position) { return mark.position < position; });
+    const auto add = [this](int position, const QTextCharFormat &format) {
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = QTextCursor(edit->document());
+        selection.cursor.setPosition(position);
+        selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        selection.format = format;
+        viewSelections.append(selection);
+    };
+    for (auto mark = begin; mark != current.marks.end() && mark->position <= last; ++mark) {
+        if (mark->position != current.errorPosition)
+            add(mark->position, depthFormat(mark->depth));
+    }
+    if (current.errorPosition && *current.errorPosition >= first && *current.errorPosition <= last)
+        add(*current.errorPosition, errorFormat());
+    showSelections();
+}
+
+void TemplateHighlighter::showSelections()
+{
+    edit->setExtraSelections(viewSelections + bracketSelections);
+}
+
+bool TemplateHighlighter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(this, &TemplateHighlighter::repaintVisible, Qt::QueuedConnection);
+    return QSyntaxHighlighter::eventFilter(watched, event);
+}
+
 void TemplateHighlighter::repaintVisible()
 {
     if (!currentIsFresh)
         return;
+    if (colouredInView) {
+        colourMarksInView();
+        return;
+    }
     const QRect area = edit->viewport()->rect();
     const QTextBlock last = edit->cursorForPosition(area.bottomRight()).block();
     for (QTextBlock block = edit->cursorForPosition(area.topLeft()).block(); block.isValid(); block = block.next()) {
@@ -208,7 +265,7 @@ const TemplateHighlighter::Mark *TemplateHighlighter::markAt(int position) const
 
 void TemplateHighlighter::markMatchingBracket()
 {
-    QList<QTextEdit::ExtraSelection> selections;
+    bracketSelections.clear();
     const int cursor = edit->textCursor().position();
     // The bracket after the cursor, or else the one before it.
     const Mark *mark = currentIsFresh ? markAt(cursor) : nullptr;
@@ -219,12 +276,12 @@ void TemplateHighlighter::markMatchingBracket()
         format.setBackground(edit->palette().color(QPalette::Highlight).lighter(isDark(edit->palette()) ? 80 : 160));
         for (const int position : { mark->position, mark->partner }) {
             QTextEdit::ExtraSelection selection;
-            selection.cursor = QTextCursor(document());
+            selection.cursor = QTextCursor(edit->document());
             selection.cursor.setPosition(position);
             selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
             selection.format = format;
-            selections.append(selection);
+            bracketSelections.append(selection);
         }
     }
-    edit->setExtraSelections(selections);
+    showSelections();
 }

@@ -7,18 +7,23 @@
 // its marks to positions in the document and paints them.
 //
 // A template of up to a few ten thousand characters is analysed at every
-// change, before its blocks are repainted. A bigger one is analysed on a
-// thread of its own once typing pauses, so that typing never waits for it;
-// until then the block being edited goes without colours. Either way only
-// the blocks in view are repainted.
+// change and coloured through its blocks' formats, repainting only the blocks
+// in view. A bigger one is analysed on a thread of its own once typing
+// pauses, so that typing never waits for it, and is coloured only where it is
+// in view, through the editor's extra selections: formats on a block make the
+// editor lay out and report to the accessibility bus the whole block, and a
+// pasted template is often one paragraph of megabytes. Extra selections move
+// with the text as it is edited and cost the editor nothing but painting.
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include <QList>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
+#include <QTextEdit>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -26,7 +31,6 @@ class DocumentText;
 namespace razmnozhator::cp1251 {
 class TemplateText;
 }
-class QTextEdit;
 
 class TemplateHighlighter : public QSyntaxHighlighter
 {
@@ -64,11 +68,16 @@ public:
 
 protected:
     void highlightBlock(const QString &text) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void documentChanged();
     void analyzeInBackground();
     void apply(std::uint64_t revision, Analysis analysis);
+    // Colours by blocks' formats (small templates) or only in view (big ones).
+    void setColouredInView(bool inView);
+    void colourMarksInView();
+    void showSelections();
     // Repaints the blocks in view whose marks changed. The editor lays the
     // document out again after every repainted block, which for thousands of
     // lines would take minutes, so blocks out of view wait until they scroll in.
@@ -82,6 +91,9 @@ private:
 
     QTextEdit *edit;
     const DocumentText *documentText;
+    bool colouredInView = false;
+    QList<QTextEdit::ExtraSelection> viewSelections;
+    QList<QTextEdit::ExtraSelection> bracketSelections;
     Analysis current;
     bool currentIsFresh = true;
     QTimer pause;

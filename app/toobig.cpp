@@ -12,6 +12,7 @@
 #include "cp1251.h"
 #include "dialogs.h"
 #include "memoryguard.h"
+#include "nofit.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/sample.h"
@@ -30,6 +31,12 @@ void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
     QString kept;
     try {
         const RangeFigures figures = compiled.figuresInRange(lengthRange());
+        if (figures.count == 0) {
+            // Neither answer would give a line: say why instead of asking.
+            dialogs->showInformation(this, tr("Размножатор v1.0b"),
+                nofit::message(lengthRange(), { compiled.minLength(), compiled.maxLength() }, nofit::Whose::Template));
+            return;
+        }
         kept = tr(", из них длиной от %1 до %2 символов: %3")
                    .arg(minLength())
                    .arg(maxLength())
@@ -90,15 +97,12 @@ void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
         const mpz_class wanted = maxCount();
         const LengthRange range = lengthRange();
         VariantList taken;
-        QStringList texts;
         const bool finished = runLong(tr("Выбор случайных строк"), [&](WorkProgress &progress) {
             Sample sample(compiled, wanted, range, seed, order);
             const auto size = static_cast<std::uint64_t>(sample.size().get_ui());
             progress.setTotal(size);
-            texts.reserve(static_cast<qsizetype>(size));
             while (sample.next()) {
                 taken.push_back(sample.current());
-                texts.append(cp1251::decode(sample.current()));
                 progress.setDone(taken.size());
                 if (progress.canceled())
                     return false;
@@ -106,7 +110,7 @@ void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
             return !progress.canceled();
         });
         if (finished)
-            showLines(std::move(taken), std::move(texts));
+            showLines(std::move(taken));
     } catch (const LimitError &error) {
         showError(tr("Случайные строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
     }

@@ -6,6 +6,7 @@
 
 #include "cp1251.h"
 #include "memoryguard.h"
+#include "nofit.h"
 #include "razmnozhator/engine.h"
 #include "templatetext.h"
 
@@ -76,6 +77,10 @@ QString VariantCounter::describe(const Input &input)
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
         try {
             const RangeFigures kept = compiled.figuresInRange({ input.minLength, input.maxLength });
+            if (kept.count == 0) {
+                return tr("%1, по длине подходят: 0 (строки длиной %2)")
+                    .arg(all, nofit::lengthsText({ compiled.minLength(), compiled.maxLength() }));
+            }
             if (kept.count != compiled.count())
                 return tr("%1, по длине подходят: %2").arg(all, memoryguard::formatCount(kept.count));
         } catch (const LimitError &) {

@@ -76,4 +76,109 @@ bool fitsInMemory(const mpz_class &needed, std::uint64_t available)
     return fromUnsigned(usableMemory(available)) >= needed;
 }
 
+namespace {
+
+mpz_class powerOfTen(unsigned long exponent)
+{
+    mpz_class result;
+    mpz_ui_pow_ui(result.get_mpz_t(), 10, exponent);
+    return result;
+}
+
+std::size_t decimalDigits(const mpz_class &number)
+{
+    return number.get_str().size();
+}
+
+// numerator / denominator (both positive) as digits significant digits,
+// rounded half up, and the power of ten of the first of them: 1478 / 1000 to
+// three digits is {"148", 0}.
+struct Significant
+{
+    std::string digits;
+    long exponent = 0;
+};
+
+Significant significant(const mpz_class &numerator, const mpz_class &denominator, int digits)
+{
+    long exponent = static_cast<long>(decimalDigits(numerator)) - static_cast<long>(decimalDigits(denominator));
+    const auto atLeastTenTo = [&](long power) {
+        return power >= 0 ? numerator >= denominator * powerOfTen(static_cast<unsigned long>(power))
+                          : numerator * powerOfTen(static_cast<unsigned long>(-power)) >= denominator;
+    };
+    if (!atLeastTenTo(exponent))
+        --exponent;
+    const long shift = digits - 1 - exponent;
+    mpz_class scaledNumerator = numerator;
+    mpz_class scaledDenominator = denominator;
+    if (shift >= 0)
+        scaledNumerator *= powerOfTen(static_cast<unsigned long>(shift));
+    else
+        scaledDenominator *= powerOfTen(static_cast<unsigned long>(-shift));
+    mpz_class rounded = (2 * scaledNumerator + scaledDenominator) / (2 * scaledDenominator);
+    if (rounded == powerOfTen(static_cast<unsigned long>(digits))) {
+        rounded /= 10;
+        ++exponent;
+    }
+    return { rounded.get_str(), exponent };
+}
+
+QString groupedRussian(const std::string &digits)
+{
+    if (digits.size() <= 4)
+        return QString::fromStdString(digits);
+    QString grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += u' ';
+        grouped += QChar::fromLatin1(digits[i]);
+    }
+    return grouped;
+}
+
+constexpr int shownDigits = 3;
+
+// "1,70", "17,3", "370", "1020" for a value below 10^4; otherwise "9,74·10²²".
+QString approximateRussian(const mpz_class &numerator, const mpz_class &denominator)
+{
+    const Significant value = significant(numerator, denominator, shownDigits);
+    if (value.exponent >= 4) {
+        return QStringLiteral("%1,%2·10%3")
+            .arg(QChar::fromLatin1(value.digits[0]))
+            .arg(QString::fromLatin1(value.digits.substr(1)))
+            .arg(exponentText(static_cast<std::size_t>(value.exponent), true));
+    }
+    if (value.exponent >= shownDigits - 1)
+        return QString::fromStdString(value.digits) + QString(value.exponent - (shownDigits - 1), u'0');
+    const auto whole = static_cast<std::size_t>(value.exponent + 1);
+    return QStringLiteral("%1,%2").arg(
+        QString::fromLatin1(value.digits.substr(0, whole)), QString::fromLatin1(value.digits.substr(whole)));
+}
+
+} // namespace
+
+QString formatCountRussian(const mpz_class &count)
+{
+    constexpr std::size_t exactDigits = 20;
+    const std::string digits = count.get_str();
+    if (count < 0 || digits.size() <= exactDigits)
+        return groupedRussian(digits);
+    return QStringLiteral("≈ ") + approximateRussian(count, 1);
+}
+
+QString formatDataSizeRussian(const mpz_class &bytes)
+{
+    static constexpr std::array<const char16_t *, 7> units = { u"Б", u"КиБ", u"МиБ", u"ГиБ", u"ТиБ", u"ПиБ", u"ЭиБ" };
+    if (bytes < 1024)
+        return QStringLiteral("%1 %2").arg(groupedRussian(bytes.get_str()), QString::fromUtf16(units[0]));
+    std::size_t unit = 1;
+    mpz_class unitBytes = 1024;
+    while (unit + 1 < units.size() && bytes >= unitBytes * 1024) {
+        ++unit;
+        unitBytes *= 1024;
+    }
+    // 1023,9 КиБ would round to "1020 КиБ" rather than to the next unit: both are right to three digits.
+    return QStringLiteral("%1 %2").arg(approximateRussian(bytes, unitBytes), QString::fromUtf16(units[unit]));
+}
+
 } // namespace razmnozhator::figures

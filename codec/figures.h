@@ -53,4 +53,14 @@ bool fitsInMemory(const mpz_class &needed, std::uint64_t available);
 // The part of available that fitsInMemory() lets a result take.
 std::uint64_t usableMemory(std::uint64_t available) noexcept;
 
+// The style of every Russian text: a decimal comma, digits in groups of
+// three apart from four-digit numbers ("2500", "10 000 000"), and three
+// significant digits rounded to nearest where a number is approximate.
+
+// Exact up to 20 digits, otherwise "≈ 2,00·10³⁰¹⁰".
+QString formatCountRussian(const mpz_class &count);
+// "117 Б", "1,70 КиБ", "17,3 ТиБ", beyond the largest unit "9,74·10²² ЭиБ".
+// Approximate without saying so: the sentence around it says "около".
+QString formatDataSizeRussian(const mpz_class &bytes);
+
 } // namespace razmnozhator::figures

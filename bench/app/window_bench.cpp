@@ -15,7 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QListWidget>
+#include <QListView>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -88,7 +88,7 @@ int measure(int digits)
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     auto *generate = window.findChild<QPushButton *>(QStringLiteral("generateButton"));
-    auto *list = window.findChild<QListWidget *>(QStringLiteral("resultList"));
+    auto *list = window.findChild<QListView *>(QStringLiteral("resultList"))->model();
     window.findChild<QTextEdit *>(QStringLiteral("templateEdit"))->setPlainText(benchTemplate(digits));
     QApplication::processEvents();
     const long baseKb = statusKilobytes("VmRSS:");
@@ -116,13 +116,13 @@ int measure(int digits)
     engineTimer.start();
     const std::size_t expanded = compiled.expand().size();
     const qint64 engineMs = engineTimer.elapsed();
-    if (expanded != static_cast<std::size_t>(list->count()))
+    if (expanded != static_cast<std::size_t>(list->rowCount()))
         return 1;
 
-    const QString lineText = list->count() > 0 ? list->item(list->count() - 1)->text() : QString();
+    const QString lineText = list->rowCount() > 0 ? list->index(list->rowCount() - 1, 0).data().toString() : QString();
     std::printf("%9d lines (%lld chars) | go %5lld ms, painted %5lld ms | again: go %5lld ms, painted %5lld ms"
                 " | expand alone %4lld ms | memory: list+lines %4ld MB, peak %4ld MB\n",
-        list->count(), static_cast<long long>(lineText.size()), static_cast<long long>(firstGo),
+        list->rowCount(), static_cast<long long>(lineText.size()), static_cast<long long>(firstGo),
         static_cast<long long>(firstPainted), static_cast<long long>(againGo), static_cast<long long>(againPainted),
         static_cast<long long>(engineMs), (afterFirstKb - baseKb) / 1024, peakKb / 1024);
     std::fflush(stdout);

@@ -39,9 +39,24 @@ void Restriction::shuffleHeld()
         order_ = std::move(positions_);
         positions_ = {};
     }
-    shuffleWithRand(order_);
-    if (order_.size() > rules_.maxCount)
-        order_.resize(rules_.maxCount);
+    if (order_.size() <= rules_.maxCount) {
+        shuffleWithRand(order_);
+        return;
+    }
+    // Only the first maxCount places survive the cut. Step i of the shuffle
+    // swaps place i, which no earlier step has touched, with a place j <= i;
+    // so a front place only ever receives the item still at its own start
+    // place, and the front can be followed alone, with the same draws and
+    // without the random writes all over millions of places.
+    const std::size_t front = rules_.maxCount;
+    for (std::size_t i = 1; i < order_.size(); ++i) {
+        const std::size_t j = static_cast<unsigned>(std::rand()) % (i + 1);
+        if (i < front)
+            std::swap(order_[i], order_[j]);
+        else if (j < front)
+            order_[j] = order_[i];
+    }
+    order_.resize(front);
 }
 
 VariantList restrictVariants(const VariantList &variants, const RestrictRules &rules)

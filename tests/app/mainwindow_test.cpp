@@ -10,7 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -73,7 +73,7 @@ void MainWindowTest::startState()
     QCOMPARE(driver.shuffleBox()->text(), QStringLiteral("Перемешать"));
     QCOMPARE(driver.child<QGroupBox>("restrictionGroup")->title(), QStringLiteral("После генерации"));
 
-    QCOMPARE(driver.resultList()->count(), 0);
+    QCOMPARE(driver.rowCount(), 0);
     QCOMPARE(driver.statusText(), QString());
     QVERIFY(driver.dialogs->calls.isEmpty());
 }

@@ -32,11 +32,13 @@ void MemoryGuardTest::fits_data()
         QTest::newRow(name) << count << totalBytes << available << expected;
     };
     constexpr quint64 max = std::numeric_limits<quint64>::max();
-    // One line of 10 bytes costs 280 + 3 * 10 = 310 bytes; an eighth of what
-    // is available, rounded down, is kept back: 354 leaves 310, 353 leaves 309.
+    // One line of 10 bytes costs 16 + 10 = 26 bytes; an eighth of what is
+    // available, rounded down, is kept back: 29 leaves 26, 28 leaves 25.
     row("nothing in nothing", 0, 0, 0, true);
-    row("one line, exactly fits", 1, 10, 354, true);
-    row("one line, a byte short", 1, 10, 353, false);
+    row("one line, exactly fits", 1, 10, 29, true);
+    row("one line, a byte short", 1, 10, 28, false);
+    row("10^7 lines of 60 characters in 1 GiB", 10000000, 600000000, quint64(1) << 30, true);
+    row("count times 16 beyond 64 bits", quint64(1) << 60, 0, max, false);
     row("a million lines of 50 on 16 GiB", 1000000, 50000000, quint64(16) << 30, true);
     row("saturated count", max, 0, max, false);
     row("saturated bytes", 1, max, max, false);

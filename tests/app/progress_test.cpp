@@ -1,6 +1,7 @@
 // Long commands report progress, and a cancel leaves the lines, the list,
 // the status line, the clipboard and any existing file exactly as they were.
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
@@ -16,6 +17,8 @@ class ProgressTest : public QObject
 private slots:
     void cancelChangesNothing_data();
     void cancelChangesNothing();
+    void closingWhileWorkingAsks_data();
+    void closingWhileWorkingAsks();
 };
 
 void ProgressTest::cancelChangesNothing_data()
@@ -63,6 +66,36 @@ void ProgressTest::cancelChangesNothing()
     QCOMPARE(old.readAll(), QByteArray("old\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "lines.txt" });
     QVERIFY(driver.dialogs->calls.size() <= 1); // the save dialog, nothing else
+}
+
+void ProgressTest::closingWhileWorkingAsks_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("no: the work goes on") << false << QStringList { "1", "2", "3" };
+    QTest::newRow("yes: it stops and the window closes") << true << QStringList { "a", "b" };
+}
+
+void ProgressTest::closingWhileWorkingAsks()
+{
+    QFETCH(bool, answer);
+    QFETCH(QStringList, lines);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    driver.generate(QStringLiteral("[a|b]"));
+    driver.templateEdit()->setPlainText(QStringLiteral("[1|2|3]"));
+    driver.dialogs->yesNoAnswers.enqueue(answer);
+    driver.dialogs->whileWorking = [&driver] { driver.window->close(); };
+    driver.click("generateButton");
+    QApplication::processEvents();
+
+    const auto questions = driver.dialogs->callsOf(RecordingDialogs::Kind::YesNo);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions.first().title, QStringLiteral("Выйти"));
+    QCOMPARE(questions.first().text, QStringLiteral("Работа ещё идёт. Остановить её и выйти?"));
+    QCOMPARE(driver.window->isVisible(), !answer);
+    QCOMPARE(driver.listTexts(), lines);
 }
 
 QTEST_MAIN(ProgressTest)

@@ -3,6 +3,9 @@
 // The window's dialogs for tests: every box the window asks for is recorded
 // with what it would have shown, and answered from the queues the test fills.
 
+#include <functional>
+#include <utility>
+
 #include <QList>
 #include <QQueue>
 #include <QString>
@@ -14,15 +17,21 @@ class RecordingDialogs : public Dialogs
     class View : public ProgressView
     {
     public:
-        explicit View(bool cancel)
+        View(bool cancel, std::function<void()> onFirstProgress)
             : canceled(cancel)
+            , firstProgress(std::move(onFirstProgress))
         {
         }
-        void setProgress(std::uint64_t, std::uint64_t) override { }
+        void setProgress(std::uint64_t, std::uint64_t) override
+        {
+            if (firstProgress)
+                std::exchange(firstProgress, nullptr)();
+        }
         bool wasCanceled() const override { return canceled; }
 
     private:
         bool canceled;
+        std::function<void()> firstProgress;
     };
 
 public:
@@ -44,6 +53,8 @@ public:
     QQueue<TooBigAnswer> tooBigAnswers;
     // Every progress view reports a cancel from the start, before any work is done.
     bool cancelProgress = false;
+    // Runs once while a piece of work runs, as what the user does meanwhile.
+    std::function<void()> whileWorking;
 
     QString askSavePath(QWidget *parent, const QString &caption, const QString &filter) override
     {
@@ -79,7 +90,7 @@ public:
     std::unique_ptr<ProgressView> startProgress(QWidget *parent, const QString &title, const QString &text) override
     {
         progressCalls.append({ Kind::Progress, parent, title, text });
-        return std::make_unique<View>(cancelProgress);
+        return std::make_unique<View>(cancelProgress, std::exchange(whileWorking, nullptr));
     }
 
     QList<Call> callsOf(Kind kind) const

@@ -19,6 +19,8 @@ private slots:
     void keepsTheLinesWithinTheFields_data();
     void keepsTheLinesWithinTheFields();
     void worksOnTheCurrentLines();
+    void saysWhyNoLineFits_data();
+    void saysWhyNoLineFits();
     void beforeAnyGenerateShowsNoLines();
     void shuffles_data();
     void shuffles();
@@ -47,7 +49,6 @@ void RestrictTest::keepsTheLinesWithinTheFields_data()
     row("empty maximum keeps only empty lines", lengths, "", "", "100", { "" });
     row("empty count keeps nothing", lengths, "0", "10", "", {});
     row("zero count keeps nothing", lengths, "0", "10", "0", {});
-    row("minimum above maximum keeps nothing", lengths, "4", "2", "100", {});
     row("equal bounds keep that length", lengths, "3", "3", "100", { "ccc" });
     row("both bounds inclusive", lengths, "2", "4", "100", { "bb", "ccc", "dddd" });
     row("count keeps the first lines", lengths, "0", "10", "2", { "", "a" });
@@ -91,11 +92,55 @@ void RestrictTest::worksOnTheCurrentLines()
     QCOMPARE(driver.listTexts().size(), 6);
 }
 
+void RestrictTest::saysWhyNoLineFits_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<QString>("minLength");
+    QTest::addColumn<QString>("maxLength");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("all shorter") << lengthsZeroToFive << "7"
+                                 << "10"
+                                 << QStringLiteral("Ни одна строка не подходит по длине 7–10: строки в списке длиной "
+                                                   "от 0 до 5 символов.");
+    QTest::newRow("minimum above maximum")
+        << lengthsZeroToFive << "4"
+        << "2" << QStringLiteral("Ни одна строка не подходит по длине 4–2: строки в списке длиной от 0 до 5 символов.");
+    QTest::newRow("one length, up to 21") << QStringLiteral("[%1|%2]").arg(QString(21, u'a'), QString(3, u'b')) << "4"
+                                          << "20"
+                                          << QStringLiteral("Ни одна строка не подходит по длине 4–20: строки в "
+                                                            "списке длиной от 3 до 21 символа.");
+    QTest::newRow("every line as long") << "[aaa|bbb]"
+                                        << "10"
+                                        << "200"
+                                        << QStringLiteral("Ни одна строка не подходит по длине 10–200: строки в "
+                                                          "списке длиной 3 символа.");
+}
+
+void RestrictTest::saysWhyNoLineFits()
+{
+    QFETCH(QString, templateText);
+    QFETCH(QString, minLength);
+    QFETCH(QString, maxLength);
+    QFETCH(QString, message);
+
+    WindowDriver driver;
+    driver.generate(templateText);
+    const QStringList before = driver.listTexts();
+    driver.restrict(minLength, maxLength, "100", false);
+    const auto calls = driver.dialogs->calls;
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.first().kind, RecordingDialogs::Kind::Information);
+    QCOMPARE(calls.first().text, message);
+    QCOMPARE(driver.listTexts(), before);
+    QCOMPARE(driver.statusText(), countMessage(before.size()));
+}
+
 void RestrictTest::beforeAnyGenerateShowsNoLines()
 {
     WindowDriver driver;
     driver.click("restrictButton");
-    QCOMPARE(driver.resultList()->count(), 0);
+    QCOMPARE(driver.rowCount(), 0);
     QCOMPARE(driver.statusText(), countMessage(0));
 }
 

@@ -287,7 +287,7 @@ void SaveAndCopyTest::failuresKeepTheOldFile()
     QCOMPARE(readFile(folder + QStringLiteral("/lines.txt")), oldContent);
     QCOMPARE(entries(folder), QStringList { "lines.txt" });
     QCOMPARE(entries(dir.path()), QStringList { "folder" });
-    QCOMPARE(driver.statusText(), countMessage(100000));
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 100 000"));
 }
 
 void SaveAndCopyTest::copies_data()

@@ -24,14 +24,14 @@ Q_DECLARE_METATYPE(Reach)
 
 static void reachRow(const WindowDriver &driver, int row, Reach reach)
 {
-    QListWidget *list = driver.resultList();
-    QListWidgetItem *item = list->item(row);
-    QVERIFY(item);
-    list->scrollToItem(item);
+    QListView *list = driver.resultList();
+    const QModelIndex item = list->model()->index(row, 0);
+    QVERIFY(item.isValid());
+    list->scrollTo(item);
     if (reach == Reach::Click) {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
     } else {
-        list->setCurrentItem(item);
+        list->setCurrentIndex(item);
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
     }

@@ -23,6 +23,7 @@ class TooBigTest : public QObject
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void asksWithTheFigures();
+    void saysWhyNoLineFits();
     void answers_data();
     void answers();
     void randomLines_data();
@@ -37,7 +38,7 @@ static const QString smallTemplate = QStringLiteral("[a|bb|ccc][x|yy]");
 static void prepare(WindowDriver &driver)
 {
     driver.generate(QStringLiteral("[p|q]"));
-    driver.window->setMemorySource([] { return std::uint64_t(1000); });
+    driver.window->setMemorySource([] { return std::uint64_t(100); });
     driver.minLengthEdit()->setText(QStringLiteral("3"));
     driver.maxLengthEdit()->setText(QStringLiteral("4"));
     driver.maxCountEdit()->setText(QStringLiteral("2"));
@@ -63,9 +64,25 @@ void TooBigTest::asksWithTheFigures()
     QCOMPARE(box.title, QStringLiteral("Размножатор v1.0b"));
     QCOMPARE(box.text,
         QStringLiteral("Шаблон даёт 6 строк, из них длиной от 3 до 4 символов: 4. Чтобы держать все строки, "
-                       "нужно около 1,70 KiB памяти, столько свободной памяти нет.\n\n"
+                       "нужно около 117 Б памяти, столько свободной памяти нет.\n\n"
                        "Можно взять не более 2 случайных строк длиной от 3 до 4 символов "
                        "или сохранить все строки такой длины сразу в файл."));
+}
+
+void TooBigTest::saysWhyNoLineFits()
+{
+    WindowDriver driver;
+    prepare(driver);
+    driver.window->setMemorySource([] { return std::uint64_t(0); });
+    driver.generate(QStringLiteral("[%1|%2]").arg(QString(216, u'a'), QString(328, u'b')));
+
+    QCOMPARE(driver.dialogs->calls.size(), 1);
+    const RecordingDialogs::Call box = driver.dialogs->calls.first();
+    QCOMPARE(box.kind, Kind::Information);
+    QCOMPARE(box.text,
+        QStringLiteral("Ни одна строка не подходит по длине 3–4: строки этого шаблона длиной от 216 до 328 символов."));
+    QCOMPARE(driver.listTexts(), QStringList({ "p", "q" }));
+    QCOMPARE(driver.statusText(), countMessage(2));
 }
 
 void TooBigTest::answers_data()

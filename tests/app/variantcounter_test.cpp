@@ -30,7 +30,8 @@ void VariantCounterTest::describes_data()
         = [](const char *name, const QString &templateText, quint64 minLength, quint64 maxLength,
               const QString &expected) { QTest::newRow(name) << templateText << minLength << maxLength << expected; };
     limited("lengths keep some", "[a|bb|ccc][x|yy]", 3, 4, QStringLiteral("Вариантов: 6, по длине подходят: 4"));
-    limited("lengths keep none", "[a|bb]", 5, 200, QStringLiteral("Вариантов: 2, по длине подходят: 0"));
+    limited("lengths keep none", "[a|bb]", 5, 200,
+        QStringLiteral("Вариантов: 2, по длине подходят: 0 (строки длиной от 1 до 2 символов)"));
     limited("lengths keep all", "[a|bb]", 1, 2, QStringLiteral("Вариантов: 2"));
     limited("big count, lengths keep a part", QStringLiteral("[a|bb]").repeated(40), 50, 60,
         QStringLiteral("Вариантов: 1 099 511 627 776, по длине подходят: 618 305 492 694"));
@@ -71,7 +72,7 @@ void VariantCounterTest::labelFollowsTheTemplate()
     // Typed quickly, each change on the last: only the last count arrives.
     for (const char *text : { "[a", "[a|", "[a|b", "[a|b]", "[a|b][c|d|e]" })
         driver.templateEdit()->setPlainText(QString::fromLatin1(text));
-    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6, по длине подходят: 0"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6, по длине подходят: 0 (строки длиной 2 символа)"));
     driver.templateEdit()->setPlainText(QStringLiteral("[a|b"));
     QTRY_COMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
     // The status line's own messages stay apart, on the left.

@@ -8,7 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStringList>
@@ -46,7 +46,7 @@ public:
     template <typename T> T *child(const char *name) const { return namedChild<T>(window.get(), name); }
 
     QTextEdit *templateEdit() const { return child<QTextEdit>("templateEdit"); }
-    QListWidget *resultList() const { return child<QListWidget>("resultList"); }
+    QListView *resultList() const { return child<QListView>("resultList"); }
     QStatusBar *statusLine() const { return child<QStatusBar>("statusLine"); }
     QLineEdit *minLengthEdit() const { return child<QLineEdit>("minLengthEdit"); }
     QLineEdit *maxLengthEdit() const { return child<QLineEdit>("maxLengthEdit"); }
@@ -74,11 +74,13 @@ public:
     QStringList listTexts() const
     {
         QStringList texts;
-        const QListWidget *list = resultList();
-        for (int row = 0; row < list->count(); ++row)
-            texts.append(list->item(row)->text());
+        const QAbstractItemModel *rows = resultList()->model();
+        for (int row = 0; row < rows->rowCount(); ++row)
+            texts.append(rows->index(row, 0).data().toString());
         return texts;
     }
+
+    int rowCount() const { return resultList()->model()->rowCount(); }
 
     QString statusText() const { return statusLine()->currentMessage(); }
 

@@ -32,6 +32,8 @@ private slots:
     void formatsDataSizes();
     void checksMemory_data();
     void checksMemory();
+    void russianStyle_data();
+    void russianStyle();
 };
 
 void FiguresTest::formatsNumbers_data()
@@ -107,6 +109,45 @@ void FiguresTest::checksMemory()
     QFETCH(bool, fits);
     const mpz_class needed = memoryNeeded(count, totalBytes, HoldingCost { 8, 1 });
     QCOMPARE(fitsInMemory(needed, available), fits);
+}
+
+// Faults met in the window's Russian texts: numbers cut instead of rounded,
+// English separators and units, and one style per message.
+void FiguresTest::russianStyle_data()
+{
+    QTest::addColumn<bool>("size");
+    QTest::addColumn<mpz_class>("number");
+    QTest::addColumn<QString>("text");
+
+    const auto count = [](const char *name, const mpz_class &number, const char16_t *text) {
+        QTest::newRow(name) << false << number << QString::fromUtf16(text);
+    };
+    const auto size = [](const char *name, const mpz_class &number, const char16_t *text) {
+        QTest::newRow(name) << true << number << QString::fromUtf16(text);
+    };
+    count("four digits stay whole", 2500, u"2500");
+    count("five digits grouped", 10000, u"10 000");
+    count("billions grouped", 1073741824, u"1 073 741 824");
+    count("twenty digits exact", power(10, 19) * 7, u"70 000 000 000 000 000 000");
+    count("2^10000 rounded up, not cut", power(2, 10000), u"≈ 2,00·10³⁰¹⁰");
+    count("1.478e38 rounded to nearest", mpz_class("147800000000000000000000000000000000000"), u"≈ 1,48·10³⁸");
+    count("a rounded 9.995 carries", mpz_class(9995) * power(10, 30), u"≈ 1,00·10³⁴");
+    count("a half rounds up", mpz_class(1235) * power(10, 30), u"≈ 1,24·10³³");
+    size("bytes", 117, u"117 Б");
+    size("a decimal comma", 3 << 19, u"1,50 МиБ");
+    size("gibibytes, whole", mpz_class(370) << 30, u"370 ГиБ");
+    size("tebibytes rounded to three digits", mpz_class(69) << 38, u"17,3 ТиБ");
+    size("largest unit", power(2, 62), u"4,00 ЭиБ");
+    size("beyond it, no approximation sign", power(2, 80), u"1,05·10⁶ ЭиБ");
+    size("far beyond", power(10, 400), u"8,67·10³⁸¹ ЭиБ");
+}
+
+void FiguresTest::russianStyle()
+{
+    QFETCH(bool, size);
+    QFETCH(mpz_class, number);
+    QFETCH(QString, text);
+    QCOMPARE(size ? formatDataSizeRussian(number) : formatCountRussian(number), text);
 }
 
 QTEST_GUILESS_MAIN(FiguresTest)

@@ -15,4 +15,9 @@ namespace razmnozhator {
 // limit. UINT64_MAX when none of them can be read.
 std::uint64_t availableMemory();
 
+// Bytes that count lines of bytes characters in all take when held as a
+// VariantList: their text plus an end offset each, with room for the
+// allocator. UINT64_MAX when that does not fit in 64 bits.
+std::uint64_t memoryToHoldLines(std::uint64_t count, std::uint64_t bytes);
+
 } // namespace razmnozhator
