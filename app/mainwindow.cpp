@@ -139,6 +139,10 @@ QGroupBox *MainWindow::createRestrictionGroup()
     shuffleBox = new QCheckBox(tr("Перемешать"));
     shuffleBox->setObjectName(QStringLiteral("shuffleBox"));
     shuffleBox->setCheckState(Qt::Checked);
+    diverseBox = new QCheckBox(tr("Непохожие"));
+    diverseBox->setObjectName(QStringLiteral("diverseBox"));
+    diverseBox->setToolTip(tr("Оставлять строки, которые меньше всего похожи друг на друга: "
+                              "у них меньше всего общих сочетаний из трёх слов подряд"));
 
     // In the mask "0" is an optional digit and "9" a required one.
     minLengthEdit = new QLineEdit(QStringLiteral("10"));
@@ -169,6 +173,7 @@ QGroupBox *MainWindow::createRestrictionGroup()
     restrictionLayout->addWidget(maxCountLabel);
     restrictionLayout->addWidget(maxCountEdit);
     restrictionLayout->addWidget(shuffleBox);
+    restrictionLayout->addWidget(diverseBox);
     restrictionLayout->addWidget(restrictButton);
     restrictionGroup->setLayout(restrictionLayout);
     return restrictionGroup;
