@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 #include "dialogs.h"
 #include "documenttext.h"
@@ -172,8 +173,13 @@ QGroupBox *MainWindow::createRestrictionGroup()
     restrictionLayout->addWidget(maxLengthEdit);
     restrictionLayout->addWidget(maxCountLabel);
     restrictionLayout->addWidget(maxCountEdit);
-    restrictionLayout->addWidget(shuffleBox);
-    restrictionLayout->addWidget(diverseBox);
+    // The two boxes one above the other: side by side the row would no
+    // longer fit the window's starting width with room for the numbers.
+    auto *boxesLayout = new QVBoxLayout;
+    boxesLayout->setSpacing(0);
+    boxesLayout->addWidget(shuffleBox);
+    boxesLayout->addWidget(diverseBox);
+    restrictionLayout->addLayout(boxesLayout);
     restrictionLayout->addWidget(restrictButton);
     restrictionGroup->setLayout(restrictionLayout);
     return restrictionGroup;

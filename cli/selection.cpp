@@ -228,9 +228,9 @@ std::unique_ptr<Selection> sample(const CompiledTemplate &outputTemplate, const 
         if (*options.sampleSize > diverseLimit)
             throw Failure(UsageFailure, tr("--diverse chooses at most %1 variants").arg(diverseLimit));
         // The template stays in CP1251 for --diverse: the words are told apart there.
-        std::optional<DiverseSample> chosen = chooseDiverseVariants(outputTemplate, options.sampleSize->get_ui(),
-            options.lengths(), seed, cp1251::wordBytes(),
-            options.sampleInOrder ? Sample::Order::Template : Sample::Order::Random);
+        std::optional<DiverseSample> chosen
+            = chooseDiverseVariants(outputTemplate, options.sampleSize->get_ui(), options.lengths(), seed,
+                cp1251::wordBytes(), options.sampleInOrder ? Sample::Order::Template : Sample::Order::Random);
         return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding);
     }
     return std::make_unique<Sampled>(Sample(outputTemplate, *options.sampleSize, options.lengths(), seed,

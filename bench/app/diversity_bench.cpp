@@ -142,7 +142,8 @@ ToolRun runTool(const QStringList &args)
     QElapsedTimer timer;
     timer.start();
     QProcess tool;
-    tool.start(QStringLiteral(RAZMNOZHATOR_CLI), QStringList { QStringLiteral("--encoding"), QStringLiteral("cp1251") } + args);
+    tool.start(QStringLiteral(RAZMNOZHATOR_CLI),
+        QStringList { QStringLiteral("--encoding"), QStringLiteral("cp1251") } + args);
     tool.waitForFinished(-1);
     run.milliseconds = timer.elapsed();
     const QByteArray out = tool.readAllStandardOutput();
@@ -210,10 +211,11 @@ void list()
     std::printf("generated list cut to 300 lines by \"Ограничить\":\n");
     Window window;
     window.child<QTextEdit>("templateEdit")
-        ->setPlainText(QStringLiteral("[Купите|Закажите|Приобретите] [новый|отличный|недорогой|надёжный] "
-                                      "[телефон|ноутбук|планшет|телевизор|холодильник] [в нашем магазине|у нас|онлайн|с "
-                                      "доставкой] [сегодня|на этой неделе|со скидкой|без переплат] и "
-                                      "[получите|заберите] [подарок|бонус|скидку на аксессуары]."));
+        ->setPlainText(
+            QStringLiteral("[Купите|Закажите|Приобретите] [новый|отличный|недорогой|надёжный] "
+                           "[телефон|ноутбук|планшет|телевизор|холодильник] [в нашем магазине|у нас|онлайн|с "
+                           "доставкой] [сегодня|на этой неделе|со скидкой|без переплат] и "
+                           "[получите|заберите] [подарок|бонус|скидку на аксессуары]."));
     window.setFields("0", "1000", "300");
     window.clickAndPaint("generateButton");
     const std::vector<std::string> all = window.shownLines();

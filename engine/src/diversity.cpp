@@ -148,7 +148,8 @@ private:
         listBegin_.assign(shingleCount_ + 1, 0);
         for (std::size_t s = 0; s < shingleCount_; ++s) {
             inverted_[s] = 2 * std::size_t(holders[s]) > size_ ? 1 : 0;
-            listBegin_[s + 1] = listBegin_[s] + static_cast<std::uint32_t>(inverted_[s] ? size_ - holders[s] : holders[s]);
+            listBegin_[s + 1]
+                = listBegin_[s] + static_cast<std::uint32_t>(inverted_[s] ? size_ - holders[s] : holders[s]);
         }
         lists_.resize(listBegin_.back());
         std::vector<std::uint32_t> fill(listBegin_.begin(), listBegin_.end() - 1);
@@ -213,9 +214,8 @@ std::optional<DiverseChoice> chooseFromPool(const std::vector<std::string_view> 
         return choice;
     FarthestFirst farthest(candidates, letters);
     const std::size_t first = random.below(pool.size());
-    const bool finished = farthest.choose(wanted, first, [&](std::size_t done) {
-        return !progress || progress(before + done, total);
-    });
+    const bool finished
+        = farthest.choose(wanted, first, [&](std::size_t done) { return !progress || progress(before + done, total); });
     if (!finished)
         return std::nullopt;
     choice.diversity = farthest.diversity();
@@ -241,9 +241,8 @@ std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &
     return chooseFromPool(lines, n, seed, letters, progress, 0, std::min(n, lines.size()));
 }
 
-std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n,
-    LengthRange range, std::uint64_t seed, const WordBytes &letters, Sample::Order order,
-    const DiverseProgress &progress)
+std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
+    std::uint64_t seed, const WordBytes &letters, Sample::Order order, const DiverseProgress &progress)
 {
     Sample sample(compiled, static_cast<unsigned long>(diversePoolSize(n)), range, seed, order);
     const std::uint64_t poolSize = sample.size().get_ui();

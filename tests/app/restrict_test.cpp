@@ -220,12 +220,15 @@ void RestrictTest::keepsTheMostDifferent_data()
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<int>("expectedCount");
     QTest::addColumn<QString>("expectedStatus");
-    QTest::newRow("three of nine") << "100" << "3" << false << 3
-                                   << QStringLiteral("Строк: 3, отличие не меньше 80 %");
-    QTest::newRow("bounds first: all four short ones") << "9" << "5" << false << 4
-                                                       << QStringLiteral("Строк: 4, отличие не меньше 50 %");
-    QTest::newRow("one line says only the count") << "100" << "1" << false << 1 << countMessage(1);
-    QTest::newRow("cancelled") << "100" << "3" << true << 9 << countMessage(9);
+    const auto row = [](const char *name, const char *maxLength, const char *maxCount, bool cancel, int count,
+                         const QString &status) {
+        QTest::newRow(name) << QString::fromLatin1(maxLength) << QString::fromLatin1(maxCount) << cancel << count
+                            << status;
+    };
+    row("three of nine", "100", "3", false, 3, QStringLiteral("Строк: 3, отличие не меньше 80 %"));
+    row("bounds first: all four short ones", "9", "5", false, 4, QStringLiteral("Строк: 4, отличие не меньше 50 %"));
+    row("one line says only the count", "100", "1", false, 1, countMessage(1));
+    row("cancelled", "100", "3", true, 9, countMessage(9));
 }
 
 void RestrictTest::keepsTheMostDifferent()

@@ -398,8 +398,9 @@ void RunTest::selectsByPosition_data()
                                                << usage("--in-order orders a --sample; give --sample too");
     QTest::newRow("diverse without a sample") << QStringList { "--diverse", "-e", t } << 2 << QByteArray()
                                               << usage("--diverse chooses a --sample; give --sample N too");
-    QTest::newRow("diverse beyond its limit") << QStringList { "--diverse", "--sample", "100001", "-e", t } << 2
-                                              << QByteArray() << QByteArray("razmnozhator-cli: --diverse chooses at most 100000 variants\n");
+    const QByteArray beyondLimit = "razmnozhator-cli: --diverse chooses at most 100000 variants\n";
+    QTest::newRow("diverse beyond its limit")
+        << QStringList { "--diverse", "--sample", "100001", "-e", t } << 2 << QByteArray() << beyondLimit;
 }
 
 void RunTest::selectsByPosition()
@@ -468,8 +469,8 @@ void RunTest::samples_data()
                                     << 20;
     const QString cyrillic = QStringLiteral("[Да|Нет], [ёж|кот] [ест|спит]!");
     QTest::newRow("most different in UTF-8, in order")
-        << QStringList { "--sample", "3", "--diverse", "--in-order", "-e", cyrillic }
-        << QStringList { "-e", cyrillic } << 3;
+        << QStringList { "--sample", "3", "--diverse", "--in-order", "-e", cyrillic } << QStringList { "-e", cyrillic }
+        << 3;
     QTest::newRow("most different, all of those kept")
         << QStringList { "--sample", "9", "--diverse" } + lengthsKept << lengthsKept << 5;
     QTest::newRow("beyond 64 bits") << QStringList { "--sample", "5", "-e", clitest::digitGroups(40) } << QStringList()

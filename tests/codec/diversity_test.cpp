@@ -23,14 +23,14 @@ void DiversityTest::measuresDifference_data()
 
     QTest::newRow("same words, other case and punctuation")
         << QStringLiteral("Купите 2 телефона!") << QStringLiteral("купите, 2 ТЕЛЕФОНА") << 0.0;
-    QTest::newRow("Ё lowercases like the rest") << QStringLiteral("Ёлка ЗЕЛЁНАЯ стоит")
-                                                << QStringLiteral("ёлка зелёная стоит") << 0.0;
-    QTest::newRow("one of two shingles shared") << QStringLiteral("раз два три четыре")
-                                                << QStringLiteral("раз два три пять") << 1 - 1.0 / 3;
-    QTest::newRow("two of three shingles shared") << QStringLiteral("раз два три четыре пять")
-                                                  << QStringLiteral("раз два три четыре") << 1 - 2.0 / 3;
-    QTest::newRow("digits inside a word") << QStringLiteral("iPhone15 за 100р")
-                                          << QStringLiteral("iphone 15 за 100р") << 1.0;
+    QTest::newRow("Ё lowercases like the rest")
+        << QStringLiteral("Ёлка ЗЕЛЁНАЯ стоит") << QStringLiteral("ёлка зелёная стоит") << 0.0;
+    QTest::newRow("one of two shingles shared")
+        << QStringLiteral("раз два три четыре") << QStringLiteral("раз два три пять") << 1 - 1.0 / 3;
+    QTest::newRow("two of three shingles shared")
+        << QStringLiteral("раз два три четыре пять") << QStringLiteral("раз два три четыре") << 1 - 2.0 / 3;
+    QTest::newRow("digits inside a word")
+        << QStringLiteral("iPhone15 за 100р") << QStringLiteral("iphone 15 за 100р") << 1.0;
     QTest::newRow("hyphen, № and non-breaking space separate")
         << QStringLiteral("северо-запад №5\u00A0дом") << QStringLiteral("северо запад 5 дом") << 0.0;
     QTest::newRow("word order matters") << QStringLiteral("привет мир") << QStringLiteral("мир привет") << 1.0;

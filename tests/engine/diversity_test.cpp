@@ -32,8 +32,8 @@ WordBytes asciiLetters()
 
 const WordBytes letters = asciiLetters();
 
-std::vector<std::string> chosenLines(const std::string &text, std::size_t n, std::uint64_t seed,
-    LengthRange range = {}, Sample::Order order = Sample::Order::Random, Diversity *diversity = nullptr)
+std::vector<std::string> chosenLines(const std::string &text, std::size_t n, std::uint64_t seed, LengthRange range = {},
+    Sample::Order order = Sample::Order::Random, Diversity *diversity = nullptr)
 {
     const auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), n, range, seed, letters, order);
     EXPECT_TRUE(chosen.has_value());

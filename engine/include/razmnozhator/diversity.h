@@ -82,8 +82,8 @@ struct DiverseSample
 // Chooses up to n of the template's variants within the length range, from
 // a uniform Sample of them; in the order chosen, or in template order.
 // Throws LimitError like Sample. Nothing when stopped.
-std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n,
-    LengthRange range, std::uint64_t seed, const WordBytes &letters, Sample::Order order = Sample::Order::Random,
+std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
+    std::uint64_t seed, const WordBytes &letters, Sample::Order order = Sample::Order::Random,
     const DiverseProgress &progress = {});
 
 } // namespace razmnozhator
