@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 #include "dialogs.h"
 #include "documenttext.h"
@@ -144,6 +145,10 @@ QGroupBox *MainWindow::createRestrictionGroup()
     shuffleBox = new QCheckBox(tr("Перемешать"));
     shuffleBox->setObjectName(QStringLiteral("shuffleBox"));
     shuffleBox->setCheckState(Qt::Checked);
+    diverseBox = new QCheckBox(tr("Непохожие"));
+    diverseBox->setObjectName(QStringLiteral("diverseBox"));
+    diverseBox->setToolTip(tr("Оставлять строки, которые меньше всего похожи друг на друга: "
+                              "у них меньше всего общих сочетаний из трёх слов подряд"));
 
     // In the mask "0" is an optional digit and "9" a required one.
     minLengthEdit = new QLineEdit(QStringLiteral("10"));
@@ -173,7 +178,13 @@ QGroupBox *MainWindow::createRestrictionGroup()
     restrictionLayout->addWidget(maxLengthEdit);
     restrictionLayout->addWidget(maxCountLabel);
     restrictionLayout->addWidget(maxCountEdit);
-    restrictionLayout->addWidget(shuffleBox);
+    // The two boxes one above the other: side by side the row would no
+    // longer fit the window's starting width with room for the numbers.
+    auto *boxesLayout = new QVBoxLayout;
+    boxesLayout->setSpacing(0);
+    boxesLayout->addWidget(shuffleBox);
+    boxesLayout->addWidget(diverseBox);
+    restrictionLayout->addLayout(boxesLayout);
     restrictionLayout->addWidget(restrictButton);
     restrictionGroup->setLayout(restrictionLayout);
     return restrictionGroup;

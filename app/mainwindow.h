@@ -37,7 +37,9 @@ class WorkProgress;
 
 namespace razmnozhator {
 class CompiledTemplate;
+struct Diversity;
 struct LengthRange;
+struct RestrictRules;
 namespace cp1251 {
 class TemplateText;
 }
@@ -90,6 +92,11 @@ private:
     // The answers to a result too big for memory.
     void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled);
     void takeRandomLines(const razmnozhator::CompiledTemplate &compiled);
+    // With "Непохожие": the lines that differ from each other the most.
+    void takeDiverseLines(const razmnozhator::CompiledTemplate &compiled);
+    void restrictToDiverse(const razmnozhator::RestrictRules &rules);
+    // The count, and how far apart the two closest lines are.
+    void showDiversity(const razmnozhator::Diversity &diversity);
     void saveAllVariants(const razmnozhator::CompiledTemplate &compiled);
 
     // Runs work through the progress runner and keeps the commands from
@@ -119,6 +126,7 @@ private:
     QLineEdit *maxCountEdit = nullptr;
     QStatusBar *statusLine = nullptr;
     QCheckBox *shuffleBox = nullptr;
+    QCheckBox *diverseBox = nullptr;
     razmnozhator::VariantList lines;
 
     std::unique_ptr<Dialogs> dialogs;

@@ -3,14 +3,19 @@
 
 #include "mainwindow.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <new>
+#include <vector>
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QStatusBar>
 
 #include "dialogs.h"
 #include "nofit.h"
 #include "progressrunner.h"
+#include "razmnozhator/diversity.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/restriction.h"
 
@@ -46,6 +51,10 @@ void MainWindow::restrict()
     rules.maxLength = maxLength();
     rules.maxCount = maxCount();
     rules.shuffle = shuffleBox->checkState() == Qt::Checked;
+    if (diverseBox->isChecked()) {
+        restrictToDiverse(rules);
+        return;
+    }
     try {
         VariantList kept;
         // The cut itself cannot stop half way; a cancel drops its result.
@@ -65,4 +74,55 @@ void MainWindow::restrict()
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
     }
+}
+
+void MainWindow::restrictToDiverse(const RestrictRules &rules)
+{
+    // Drawn like the shuffle's numbers, so that the same presses after a
+    // fresh start choose the same lines.
+    const auto seed = static_cast<std::uint64_t>(std::rand());
+    try {
+        VariantList kept;
+        QStringList texts;
+        Diversity diversity;
+        const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
+            std::vector<std::string_view> within;
+            for (const std::string_view line : lines) {
+                if (lengthAllowed(line.size(), rules))
+                    within.push_back(line);
+            }
+            const std::optional<DiverseChoice> choice = chooseDiverse(
+                within, rules.maxCount, seed, cp1251::wordBytes(), [&](std::uint64_t done, std::uint64_t total) {
+                    progress.setTotal(total);
+                    progress.setDone(done);
+                    return !progress.canceled();
+                });
+            if (!choice)
+                return false;
+            diversity = choice->diversity;
+            texts.reserve(static_cast<qsizetype>(choice->chosen.size()));
+            for (const std::size_t index : choice->chosen) {
+                kept.push_back(within[index]);
+                texts.append(cp1251::decode(within[index]));
+            }
+            return !progress.canceled();
+        });
+        if (finished) {
+            showLines(std::move(kept), std::move(texts));
+            showDiversity(diversity);
+        }
+    } catch (const std::bad_alloc &) {
+        showOutOfMemory();
+    }
+}
+
+void MainWindow::showDiversity(const Diversity &diversity)
+{
+    // With fewer than two lines nothing can be alike; the count says it all.
+    if (lines.size() < 2)
+        return;
+    statusLine->showMessage(tr("Строк: %1, отличие не меньше %2 %")
+                                .arg(lines.size())
+                                .arg(static_cast<int>(std::lround(diversity.smallest * 100))),
+        0);
 }

@@ -14,6 +14,7 @@
 #include "memoryguard.h"
 #include "nofit.h"
 #include "progressrunner.h"
+#include "razmnozhator/diversity.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/sample.h"
 
@@ -88,6 +89,10 @@ void MainWindow::saveAllVariants(const CompiledTemplate &compiled)
 
 void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
 {
+    if (diverseBox->isChecked()) {
+        takeDiverseLines(compiled);
+        return;
+    }
     // A fresh seed every time, also after a restart: each press gives new texts.
     std::random_device device;
     const std::uint64_t seed = (std::uint64_t(device()) << 32) ^ device();
@@ -113,5 +118,37 @@ void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
             showLines(std::move(taken));
     } catch (const LimitError &error) {
         showError(tr("Случайные строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
+    }
+}
+
+void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
+{
+    std::random_device device;
+    const std::uint64_t seed = (std::uint64_t(device()) << 32) ^ device();
+    try {
+        const std::uint32_t wanted = maxCount();
+        const LengthRange range = lengthRange();
+        std::optional<DiverseSample> chosen;
+        QStringList texts;
+        const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
+            chosen = chooseDiverseVariants(compiled, wanted, range, seed, cp1251::wordBytes(), Sample::Order::Random,
+                [&](std::uint64_t done, std::uint64_t total) {
+                    progress.setTotal(total);
+                    progress.setDone(done);
+                    return !progress.canceled();
+                });
+            if (!chosen)
+                return false;
+            texts.reserve(static_cast<qsizetype>(chosen->lines.size()));
+            for (const std::string_view line : chosen->lines)
+                texts.append(cp1251::decode(line));
+            return !progress.canceled();
+        });
+        if (finished) {
+            showLines(std::move(chosen->lines), std::move(texts));
+            showDiversity(chosen->diversity);
+        }
+    } catch (const LimitError &error) {
+        showError(tr("Непохожие строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
     }
 }

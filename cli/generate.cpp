@@ -88,7 +88,8 @@ Prepared prepareTemplate(const Options &options, std::istream &in)
             // with its literals recoded would only double its memory.
             const bool ascii = std::all_of(
                 bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
-            if (options.encoding == Encoding::Utf8 && !ascii)
+            // --diverse tells words apart in CP1251 and recodes only what it writes.
+            if (options.encoding == Encoding::Utf8 && !ascii && !options.diverse)
                 prepared.outputTemplate = compiled.withLiteralsMapped(toUtf8);
             else
                 prepared.outputTemplate = std::move(compiled);

@@ -119,6 +119,7 @@ Options parseOptions(const CommandLine &commandLine)
     if (parser.isSet(commandLine.sampleOption))
         options.sampleSize = parseBigNumber(commandLine, commandLine.sampleOption, 0);
     options.sampleInOrder = parser.isSet(commandLine.inOrderOption);
+    options.diverse = parser.isSet(commandLine.diverseOption);
     if (parser.isSet(commandLine.shardOption))
         options.shard = parseShard(commandLine);
 
@@ -149,6 +150,8 @@ Options parseOptions(const CommandLine &commandLine)
             UsageFailure, tr("--seed only seeds --shuffle and --sample; give one of them too, or leave out --seed"));
     if (options.sampleInOrder && !options.sampleSize)
         throw Failure(UsageFailure, tr("--in-order orders a --sample; give --sample too"));
+    if (options.diverse && !options.sampleSize)
+        throw Failure(UsageFailure, tr("--diverse chooses a --sample; give --sample N too"));
     return options;
 }
 

@@ -41,6 +41,8 @@ struct Options
     // --sample N: N variants drawn uniformly, in random or template order.
     std::optional<mpz_class> sampleSize;
     bool sampleInOrder = false;
+    // --diverse: the sample's variants chosen to differ from each other as much as possible.
+    bool diverse = false;
     // --shard K/N: the K-th (1-based) of N contiguous slices of the output.
     struct Shard
     {
@@ -98,6 +100,11 @@ struct CommandLine
         "N" };
     QCommandLineOption inOrderOption { QStringLiteral("in-order"),
         tr("With --sample: write the sample in template order.") };
+    QCommandLineOption diverseOption { QStringLiteral("diverse"),
+        tr("With --sample: choose the N variants that differ from each other the most instead of uniformly (from a "
+           "uniform pool of 8 times N, at most 40000, taken in template order with --in-order). Two variants differ by "
+           "1 - |A and B| / |A or B| over their sets of runs of three consecutive words (letters and digits, "
+           "lowercased); the choice adds, one at a time, the variant farthest from all those chosen.") };
     QCommandLineOption shardOption { QStringLiteral("shard"),
         tr("Write only the K-th of N contiguous, near-equal slices of the output (1 <= K <= N); the N slices "
            "together are the whole output, in order."),
@@ -117,7 +124,7 @@ struct CommandLine
                                             "\"sep\" twice."));
         for (const QCommandLineOption *option : { &templateOption, &encodingOption, &outputOption, &nullOption,
                  &countOption, &statsOption, &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption,
-                 &seedOption, &nthOption, &sampleOption, &inOrderOption, &shardOption })
+                 &seedOption, &nthOption, &sampleOption, &inOrderOption, &diverseOption, &shardOption })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("FILE"),
             tr("The template; standard input when absent or \"-\". Line breaks in it (LF, CR LF or CR) are "

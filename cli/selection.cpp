@@ -5,10 +5,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "cp1251.h"
 #include "failure.h"
 #include "figures.h"
 #include "holding.h"
 #include "options.h"
+#include "razmnozhator/diversity.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/restriction.h"
 #include "razmnozhator/sample.h"
@@ -133,6 +135,45 @@ private:
     double size_;
 };
 
+// The most different variants, chosen before the first is written, in CP1251
+// and recoded one by one for the output.
+class Diverse final : public Selection
+{
+public:
+    Diverse(VariantList chosen, Encoding encoding)
+        : chosen_(std::move(chosen))
+        , encoding_(encoding)
+    {
+    }
+
+    bool next() override
+    {
+        if (next_ >= chosen_.size())
+            return false;
+        const std::string_view variant = chosen_[next_++];
+        if (encoding_ == Encoding::Cp1251) {
+            current_ = variant;
+        } else {
+            utf8_ = cp1251::decode(variant).toUtf8();
+            current_ = std::string_view(utf8_.constData(), static_cast<std::size_t>(utf8_.size()));
+        }
+        return true;
+    }
+    std::string_view current() const override { return current_; }
+    QString totalText() const override { return QString::number(chosen_.size()); }
+    double fraction(std::uint64_t written) const override
+    {
+        return double(written) / double(std::max<std::size_t>(chosen_.size(), 1));
+    }
+
+private:
+    VariantList chosen_;
+    Encoding encoding_;
+    std::size_t next_ = 0;
+    QByteArray utf8_;
+    std::string_view current_;
+};
+
 class Single final : public Selection
 {
 public:
@@ -177,9 +218,21 @@ std::uint64_t freshSeed()
     return (std::uint64_t(device()) << 32) ^ device();
 }
 
+// Choosing costs time in proportion to the number chosen times the pool.
+constexpr unsigned long diverseLimit = 100'000;
+
 std::unique_ptr<Selection> sample(const CompiledTemplate &outputTemplate, const Options &options)
 {
     const std::uint64_t seed = options.seed ? *options.seed : freshSeed();
+    if (options.diverse) {
+        if (*options.sampleSize > diverseLimit)
+            throw Failure(UsageFailure, tr("--diverse chooses at most %1 variants").arg(diverseLimit));
+        // The template stays in CP1251 for --diverse: the words are told apart there.
+        std::optional<DiverseSample> chosen
+            = chooseDiverseVariants(outputTemplate, options.sampleSize->get_ui(), options.lengths(), seed,
+                cp1251::wordBytes(), options.sampleInOrder ? Sample::Order::Template : Sample::Order::Random);
+        return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding);
+    }
     return std::make_unique<Sampled>(Sample(outputTemplate, *options.sampleSize, options.lengths(), seed,
         options.sampleInOrder ? Sample::Order::Template : Sample::Order::Random));
 }

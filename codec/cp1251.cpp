@@ -1,5 +1,6 @@
 #include "cp1251.h"
 
+#include <algorithm>
 #include <array>
 
 #include <QString>
@@ -74,6 +75,25 @@ QString decode(std::string_view bytes)
     for (const char byte : bytes)
         *out++ = table[static_cast<unsigned char>(byte)];
     return text;
+}
+
+const WordBytes &wordBytes()
+{
+    static const WordBytes table = [] {
+        const auto &characters = decodeTable();
+        WordBytes result {};
+        for (std::size_t byte = 1; byte < 256; ++byte) {
+            const QChar character(characters[byte]);
+            if (!character.isLetterOrNumber())
+                continue;
+            const char16_t lower = character.toLower().unicode();
+            const auto found = std::find(characters.begin(), characters.end(), lower);
+            // A lowercase form that CP1251 lacks leaves the letter as it is.
+            result[byte] = static_cast<unsigned char>(found != characters.end() ? found - characters.begin() : byte);
+        }
+        return result;
+    }();
+    return table;
 }
 
 QString describe(char32_t codePoint)

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "razmnozhator/diversity.h"
+
 class QString;
 
 namespace razmnozhator::cp1251 {
@@ -33,6 +35,10 @@ struct EncodeResult
 
 EncodeResult encode(const QString &text);
 QString decode(std::string_view bytes);
+
+// Which bytes are letters or digits, and their lowercase bytes: how the
+// lines' words are told apart when the most different ones are chosen.
+const WordBytes &wordBytes();
 
 // The character spelled out for a message: the character itself and its code, "😀" (U+1F600).
 QString describe(char32_t codePoint);

@@ -40,7 +40,7 @@ _razmnozhator_cli()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--help --help-all --version --template --encoding --output --null
             --count --stats --min-length --max-length --shuffle --max-count --seed --nth --sample --in-order
-            --shard' -- "$cur")
+            --diverse --shard' -- "$cur")
         return
     fi
     _razmnozhator_cli_files "$cur"

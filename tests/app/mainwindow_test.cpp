@@ -115,14 +115,21 @@ void MainWindowTest::layoutInGrid()
         QCOMPARE(columnSpan, cell.columnSpan);
     }
 
-    // The group holds its row of labels, fields, box and button in this order.
+    // The group holds its row of labels, fields, boxes and button in this
+    // order; "Непохожие" stands under "Перемешать".
     const char *const groupOrder[] = { "minLengthLabel", "minLengthEdit", "maxLengthLabel", "maxLengthEdit",
         "maxCountLabel", "maxCountEdit", "shuffleBox", "restrictButton" };
     QLayout *row = driver.child<QGroupBox>("restrictionGroup")->layout();
     QVERIFY(row);
     QCOMPARE(row->count(), 8);
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(row->itemAt(i)->widget(), driver.child<QWidget>(groupOrder[i]));
+    for (int i = 0; i < 8; ++i) {
+        QLayoutItem *item = row->itemAt(i);
+        QCOMPARE(item->layout() ? item->layout()->itemAt(0)->widget() : item->widget(),
+            driver.child<QWidget>(groupOrder[i]));
+    }
+    QLayout *boxes = row->itemAt(6)->layout();
+    QVERIFY(boxes && boxes->count() == 2);
+    QCOMPARE(boxes->itemAt(1)->widget(), driver.child<QWidget>("diverseBox"));
     QCOMPARE(driver.child<QLabel>("minLengthLabel")->text(), QStringLiteral("Мин. строка"));
     QCOMPARE(driver.child<QLabel>("maxLengthLabel")->text(), QStringLiteral("Макс. строка"));
     QCOMPARE(driver.child<QLabel>("maxCountLabel")->text(), QStringLiteral("Строк не более"));

@@ -27,6 +27,8 @@ private slots:
     void shuffleDrawsNothingForFewLines_data();
     void shuffleDrawsNothingForFewLines();
     void freshStartRepeatsTheOrders();
+    void keepsTheMostDifferent_data();
+    void keepsTheMostDifferent();
 };
 
 static const QString lengthsZeroToFive = QStringLiteral("[|a|bb|ccc|dddd|eeeee]");
@@ -252,3 +254,55 @@ void RestrictTest::freshStartRepeatsTheOrders()
 
 QTEST_MAIN(RestrictTest)
 #include "restrict_test.moc"
+
+// Lines "F k l m L": sharing the first or the last word they differ by 1/2,
+// sharing neither by 4/5. Three "Непохожие" share neither, whatever the seed;
+// the length bounds apply first, and a cancel leaves the lines as they were.
+void RestrictTest::keepsTheMostDifferent_data()
+{
+    QTest::addColumn<QString>("maxLength");
+    QTest::addColumn<QString>("maxCount");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<int>("expectedCount");
+    QTest::addColumn<QString>("expectedStatus");
+    const auto row = [](const char *name, const char *maxLength, const char *maxCount, bool cancel, int count,
+                         const QString &status) {
+        QTest::newRow(name) << QString::fromLatin1(maxLength) << QString::fromLatin1(maxCount) << cancel << count
+                            << status;
+    };
+    row("three of nine", "100", "3", false, 3, QStringLiteral("Строк: 3, отличие не меньше 80 %"));
+    row("bounds first: all four short ones", "9", "5", false, 4, QStringLiteral("Строк: 4, отличие не меньше 50 %"));
+    row("one line says only the count", "100", "1", false, 1, countMessage(1));
+    row("cancelled", "100", "3", true, 9, countMessage(9));
+}
+
+void RestrictTest::keepsTheMostDifferent()
+{
+    QFETCH(QString, maxLength);
+    QFETCH(QString, maxCount);
+    QFETCH(bool, cancel);
+    QFETCH(int, expectedCount);
+    QFETCH(QString, expectedStatus);
+
+    WindowDriver driver;
+    auto *diverseBox = driver.child<QCheckBox>("diverseBox");
+    QVERIFY(!diverseBox->isChecked());
+    QCOMPARE(diverseBox->text(), QStringLiteral("Непохожие"));
+    driver.generate(QStringLiteral("[a|b|cc] k l m [x|y|zz]"));
+    diverseBox->setChecked(true);
+    driver.dialogs->cancelProgress = cancel;
+    driver.restrict("0", maxLength, maxCount, true);
+
+    const QStringList kept = driver.listTexts();
+    QCOMPARE(kept.size(), expectedCount);
+    QCOMPARE(driver.statusText(), expectedStatus);
+    if (expectedCount == 3) {
+        QSet<QString> firsts, lasts;
+        for (const QString &line : kept) {
+            firsts.insert(line.section(u' ', 0, 0));
+            lasts.insert(line.section(u' ', -1));
+        }
+        QCOMPARE(firsts.size(), 3);
+        QCOMPARE(lasts.size(), 3);
+    }
+}

@@ -29,6 +29,7 @@ private slots:
     void randomLines_data();
     void randomLines();
     void randomLinesDrawAnewEachTime();
+    void mostDifferentLines();
 };
 
 // Six variants of 2 to 5 characters; the length fields 3 to 4 keep four.
@@ -192,3 +193,29 @@ void TooBigTest::randomLinesDrawAnewEachTime()
 
 QTEST_MAIN(TooBigTest)
 #include "toobig_test.moc"
+
+// With "Непохожие" the random lines are chosen to differ the most: of the
+// lines "F k l m L" the three that share no first and no last word.
+void TooBigTest::mostDifferentLines()
+{
+    WindowDriver driver;
+    prepare(driver);
+    driver.minLengthEdit()->setText(QStringLiteral("0"));
+    driver.maxLengthEdit()->setText(QStringLiteral("100"));
+    driver.maxCountEdit()->setText(QStringLiteral("3"));
+    driver.child<QCheckBox>("diverseBox")->setChecked(true);
+    for (int press = 0; press < 5; ++press) {
+        driver.dialogs->tooBigAnswers.enqueue(Answer::RandomLines);
+        driver.generate(QStringLiteral("[a|b|c] k l m [x|y|z]"));
+        const QStringList taken = driver.listTexts();
+        QCOMPARE(taken.size(), 3);
+        QSet<QChar> firsts, lasts;
+        for (const QString &line : taken) {
+            firsts.insert(line.front());
+            lasts.insert(line.back());
+        }
+        QCOMPARE(firsts.size(), 3);
+        QCOMPARE(lasts.size(), 3);
+        QCOMPARE(driver.statusText(), QStringLiteral("Строк: 3, отличие не меньше 80 %"));
+    }
+}

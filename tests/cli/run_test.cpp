@@ -396,6 +396,11 @@ void RunTest::selectsByPosition_data()
                                         << QByteArray() << usage("--max-count cannot be combined with --nth");
     QTest::newRow("in order without a sample") << QStringList { "--in-order", "-e", t } << 2 << QByteArray()
                                                << usage("--in-order orders a --sample; give --sample too");
+    QTest::newRow("diverse without a sample") << QStringList { "--diverse", "-e", t } << 2 << QByteArray()
+                                              << usage("--diverse chooses a --sample; give --sample N too");
+    const QByteArray beyondLimit = "razmnozhator-cli: --diverse chooses at most 100000 variants\n";
+    QTest::newRow("diverse beyond its limit")
+        << QStringList { "--diverse", "--sample", "100001", "-e", t } << 2 << QByteArray() << beyondLimit;
 }
 
 void RunTest::selectsByPosition()
@@ -460,6 +465,14 @@ void RunTest::samples_data()
         << QStringList { "--sample", "5000" } + lengthsKept << lengthsKept << 5;
     QTest::newRow("all, in order") << QStringList { "--sample", "6", "--in-order" } + lengthsKept << lengthsKept << 5;
     QTest::newRow("none") << QStringList { "--sample", "0", "-e", t } << QStringList { "-e", t } << 0;
+    QTest::newRow("most different") << QStringList { "--sample", "20", "--diverse", "-e", t } << QStringList { "-e", t }
+                                    << 20;
+    const QString cyrillic = QStringLiteral("[Да|Нет], [ёж|кот] [ест|спит]!");
+    QTest::newRow("most different in UTF-8, in order")
+        << QStringList { "--sample", "3", "--diverse", "--in-order", "-e", cyrillic } << QStringList { "-e", cyrillic }
+        << 3;
+    QTest::newRow("most different, all of those kept")
+        << QStringList { "--sample", "9", "--diverse" } + lengthsKept << lengthsKept << 5;
     QTest::newRow("beyond 64 bits") << QStringList { "--sample", "5", "-e", clitest::digitGroups(40) } << QStringList()
                                     << 5;
 }
@@ -558,7 +571,7 @@ void RunTest::helpListsEveryOption_data()
     QTest::addColumn<QString>("option");
     for (const char *option : { "-e, --template <TEXT>", "--encoding <NAME>", "-o, --output <FILE>", "-0, --null",
              "--count", "--stats", "--min-length <N>", "--max-length <N>", "--shuffle", "--max-count <N>", "--seed <N>",
-             "--nth <K>", "--sample <N>", "--in-order", "--shard <K/N>", "-h, --help", "-v, --version" })
+             "--nth <K>", "--sample <N>", "--in-order", "--diverse", "--shard <K/N>", "-h, --help", "-v, --version" })
         QTest::newRow(option) << QString::fromLatin1(option);
 }
 

@@ -14,4 +14,5 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_TRUE(someMemoryIsAvailable());
     EXPECT_EQ(marksOfOneGroup(), 3u);
     EXPECT_EQ(sizeOfWholeSample(), 3u);
+    EXPECT_EQ(shinglesOfFourWords(), 2u);
 }

@@ -11,3 +11,4 @@ std::size_t survivorsOfLengthCut();
 bool someMemoryIsAvailable();
 std::size_t marksOfOneGroup();
 std::size_t sizeOfWholeSample();
+std::size_t shinglesOfFourWords();

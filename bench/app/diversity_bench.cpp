@@ -1,0 +1,262 @@
+// Figures for the most different lines, each beside a random pick of the
+// same size (smallest and mean difference to the nearest other line):
+//
+//   advertising  2,500 of the advertising paragraph's 1.7·10^10 lines within
+//                10..1000 characters: the tool's time and peak memory, and
+//                the window's time from the click to the painted list
+//   list         a generated list of 5,760 lines cut to 300 "Непохожие" by
+//                "Ограничить" in the window
+//   article      1,000 of a long nested article's lines of about 2,000
+//                characters, from the tool
+//
+//   diversity_bench [advertising|list|article]   (all of them by default)
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextEdit>
+
+#include "cp1251.h"
+#include "dialogs.h"
+#include "mainwindow.h"
+#include "razmnozhator/diversity.h"
+
+namespace {
+
+using razmnozhator::Diversity;
+
+class QuietProgress : public ProgressView
+{
+public:
+    void setProgress(std::uint64_t, std::uint64_t) override { }
+    bool wasCanceled() const override { return false; }
+};
+
+class BenchDialogs : public Dialogs
+{
+public:
+    QString askSavePath(QWidget *, const QString &, const QString &) override { return {}; }
+    void showError(QWidget *, const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+    }
+    bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
+    void showInformation(QWidget *, const QString &, const QString &) override { }
+    TooBigAnswer askTooBig(QWidget *, const QString &, const QString &) override { return TooBigAnswer::RandomLines; }
+    std::unique_ptr<ProgressView> startProgress(QWidget *, const QString &, const QString &) override
+    {
+        return std::make_unique<QuietProgress>();
+    }
+};
+
+struct Window
+{
+    Window()
+        : window(std::make_unique<MainWindow>(std::make_unique<BenchDialogs>()))
+    {
+        window->resize(700, 500);
+        window->show();
+        (void)QTest::qWaitForWindowExposed(window.get());
+    }
+    template <typename T> T *child(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
+    void setFields(const char *minLength, const char *maxLength, const char *maxCount) const
+    {
+        child<QLineEdit>("minLengthEdit")->setText(QString::fromLatin1(minLength));
+        child<QLineEdit>("maxLengthEdit")->setText(QString::fromLatin1(maxLength));
+        child<QLineEdit>("maxCountEdit")->setText(QString::fromLatin1(maxCount));
+    }
+    qint64 clickAndPaint(const char *button) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        child<QPushButton>(button)->click();
+        window->repaint();
+        QApplication::processEvents();
+        return timer.elapsed();
+    }
+    std::vector<std::string> shownLines() const
+    {
+        std::vector<std::string> result;
+        const auto *list = child<QListWidget>("resultList");
+        for (int row = 0; row < list->count(); ++row)
+            result.push_back(razmnozhator::cp1251::encode(list->item(row)->text()).bytes);
+        return result;
+    }
+    QString status() const { return child<QStatusBar>("statusLine")->currentMessage(); }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+// The exact figures of a set of lines, all of them compared.
+Diversity measure(const std::vector<std::string> &lines)
+{
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    return razmnozhator::chooseDiverse(views, views.size(), 0, razmnozhator::cp1251::wordBytes())->diversity;
+}
+
+std::vector<std::string> randomPick(std::vector<std::string> lines, std::size_t n)
+{
+    std::mt19937_64 random(1);
+    std::shuffle(lines.begin(), lines.end(), random);
+    lines.resize(std::min(n, lines.size()));
+    return lines;
+}
+
+QString benchFile(const char *name)
+{
+    return QStringLiteral(RAZMNOZHATOR_BENCH_DIR "/") + QLatin1String(name);
+}
+
+QString fileText(const char *name)
+{
+    QFile file(benchFile(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+struct ToolRun
+{
+    std::vector<std::string> lines;
+    qint64 milliseconds = 0;
+};
+
+ToolRun runTool(const QStringList &args)
+{
+    ToolRun run;
+    QElapsedTimer timer;
+    timer.start();
+    QProcess tool;
+    tool.start(QStringLiteral(RAZMNOZHATOR_CLI),
+        QStringList { QStringLiteral("--encoding"), QStringLiteral("cp1251") } + args);
+    tool.waitForFinished(-1);
+    run.milliseconds = timer.elapsed();
+    const QByteArray out = tool.readAllStandardOutput();
+    for (const QByteArray &line : out.split('\n')) {
+        if (!line.isEmpty())
+            run.lines.emplace_back(line.constData(), static_cast<std::size_t>(line.size()));
+    }
+    return run;
+}
+
+// The largest resident size of any tool run that has ended so far, in MB.
+double toolPeakMegabytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void printFigures(const char *what, std::size_t count, const Diversity &diversity)
+{
+    std::printf("  %-28s %5zu lines, smallest %.3f, mean %.3f\n", what, count, diversity.smallest, diversity.mean);
+}
+
+// The tool reads CP1251 here, so that its lines compare byte for byte with the window's.
+QString cp1251File(const char *name)
+{
+    const QString path = QDir::temp().filePath(QStringLiteral("razmnozhator_diversity_%1").arg(QLatin1String(name)));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        const std::string bytes = razmnozhator::cp1251::encode(fileText(name)).bytes;
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    }
+    return path;
+}
+
+void advertising()
+{
+    std::printf("advertising paragraph, 2,500 lines within 10..1000 characters:\n");
+    const QString input = cp1251File("advertising.txt");
+    const QStringList bounds { QStringLiteral("--min-length"), QStringLiteral("10"), QStringLiteral("--max-length"),
+        QStringLiteral("1000"), QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral("--sample"),
+        QStringLiteral("2500") };
+    const ToolRun diverse = runTool(bounds + QStringList { QStringLiteral("--diverse"), input });
+    const double diversePeak = toolPeakMegabytes();
+    const ToolRun random = runTool(bounds + QStringList { input });
+    printFigures("tool --diverse", diverse.lines.size(), measure(diverse.lines));
+    printFigures("tool, random sample", random.lines.size(), measure(random.lines));
+    std::printf("  tool --diverse %lld ms (goal under 2000), --sample alone %lld ms; peak memory of the --diverse run "
+                "%.1f MB (goal under 200)\n",
+        static_cast<long long>(diverse.milliseconds), static_cast<long long>(random.milliseconds), diversePeak);
+
+    Window window;
+    window.child<QTextEdit>("templateEdit")->setPlainText(fileText("advertising.txt"));
+    window.setFields("10", "1000", "2500");
+    window.child<QCheckBox>("diverseBox")->setChecked(true);
+    const qint64 milliseconds = window.clickAndPaint("generateButton");
+    const std::vector<std::string> shown = window.shownLines();
+    printFigures("window \"Непохожие\"", shown.size(), measure(shown));
+    std::printf("  window: click to painted list %lld ms (goal under 3000), status \"%s\"\n",
+        static_cast<long long>(milliseconds), qPrintable(window.status()));
+}
+
+void list()
+{
+    std::printf("generated list cut to 300 lines by \"Ограничить\":\n");
+    Window window;
+    window.child<QTextEdit>("templateEdit")
+        ->setPlainText(
+            QStringLiteral("[Купите|Закажите|Приобретите] [новый|отличный|недорогой|надёжный] "
+                           "[телефон|ноутбук|планшет|телевизор|холодильник] [в нашем магазине|у нас|онлайн|с "
+                           "доставкой] [сегодня|на этой неделе|со скидкой|без переплат] и "
+                           "[получите|заберите] [подарок|бонус|скидку на аксессуары]."));
+    window.setFields("0", "1000", "300");
+    window.clickAndPaint("generateButton");
+    const std::vector<std::string> all = window.shownLines();
+    window.child<QCheckBox>("diverseBox")->setChecked(true);
+    const qint64 milliseconds = window.clickAndPaint("restrictButton");
+    const std::vector<std::string> shown = window.shownLines();
+    std::printf("  from %zu lines\n", all.size());
+    printFigures("window \"Непохожие\"", shown.size(), measure(shown));
+    printFigures("random pick", std::min<std::size_t>(300, all.size()), measure(randomPick(all, 300)));
+    std::printf("  click to painted list %lld ms (goal under 2000), status \"%s\"\n",
+        static_cast<long long>(milliseconds), qPrintable(window.status()));
+}
+
+void article()
+{
+    std::printf("long nested article, 1,000 lines:\n");
+    const QString input = cp1251File("article.txt");
+    const QStringList common { QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral("--sample"),
+        QStringLiteral("1000") };
+    const ToolRun diverse = runTool(common + QStringList { QStringLiteral("--diverse"), input });
+    const ToolRun random = runTool(common + QStringList { input });
+    std::size_t longest = 0;
+    for (const std::string &line : diverse.lines)
+        longest = std::max(longest, line.size());
+    printFigures("tool --diverse", diverse.lines.size(), measure(diverse.lines));
+    printFigures("tool, random sample", random.lines.size(), measure(random.lines));
+    std::printf("  lines up to %zu characters; --diverse %lld ms, --sample alone %lld ms\n", longest,
+        static_cast<long long>(diverse.milliseconds), static_cast<long long>(random.milliseconds));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
+    if (which.isEmpty() || which == QLatin1String("advertising"))
+        advertising();
+    if (which.isEmpty() || which == QLatin1String("list"))
+        list();
+    if (which.isEmpty() || which == QLatin1String("article"))
+        article();
+    return 0;
+}

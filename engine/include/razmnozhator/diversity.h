@@ -1,0 +1,89 @@
+#pragma once
+
+// The most different lines: n lines that differ from each other as much as
+// possible, for boards and search engines that set near-duplicates aside.
+//
+// How two lines differ. Words are the maximal runs of letters and digits,
+// lowercased. A line's shingles are its runs of three consecutive words; a
+// line of one or two words has one shingle, all its words, and a line
+// without words has none. The difference of two lines is
+// 1 - |A ∩ B| / |A ∪ B| over their shingle sets, 0 when both are empty. The
+// smallest difference of a set of lines is, over every line, the difference
+// to its nearest other line, the smallest of these; the mean is the mean of
+// the same nearest differences.
+//
+// How they are chosen: greedy farthest-first. The first line is a random one;
+// each next one is the line farthest from all those chosen so far. It runs
+// over a uniform pool of the candidates, eight times n (capped), since a pool
+// much larger buys little and costs time in proportion; all of them when
+// they are fewer. Shingles are hashed to 64-bit numbers, and each new choice
+// is compared with the whole pool at once through an index from shingle to
+// the lines that hold it, so the figures reported are exact.
+//
+// The engine knows no code page: the caller says which bytes are letters or
+// digits and what their lowercase is.
+
+#include "razmnozhator/engine.h"
+#include "razmnozhator/sample.h"
+#include "razmnozhator/variantlist.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace razmnozhator {
+
+// For every byte of a single-byte encoding: its lowercase form when it is a
+// letter or a digit, 0 when it separates words.
+using WordBytes = std::array<unsigned char, 256>;
+
+// The shingles of a line, hashed, sorted, without repeats.
+std::vector<std::uint64_t> shingles(std::string_view line, const WordBytes &letters);
+
+// The difference of two lines, from 0 (the same shingles) to 1 (none shared).
+double difference(std::string_view a, std::string_view b, const WordBytes &letters);
+
+struct Diversity
+{
+    // Both are 1 when there are fewer than two lines: nothing is alike.
+    double smallest = 1;
+    double mean = 1;
+};
+
+// Called after each step with the steps done and their total; false stops
+// the choice, which then gives nothing.
+using DiverseProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// How many candidates a choice of n compares.
+std::size_t diversePoolSize(std::size_t n);
+
+struct DiverseChoice
+{
+    // Indexes into the lines, in the order chosen; all of the lines, in
+    // their order, when they are at most n.
+    std::vector<std::size_t> chosen;
+    Diversity diversity;
+};
+
+// Chooses up to n of lines; one seed gives one choice. Nothing when stopped.
+std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &lines, std::size_t n,
+    std::uint64_t seed, const WordBytes &letters, const DiverseProgress &progress = {});
+
+struct DiverseSample
+{
+    VariantList lines;
+    Diversity diversity;
+};
+
+// Chooses up to n of the template's variants within the length range, from
+// a uniform Sample of them; in the order chosen, or in template order.
+// Throws LimitError like Sample. Nothing when stopped.
+std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
+    std::uint64_t seed, const WordBytes &letters, Sample::Order order = Sample::Order::Random,
+    const DiverseProgress &progress = {});
+
+} // namespace razmnozhator
