@@ -4,9 +4,15 @@
 // order their output begins, which is also the order of their significance:
 // a group's own choice comes before everything inside it, and the leftmost
 // group changes slowest. The next variant advances the last frame that has a
-// choice left, drops the frames after it and writes the variant anew from that
-// frame's output position on; the bytes before it are kept. Every frame has at
-// least two choices, so on average only a short tail is rewritten per variant.
+// choice left and starts every frame after it again at its first choice; the
+// bytes before the advanced frame are kept. Every frame has at least two
+// choices, so on average only a short tail is rewritten per variant.
+//
+// The frames after the advanced one that lie outside it stand where they
+// stood, with the same text between them: each frame remembers that text (its
+// gap), so a rewrite reopens them in place and never climbs back through the
+// groups that enclose the advanced frame. A variant thus costs the same however
+// deeply its groups nest.
 
 #include "razmnozhator/engine.h"
 
@@ -48,6 +54,12 @@ struct Frame
     std::uint32_t second;
     // The pieces' text when every piece is plain text, else null.
     const detail::Span *pieceLiterals;
+    // The text between the end of the group's output and the start of the
+    // next frame's (or the end of the variant): it depends only on the frames
+    // that enclose this one.
+    std::size_t gap = 0;
+    std::uint64_t gapCharacters = 0;
+    std::uint64_t characterStart = 0;
 };
 
 // A position in the program: literal `element` of `sequence`, inside `slot` of frame `owner`.
@@ -304,6 +316,10 @@ struct Enumerator::State
     std::vector<Frame> frames;
     std::unique_ptr<char[]> buffer;
     std::size_t length = 0;
+    // Characters of the current variant in the text as written; counted only
+    // when a literal map makes them differ from the bytes.
+    bool countCharacters = false;
+    std::uint64_t characters = 0;
     bool started = false;
     bool primed = false; // the variant the next call reveals is already written
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
@@ -315,6 +331,26 @@ struct Enumerator::State
     std::uint64_t smallVariant = 0;
     mpz_class bigVariant;
     bool finished = false;
+
+    // A frame whose group the walk has left but whose gap is not known until
+    // the next frame opens: where its output ended.
+    struct Exit
+    {
+        std::uint32_t frame;
+        std::size_t end;
+        std::uint64_t characters;
+    };
+    std::vector<Exit> exits;
+    // A frame outside the advanced one, reopened where it stood.
+    struct Reopened
+    {
+        Cursor at;
+        std::size_t gap;
+        std::uint64_t gapCharacters;
+    };
+    std::vector<Reopened> reopened;
+    // The gaps before, between and after the reopened frames, one after another.
+    std::string gapText;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
     {
@@ -332,31 +368,55 @@ struct Enumerator::State
         }
     }
 
-    // Writes from the cursor to the end of the variant, opening a frame for
-    // every group met at the choice that `choices` gives.
-    template <class Choices> void write(Cursor cursor, Choices &choices)
+    // Opens a frame for the group at the cursor, at the choice that `choices`
+    // gives, and returns where its output begins.
+    template <class Choices> Cursor open(const Cursor &at, Choices &choices)
+    {
+        const detail::Program &p = *program;
+        const std::uint32_t group = p.groupRefs[p.sequences[at.sequence].groupBegin + at.element];
+        const detail::Group &compiled = p.groups[group];
+        const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
+            ? nullptr
+            : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+        frames.push_back(Frame { 0, compiled.choices, length, group, at.owner, at.sequence, at.element, at.slot, 0, 1,
+            pieceLiterals, 0, 0, characters });
+        const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
+        choices.open(frames.back(), frame, at);
+        return Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
+    }
+
+    // The frames left since the last frame opened learn their gaps: the text
+    // from their end to `end`, plus the gap of the frame the walk stopped in.
+    void settleExits(std::size_t end, std::size_t gap, std::uint64_t gapCharacters)
+    {
+        for (const Exit &exit : exits) {
+            Frame &frame = frames[exit.frame];
+            frame.gap = end - exit.end + gap;
+            frame.gapCharacters = characters - exit.characters + gapCharacters;
+        }
+        exits.clear();
+    }
+
+    // Writes from the cursor on, opening a frame for every group met at the
+    // choice that `choices` gives, until the walk leaves frame `stop` (or,
+    // with noFrame, reaches the end of the variant).
+    template <class Choices> void write(Cursor cursor, Choices &choices, std::uint32_t stop = noFrame)
     {
         const detail::Program &p = *program;
         char *const out = buffer.get();
         const char *const pool = p.pool.data();
-        std::size_t end = length;
         for (;;) {
             const detail::Sequence &sequence = p.sequences[cursor.sequence];
-            const detail::Span literal = p.literals[sequence.literalBegin + cursor.element];
-            std::memcpy(out + end, pool + literal.offset, literal.length);
-            end += literal.length;
-            choices.literal(sequence.literalBegin + cursor.element);
+            const std::uint32_t literalIndex = sequence.literalBegin + cursor.element;
+            const detail::Span literal = p.literals[literalIndex];
+            std::memcpy(out + length, pool + literal.offset, literal.length);
+            length += literal.length;
+            if (countCharacters)
+                characters += p.characters(literalIndex);
+            choices.literal(literalIndex);
             if (cursor.element < sequence.groupCount) {
-                const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
-                const detail::Group &compiled = p.groups[group];
-                const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
-                    ? nullptr
-                    : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
-                frames.push_back(Frame { 0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
-                    cursor.slot, 0, 1, pieceLiterals });
-                const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
-                choices.open(frames.back(), frame, cursor);
-                cursor = Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
+                settleExits(length, 0, 0);
+                cursor = open(cursor, choices);
                 continue;
             }
             if (cursor.owner == noFrame)
@@ -367,9 +427,15 @@ struct Enumerator::State
                 cursor = Cursor { sequenceOfSlot(owner, slot), 0, cursor.owner, slot };
                 continue;
             }
+            if (cursor.owner == stop)
+                break;
+            exits.push_back(Exit { cursor.owner, length, characters });
             cursor = Cursor { owner.sequence, owner.element + 1, owner.parent, owner.slot };
         }
-        length = end;
+        if (stop == noFrame)
+            settleExits(length, 0, 0);
+        else
+            settleExits(length, frames[stop].gap, frames[stop].gapCharacters);
     }
 
     // Moves the frame to its next choice; for pairs, to the next ordered pair
@@ -389,6 +455,17 @@ struct Enumerator::State
         }
     }
 
+    // Characters of a frame whose pieces are plain text.
+    std::uint64_t literalFrameCharacters(const Frame &frame) const
+    {
+        const detail::Program &p = *program;
+        const auto of
+            = [&](std::uint8_t slot) { return p.characters(p.sequences[sequenceOfSlot(frame, slot)].literalBegin); };
+        if (p.groups[frame.group].kind == GroupKind::Alternatives)
+            return of(0);
+        return of(0) + of(1) + of(2);
+    }
+
     // The last frame's output and everything after it is plain text, since any
     // group there would have a frame of its own. When its pieces are plain text
     // as well, the next variant changes only in place and no walk is needed.
@@ -398,25 +475,29 @@ struct Enumerator::State
         Frame &frame = frames.back();
         if (!frame.pieceLiterals || frame.choice + 1 == frame.choices)
             return false;
+        if (countCharacters)
+            characters -= literalFrameCharacters(frame);
         const detail::Span *pieces = frame.pieceLiterals;
         if (program->groups[frame.group].kind == GroupKind::Alternatives) {
             const std::size_t oldLength = pieces[frame.choice].length;
             stepChoice(frame);
             replaceText(frame.outputStart, oldLength, &pieces[frame.choice], 1);
-            return true;
-        }
-        // Within one first item only the second item changes, and the first
-        // item and the separator before it stay where they are.
-        const std::uint32_t oldFirst = frame.first;
-        const std::size_t oldFirstLength = pieces[1 + frame.first].length + pieces[0].length;
-        const std::size_t oldSecondLength = pieces[1 + frame.second].length;
-        stepChoice(frame);
-        if (frame.first == oldFirst) {
-            replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &pieces[1 + frame.second], 1);
         } else {
-            const detail::Span slots[3] = { pieces[1 + frame.first], pieces[0], pieces[1 + frame.second] };
-            replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
+            // Within one first item only the second item changes, and the
+            // first item and the separator before it stay where they are.
+            const std::uint32_t oldFirst = frame.first;
+            const std::size_t oldFirstLength = pieces[1 + frame.first].length + pieces[0].length;
+            const std::size_t oldSecondLength = pieces[1 + frame.second].length;
+            stepChoice(frame);
+            if (frame.first == oldFirst) {
+                replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &pieces[1 + frame.second], 1);
+            } else {
+                const detail::Span slots[3] = { pieces[1 + frame.first], pieces[0], pieces[1 + frame.second] };
+                replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
+            }
         }
+        if (countCharacters)
+            characters += literalFrameCharacters(frame);
         return true;
     }
 
@@ -441,6 +522,30 @@ struct Enumerator::State
         length = at + newLength + tailLength;
     }
 
+    // Every frame after `advanced` is at its last choice and starts again at
+    // its first. Those outside it hang from the frames that enclose it; they
+    // are noted, with the gaps around them, to be reopened where they stand.
+    // All of these frames are dropped anyway, so looking at them costs nothing
+    // extra over the whole enumeration.
+    void noteFramesOutside(std::uint32_t advanced)
+    {
+        reopened.clear();
+        gapText.clear();
+        const char *const out = buffer.get();
+        const Frame *before = &frames[advanced];
+        const auto keepGap = [&](std::size_t end) { gapText.append(out + end - before->gap, before->gap); };
+        for (std::size_t index = advanced + 1; index < frames.size(); ++index) {
+            const Frame &frame = frames[index];
+            if (frame.parent != noFrame && frame.parent >= advanced)
+                continue;
+            keepGap(frame.outputStart);
+            reopened.push_back(Reopened {
+                Cursor { frame.sequence, frame.element, frame.parent, frame.slot }, frame.gap, frame.gapCharacters });
+            before = &frame;
+        }
+        keepGap(length);
+    }
+
     bool advance()
     {
         if (!frames.empty() && advanceLastLiteralFrame())
@@ -450,29 +555,55 @@ struct Enumerator::State
             --index;
         if (index == 0)
             return false;
+        const auto advanced = static_cast<std::uint32_t>(index - 1);
+        noteFramesOutside(advanced);
         frames.resize(index);
-        Frame &frame = frames[index - 1];
+        Frame &frame = frames[advanced];
         stepChoice(frame);
         length = frame.outputStart;
+        characters = frame.characterStart;
         FirstChoices first;
-        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 }, first);
+        write(Cursor { sequenceOfSlot(frame, 0), 0, advanced, 0 }, first, advanced);
+        std::size_t gapBegin = 0;
+        std::size_t gap = frames[advanced].gap;
+        std::uint64_t gapCharacters = frames[advanced].gapCharacters;
+        for (const Reopened &frameOutside : reopened) {
+            std::memcpy(buffer.get() + length, gapText.data() + gapBegin, gap);
+            length += gap;
+            characters += gapCharacters;
+            gapBegin += gap;
+            const Cursor inside = open(frameOutside.at, first);
+            frames.back().gap = gap = frameOutside.gap;
+            frames.back().gapCharacters = gapCharacters = frameOutside.gapCharacters;
+            write(inside, first, inside.owner);
+        }
+        std::memcpy(buffer.get() + length, gapText.data() + gapBegin, gap);
+        length += gap;
+        characters += gapCharacters;
         return true;
+    }
+
+    // Forgets the variant, also one that a failed seek left half written.
+    void restart()
+    {
+        frames.clear();
+        exits.clear();
+        length = 0;
+        characters = 0;
     }
 
     template <class Number>
     void writeAt(const detail::PositionTables<Number> &tables, Number position,
         std::vector<std::array<Number, 3>> &slots, Number &variant)
     {
-        frames.clear();
-        length = 0;
+        restart();
         PositionChoices<Number> choices { *program, tables, position, slots, variant };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
 
     void writeInRange(const mpz_class &rank, detail::Window window)
     {
-        frames.clear();
-        length = 0;
+        restart();
         if (!ranges)
             ranges = &detail::rangeIndex(*program);
         const detail::RangeIndex &index = *ranges;
@@ -485,6 +616,7 @@ Enumerator::Enumerator(const CompiledTemplate &compiled)
     : state_(std::make_unique<State>())
 {
     state_->program = compiled.program_;
+    state_->countCharacters = !state_->program->literalCharacters.empty();
     state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + 1);
 }
 
@@ -553,6 +685,7 @@ bool Enumerator::next()
         state.started = true;
         if (!state.primed) {
             FirstChoices first;
+            state.restart();
             state.write(Cursor { state.program->root, 0, noFrame, 0 }, first);
         }
         state.primed = false;
@@ -562,12 +695,18 @@ bool Enumerator::next()
         return true;
     state.finished = true;
     state.length = 0;
+    state.characters = 0;
     return false;
 }
 
 std::string_view Enumerator::current() const noexcept
 {
     return std::string_view(state_->buffer.get(), state_->length);
+}
+
+std::uint64_t Enumerator::currentLength() const noexcept
+{
+    return state_->countCharacters ? state_->characters : state_->length;
 }
 
 } // namespace razmnozhator

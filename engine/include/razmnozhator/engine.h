@@ -152,6 +152,9 @@ public:
     // false once every variant has been visited.
     bool next();
     std::string_view current() const noexcept;
+    // Length of the current variant in characters of the text as written,
+    // which a literal map makes differ from current().size().
+    std::uint64_t currentLength() const noexcept;
     // Moves so that the next call to next() gives the variant at `position`;
     // at the count itself, next() returns false. Throws like variantAt().
     void seek(const mpz_class &position);
