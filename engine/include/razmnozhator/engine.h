@@ -168,6 +168,33 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Walks, in order, only the variants whose length lies in a range: exactly
+// the filtered list, at a cost that follows the variants kept rather than all
+// of them. Between two kept variants it steps through the ones in between
+// while that is cheaper than finding the next kept one by rank, and jumps
+// otherwise. Where the length spectra would cost too much (LimitError), it
+// steps through every variant and filters.
+class BoundedEnumerator
+{
+public:
+    // Starts at the rank-th (0-based) variant within the range. Throws
+    // std::out_of_range when fewer are kept.
+    BoundedEnumerator(const CompiledTemplate &compiled, LengthRange range, const mpz_class &rank = 0);
+    ~BoundedEnumerator();
+    BoundedEnumerator(BoundedEnumerator &&) noexcept;
+    BoundedEnumerator &operator=(BoundedEnumerator &&) noexcept;
+
+    // Moves to the next kept variant; false once there is none.
+    bool next();
+    std::string_view current() const noexcept;
+    // Variants looked at so far, kept or not, a jump counting as one.
+    std::uint64_t visited() const noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // The expansion functions of the template language, as whole lists.
 // expandTemplate is the entry point; the other two expand the inside of a
 // "[...]" and a "{...}" group. Offsets in errors are relative to their argument.
