@@ -43,9 +43,10 @@ std::string pairsTemplate()
 {
     std::string text;
     for (int group = 0; group < 130; ++group) {
-        const auto letter = [&](int shift) { return std::string(1, char('a' + (group + shift) % 26)); };
-        text += "[" + letter(0) + "|" + letter(0) + letter(1) + "|{+|" + letter(2) + "0|" + letter(3) + "|" + letter(4)
-            + letter(4) + "}]";
+        const auto letter = [&](int shift) { return char('a' + (group + shift) % 26); };
+        const char a = letter(0), b = letter(1), c = letter(2), d = letter(3), e = letter(4);
+        const char piece[] = { '[', a, '|', a, b, '|', '{', '+', '|', c, '0', '|', d, '|', e, e, '}', ']' };
+        text.append(piece, sizeof piece);
     }
     return text;
 }

@@ -60,6 +60,10 @@ struct Frame
     std::size_t gap = 0;
     std::uint64_t gapCharacters = 0;
     std::uint64_t characterStart = 0;
+    // Listing within lengths only: the shortest and the longest length of
+    // what follows the group, its gap and the frames after it.
+    std::uint64_t restShortest = 0;
+    std::uint64_t restLongest = 0;
 };
 
 // A position in the program: literal `element` of `sequence`, inside `slot` of frame `owner`.
@@ -317,7 +321,7 @@ struct Enumerator::State
     std::unique_ptr<char[]> buffer;
     std::size_t length = 0;
     // Characters of the current variant in the text as written; counted only
-    // when a literal map makes them differ from the bytes.
+    // within lengths, when a literal map makes them differ from the bytes.
     bool countCharacters = false;
     std::uint64_t characters = 0;
     bool started = false;
@@ -331,6 +335,24 @@ struct Enumerator::State
     std::uint64_t smallVariant = 0;
     mpz_class bigVariant;
     bool finished = false;
+
+    // Listing within lengths: choices whose variants are all too short or all
+    // too long, by their shortest and longest lengths, are passed over, and so
+    // is everything after a frame that has no choice left that could fit.
+    struct Bounds
+    {
+        LengthRange range;
+        detail::NodeLengths nodes;
+        // Per group reference: the shortest and longest of what follows the
+        // group in its sequence.
+        std::vector<detail::NodeLengths::Bounds> after;
+    };
+    std::unique_ptr<const Bounds> bounds;
+    static constexpr std::size_t noDeadEnd = SIZE_MAX;
+    // The first frame that the last write opened without a choice that fits:
+    // the variant written is out of range, and so is every other one until
+    // a frame before it changes.
+    std::size_t deadEnd = noDeadEnd;
 
     // A frame whose group the walk has left but whose gap is not known until
     // the next frame opens: where its output ended.
@@ -370,7 +392,7 @@ struct Enumerator::State
 
     // Opens a frame for the group at the cursor, at the choice that `choices`
     // gives, and returns where its output begins.
-    template <class Choices> Cursor open(const Cursor &at, Choices &choices)
+    template <class Choices> [[gnu::always_inline]] Cursor open(const Cursor &at, Choices &choices)
     {
         const detail::Program &p = *program;
         const std::uint32_t group = p.groupRefs[p.sequences[at.sequence].groupBegin + at.element];
@@ -382,7 +404,90 @@ struct Enumerator::State
             pieceLiterals, 0, 0, characters });
         const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
         choices.open(frames.back(), frame, at);
+        if (bounds) [[unlikely]]
+            openWithin(frame, at, std::is_same_v<Choices, FirstChoices>);
         return Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
+    }
+
+    // Within lengths, a frame opened at its first choice takes its first one
+    // that could fit instead.
+    [[gnu::noinline]] void openWithin(std::uint32_t frame, const Cursor &at, bool atFirstChoice)
+    {
+        noteRest(frames[frame], at);
+        if (atFirstChoice && !fits(frames[frame]) && !stepWithin(frames[frame]) && deadEnd == noDeadEnd)
+            deadEnd = frame;
+    }
+
+    void passOverOutside(LengthRange range)
+    {
+        const detail::Program &p = *program;
+        auto made = std::make_unique<Bounds>(Bounds { range, detail::nodeLengths(p), {} });
+        made->after.resize(p.groupRefs.size());
+        for (const detail::Sequence &sequence : p.sequences) {
+            detail::NodeLengths::Bounds rest { 0, 0 };
+            for (std::uint32_t element = sequence.groupCount; element-- > 0;) {
+                const std::uint64_t literal = p.characters(sequence.literalBegin + element + 1);
+                rest.shortest += literal;
+                rest.longest += literal;
+                made->after[sequence.groupBegin + element] = rest;
+                const detail::NodeLengths::Bounds &group
+                    = made->nodes.groups[p.groupRefs[sequence.groupBegin + element]];
+                rest.shortest += group.shortest;
+                rest.longest += group.longest;
+            }
+        }
+        bounds = std::move(made);
+        countCharacters = !p.literalCharacters.empty();
+    }
+
+    // What follows a newly opened frame: the rest of its sequence, the slots
+    // of its owner still to come, and what follows the owner.
+    void noteRest(Frame &frame, const Cursor &at) const
+    {
+        const detail::NodeLengths::Bounds &after
+            = bounds->after[program->sequences[at.sequence].groupBegin + at.element];
+        frame.restShortest = after.shortest;
+        frame.restLongest = after.longest;
+        if (at.owner == noFrame)
+            return;
+        const Frame &owner = frames[at.owner];
+        frame.restShortest += owner.restShortest;
+        frame.restLongest += owner.restLongest;
+        if (program->groups[owner.group].kind != GroupKind::Pairs)
+            return;
+        for (auto slot = static_cast<std::uint8_t>(at.slot + 1); slot <= 2; ++slot) {
+            const detail::NodeLengths::Bounds &piece = bounds->nodes.sequences[sequenceOfSlot(owner, slot)];
+            frame.restShortest += piece.shortest;
+            frame.restLongest += piece.longest;
+        }
+    }
+
+    // Whether a variant with every frame up to this one as it stands could lie
+    // within the lengths, by shortest and longest lengths alone.
+    bool fits(const Frame &frame) const
+    {
+        const detail::NodeLengths &nodes = bounds->nodes;
+        std::uint64_t shortest = (countCharacters ? frame.characterStart : frame.outputStart) + frame.restShortest;
+        std::uint64_t longest = (countCharacters ? frame.characterStart : frame.outputStart) + frame.restLongest;
+        const std::uint8_t slots = program->groups[frame.group].kind == GroupKind::Pairs ? 3 : 1;
+        for (std::uint8_t slot = 0; slot < slots; ++slot) {
+            const detail::NodeLengths::Bounds &piece = nodes.sequences[sequenceOfSlot(frame, slot)];
+            shortest += piece.shortest;
+            longest += piece.longest;
+        }
+        return shortest <= bounds->range.max && longest >= bounds->range.min;
+    }
+
+    // Moves the frame to its next choice, or within lengths to its next one
+    // that could fit; false when there is none.
+    bool stepWithin(Frame &frame) const
+    {
+        do {
+            if (frame.choice + 1 == frame.choices)
+                return false;
+            stepChoice(frame);
+        } while (bounds && !fits(frame));
+        return true;
     }
 
     // The frames left since the last frame opened learn their gaps: the text
@@ -429,13 +534,29 @@ struct Enumerator::State
             }
             if (cursor.owner == stop)
                 break;
-            exits.push_back(Exit { cursor.owner, length, characters });
+            if (owner.parent != noFrame)
+                exits.push_back(Exit { cursor.owner, length, characters });
             cursor = Cursor { owner.sequence, owner.element + 1, owner.parent, owner.slot };
         }
         if (stop == noFrame)
             settleExits(length, 0, 0);
         else
-            settleExits(length, frames[stop].gap, frames[stop].gapCharacters);
+            settleExits(length, gapOf(frames[stop]), gapCharactersOf(frames[stop]));
+    }
+
+    // A frame in the template's own sequence is followed by one literal and
+    // then the next group there, if any: its gap needs no bookkeeping.
+    std::size_t gapOf(const Frame &frame) const
+    {
+        if (frame.parent != noFrame)
+            return frame.gap;
+        return program->literals[program->sequences[frame.sequence].literalBegin + frame.element + 1].length;
+    }
+    std::uint64_t gapCharactersOf(const Frame &frame) const
+    {
+        if (frame.parent != noFrame)
+            return frame.gapCharacters;
+        return program->characters(program->sequences[frame.sequence].literalBegin + frame.element + 1);
     }
 
     // Moves the frame to its next choice; for pairs, to the next ordered pair
@@ -470,17 +591,25 @@ struct Enumerator::State
     // group there would have a frame of its own. When its pieces are plain text
     // as well, the next variant changes only in place and no walk is needed.
     // This is the path taken for most variants of most templates.
-    bool advanceLastLiteralFrame()
+    template <bool Within> bool advanceLastLiteralFrame()
     {
         Frame &frame = frames.back();
-        if (!frame.pieceLiterals || frame.choice + 1 == frame.choices)
+        if (!frame.pieceLiterals)
             return false;
-        if (countCharacters)
-            characters -= literalFrameCharacters(frame);
+        const auto step = [this](Frame &stepped) {
+            if constexpr (Within)
+                return stepWithin(stepped);
+            if (stepped.choice + 1 == stepped.choices)
+                return false;
+            stepChoice(stepped);
+            return true;
+        };
+        const std::uint64_t oldCharacters = Within && countCharacters ? literalFrameCharacters(frame) : 0;
         const detail::Span *pieces = frame.pieceLiterals;
         if (program->groups[frame.group].kind == GroupKind::Alternatives) {
             const std::size_t oldLength = pieces[frame.choice].length;
-            stepChoice(frame);
+            if (!step(frame))
+                return false;
             replaceText(frame.outputStart, oldLength, &pieces[frame.choice], 1);
         } else {
             // Within one first item only the second item changes, and the
@@ -488,7 +617,8 @@ struct Enumerator::State
             const std::uint32_t oldFirst = frame.first;
             const std::size_t oldFirstLength = pieces[1 + frame.first].length + pieces[0].length;
             const std::size_t oldSecondLength = pieces[1 + frame.second].length;
-            stepChoice(frame);
+            if (!step(frame))
+                return false;
             if (frame.first == oldFirst) {
                 replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &pieces[1 + frame.second], 1);
             } else {
@@ -496,8 +626,8 @@ struct Enumerator::State
                 replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
             }
         }
-        if (countCharacters)
-            characters += literalFrameCharacters(frame);
+        if (Within && countCharacters)
+            characters += literalFrameCharacters(frame) - oldCharacters;
         return true;
     }
 
@@ -533,14 +663,17 @@ struct Enumerator::State
         gapText.clear();
         const char *const out = buffer.get();
         const Frame *before = &frames[advanced];
-        const auto keepGap = [&](std::size_t end) { gapText.append(out + end - before->gap, before->gap); };
+        const auto keepGap = [&](std::size_t end) {
+            const std::size_t gap = gapOf(*before);
+            gapText.append(out + end - gap, gap);
+        };
         for (std::size_t index = advanced + 1; index < frames.size(); ++index) {
             const Frame &frame = frames[index];
             if (frame.parent != noFrame && frame.parent >= advanced)
                 continue;
             keepGap(frame.outputStart);
-            reopened.push_back(Reopened {
-                Cursor { frame.sequence, frame.element, frame.parent, frame.slot }, frame.gap, frame.gapCharacters });
+            reopened.push_back(Reopened { Cursor { frame.sequence, frame.element, frame.parent, frame.slot },
+                gapOf(frame), gapCharactersOf(frame) });
             before = &frame;
         }
         keepGap(length);
@@ -548,25 +681,36 @@ struct Enumerator::State
 
     bool advance()
     {
-        if (!frames.empty() && advanceLastLiteralFrame())
+        if (deadEnd == noDeadEnd && !frames.empty()
+            && (bounds ? advanceLastLiteralFrame<true>() : advanceLastLiteralFrame<false>()))
             return true;
-        std::size_t index = frames.size();
-        while (index > 0 && frames[index - 1].choice + 1 == frames[index - 1].choices)
+        // A frame left at its last choice, or one that got no choice that
+        // fits, and every frame after it, start again.
+        std::size_t index = std::min(frames.size(), deadEnd);
+        deadEnd = noDeadEnd;
+        while (index > 0 && !stepWithin(frames[index - 1]))
             --index;
         if (index == 0)
             return false;
         const auto advanced = static_cast<std::uint32_t>(index - 1);
+        FirstChoices first;
+        if (frames[advanced].parent == noFrame) {
+            // No group encloses the frame: writing on to the end climbs none.
+            frames.resize(index);
+            length = frames[advanced].outputStart;
+            characters = frames[advanced].characterStart;
+            write(Cursor { sequenceOfSlot(frames[advanced], 0), 0, advanced, 0 }, first);
+            return true;
+        }
         noteFramesOutside(advanced);
         frames.resize(index);
-        Frame &frame = frames[advanced];
-        stepChoice(frame);
+        const Frame &frame = frames[advanced];
         length = frame.outputStart;
         characters = frame.characterStart;
-        FirstChoices first;
         write(Cursor { sequenceOfSlot(frame, 0), 0, advanced, 0 }, first, advanced);
         std::size_t gapBegin = 0;
-        std::size_t gap = frames[advanced].gap;
-        std::uint64_t gapCharacters = frames[advanced].gapCharacters;
+        std::size_t gap = gapOf(frames[advanced]);
+        std::uint64_t gapCharacters = gapCharactersOf(frames[advanced]);
         for (const Reopened &frameOutside : reopened) {
             std::memcpy(buffer.get() + length, gapText.data() + gapBegin, gap);
             length += gap;
@@ -590,6 +734,7 @@ struct Enumerator::State
         exits.clear();
         length = 0;
         characters = 0;
+        deadEnd = noDeadEnd;
     }
 
     template <class Number>
@@ -616,7 +761,6 @@ Enumerator::Enumerator(const CompiledTemplate &compiled)
     : state_(std::make_unique<State>())
 {
     state_->program = compiled.program_;
-    state_->countCharacters = !state_->program->literalCharacters.empty();
     state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + 1);
 }
 
@@ -707,6 +851,11 @@ std::string_view Enumerator::current() const noexcept
 std::uint64_t Enumerator::currentLength() const noexcept
 {
     return state_->countCharacters ? state_->characters : state_->length;
+}
+
+void Enumerator::passOverLengthsOutside(LengthRange range)
+{
+    state_->passOverOutside(range);
 }
 
 } // namespace razmnozhator

@@ -152,9 +152,6 @@ public:
     // false once every variant has been visited.
     bool next();
     std::string_view current() const noexcept;
-    // Length of the current variant in characters of the text as written,
-    // which a literal map makes differ from current().size().
-    std::uint64_t currentLength() const noexcept;
     // Moves so that the next call to next() gives the variant at `position`;
     // at the count itself, next() returns false. Throws like variantAt().
     void seek(const mpz_class &position);
@@ -164,6 +161,15 @@ public:
     void seekInRange(const mpz_class &rank, LengthRange range);
 
 private:
+    friend class BoundedEnumerator;
+    // From here on, passes over variants that the range rules out by the
+    // shortest and longest lengths of their groups; next() may still give
+    // some outside the range. Also counts currentLength(). Called before
+    // anything is written.
+    void passOverLengthsOutside(LengthRange range);
+    // Length of the current variant in characters of the text as written,
+    // which a literal map makes differ from current().size().
+    std::uint64_t currentLength() const noexcept;
     struct State;
     std::unique_ptr<State> state_;
 };
@@ -185,13 +191,26 @@ public:
     BoundedEnumerator &operator=(BoundedEnumerator &&) noexcept;
 
     // Moves to the next kept variant; false once there is none.
-    bool next();
-    std::string_view current() const noexcept;
+    bool next()
+    {
+        if (!everyLength_)
+            return nextKept();
+        ++visited_;
+        return enumerator_.next();
+    }
+    std::string_view current() const noexcept { return enumerator_.current(); }
     // Variants looked at so far, kept or not, a jump counting as one.
-    std::uint64_t visited() const noexcept;
+    std::uint64_t visited() const noexcept { return visited_; }
 
 private:
     struct State;
+    bool nextKept();
+    void jumpTo(const mpz_class &rank);
+    void filterFrom(const mpz_class &rank);
+    // The plain walk, when the range holds every length, stays inline.
+    Enumerator enumerator_;
+    bool everyLength_ = false;
+    std::uint64_t visited_ = 0;
     std::unique_ptr<State> state_;
 };
 
