@@ -46,11 +46,17 @@ struct BoundedEnumerator::State
     bool jumped = false; // the next kept variant is written already
     std::uint64_t skip = 0; // Filtering: kept variants still to pass over
     std::uint64_t run = firstRun;
+
+    State(const CompiledTemplate &source, LengthRange lengths)
+        : compiled(source)
+        , range(lengths)
+    {
+    }
 };
 
 BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRange range, const mpz_class &rank)
     : enumerator_(compiled)
-    , state_(std::make_unique<State>(State { compiled, range }))
+    , state_(std::make_unique<State>(compiled, range))
 {
     if (rank < 0)
         throw std::out_of_range("rank " + rank.get_str() + " is negative");
