@@ -36,7 +36,7 @@ class Stream final : public Selection
 {
 public:
     Stream(const CompiledTemplate &outputTemplate, const Options &options, RestrictRules rules)
-        : enumerator_(outputTemplate)
+        : enumerator_(outputTemplate, options.lengths())
         , restriction_(rules, Restriction::Holding::Copies, characterLength(options.encoding))
         , total_(double(outputTemplate.countOrMax()))
         , cap_(rules.maxCount)
@@ -46,7 +46,7 @@ public:
     }
 
     // One slice: `limit` kept variants from the one that `enumerator` gives next.
-    Stream(Enumerator enumerator, const Options &options, std::uint64_t limit)
+    Stream(BoundedEnumerator enumerator, const Options &options, std::uint64_t limit)
         : enumerator_(std::move(enumerator))
         , restriction_(RestrictRules { options.rules.minLength, options.rules.maxLength, UINT32_MAX, false },
               Restriction::Holding::Copies, characterLength(options.encoding))
@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    Enumerator enumerator_;
+    BoundedEnumerator enumerator_;
     Restriction restriction_;
     std::uint64_t remaining_ = UINT64_MAX;
     std::uint64_t visited_ = 0;
@@ -249,14 +249,8 @@ std::unique_ptr<Selection> shard(const CompiledTemplate &outputTemplate, const O
     const mpz_class begin = total * mpz_class(std::to_string(slice.index - 1)) / count;
     const mpz_class end = total * mpz_class(std::to_string(slice.index)) / count;
 
-    Enumerator enumerator(outputTemplate);
-    if (begin < end) {
-        if (options.lengthBounds)
-            enumerator.seekInRange(begin, options.lengths());
-        else
-            enumerator.seek(begin);
-    }
-    return std::make_unique<Stream>(std::move(enumerator), options, saturated(end - begin));
+    return std::make_unique<Stream>(
+        BoundedEnumerator(outputTemplate, options.lengths(), begin), options, saturated(end - begin));
 }
 
 } // namespace

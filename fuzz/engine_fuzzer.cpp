@@ -1,8 +1,9 @@
 // libFuzzer target: every input is a template (and, separately, the inside of
 // a "[...]" and of a "{...}" group). The engine must agree with the reference
 // expander on the variants in order, or on the first error and its offset;
-// the compiled figures, random access and figures within a length range must
-// match the list; and nothing may crash or trip a sanitizer. A disagreement is printed and aborts, which libFuzzer
+// the compiled figures, random access, figures within a length range and
+// listing within one must match the list; and nothing may crash or trip a
+// sanitizer. A disagreement is printed and aborts, which libFuzzer
 // records as a crash with the input saved beside it.
 
 #include "differential.h"
@@ -119,6 +120,43 @@ void checkRandomAccess(
             compiled.variantInRange(rank, range), kept[rank], "variantInRange(" + std::to_string(rank) + ")", text);
 }
 
+// Listing within length ranges, of the template and of its mapped form
+// (lengths stay in characters), from the first kept variant and from one in
+// the middle, against the reference's list filtered by length.
+void checkBoundedListing(const razmnozhator::CompiledTemplate &compiled, const razmnozhator::CompiledTemplate &mapped,
+    std::string_view text, const std::vector<std::string> &variants)
+{
+    const std::uint64_t shortest = differential::shortest(variants);
+    const std::uint64_t longest = differential::longest(variants);
+    const std::uint64_t middle = (shortest + longest) / 2;
+    const razmnozhator::LengthRange ranges[] = { { middle, middle + 2 }, { shortest, shortest }, { longest, longest },
+        { middle + 1, UINT64_MAX }, { 0, middle }, { longest + 1, UINT64_MAX } };
+    for (const razmnozhator::LengthRange range : ranges) {
+        std::vector<std::string> kept;
+        std::vector<std::string> keptMapped;
+        for (const std::string &variant : variants) {
+            if (range.contains(variant.size())) {
+                kept.push_back(variant);
+                keptMapped.push_back(mapBytes(variant));
+            }
+        }
+        const std::string name = "BoundedEnumerator " + std::to_string(range.min) + ".." + std::to_string(range.max);
+        for (const std::size_t first : { std::size_t { 0 }, kept.size() / 2 }) {
+            for (const bool isMapped : { false, true }) {
+                razmnozhator::BoundedEnumerator lines(isMapped ? mapped : compiled, range, first);
+                Outcome listed;
+                while (lines.next())
+                    listed.variants.emplace_back(lines.current());
+                Outcome expected;
+                const std::vector<std::string> &all = isMapped ? keptMapped : kept;
+                expected.variants.assign(all.begin() + std::ptrdiff_t(first), all.end());
+                expectEqual(
+                    listed, expected, name + (isMapped ? " mapped" : "") + " from " + std::to_string(first), text);
+            }
+        }
+    }
+}
+
 void checkTemplate(std::string_view text)
 {
     const std::optional<Outcome> expected = differential::referenceOutcome(Entry::Template, text, budget);
@@ -155,6 +193,7 @@ void checkTemplate(std::string_view text)
         mappedFigures.maxLength = differential::longest(variants); // lengths stay in characters
         expectEqual(figuresOf(remapped), mappedFigures, "mapped figures", text);
         checkRandomAccess(*compiled, text, variants);
+        checkBoundedListing(*compiled, remapped, text, variants);
         return;
     }
 

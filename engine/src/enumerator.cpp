@@ -4,9 +4,15 @@
 // order their output begins, which is also the order of their significance:
 // a group's own choice comes before everything inside it, and the leftmost
 // group changes slowest. The next variant advances the last frame that has a
-// choice left, drops the frames after it and writes the variant anew from that
-// frame's output position on; the bytes before it are kept. Every frame has at
-// least two choices, so on average only a short tail is rewritten per variant.
+// choice left and starts every frame after it again at its first choice; the
+// bytes before the advanced frame are kept. Every frame has at least two
+// choices, so on average only a short tail is rewritten per variant.
+//
+// The frames after the advanced one that lie outside it stand where they
+// stood, with the same text between them: each frame remembers that text (its
+// gap), so a rewrite reopens them in place and never climbs back through the
+// groups that enclose the advanced frame. A variant thus costs the same however
+// deeply its groups nest.
 
 #include "razmnozhator/engine.h"
 
@@ -47,6 +53,16 @@ struct Frame
     std::uint32_t second;
     // The pieces' text when every piece is plain text, else null.
     const detail::Span *pieceLiterals;
+    // The text between the end of the group's output and the start of the
+    // next frame's (or the end of the variant): it depends only on the frames
+    // that enclose this one.
+    std::size_t gap = 0;
+    std::uint64_t gapCharacters = 0;
+    std::uint64_t characterStart = 0;
+    // Listing within lengths only: the shortest and the longest length of
+    // what follows the group, its gap and the frames after it.
+    std::uint64_t restShortest = 0;
+    std::uint64_t restLongest = 0;
 };
 
 // A position in the program: literal `element` of `sequence`, inside `slot` of frame `owner`.
@@ -90,6 +106,10 @@ struct Enumerator::State
     std::vector<Frame> frames;
     std::unique_ptr<char[]> buffer;
     std::size_t length = 0;
+    // Characters of the current variant in the text as written; counted only
+    // within lengths, when a literal map makes them differ from the bytes.
+    bool countCharacters = false;
+    std::uint64_t characters = 0;
     bool started = false;
     bool primed = false; // the variant the next call reveals is already written
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
@@ -97,6 +117,44 @@ struct Enumerator::State
     std::unique_ptr<detail::PositionDecoder> positions;
     std::unique_ptr<detail::RangeDecoder> ranges;
     bool finished = false;
+
+    // Listing within lengths: choices whose variants are all too short or all
+    // too long, by their shortest and longest lengths, are passed over, and so
+    // is everything after a frame that has no choice left that could fit.
+    struct Bounds
+    {
+        LengthRange range;
+        detail::NodeLengths nodes;
+        // Per group reference: the shortest and longest of what follows the
+        // group in its sequence.
+        std::vector<detail::NodeLengths::Bounds> after;
+    };
+    std::unique_ptr<const Bounds> bounds;
+    static constexpr std::size_t noDeadEnd = SIZE_MAX;
+    // The first frame that the last write opened without a choice that fits:
+    // the variant written is out of range, and so is every other one until
+    // a frame before it changes.
+    std::size_t deadEnd = noDeadEnd;
+
+    // A frame whose group the walk has left but whose gap is not known until
+    // the next frame opens: where its output ended.
+    struct Exit
+    {
+        std::uint32_t frame;
+        std::size_t end;
+        std::uint64_t characters;
+    };
+    std::vector<Exit> exits;
+    // A frame outside the advanced one, reopened where it stood.
+    struct Reopened
+    {
+        Cursor at;
+        std::size_t gap;
+        std::uint64_t gapCharacters;
+    };
+    std::vector<Reopened> reopened;
+    // The gaps before, between and after the reopened frames, one after another.
+    std::string gapText;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
     {
@@ -114,31 +172,138 @@ struct Enumerator::State
         }
     }
 
-    // Writes from the cursor to the end of the variant, opening a frame for
-    // every group met at the choice that `choices` gives.
-    template <class Choices> void write(Cursor cursor, Choices &choices)
+    // Opens a frame for the group at the cursor, at the choice that `choices`
+    // gives, and returns where its output begins.
+    template <class Choices> [[gnu::always_inline]] Cursor open(const Cursor &at, Choices &choices)
+    {
+        const detail::Program &p = *program;
+        const std::uint32_t group = p.groupRefs[p.sequences[at.sequence].groupBegin + at.element];
+        const detail::Group &compiled = p.groups[group];
+        const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
+            ? nullptr
+            : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+        frames.push_back(Frame { 0, compiled.choices, length, group, at.owner, at.sequence, at.element, at.slot, 0, 1,
+            pieceLiterals, 0, 0, characters });
+        const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
+        choices.open(frames.back(), frame, at);
+        if (bounds) [[unlikely]]
+            openWithin(frame, at, std::is_same_v<Choices, FirstChoices>);
+        return Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
+    }
+
+    // Within lengths, a frame opened at its first choice takes its first one
+    // that could fit instead.
+    [[gnu::noinline]] void openWithin(std::uint32_t frame, const Cursor &at, bool atFirstChoice)
+    {
+        noteRest(frames[frame], at);
+        if (atFirstChoice && !fits(frames[frame]) && !stepWithin(frames[frame]) && deadEnd == noDeadEnd)
+            deadEnd = frame;
+    }
+
+    void passOverOutside(LengthRange range)
+    {
+        const detail::Program &p = *program;
+        auto made = std::make_unique<Bounds>(Bounds { range, detail::nodeLengths(p), {} });
+        made->after.resize(p.groupRefs.size());
+        for (const detail::Sequence &sequence : p.sequences) {
+            detail::NodeLengths::Bounds rest { 0, 0 };
+            for (std::uint32_t element = sequence.groupCount; element-- > 0;) {
+                const std::uint64_t literal = p.characters(sequence.literalBegin + element + 1);
+                rest.shortest += literal;
+                rest.longest += literal;
+                made->after[sequence.groupBegin + element] = rest;
+                const detail::NodeLengths::Bounds &group
+                    = made->nodes.groups[p.groupRefs[sequence.groupBegin + element]];
+                rest.shortest += group.shortest;
+                rest.longest += group.longest;
+            }
+        }
+        bounds = std::move(made);
+        countCharacters = !p.literalCharacters.empty();
+    }
+
+    // What follows a newly opened frame: the rest of its sequence, the slots
+    // of its owner still to come, and what follows the owner.
+    void noteRest(Frame &frame, const Cursor &at) const
+    {
+        const detail::NodeLengths::Bounds &after
+            = bounds->after[program->sequences[at.sequence].groupBegin + at.element];
+        frame.restShortest = after.shortest;
+        frame.restLongest = after.longest;
+        if (at.owner == noFrame)
+            return;
+        const Frame &owner = frames[at.owner];
+        frame.restShortest += owner.restShortest;
+        frame.restLongest += owner.restLongest;
+        if (program->groups[owner.group].kind != GroupKind::Pairs)
+            return;
+        for (auto slot = static_cast<std::uint8_t>(at.slot + 1); slot <= 2; ++slot) {
+            const detail::NodeLengths::Bounds &piece = bounds->nodes.sequences[sequenceOfSlot(owner, slot)];
+            frame.restShortest += piece.shortest;
+            frame.restLongest += piece.longest;
+        }
+    }
+
+    // Whether a variant with every frame up to this one as it stands could lie
+    // within the lengths, by shortest and longest lengths alone.
+    bool fits(const Frame &frame) const
+    {
+        const detail::NodeLengths &nodes = bounds->nodes;
+        std::uint64_t shortest = (countCharacters ? frame.characterStart : frame.outputStart) + frame.restShortest;
+        std::uint64_t longest = (countCharacters ? frame.characterStart : frame.outputStart) + frame.restLongest;
+        const std::uint8_t slots = program->groups[frame.group].kind == GroupKind::Pairs ? 3 : 1;
+        for (std::uint8_t slot = 0; slot < slots; ++slot) {
+            const detail::NodeLengths::Bounds &piece = nodes.sequences[sequenceOfSlot(frame, slot)];
+            shortest += piece.shortest;
+            longest += piece.longest;
+        }
+        return shortest <= bounds->range.max && longest >= bounds->range.min;
+    }
+
+    // Moves the frame to its next choice, or within lengths to its next one
+    // that could fit; false when there is none.
+    bool stepWithin(Frame &frame) const
+    {
+        do {
+            if (frame.choice + 1 == frame.choices)
+                return false;
+            stepChoice(frame);
+        } while (bounds && !fits(frame));
+        return true;
+    }
+
+    // The frames left since the last frame opened learn their gaps: the text
+    // from their end to `end`, plus the gap of the frame the walk stopped in.
+    void settleExits(std::size_t end, std::size_t gap, std::uint64_t gapCharacters)
+    {
+        for (const Exit &exit : exits) {
+            Frame &frame = frames[exit.frame];
+            frame.gap = end - exit.end + gap;
+            frame.gapCharacters = characters - exit.characters + gapCharacters;
+        }
+        exits.clear();
+    }
+
+    // Writes from the cursor on, opening a frame for every group met at the
+    // choice that `choices` gives, until the walk leaves frame `stop` (or,
+    // with noFrame, reaches the end of the variant).
+    template <class Choices> void write(Cursor cursor, Choices &choices, std::uint32_t stop = noFrame)
     {
         const detail::Program &p = *program;
         char *const out = buffer.get();
         const char *const pool = p.pool.data();
-        std::size_t end = length;
         for (;;) {
             const detail::Sequence &sequence = p.sequences[cursor.sequence];
-            const detail::Span literal = p.literals[sequence.literalBegin + cursor.element];
-            std::memcpy(out + end, pool + literal.offset, literal.length);
-            end += literal.length;
-            choices.literal(sequence.literalBegin + cursor.element);
+            const std::uint32_t literalIndex = sequence.literalBegin + cursor.element;
+            const detail::Span literal = p.literals[literalIndex];
+            std::memcpy(out + length, pool + literal.offset, literal.length);
+            length += literal.length;
+            if (countCharacters)
+                characters += p.characters(literalIndex);
+            choices.literal(literalIndex);
             if (cursor.element < sequence.groupCount) {
-                const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
-                const detail::Group &compiled = p.groups[group];
-                const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
-                    ? nullptr
-                    : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
-                frames.push_back(Frame { 0, compiled.choices, end, group, cursor.owner, cursor.sequence, cursor.element,
-                    cursor.slot, 0, 1, pieceLiterals });
-                const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
-                choices.open(frames.back(), frame, cursor);
-                cursor = Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
+                settleExits(length, 0, 0);
+                cursor = open(cursor, choices);
                 continue;
             }
             if (cursor.owner == noFrame)
@@ -149,9 +314,31 @@ struct Enumerator::State
                 cursor = Cursor { sequenceOfSlot(owner, slot), 0, cursor.owner, slot };
                 continue;
             }
+            if (cursor.owner == stop)
+                break;
+            if (owner.parent != noFrame)
+                exits.push_back(Exit { cursor.owner, length, characters });
             cursor = Cursor { owner.sequence, owner.element + 1, owner.parent, owner.slot };
         }
-        length = end;
+        if (stop == noFrame)
+            settleExits(length, 0, 0);
+        else
+            settleExits(length, gapOf(frames[stop]), gapCharactersOf(frames[stop]));
+    }
+
+    // A frame in the template's own sequence is followed by one literal and
+    // then the next group there, if any: its gap needs no bookkeeping.
+    std::size_t gapOf(const Frame &frame) const
+    {
+        if (frame.parent != noFrame)
+            return frame.gap;
+        return program->literals[program->sequences[frame.sequence].literalBegin + frame.element + 1].length;
+    }
+    std::uint64_t gapCharactersOf(const Frame &frame) const
+    {
+        if (frame.parent != noFrame)
+            return frame.gapCharacters;
+        return program->characters(program->sequences[frame.sequence].literalBegin + frame.element + 1);
     }
 
     // Moves the frame to its next choice; for pairs, to the next ordered pair
@@ -171,34 +358,58 @@ struct Enumerator::State
         }
     }
 
+    // Characters of a frame whose pieces are plain text.
+    std::uint64_t literalFrameCharacters(const Frame &frame) const
+    {
+        const detail::Program &p = *program;
+        const auto of
+            = [&](std::uint8_t slot) { return p.characters(p.sequences[sequenceOfSlot(frame, slot)].literalBegin); };
+        if (p.groups[frame.group].kind == GroupKind::Alternatives)
+            return of(0);
+        return of(0) + of(1) + of(2);
+    }
+
     // The last frame's output and everything after it is plain text, since any
     // group there would have a frame of its own. When its pieces are plain text
     // as well, the next variant changes only in place and no walk is needed.
     // This is the path taken for most variants of most templates.
-    bool advanceLastLiteralFrame()
+    template <bool Within> bool advanceLastLiteralFrame()
     {
         Frame &frame = frames.back();
-        if (!frame.pieceLiterals || frame.choice + 1 == frame.choices)
+        if (!frame.pieceLiterals)
             return false;
+        const auto step = [this](Frame &stepped) {
+            if constexpr (Within)
+                return stepWithin(stepped);
+            if (stepped.choice + 1 == stepped.choices)
+                return false;
+            stepChoice(stepped);
+            return true;
+        };
+        const std::uint64_t oldCharacters = Within && countCharacters ? literalFrameCharacters(frame) : 0;
         const detail::Span *pieces = frame.pieceLiterals;
         if (program->groups[frame.group].kind == GroupKind::Alternatives) {
             const std::size_t oldLength = pieces[frame.choice].length;
-            stepChoice(frame);
+            if (!step(frame))
+                return false;
             replaceText(frame.outputStart, oldLength, &pieces[frame.choice], 1);
-            return true;
-        }
-        // Within one first item only the second item changes, and the first
-        // item and the separator before it stay where they are.
-        const std::uint32_t oldFirst = frame.first;
-        const std::size_t oldFirstLength = pieces[1 + frame.first].length + pieces[0].length;
-        const std::size_t oldSecondLength = pieces[1 + frame.second].length;
-        stepChoice(frame);
-        if (frame.first == oldFirst) {
-            replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &pieces[1 + frame.second], 1);
         } else {
-            const detail::Span slots[3] = { pieces[1 + frame.first], pieces[0], pieces[1 + frame.second] };
-            replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
+            // Within one first item only the second item changes, and the
+            // first item and the separator before it stay where they are.
+            const std::uint32_t oldFirst = frame.first;
+            const std::size_t oldFirstLength = pieces[1 + frame.first].length + pieces[0].length;
+            const std::size_t oldSecondLength = pieces[1 + frame.second].length;
+            if (!step(frame))
+                return false;
+            if (frame.first == oldFirst) {
+                replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &pieces[1 + frame.second], 1);
+            } else {
+                const detail::Span slots[3] = { pieces[1 + frame.first], pieces[0], pieces[1 + frame.second] };
+                replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
+            }
         }
+        if (Within && countCharacters)
+            characters += literalFrameCharacters(frame) - oldCharacters;
         return true;
     }
 
@@ -223,29 +434,95 @@ struct Enumerator::State
         length = at + newLength + tailLength;
     }
 
+    // Every frame after `advanced` is at its last choice and starts again at
+    // its first. Those outside it hang from the frames that enclose it; they
+    // are noted, with the gaps around them, to be reopened where they stand.
+    // All of these frames are dropped anyway, so looking at them costs nothing
+    // extra over the whole enumeration.
+    void noteFramesOutside(std::uint32_t advanced)
+    {
+        reopened.clear();
+        gapText.clear();
+        const char *const out = buffer.get();
+        const Frame *before = &frames[advanced];
+        const auto keepGap = [&](std::size_t end) {
+            const std::size_t gap = gapOf(*before);
+            gapText.append(out + end - gap, gap);
+        };
+        for (std::size_t index = advanced + 1; index < frames.size(); ++index) {
+            const Frame &frame = frames[index];
+            if (frame.parent != noFrame && frame.parent >= advanced)
+                continue;
+            keepGap(frame.outputStart);
+            reopened.push_back(Reopened { Cursor { frame.sequence, frame.element, frame.parent, frame.slot },
+                gapOf(frame), gapCharactersOf(frame) });
+            before = &frame;
+        }
+        keepGap(length);
+    }
+
     bool advance()
     {
-        if (!frames.empty() && advanceLastLiteralFrame())
+        if (deadEnd == noDeadEnd && !frames.empty()
+            && (bounds ? advanceLastLiteralFrame<true>() : advanceLastLiteralFrame<false>()))
             return true;
-        std::size_t index = frames.size();
-        while (index > 0 && frames[index - 1].choice + 1 == frames[index - 1].choices)
+        // A frame left at its last choice, or one that got no choice that
+        // fits, and every frame after it, start again.
+        std::size_t index = std::min(frames.size(), deadEnd);
+        deadEnd = noDeadEnd;
+        while (index > 0 && !stepWithin(frames[index - 1]))
             --index;
         if (index == 0)
             return false;
-        frames.resize(index);
-        Frame &frame = frames[index - 1];
-        stepChoice(frame);
-        length = frame.outputStart;
+        const auto advanced = static_cast<std::uint32_t>(index - 1);
         FirstChoices first;
-        write(Cursor { sequenceOfSlot(frame, 0), 0, static_cast<std::uint32_t>(index - 1), 0 }, first);
+        if (frames[advanced].parent == noFrame) {
+            // No group encloses the frame: writing on to the end climbs none.
+            frames.resize(index);
+            length = frames[advanced].outputStart;
+            characters = frames[advanced].characterStart;
+            write(Cursor { sequenceOfSlot(frames[advanced], 0), 0, advanced, 0 }, first);
+            return true;
+        }
+        noteFramesOutside(advanced);
+        frames.resize(index);
+        const Frame &frame = frames[advanced];
+        length = frame.outputStart;
+        characters = frame.characterStart;
+        write(Cursor { sequenceOfSlot(frame, 0), 0, advanced, 0 }, first, advanced);
+        std::size_t gapBegin = 0;
+        std::size_t gap = gapOf(frames[advanced]);
+        std::uint64_t gapCharacters = gapCharactersOf(frames[advanced]);
+        for (const Reopened &frameOutside : reopened) {
+            std::memcpy(buffer.get() + length, gapText.data() + gapBegin, gap);
+            length += gap;
+            characters += gapCharacters;
+            gapBegin += gap;
+            const Cursor inside = open(frameOutside.at, first);
+            frames.back().gap = gap = frameOutside.gap;
+            frames.back().gapCharacters = gapCharacters = frameOutside.gapCharacters;
+            write(inside, first, inside.owner);
+        }
+        std::memcpy(buffer.get() + length, gapText.data() + gapBegin, gap);
+        length += gap;
+        characters += gapCharacters;
         return true;
+    }
+
+    // Forgets the variant, also one that a failed seek left half written.
+    void restart()
+    {
+        frames.clear();
+        exits.clear();
+        length = 0;
+        characters = 0;
+        deadEnd = noDeadEnd;
     }
 
     // Writes the variant that the decoder's choices make, from the start.
     void writeDecoded(detail::ChoiceSource &source)
     {
-        frames.clear();
-        length = 0;
+        restart();
         DecodedChoices choices { source };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
     }
@@ -323,6 +600,7 @@ bool Enumerator::next()
         state.started = true;
         if (!state.primed) {
             FirstChoices first;
+            state.restart();
             state.write(Cursor { state.program->root, 0, noFrame, 0 }, first);
         }
         state.primed = false;
@@ -332,12 +610,23 @@ bool Enumerator::next()
         return true;
     state.finished = true;
     state.length = 0;
+    state.characters = 0;
     return false;
 }
 
 std::string_view Enumerator::current() const noexcept
 {
     return std::string_view(state_->buffer.get(), state_->length);
+}
+
+std::uint64_t Enumerator::currentLength() const noexcept
+{
+    return state_->countCharacters ? state_->characters : state_->length;
+}
+
+void Enumerator::passOverLengthsOutside(LengthRange range)
+{
+    state_->passOverOutside(range);
 }
 
 } // namespace razmnozhator

@@ -145,6 +145,19 @@ Figures computeFigures(const Program &program);
 // quasi-linear in their size for every shape of template.
 const mpz_class &exactCount(const Program &program);
 const mpz_class &exactTotalBytes(const Program &program);
+// The shortest and the longest variant of every sequence and group, in
+// characters.
+struct NodeLengths
+{
+    struct Bounds
+    {
+        std::uint64_t shortest;
+        std::uint64_t longest;
+    };
+    std::vector<Bounds> sequences;
+    std::vector<Bounds> groups;
+};
+NodeLengths nodeLengths(const Program &program);
 // Coefficients in all the length spectra of the program's nodes: the sum of
 // their spreads from shortest to longest variant.
 double spectrumSlots(const Program &program);

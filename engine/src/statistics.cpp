@@ -244,4 +244,19 @@ double spectrumSlots(const Program &program)
     return slots;
 }
 
+NodeLengths nodeLengths(const Program &program)
+{
+    NodeLengths lengths;
+    lengths.sequences.resize(program.sequences.size());
+    lengths.groups.resize(program.groups.size());
+    walkPostorder(program, SaturatedFigures { program }, [&lengths](std::uint32_t node, const Figures &figures) {
+        const NodeLengths::Bounds bounds { figures.shortest, figures.longest };
+        if (node & groupTag)
+            lengths.groups[node & ~groupTag] = bounds;
+        else
+            lengths.sequences[node] = bounds;
+    });
+    return lengths;
+}
+
 } // namespace razmnozhator::detail

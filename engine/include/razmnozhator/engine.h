@@ -161,7 +161,56 @@ public:
     void seekInRange(const mpz_class &rank, LengthRange range);
 
 private:
+    friend class BoundedEnumerator;
+    // From here on, passes over variants that the range rules out by the
+    // shortest and longest lengths of their groups; next() may still give
+    // some outside the range. Also counts currentLength(). Called before
+    // anything is written.
+    void passOverLengthsOutside(LengthRange range);
+    // Length of the current variant in characters of the text as written,
+    // which a literal map makes differ from current().size().
+    std::uint64_t currentLength() const noexcept;
     struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Walks, in order, only the variants whose length lies in a range: exactly
+// the filtered list, at a cost that follows the variants kept rather than all
+// of them. Between two kept variants it steps through the ones in between
+// while that is cheaper than finding the next kept one by rank, and jumps
+// otherwise. Where the length spectra would cost too much (LimitError), it
+// steps through every variant and filters.
+class BoundedEnumerator
+{
+public:
+    // Starts at the rank-th (0-based) variant within the range. Throws
+    // std::out_of_range when fewer are kept.
+    BoundedEnumerator(const CompiledTemplate &compiled, LengthRange range, const mpz_class &rank = 0);
+    ~BoundedEnumerator();
+    BoundedEnumerator(BoundedEnumerator &&) noexcept;
+    BoundedEnumerator &operator=(BoundedEnumerator &&) noexcept;
+
+    // Moves to the next kept variant; false once there is none.
+    bool next()
+    {
+        if (!everyLength_)
+            return nextKept();
+        ++visited_;
+        return enumerator_.next();
+    }
+    std::string_view current() const noexcept { return enumerator_.current(); }
+    // Variants looked at so far, kept or not, a jump counting as one.
+    std::uint64_t visited() const noexcept { return visited_; }
+
+private:
+    struct State;
+    bool nextKept();
+    void jumpTo(const mpz_class &rank);
+    void filterFrom(const mpz_class &rank);
+    // The plain walk, when the range holds every length, stays inline.
+    Enumerator enumerator_;
+    bool everyLength_ = false;
+    std::uint64_t visited_ = 0;
     std::unique_ptr<State> state_;
 };
 
