@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QStatusBar>
 
+#include "cp1251.h"
 #include "dialogs.h"
+#include "memoryguard.h"
 #include "nofit.h"
 #include "progressrunner.h"
 #include "razmnozhator/diversity.h"
@@ -83,7 +85,6 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
     const auto seed = static_cast<std::uint64_t>(std::rand());
     try {
         VariantList kept;
-        QStringList texts;
         Diversity diversity;
         const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
             std::vector<std::string_view> within;
@@ -100,15 +101,12 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
             if (!choice)
                 return false;
             diversity = choice->diversity;
-            texts.reserve(static_cast<qsizetype>(choice->chosen.size()));
-            for (const std::size_t index : choice->chosen) {
+            for (const std::size_t index : choice->chosen)
                 kept.push_back(within[index]);
-                texts.append(cp1251::decode(within[index]));
-            }
             return !progress.canceled();
         });
         if (finished) {
-            showLines(std::move(kept), std::move(texts));
+            showLines(std::move(kept));
             showDiversity(diversity);
         }
     } catch (const std::bad_alloc &) {
@@ -122,7 +120,7 @@ void MainWindow::showDiversity(const Diversity &diversity)
     if (lines.size() < 2)
         return;
     statusLine->showMessage(tr("Строк: %1, отличие не меньше %2 %")
-                                .arg(lines.size())
+                                .arg(memoryguard::formatCount(lines.size()))
                                 .arg(static_cast<int>(std::lround(diversity.smallest * 100))),
         0);
 }

@@ -129,7 +129,6 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
         const std::uint32_t wanted = maxCount();
         const LengthRange range = lengthRange();
         std::optional<DiverseSample> chosen;
-        QStringList texts;
         const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
             chosen = chooseDiverseVariants(compiled, wanted, range, seed, cp1251::wordBytes(), Sample::Order::Random,
                 [&](std::uint64_t done, std::uint64_t total) {
@@ -139,13 +138,10 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
                 });
             if (!chosen)
                 return false;
-            texts.reserve(static_cast<qsizetype>(chosen->lines.size()));
-            for (const std::string_view line : chosen->lines)
-                texts.append(cp1251::decode(line));
             return !progress.canceled();
         });
         if (finished) {
-            showLines(std::move(chosen->lines), std::move(texts));
+            showLines(std::move(chosen->lines));
             showDiversity(chosen->diversity);
         }
     } catch (const LimitError &error) {
