@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include <QCheckBox>
@@ -110,6 +111,8 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
             showDiversity(diversity);
         }
     } catch (const std::bad_alloc &) {
+        showOutOfMemory();
+    } catch (const std::length_error &) {
         showOutOfMemory();
     }
 }

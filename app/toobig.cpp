@@ -6,6 +6,7 @@
 
 #include <new>
 #include <random>
+#include <stdexcept>
 
 #include <QCheckBox>
 
@@ -146,5 +147,9 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
         }
     } catch (const LimitError &error) {
         showError(tr("Непохожие строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
+    } catch (const std::bad_alloc &) {
+        showOutOfMemory();
+    } catch (const std::length_error &) {
+        showOutOfMemory();
     }
 }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <bit>
 #include <random>
+#include <stdexcept>
 
 namespace razmnozhator {
 
@@ -127,6 +128,9 @@ private:
         for (const std::string_view line : lines) {
             const std::vector<std::uint64_t> own = shingles(line, letters);
             hashes.insert(hashes.end(), own.begin(), own.end());
+            // Shingles are counted in 32 bits: a pool beyond is far beyond memory too.
+            if (hashes.size() > UINT32_MAX)
+                throw std::length_error("too many shingles in the pool");
             setBegin_.push_back(static_cast<std::uint32_t>(hashes.size()));
         }
         std::vector<std::uint64_t> distinct = hashes;
