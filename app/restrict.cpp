@@ -41,8 +41,7 @@ void MainWindow::restrict()
     if (busy)
         return;
     RestrictRules rules;
-    rules.minLength = minLength();
-    rules.maxLength = maxLength();
+    rules.lengths = lengthRange();
     rules.maxCount = maxCount();
     rules.shuffle = shuffleBox->checkState() == Qt::Checked;
     try {

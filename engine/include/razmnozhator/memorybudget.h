@@ -9,6 +9,18 @@
 
 namespace razmnozhator {
 
+// What holding `count` lines of `bytes` bytes in all costs: their text, plus
+// the end offset and the place in an order that every held line needs.
+// Saturates at UINT64_MAX, which no machine has.
+inline std::uint64_t memoryToHoldLines(std::uint64_t count, std::uint64_t bytes) noexcept
+{
+    std::uint64_t perLine = 0;
+    std::uint64_t total = 0;
+    if (__builtin_mul_overflow(count, 16, &perLine) || __builtin_add_overflow(bytes, perLine, &total))
+        return UINT64_MAX;
+    return total;
+}
+
 // Bytes this process can still take without pushing the machine into swap:
 // the kernel's estimate of available memory, lowered by the room left under
 // the control group's memory limit and under the process's address-space
