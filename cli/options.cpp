@@ -103,56 +103,62 @@ private:
     const CommandLine &commandLine_;
 };
 
-// The one option that decides what is written; they do not mix.
-QString chosenMode(const CommandLine &commandLine)
+QString optionName(const QCommandLineOption &option)
 {
-    const QCommandLineParser &parser = commandLine.parser;
-    const std::pair<const QCommandLineOption *, const char *> modes[]
-        = { { &commandLine.countOption, "--count" }, { &commandLine.statsOption, "--stats" },
-              { &commandLine.shuffleOption, "--shuffle" }, { &commandLine.nthOption, "--nth" },
-              { &commandLine.sampleOption, "--sample" }, { &commandLine.shardOption, "--shard" } };
+    return QStringLiteral("--") + option.names().constLast();
+}
+
+// The one option that decides what is written, if any; they do not mix.
+const QCommandLineOption *chosenMode(const CommandLine &commandLine)
+{
+    const QCommandLineOption *modes[] = { &commandLine.countOption, &commandLine.statsOption,
+        &commandLine.shuffleOption, &commandLine.nthOption, &commandLine.sampleOption, &commandLine.shardOption };
     QStringList given;
-    for (const auto &[option, name] : modes) {
-        if (parser.isSet(*option))
-            given << QLatin1String(name);
+    const QCommandLineOption *chosen = nullptr;
+    for (const QCommandLineOption *mode : modes) {
+        if (commandLine.parser.isSet(*mode)) {
+            given << optionName(*mode);
+            chosen = mode;
+        }
     }
     if (given.size() > 1)
         throw Failure(UsageFailure,
             tr("use only one of %1 and %2")
                 .arg(given.mid(0, given.size() - 1).join(QLatin1String(", ")), given.last()));
-    return given.value(0);
+    return chosen;
 }
 
 Choice parseChoice(const CommandLine &commandLine, const NumberReader &numbers)
 {
     const QCommandLineParser &parser = commandLine.parser;
-    const QString mode = chosenMode(commandLine);
+    const QCommandLineOption *mode = chosenMode(commandLine);
+    const auto is = [mode](const QCommandLineOption &option) { return mode == &option; };
     const bool capped = parser.isSet(commandLine.maxCountOption);
     const std::uint64_t maxCount = capped ? numbers.small(commandLine.maxCountOption) : UINT64_MAX;
     std::optional<std::uint32_t> seed;
     if (parser.isSet(commandLine.seedOption))
         seed = numbers.small(commandLine.seedOption);
 
-    const bool exact = mode == QLatin1String("--count") || mode == QLatin1String("--stats")
-        || mode == QLatin1String("--nth") || mode == QLatin1String("--sample");
+    const bool exact = is(commandLine.countOption) || is(commandLine.statsOption) || is(commandLine.nthOption)
+        || is(commandLine.sampleOption);
     if (capped && exact)
-        throw Failure(UsageFailure, tr("--max-count cannot be combined with %1").arg(mode));
-    if (seed && mode != QLatin1String("--shuffle") && mode != QLatin1String("--sample"))
+        throw Failure(UsageFailure, tr("--max-count cannot be combined with %1").arg(optionName(*mode)));
+    if (seed && !is(commandLine.shuffleOption) && !is(commandLine.sampleOption))
         throw Failure(
             UsageFailure, tr("--seed only seeds --shuffle and --sample; give one of them too, or leave out --seed"));
     const bool inOrder = parser.isSet(commandLine.inOrderOption);
-    if (inOrder && mode != QLatin1String("--sample"))
+    if (inOrder && !is(commandLine.sampleOption))
         throw Failure(UsageFailure, tr("--in-order orders a --sample; give --sample too"));
 
-    if (mode == QLatin1String("--count") || mode == QLatin1String("--stats"))
-        return choice::Figures { mode == QLatin1String("--stats") };
-    if (mode == QLatin1String("--shuffle"))
+    if (is(commandLine.countOption) || is(commandLine.statsOption))
+        return choice::Figures { is(commandLine.statsOption) };
+    if (is(commandLine.shuffleOption))
         return choice::Shuffle { maxCount, seed };
-    if (mode == QLatin1String("--nth"))
+    if (is(commandLine.nthOption))
         return choice::Nth { numbers.whole(commandLine.nthOption, 1) };
-    if (mode == QLatin1String("--sample"))
+    if (is(commandLine.sampleOption))
         return choice::Sample { numbers.whole(commandLine.sampleOption, 0), seed, inOrder };
-    if (mode == QLatin1String("--shard")) {
+    if (is(commandLine.shardOption)) {
         choice::Shard shard = numbers.shard();
         shard.maxCount = maxCount;
         return shard;

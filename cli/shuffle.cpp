@@ -22,8 +22,8 @@ namespace {
 Failure tooBigToShuffle(const CompiledTemplate &compiled, std::uint64_t available)
 {
     const mpz_class &count = compiled.count();
-    // Beyond 64 bits the cost per line and per byte is the same rule, in big numbers.
-    const mpz_class needed = compiled.totalBytes() + count * 16;
+    // memoryToHoldLines() in numbers of any size.
+    const mpz_class needed = compiled.totalBytes() + count * static_cast<unsigned long>(memoryPerHeldLine);
     const QLocale c = QLocale::c();
     return Failure(UsageFailure,
         tr("--shuffle must hold all %1 variants in memory, %2, more than the %3 available; "

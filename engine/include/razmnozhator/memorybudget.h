@@ -9,14 +9,17 @@
 
 namespace razmnozhator {
 
-// What holding `count` lines of `bytes` bytes in all costs: their text, plus
-// the end offset and the place in an order that every held line needs.
-// Saturates at UINT64_MAX, which no machine has.
+// What every held line costs beyond its text: its end offset in the list and
+// its place in an order.
+inline constexpr std::uint64_t memoryPerHeldLine = 16;
+
+// What holding `count` lines of `bytes` bytes in all costs. Saturates at
+// UINT64_MAX, which no machine has.
 inline std::uint64_t memoryToHoldLines(std::uint64_t count, std::uint64_t bytes) noexcept
 {
     std::uint64_t perLine = 0;
     std::uint64_t total = 0;
-    if (__builtin_mul_overflow(count, 16, &perLine) || __builtin_add_overflow(bytes, perLine, &total))
+    if (__builtin_mul_overflow(count, memoryPerHeldLine, &perLine) || __builtin_add_overflow(bytes, perLine, &total))
         return UINT64_MAX;
     return total;
 }
