@@ -50,8 +50,7 @@ void MainWindow::restrict()
     if (busy)
         return;
     RestrictRules rules;
-    rules.minLength = minLength();
-    rules.maxLength = maxLength();
+    rules.lengths = lengthRange();
     rules.maxCount = maxCount();
     rules.shuffle = shuffleBox->checkState() == Qt::Checked;
     if (diverseBox->isChecked()) {
@@ -90,7 +89,7 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
         const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
             std::vector<std::string_view> within;
             for (const std::string_view line : lines) {
-                if (lengthAllowed(line.size(), rules))
+                if (rules.lengths.contains(line.size()))
                     within.push_back(line);
             }
             const std::optional<DiverseChoice> choice = chooseDiverse(

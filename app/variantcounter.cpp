@@ -76,7 +76,7 @@ QString VariantCounter::describe(const Input &input)
         const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes());
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
         try {
-            const RangeFigures kept = compiled.figuresInRange({ input.minLength, input.maxLength });
+            const RangeFigures kept = compiled.figuresInRange(input.lengths);
             if (kept.count == 0) {
                 return tr("%1, по длине подходят: 0 (строки длиной %2)")
                     .arg(all, nofit::lengthsText({ compiled.minLength(), compiled.maxLength() }));

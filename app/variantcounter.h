@@ -14,6 +14,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "razmnozhator/lengthbounds.h"
+
 class VariantCounter : public QObject
 {
     Q_OBJECT
@@ -22,9 +24,8 @@ public:
     struct Input
     {
         QString text;
-        // The length fields, inclusive, in characters.
-        std::uint64_t minLength = 0;
-        std::uint64_t maxLength = UINT64_MAX;
+        // The length fields, in characters.
+        razmnozhator::LengthRange lengths;
     };
 
     // source is asked for the template and the fields once the pause is over.

@@ -9,6 +9,10 @@
 #include <QCoreApplication>
 #include <QString>
 
+namespace razmnozhator {
+class LimitError;
+}
+
 namespace razmnozhator::cli {
 
 inline constexpr const char *programName = "razmnozhator-cli";
@@ -17,6 +21,14 @@ inline QString tr(const char *text)
 {
     return QCoreApplication::translate("razmnozhator-cli", text);
 }
+
+// Exit statuses, as --help lists them.
+enum ExitStatus : int {
+    Success = 0,
+    TemplateFailure = 1, // unbalanced brackets, a NUL character, or a character CP1251 cannot hold
+    UsageFailure = 2, // bad option or number, unreadable or invalid input, not enough memory
+    OutputFailure = 3, // the output cannot be created or written
+};
 
 class Failure : public std::exception
 {
@@ -31,5 +43,8 @@ public:
     int status;
     QString message;
 };
+
+// What the engine refused to build and why, for a message.
+QString limitText(const LimitError &error);
 
 } // namespace razmnozhator::cli

@@ -1,5 +1,6 @@
 #include "input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <istream>
@@ -11,9 +12,11 @@
 #include "cp1251.h"
 #include "failure.h"
 #include "figures.h"
+#include "filenames.h"
 #include "options.h"
 #include "razmnozhator/memorybudget.h"
-#include "run.h"
+
+#include <fcntl.h>
 
 namespace razmnozhator::cli {
 
@@ -23,8 +26,6 @@ constexpr qint64 chunkSize = qint64(1) << 20;
 // Holding a template costs its bytes as read, as UTF-16 text twice (read and
 // joined) and as CP1251 bytes, before the engine compiles it.
 constexpr std::uint64_t readCostPerByte = 6;
-
-constexpr char32_t escapedBytes = 0xDC00;
 
 // Reads in chunks and stops with a message once the template could no longer
 // be held, so that an endless input (/dev/zero, a pipe that never closes)
@@ -68,12 +69,19 @@ QByteArray readStream(std::istream &in)
 
 QByteArray readFile(const QString &fileName)
 {
-    QFile file(fileName);
-    const auto fail
-        = [&] { return Failure(UsageFailure, tr("cannot read \"%1\": %2").arg(fileName, file.errorString())); };
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw fail();
-    QByteArray data = readLimited(fileName, [&](char *buffer, qint64 size) {
+    // Opened by its bytes: a name that is not UTF-8 must still name this file.
+    const QString name = filenames::printable(fileName);
+    int fd = -1;
+    do {
+        fd = ::open(filenames::toNative(fileName).constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw Failure(
+            UsageFailure, tr("cannot read \"%1\": %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    const auto fail = [&] { return Failure(UsageFailure, tr("cannot read \"%1\": %2").arg(name, file.errorString())); };
+    QByteArray data = readLimited(name, [&](char *buffer, qint64 size) {
         const qint64 got = file.read(buffer, size);
         if (got < 0)
             throw fail();
@@ -111,7 +119,7 @@ TemplateInput readTemplate(const Options &options, std::istream &in)
         return { *options.templateText, QStringLiteral("-e") };
 
     const bool standardInput = options.inputFile.isEmpty() || options.inputFile == QLatin1String("-");
-    const QString name = standardInput ? QStringLiteral("-") : options.inputFile;
+    const QString name = standardInput ? QStringLiteral("-") : filenames::printable(options.inputFile);
     QByteArray bytes = standardInput ? readStream(in) : readFile(options.inputFile);
     if (options.encoding == Encoding::Cp1251)
         return { cp1251::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))), name };
@@ -128,11 +136,11 @@ cp1251::TemplateText templateText(const TemplateInput &input)
     const QString place = placeText(input.name, problem.position);
     if (problem.kind == cp1251::TextProblem::Kind::Nul)
         throw Failure(TemplateFailure, tr("%1: the template contains a NUL character").arg(place));
-    if (isEscapedByte(problem.codePoint))
+    if (filenames::isEscapedByte(problem.codePoint))
         throw Failure(UsageFailure,
             tr("%1: the template is not valid UTF-8 (byte 0x%2)")
                 .arg(place)
-                .arg(byteText(problem.codePoint - escapedBytes)));
+                .arg(byteText(filenames::escapedByte(problem.codePoint))));
     throw Failure(TemplateFailure,
         tr("%1: the character %2 cannot be written in CP1251").arg(place, cp1251::describe(problem.codePoint)));
 }
@@ -142,22 +150,35 @@ QString placeText(const QString &name, const cp1251::TextPosition &position)
     return QStringLiteral("%1:%2:%3").arg(name).arg(position.line).arg(position.column);
 }
 
-bool isEscapedByte(char32_t codePoint) noexcept
+namespace {
+
+std::string toUtf8(std::string_view cp1251Bytes)
 {
-    return codePoint >= escapedBytes + 0x80 && codePoint <= escapedBytes + 0xFF;
+    const QByteArray utf8 = cp1251::decode(cp1251Bytes).toUtf8();
+    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
-QString escapeInvalidUtf8(const QByteArray &argument)
+} // namespace
+
+std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding)
 {
-    QString text;
-    std::string_view rest(argument.constData(), static_cast<std::size_t>(argument.size()));
-    while (const std::optional<std::size_t> invalid = cp1251::firstInvalidUtf8(rest)) {
-        text += QString::fromUtf8(rest.data(), static_cast<qsizetype>(*invalid));
-        text += QChar(char16_t(escapedBytes + static_cast<unsigned char>(rest[*invalid])));
-        rest.remove_prefix(*invalid + 1);
+    const cp1251::TemplateText text = templateText(input);
+    const std::string &bytes = text.bytes();
+    if (bytes.empty())
+        return std::nullopt;
+    try {
+        CompiledTemplate compiled = CompiledTemplate::compile(bytes);
+        // ASCII is the same in both encodings: a copy of the compiled form
+        // with its literals recoded would only double its memory.
+        const bool ascii = std::all_of(
+            bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+        if (encoding == Encoding::Utf8 && !ascii)
+            return compiled.withLiteralsMapped(toUtf8);
+        return compiled;
+    } catch (const TemplateError &error) {
+        throw Failure(TemplateFailure,
+            tr("%1: %2").arg(placeText(input.name, text.positionOf(error.offset())), QString::fromUtf8(error.what())));
     }
-    text += QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
-    return text;
 }
 
 } // namespace razmnozhator::cli

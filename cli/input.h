@@ -1,20 +1,24 @@
 #pragma once
 
 // Reading the template: from --template, a file or standard input, decoded
-// from the input encoding and turned into the bytes the engine compiles.
+// from the input encoding, turned into the bytes the engine compiles and
+// compiled with its literals in the output encoding.
 // Every message about the template names where it came from and the line and
 // column in the text as written ("t.txt:3:7: ..."; "-e" and "-" for the
 // command line and standard input).
 
 #include <iosfwd>
+#include <optional>
 
 #include <QString>
 
+#include "razmnozhator/engine.h"
 #include "templatetext.h"
 
 namespace razmnozhator::cli {
 
 struct Options;
+enum class Encoding;
 
 struct TemplateInput
 {
@@ -31,13 +35,13 @@ TemplateInput readTemplate(const Options &options, std::istream &in);
 // character it may not hold.
 cp1251::TemplateText templateText(const TemplateInput &input);
 
+// The compiled template, with its literals in the output encoding; nothing
+// for an empty template, which has no variants at all (the window ignores it
+// too) rather than the single empty variant that the grammar would give.
+// Throws Failure for a template error.
+std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding);
+
 // "name:line:column", the prefix of a message about a place in the template.
 QString placeText(const QString &name, const cp1251::TextPosition &position);
-
-// The command line reaches run() as text; a byte of it that is not valid
-// UTF-8 arrives as the lone surrogate U+DC00 + byte (see main()), so that it
-// can be reported as such instead of as a replacement character.
-bool isEscapedByte(char32_t codePoint) noexcept;
-QString escapeInvalidUtf8(const QByteArray &argument);
 
 } // namespace razmnozhator::cli

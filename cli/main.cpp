@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "input.h"
+#include "filenames.h"
 #include "run.h"
 
 #include <fcntl.h>
@@ -44,10 +44,11 @@ int main(int argc, char *argv[])
     std::ios::sync_with_stdio(false);
 
     // Decoded here rather than by QCoreApplication::arguments(), which would
-    // turn a byte that is not UTF-8 into U+FFFD and lose what it was.
+    // turn a byte that is not UTF-8 into U+FFFD and lose what it was: a
+    // file name must go back to the system byte for byte.
     QStringList args;
     for (int i = 0; i < argc; ++i)
-        args << razmnozhator::cli::escapeInvalidUtf8(QByteArray(argv[i]));
+        args << razmnozhator::filenames::fromNative(QByteArray(argv[i]));
 
     razmnozhator::cli::RunEnvironment environment;
     environment.outputIsTerminal = ::isatty(STDOUT_FILENO) == 1;

@@ -1,12 +1,12 @@
 #include "options.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include <QStringList>
 
 #include "failure.h"
-#include "run.h"
 
 namespace razmnozhator::cli {
 
@@ -26,46 +26,147 @@ QString CommandLine::helpText() const
 
 namespace {
 
-std::uint32_t parseNumber(const CommandLine &commandLine, const QCommandLineOption &option)
+// Every number on the command line is written alike: decimal digits only, no
+// sign, no spaces, of any size; each option then says which it takes.
+std::optional<mpz_class> decimal(const QString &text)
 {
-    const QString value = commandLine.parser.value(option);
-    bool ok = false;
-    const uint number = value.toUInt(&ok, 10);
-    if (!ok)
-        throw Failure(UsageFailure,
-            tr("invalid number for --%1: \"%2\" (expected 0 to 4294967295)").arg(option.names().constLast(), value));
-    return number;
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    return mpz_class(text.toStdString());
 }
 
-// A whole number of any size, at least `least`.
-mpz_class parseBigNumber(const CommandLine &commandLine, const QCommandLineOption &option, unsigned least)
+std::uint64_t toUnsigned(const mpz_class &number)
 {
-    const QString value = commandLine.parser.value(option);
-    const bool digits
-        = !value.isEmpty() && std::all_of(value.begin(), value.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    const mpz_class number = digits ? mpz_class(value.toStdString()) : mpz_class(-1);
-    if (number < least)
-        throw Failure(UsageFailure,
-            tr("invalid number for --%1: \"%2\" (expected a whole number from %3 up)")
-                .arg(option.names().constLast(), value)
-                .arg(least));
-    return number;
+    std::uint64_t result = 0;
+    mpz_export(&result, nullptr, -1, sizeof result, 0, 0, number.get_mpz_t());
+    return result;
 }
 
-Options::Shard parseShard(const CommandLine &commandLine)
+const mpz_class &uint64Max()
 {
-    const QString value = commandLine.parser.value(commandLine.shardOption);
-    const QStringList parts = value.split(u'/');
-    bool indexOk = false;
-    bool countOk = false;
-    Options::Shard shard;
-    if (parts.size() == 2) {
-        shard.index = parts[0].toULongLong(&indexOk, 10);
-        shard.count = parts[1].toULongLong(&countOk, 10);
+    static const mpz_class max(std::to_string(UINT64_MAX));
+    return max;
+}
+
+class NumberReader
+{
+public:
+    explicit NumberReader(const CommandLine &commandLine)
+        : commandLine_(commandLine)
+    {
     }
-    if (!indexOk || !countOk || shard.index < 1 || shard.index > shard.count)
-        throw Failure(UsageFailure, tr("invalid slice for --shard: \"%1\" (expected K/N with 1 <= K <= N)").arg(value));
-    return shard;
+
+    // 0 to 4294967295.
+    std::uint32_t small(const QCommandLineOption &option) const
+    {
+        const QString value = commandLine_.parser.value(option);
+        const std::optional<mpz_class> number = decimal(value);
+        if (!number || *number > UINT32_MAX)
+            throw Failure(UsageFailure,
+                tr("invalid number for --%1: \"%2\" (expected 0 to 4294967295)")
+                    .arg(option.names().constLast(), value));
+        return static_cast<std::uint32_t>(number->get_ui());
+    }
+
+    // Any size, at least `least`.
+    mpz_class whole(const QCommandLineOption &option, unsigned least) const
+    {
+        const QString value = commandLine_.parser.value(option);
+        const std::optional<mpz_class> number = decimal(value);
+        if (!number || *number < least)
+            throw Failure(UsageFailure,
+                tr("invalid number for --%1: \"%2\" (expected a whole number from %3 up)")
+                    .arg(option.names().constLast(), value)
+                    .arg(least));
+        return *number;
+    }
+
+    choice::Shard shard() const
+    {
+        const QString value = commandLine_.parser.value(commandLine_.shardOption);
+        const QStringList parts = value.split(u'/');
+        const std::optional<mpz_class> index = parts.size() == 2 ? decimal(parts[0]) : std::nullopt;
+        const std::optional<mpz_class> count = parts.size() == 2 ? decimal(parts[1]) : std::nullopt;
+        if (!index || !count || *index < 1 || *index > *count)
+            throw Failure(
+                UsageFailure, tr("invalid slice for --shard: \"%1\" (expected K/N with 1 <= K <= N)").arg(value));
+        if (*count > uint64Max())
+            throw Failure(UsageFailure,
+                tr("invalid slice for --shard: \"%1\" (N may be at most %2)").arg(value, QString::number(UINT64_MAX)));
+        choice::Shard shard;
+        shard.index = toUnsigned(*index);
+        shard.count = toUnsigned(*count);
+        return shard;
+    }
+
+private:
+    const CommandLine &commandLine_;
+};
+
+QString optionName(const QCommandLineOption &option)
+{
+    return QStringLiteral("--") + option.names().constLast();
+}
+
+// The one option that decides what is written, if any; they do not mix.
+const QCommandLineOption *chosenMode(const CommandLine &commandLine)
+{
+    const QCommandLineOption *modes[] = { &commandLine.countOption, &commandLine.statsOption,
+        &commandLine.shuffleOption, &commandLine.nthOption, &commandLine.sampleOption, &commandLine.shardOption };
+    QStringList given;
+    const QCommandLineOption *chosen = nullptr;
+    for (const QCommandLineOption *mode : modes) {
+        if (commandLine.parser.isSet(*mode)) {
+            given << optionName(*mode);
+            chosen = mode;
+        }
+    }
+    if (given.size() > 1)
+        throw Failure(UsageFailure,
+            tr("use only one of %1 and %2")
+                .arg(given.mid(0, given.size() - 1).join(QLatin1String(", ")), given.last()));
+    return chosen;
+}
+
+Choice parseChoice(const CommandLine &commandLine, const NumberReader &numbers)
+{
+    const QCommandLineParser &parser = commandLine.parser;
+    const QCommandLineOption *mode = chosenMode(commandLine);
+    const auto is = [mode](const QCommandLineOption &option) { return mode == &option; };
+    const bool capped = parser.isSet(commandLine.maxCountOption);
+    const std::uint64_t maxCount = capped ? numbers.small(commandLine.maxCountOption) : UINT64_MAX;
+    std::optional<std::uint32_t> seed;
+    if (parser.isSet(commandLine.seedOption))
+        seed = numbers.small(commandLine.seedOption);
+
+    const bool exact = is(commandLine.countOption) || is(commandLine.statsOption) || is(commandLine.nthOption)
+        || is(commandLine.sampleOption);
+    if (capped && exact)
+        throw Failure(UsageFailure, tr("--max-count cannot be combined with %1").arg(optionName(*mode)));
+    if (seed && !is(commandLine.shuffleOption) && !is(commandLine.sampleOption))
+        throw Failure(
+            UsageFailure, tr("--seed only seeds --shuffle and --sample; give one of them too, or leave out --seed"));
+    const bool inOrder = parser.isSet(commandLine.inOrderOption);
+    if (inOrder && !is(commandLine.sampleOption))
+        throw Failure(UsageFailure, tr("--in-order orders a --sample; give --sample too"));
+    const bool diverse = parser.isSet(commandLine.diverseOption);
+    if (diverse && !is(commandLine.sampleOption))
+        throw Failure(UsageFailure, tr("--diverse chooses a --sample; give --sample N too"));
+
+    if (is(commandLine.countOption) || is(commandLine.statsOption))
+        return choice::Figures { is(commandLine.statsOption) };
+    if (is(commandLine.shuffleOption))
+        return choice::Shuffle { maxCount, seed };
+    if (is(commandLine.nthOption))
+        return choice::Nth { numbers.whole(commandLine.nthOption, 1) };
+    if (is(commandLine.sampleOption))
+        return choice::Sample { numbers.whole(commandLine.sampleOption, 0), seed, inOrder, diverse };
+    if (is(commandLine.shardOption)) {
+        choice::Shard shard = numbers.shard();
+        shard.maxCount = maxCount;
+        return shard;
+    }
+    return choice::List { maxCount };
 }
 
 } // namespace
@@ -100,58 +201,18 @@ Options parseOptions(const CommandLine &commandLine)
     if (options.outputFile == QLatin1String("-"))
         options.outputFile.clear();
     options.terminator = parser.isSet(commandLine.nullOption) ? '\0' : '\n';
-    options.printCount = parser.isSet(commandLine.countOption);
-    options.printStatistics = parser.isSet(commandLine.statsOption);
 
+    const NumberReader numbers(commandLine);
     if (parser.isSet(commandLine.minLengthOption))
-        options.rules.minLength = parseNumber(commandLine, commandLine.minLengthOption);
+        options.lengths.min = numbers.small(commandLine.minLengthOption);
     if (parser.isSet(commandLine.maxLengthOption))
-        options.rules.maxLength = parseNumber(commandLine, commandLine.maxLengthOption);
-    if (parser.isSet(commandLine.maxCountOption))
-        options.rules.maxCount = parseNumber(commandLine, commandLine.maxCountOption);
-    if (parser.isSet(commandLine.seedOption))
-        options.seed = parseNumber(commandLine, commandLine.seedOption);
-    options.rules.shuffle = parser.isSet(commandLine.shuffleOption);
-    options.lengthBounds = parser.isSet(commandLine.minLengthOption) || parser.isSet(commandLine.maxLengthOption);
-    options.capped = parser.isSet(commandLine.maxCountOption);
-    if (parser.isSet(commandLine.nthOption))
-        options.nth = parseBigNumber(commandLine, commandLine.nthOption, 1);
-    if (parser.isSet(commandLine.sampleOption))
-        options.sampleSize = parseBigNumber(commandLine, commandLine.sampleOption, 0);
-    options.sampleInOrder = parser.isSet(commandLine.inOrderOption);
-    options.diverse = parser.isSet(commandLine.diverseOption);
-    if (parser.isSet(commandLine.shardOption))
-        options.shard = parseShard(commandLine);
-
-    if (options.rules.minLength > options.rules.maxLength)
+        options.lengths.max = numbers.small(commandLine.maxLengthOption);
+    if (options.lengths.min > options.lengths.max)
         throw Failure(UsageFailure,
             tr("--min-length %1 is above --max-length %2: no variant could be kept")
-                .arg(options.rules.minLength)
-                .arg(options.rules.maxLength));
-    // Each of these decides what is written; they do not mix.
-    const std::pair<bool, const char *> modes[]
-        = { { options.printCount, "--count" }, { options.printStatistics, "--stats" },
-              { options.rules.shuffle, "--shuffle" }, { options.nth.has_value(), "--nth" },
-              { options.sampleSize.has_value(), "--sample" }, { options.shard.has_value(), "--shard" } };
-    QStringList given;
-    for (const auto &[set, name] : modes) {
-        if (set)
-            given << QLatin1String(name);
-    }
-    if (given.size() > 1)
-        throw Failure(UsageFailure,
-            tr("use only one of %1 and %2")
-                .arg(given.mid(0, given.size() - 1).join(QLatin1String(", ")), given.last()));
-    const bool exact = options.printCount || options.printStatistics || options.nth || options.sampleSize;
-    if (options.capped && exact)
-        throw Failure(UsageFailure, tr("--max-count cannot be combined with %1").arg(given.constFirst()));
-    if (options.seed && !options.rules.shuffle && !options.sampleSize)
-        throw Failure(
-            UsageFailure, tr("--seed only seeds --shuffle and --sample; give one of them too, or leave out --seed"));
-    if (options.sampleInOrder && !options.sampleSize)
-        throw Failure(UsageFailure, tr("--in-order orders a --sample; give --sample too"));
-    if (options.diverse && !options.sampleSize)
-        throw Failure(UsageFailure, tr("--diverse chooses a --sample; give --sample N too"));
+                .arg(options.lengths.min)
+                .arg(options.lengths.max));
+    options.choice = parseChoice(commandLine, numbers);
     return options;
 }
 

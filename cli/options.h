@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <variant>
 
 #include <gmpxx.h>
 
@@ -13,12 +14,55 @@
 #include <QString>
 
 #include "failure.h"
-#include "razmnozhator/engine.h"
-#include "razmnozhator/restriction.h"
+#include "razmnozhator/lengthbounds.h"
 
 namespace razmnozhator::cli {
 
 enum class Encoding { Utf8, Cp1251 };
+
+// What a run writes, chosen once from the options; each way runs straight
+// through from there.
+namespace choice {
+// Every kept variant in order, up to --max-count.
+struct List
+{
+    std::uint64_t maxCount = UINT64_MAX;
+};
+// --shuffle: the kept variants shuffled like the window's, then cut.
+struct Shuffle
+{
+    std::uint64_t maxCount = UINT64_MAX;
+    std::optional<std::uint32_t> seed;
+};
+// --nth K: the K-th (1-based) kept variant alone.
+struct Nth
+{
+    mpz_class position;
+};
+// --sample N: N kept variants drawn uniformly, in random or template order.
+struct Sample
+{
+    mpz_class size;
+    std::optional<std::uint32_t> seed;
+    bool inOrder = false;
+    // --diverse: the variants chosen to differ from each other as much as possible.
+    bool diverse = false;
+};
+// --shard K/N: the K-th (1-based) of N contiguous slices of the list.
+struct Shard
+{
+    std::uint64_t index = 1;
+    std::uint64_t count = 1;
+    std::uint64_t maxCount = UINT64_MAX;
+};
+// --count and --stats: figures about the kept variants instead of them.
+struct Figures
+{
+    bool statistics = false;
+};
+} // namespace choice
+
+using Choice = std::variant<choice::List, choice::Shuffle, choice::Nth, choice::Sample, choice::Shard, choice::Figures>;
 
 struct Options
 {
@@ -28,34 +72,9 @@ struct Options
     Encoding encoding = Encoding::Utf8;
     // What ends each variant written: a line feed, or NUL with --null.
     char terminator = '\n';
-    // --count and --stats: print figures about the variants instead of the variants.
-    bool printCount = false;
-    bool printStatistics = false;
-    std::optional<unsigned> seed;
-    RestrictRules rules;
-    bool lengthBounds = false;
-    bool capped = false; // --max-count given
-
-    // --nth K: only the K-th variant (1-based) of those kept.
-    std::optional<mpz_class> nth;
-    // --sample N: N variants drawn uniformly, in random or template order.
-    std::optional<mpz_class> sampleSize;
-    bool sampleInOrder = false;
-    // --diverse: the sample's variants chosen to differ from each other as much as possible.
-    bool diverse = false;
-    // --shard K/N: the K-th (1-based) of N contiguous slices of the output.
-    struct Shard
-    {
-        std::uint64_t index = 1;
-        std::uint64_t count = 1;
-    };
-    std::optional<Shard> shard;
-
-    // The length bounds as the engine takes them.
-    LengthRange lengths() const
-    {
-        return { rules.minLength, rules.maxLength == UINT32_MAX ? UINT64_MAX : rules.maxLength };
-    }
+    // --min-length and --max-length, in characters.
+    LengthRange lengths;
+    Choice choice;
 };
 
 // The command line as QCommandLineParser sees it; kept in one place so that
@@ -109,12 +128,14 @@ struct CommandLine
         tr("Write only the K-th of N contiguous, near-equal slices of the output (1 <= K <= N); the N slices "
            "together are the whole output, in order."),
         "K/N" };
-    QCommandLineOption helpOption;
-    QCommandLineOption versionOption;
+    // Qt's own help options would promise Qt options that this tool does not
+    // take; these say what the tool does, in the words of its manual page.
+    QCommandLineOption helpOption { QStringList { "h", "help" },
+        tr("Print a summary of the options and the exit statuses, and exit.") };
+    QCommandLineOption helpAllOption { QStringLiteral("help-all"), tr("The same as --help.") };
+    QCommandLineOption versionOption { QStringList { "v", "version" }, tr("Print the version and exit.") };
 
     CommandLine()
-        : helpOption(parser.addHelpOption())
-        , versionOption(parser.addVersionOption())
     {
         parser.setApplicationDescription(tr("Writes every variant of a template, one per line.\n"
                                             "\"[a|b|c]\" chooses one of a, b and c; \"{sep|x|y|z}\" joins every "
@@ -122,9 +143,10 @@ struct CommandLine
                                             "A pairs group with fewer than two items gets empty ones: "
                                             "\"{sep|x}\" gives \"xsep\" and \"sepx\", \"{sep}\" gives "
                                             "\"sep\" twice."));
-        for (const QCommandLineOption *option : { &templateOption, &encodingOption, &outputOption, &nullOption,
-                 &countOption, &statsOption, &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption,
-                 &seedOption, &nthOption, &sampleOption, &inOrderOption, &diverseOption, &shardOption })
+        for (const QCommandLineOption *option :
+            { &helpOption, &helpAllOption, &versionOption, &templateOption, &encodingOption, &outputOption, &nullOption,
+                &countOption, &statsOption, &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption,
+                &seedOption, &nthOption, &sampleOption, &inOrderOption, &diverseOption, &shardOption })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("FILE"),
             tr("The template; standard input when absent or \"-\". Line breaks in it (LF, CR LF or CR) are "

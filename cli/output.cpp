@@ -6,9 +6,13 @@
 #include <utility>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include "failure.h"
+#include "filenames.h"
 #include "outputfile.h"
+
+#include <unistd.h>
 
 namespace razmnozhator::cli {
 
@@ -67,9 +71,7 @@ public:
         : file_(fileName)
     {
         if (!file_.open())
-            throw OutputError((file_.mode() == OutputFile::Mode::Atomic ? tr("cannot create \"%1\": %2")
-                                                                        : tr("cannot open \"%1\": %2"))
-                                  .arg(fileName, file_.errorString()));
+            throw OutputError(openFailure());
     }
 
     void write(const char *data, std::size_t size) override
@@ -87,11 +89,25 @@ public:
     bool isTerminal() const override { return file_.isTerminal(); }
 
 private:
+    QString openFailure() const
+    {
+        const QString name = filenames::printable(file_.fileName());
+        if (file_.mode() == OutputFile::Mode::Direct)
+            return tr("cannot open \"%1\": %2").arg(name, file_.errorString());
+        // A file is replaced by a new one written beside it, so its folder
+        // must be writable even where the file itself is.
+        const QString folder = QFileInfo(file_.fileName()).path();
+        if (::access(filenames::toNative(folder).constData(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+            return tr("cannot create \"%1\": the folder \"%2\" is not writable")
+                .arg(name, filenames::printable(folder));
+        return tr("cannot create \"%1\": %2").arg(name, file_.errorString());
+    }
+
     [[noreturn]] void fail()
     {
         const QString reason = file_.errorString();
         file_.cancel();
-        throw OutputError(tr("cannot write \"%1\": %2").arg(file_.fileName(), reason));
+        throw OutputError(tr("cannot write \"%1\": %2").arg(filenames::printable(file_.fileName()), reason));
     }
 
     OutputFile file_;

@@ -45,7 +45,7 @@ int run(
             return int(OutputFailure);
         }
     };
-    if (commandLine.parser.isSet(commandLine.helpOption) || commandLine.parser.isSet(QStringLiteral("help-all")))
+    if (commandLine.parser.isSet(commandLine.helpOption) || commandLine.parser.isSet(commandLine.helpAllOption))
         return print(commandLine.helpText());
     if (commandLine.parser.isSet(commandLine.versionOption))
         return print(QStringLiteral("%1 %2\n").arg(QLatin1String(programName), QStringLiteral(RAZMNOZHATOR_VERSION)));

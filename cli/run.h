@@ -11,14 +11,6 @@
 
 namespace razmnozhator::cli {
 
-// Exit statuses, as documented in --help.
-enum ExitStatus : int {
-    Success = 0,
-    TemplateFailure = 1, // unbalanced brackets, a NUL character, or a character CP1251 cannot hold
-    UsageFailure = 2, // bad option or number, unreadable or invalid input, not enough memory
-    OutputFailure = 3, // the output cannot be created or written
-};
-
 // What run() cannot see through a std::ostream.
 struct RunEnvironment
 {
@@ -28,7 +20,8 @@ struct RunEnvironment
     std::chrono::milliseconds progressDelay { 1000 };
 };
 
-// args are the whole command line, program name first (QCoreApplication::arguments()).
+// args are the whole command line, program name first, each argument's bytes
+// as filenames::fromNative() gives them.
 // The template is read from `in` when neither --template nor FILE gives it;
 // variants go to `out` unless --output names a file; messages go to `err`.
 int run(const QStringList &args, std::istream &in, std::ostream &out, std::ostream &err,

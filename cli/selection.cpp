@@ -2,19 +2,16 @@
 
 #include <algorithm>
 #include <random>
-#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "cp1251.h"
 #include "failure.h"
 #include "figures.h"
-#include "holding.h"
 #include "options.h"
 #include "razmnozhator/diversity.h"
-#include "razmnozhator/engine.h"
-#include "razmnozhator/restriction.h"
 #include "razmnozhator/sample.h"
-#include "run.h"
+#include "shuffle.h"
 
 namespace razmnozhator::cli {
 
@@ -29,37 +26,34 @@ std::uint64_t saturated(const mpz_class &value)
     return result;
 }
 
-// The variants in order, through the restrict rules, from a position on and
-// up to a number of kept ones. Nothing is held, and nothing waits for an
-// exact count.
+// The variants in order, through the length bounds, from where the
+// enumerator stands and up to a number of kept ones. Nothing is held, and
+// nothing waits for an exact count.
 class Stream final : public Selection
 {
 public:
-    Stream(const CompiledTemplate &outputTemplate, const Options &options, RestrictRules rules)
-        : enumerator_(outputTemplate, options.lengths())
-        , restriction_(rules, Restriction::Holding::Copies, characterLength(options.encoding))
-        , total_(double(outputTemplate.countOrMax()))
-        , cap_(rules.maxCount)
+    // Every kept variant, up to maxCount.
+    Stream(const CompiledTemplate &compiled, const Options &options, std::uint64_t maxCount)
+        : Stream(BoundedEnumerator(compiled, options.lengths), options, maxCount, double(compiled.countOrMax()))
     {
-        if (!options.lengthBounds && !(outputTemplate.countOrMax() == UINT64_MAX && !options.capped))
-            totalText_ = QString::number(std::min<std::uint64_t>(outputTemplate.countOrMax(), rules.maxCount));
+        if (!options.lengths.bounds() && !(compiled.countOrMax() == UINT64_MAX && maxCount == UINT64_MAX))
+            totalText_ = QString::number(std::min(compiled.countOrMax(), maxCount));
     }
 
     // One slice: `limit` kept variants from the one that `enumerator` gives next.
-    Stream(BoundedEnumerator enumerator, const Options &options, std::uint64_t limit)
+    Stream(BoundedEnumerator enumerator, const Options &options, std::uint64_t limit, double total)
         : enumerator_(std::move(enumerator))
-        , restriction_(RestrictRules { options.rules.minLength, options.rules.maxLength, UINT32_MAX, false },
-              Restriction::Holding::Copies, characterLength(options.encoding))
+        , restriction_(RestrictRules { options.lengths, UINT64_MAX, false }, Restriction::Holding::Copies,
+              characterLength(options.encoding))
         , remaining_(limit)
-        , total_(double(limit))
+        , total_(total)
         , cap_(double(limit))
-        , totalText_(QString::number(limit))
     {
     }
 
     bool next() override
     {
-        while (remaining_ > 0 && restriction_.wantsMore() && enumerator_.next()) {
+        while (remaining_ > 0 && enumerator_.next()) {
             ++visited_;
             if (restriction_.offer(enumerator_.current())) {
                 --remaining_;
@@ -75,45 +69,16 @@ public:
     {
         return std::max(double(visited_) / total_, double(written) / cap_);
     }
+    void setTotalText(QString text) { totalText_ = std::move(text); }
 
 private:
     BoundedEnumerator enumerator_;
     Restriction restriction_;
-    std::uint64_t remaining_ = UINT64_MAX;
+    std::uint64_t remaining_;
     std::uint64_t visited_ = 0;
     double total_;
     double cap_;
     QString totalText_;
-};
-
-class ShuffledList final : public Selection
-{
-public:
-    explicit ShuffledList(std::unique_ptr<Shuffled> shuffled)
-        : shuffled_(std::move(shuffled))
-    {
-    }
-
-    bool next() override
-    {
-        const std::vector<std::size_t> &order = shuffled_->restriction.order();
-        if (next_ >= order.size())
-            return false;
-        current_ = shuffled_->held()[order[next_++]];
-        return true;
-    }
-
-    std::string_view current() const override { return current_; }
-    QString totalText() const override { return QString::number(shuffled_->restriction.order().size()); }
-    double fraction(std::uint64_t written) const override
-    {
-        return double(written) / double(std::max<std::size_t>(shuffled_->restriction.order().size(), 1));
-    }
-
-private:
-    std::unique_ptr<Shuffled> shuffled_;
-    std::size_t next_ = 0;
-    std::string_view current_;
 };
 
 class Sampled final : public Selection
@@ -192,24 +157,58 @@ private:
     bool given_ = false;
 };
 
-// The number of variants the options keep before any cut.
-mpz_class keptCount(const CompiledTemplate &outputTemplate, const Options &options)
+// The number of variants the length bounds keep.
+mpz_class keptCount(const std::optional<CompiledTemplate> &compiled, const Options &options)
 {
-    return options.lengthBounds ? outputTemplate.figuresInRange(options.lengths()).count : outputTemplate.count();
+    if (!compiled)
+        return 0;
+    return options.lengths.bounds() ? compiled->figuresInRange(options.lengths).count : compiled->count();
 }
 
-std::unique_ptr<Selection> nthVariant(const CompiledTemplate &outputTemplate, const Options &options)
+// Two numbers in one message, shortened alike unless that makes them look equal.
+std::pair<QString, QString> numbersApart(const mpz_class &a, const mpz_class &b)
 {
-    const mpz_class kept = keptCount(outputTemplate, options);
-    const mpz_class &k = *options.nth;
-    if (k > kept)
-        throw Failure(UsageFailure,
-            (options.lengthBounds ? tr("--nth %1 is past the end: %2 variants are within the length bounds")
-                                  : tr("--nth %1 is past the end: the template has %2 variants"))
-                .arg(figures::formatNumber(k), figures::formatNumber(kept)));
-    const mpz_class position = k - 1;
-    return std::make_unique<Single>(options.lengthBounds ? outputTemplate.variantInRange(position, options.lengths())
-                                                         : outputTemplate.variantAt(position));
+    const QString first = figures::formatNumber(a);
+    const QString second = figures::formatNumber(b);
+    if (first != second || a == b)
+        return { first, second };
+    return { QString::fromStdString(a.get_str()), QString::fromStdString(b.get_str()) };
+}
+
+void checkInRange(const mpz_class &position, const std::optional<CompiledTemplate> &compiled, const Options &options)
+{
+    const mpz_class kept = keptCount(compiled, options);
+    if (position <= kept)
+        return;
+    const auto [asked, count] = numbersApart(position, kept);
+    QString reason;
+    if (!options.lengths.bounds())
+        reason = kept == 0 ? tr("the template has no variants")
+            : kept == 1    ? tr("the template has 1 variant")
+                           : tr("the template has %1 variants").arg(count);
+    else
+        reason = kept == 0 ? tr("no variant is within the length bounds")
+            : kept == 1    ? tr("1 variant is within the length bounds")
+                           : tr("%1 variants are within the length bounds").arg(count);
+    throw Failure(UsageFailure, tr("--nth %1 is past the end: %2").arg(asked, reason));
+}
+
+std::unique_ptr<Selection> select(const CompiledTemplate &compiled, const Options &options, const choice::List &list)
+{
+    return std::make_unique<Stream>(compiled, options, list.maxCount);
+}
+
+std::unique_ptr<Selection> select(
+    const CompiledTemplate &compiled, const Options &options, const choice::Shuffle &shuffle)
+{
+    return shuffleVariants(compiled, options, shuffle);
+}
+
+std::unique_ptr<Selection> select(const CompiledTemplate &compiled, const Options &options, const choice::Nth &nth)
+{
+    const mpz_class position = nth.position - 1;
+    return std::make_unique<Single>(
+        options.lengths.bounds() ? compiled.variantInRange(position, options.lengths) : compiled.variantAt(position));
 }
 
 std::uint64_t freshSeed()
@@ -221,56 +220,68 @@ std::uint64_t freshSeed()
 // Choosing costs time in proportion to the number chosen times the pool.
 constexpr unsigned long diverseLimit = 100'000;
 
-std::unique_ptr<Selection> sample(const CompiledTemplate &outputTemplate, const Options &options)
+std::unique_ptr<Selection> select(
+    const CompiledTemplate &compiled, const Options &options, const choice::Sample &sample)
 {
-    const std::uint64_t seed = options.seed ? *options.seed : freshSeed();
-    if (options.diverse) {
-        if (*options.sampleSize > diverseLimit)
+    const std::uint64_t seed = sample.seed ? *sample.seed : freshSeed();
+    const Sample::Order order = sample.inOrder ? Sample::Order::Template : Sample::Order::Random;
+    if (sample.diverse) {
+        if (sample.size > diverseLimit)
             throw Failure(UsageFailure, tr("--diverse chooses at most %1 variants").arg(diverseLimit));
         // The template stays in CP1251 for --diverse: the words are told apart there.
         std::optional<DiverseSample> chosen
-            = chooseDiverseVariants(outputTemplate, options.sampleSize->get_ui(), options.lengths(), seed,
-                cp1251::wordBytes(), options.sampleInOrder ? Sample::Order::Template : Sample::Order::Random);
+            = chooseDiverseVariants(compiled, sample.size.get_ui(), options.lengths, seed, cp1251::wordBytes(), order);
         return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding);
     }
-    return std::make_unique<Sampled>(Sample(outputTemplate, *options.sampleSize, options.lengths(), seed,
-        options.sampleInOrder ? Sample::Order::Template : Sample::Order::Random));
+    return std::make_unique<Sampled>(Sample(compiled, sample.size, options.lengths, seed, order));
 }
 
 // Slice k of n of T variants is [T(k-1)/n, Tk/n): sizes differ by at most
 // one, and the slices meet end to end.
-std::unique_ptr<Selection> shard(const CompiledTemplate &outputTemplate, const Options &options)
+std::unique_ptr<Selection> select(const CompiledTemplate &compiled, const Options &options, const choice::Shard &shard)
 {
-    mpz_class total = keptCount(outputTemplate, options);
-    if (options.capped)
-        total = std::min(total, mpz_class(options.rules.maxCount));
-    const Options::Shard &slice = *options.shard;
-    const mpz_class count(std::to_string(slice.count));
-    const mpz_class begin = total * mpz_class(std::to_string(slice.index - 1)) / count;
-    const mpz_class end = total * mpz_class(std::to_string(slice.index)) / count;
+    const mpz_class total = std::min(keptCount(compiled, options), mpz_class(std::to_string(shard.maxCount)));
+    const mpz_class count(std::to_string(shard.count));
+    const mpz_class begin = total * mpz_class(std::to_string(shard.index - 1)) / count;
+    const mpz_class end = total * mpz_class(std::to_string(shard.index)) / count;
 
-    return std::make_unique<Stream>(
-        BoundedEnumerator(outputTemplate, options.lengths(), begin), options, saturated(end - begin));
+    const std::uint64_t size = saturated(end - begin);
+    auto stream
+        = std::make_unique<Stream>(BoundedEnumerator(compiled, options.lengths, begin), options, size, double(size));
+    stream->setTotalText(QString::number(size));
+    return stream;
+}
+
+std::unique_ptr<Selection> select(const CompiledTemplate &, const Options &, const choice::Figures &)
+{
+    return nullptr;
 }
 
 } // namespace
 
-std::unique_ptr<Selection> selectVariants(const CompiledTemplate &outputTemplate, const Options &options)
+std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options)
 {
-    if (options.rules.shuffle)
-        return std::make_unique<ShuffledList>(holdShuffled(outputTemplate, options));
     try {
-        if (options.nth)
-            return nthVariant(outputTemplate, options);
-        if (options.sampleSize)
-            return sample(outputTemplate, options);
-        if (options.shard)
-            return shard(outputTemplate, options);
+        if (const auto *nth = std::get_if<choice::Nth>(&options.choice))
+            checkInRange(nth->position, compiled, options);
+        if (!compiled)
+            return nullptr;
+        return std::visit([&](const auto &choice) { return select(*compiled, options, choice); }, options.choice);
     } catch (const LimitError &error) {
-        throw Failure(
-            UsageFailure, tr("cannot find variants by position here: %1").arg(QString::fromUtf8(error.what())));
+        throw Failure(UsageFailure, tr("cannot find variants by position here: %1").arg(limitText(error)));
     }
-    return std::make_unique<Stream>(outputTemplate, options, options.rules);
+}
+
+// A length in characters: in UTF-8 every character has exactly one byte that
+// is not a continuation byte; in CP1251 a byte is a character.
+Restriction::LengthOf characterLength(Encoding encoding)
+{
+    if (encoding == Encoding::Cp1251)
+        return nullptr;
+    return [](std::string_view variant) {
+        return static_cast<std::size_t>(std::count_if(variant.begin(), variant.end(),
+            [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+    };
 }
 
 } // namespace razmnozhator::cli

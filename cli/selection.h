@@ -1,24 +1,26 @@
 #pragma once
 
-// What a run writes, one variant at a time: every kept variant in order, a
-// shuffle of them, the K-th alone, a uniform sample, or one slice of the
-// ordered output. A selection is made ready before the output is opened, so
-// that a refusal (a shuffle too big to hold, a position past the end, an
-// index too costly to build) leaves an existing output file as it was.
+// What a run writes, one variant at a time, in the way the options chose:
+// every kept variant in order, a shuffle of them, the K-th alone, a uniform
+// sample, or one slice of the ordered output. A selection is made ready
+// before the output is opened, so that a refusal (a shuffle too big to hold,
+// a position past the end, an index too costly to build) leaves an existing
+// output file as it was.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include <QString>
 
-namespace razmnozhator {
-class CompiledTemplate;
-}
+#include "razmnozhator/engine.h"
+#include "razmnozhator/restriction.h"
 
 namespace razmnozhator::cli {
 
 struct Options;
+enum class Encoding;
 
 class Selection
 {
@@ -36,7 +38,12 @@ public:
     virtual double fraction(std::uint64_t written) const = 0;
 };
 
-// Throws Failure when the options ask for what cannot be given.
-std::unique_ptr<Selection> selectVariants(const CompiledTemplate &outputTemplate, const Options &options);
+// The selection that options.choice names; nothing to write for an empty
+// template. Throws Failure when the options ask for what cannot be given.
+std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options);
+
+// How the length bounds measure a variant written in the given encoding: in
+// characters.
+Restriction::LengthOf characterLength(Encoding encoding);
 
 } // namespace razmnozhator::cli

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace razmnozhator::figures {
@@ -59,6 +60,14 @@ QString formatDataSize(const mpz_class &bytes, const QLocale &locale, const Numb
     NumberStyle shortened = style;
     shortened.exactDigits = std::min(style.exactDigits, 4);
     return formatNumber(bytes >> largestUnitBits, shortened) + unit;
+}
+
+QString aboutDataSize(const mpz_class &bytes, const QLocale &locale)
+{
+    QString size = formatDataSize(bytes, locale);
+    if (size.startsWith(QStringLiteral("≈ ")))
+        size.remove(0, 2);
+    return QCoreApplication::translate("razmnozhator-cli", "about %1").arg(size);
 }
 
 mpz_class memoryNeeded(const mpz_class &count, const mpz_class &totalBytes, const HoldingCost &cost)

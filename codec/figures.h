@@ -38,6 +38,10 @@ QString formatNumber(const mpz_class &number, const NumberStyle &style = NumberS
 // formatter takes, a number of its largest unit as formatNumber() writes it.
 QString formatDataSize(const mpz_class &bytes, const QLocale &locale, const NumberStyle &style = NumberStyle::plain());
 
+// "about 1.50 MiB", for the tool's messages; a size beyond the locale's units
+// is approximate already and says "about" once: "about 3.98·10^13 EiB".
+QString aboutDataSize(const mpz_class &bytes, const QLocale &locale);
+
 // What holding a result costs, per variant and per byte of its text.
 struct HoldingCost
 {

@@ -2,12 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+
+#include "filenames.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,7 +51,7 @@ bool namesOwnDescriptor(const QString &absolutePath)
 OutputFile::Mode OutputFile::modeFor(const QString &fileName)
 {
     struct stat info;
-    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+    if (::stat(filenames::toNative(fileName).constData(), &info) != 0)
         return Mode::Atomic;
     if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISBLK(info.st_mode))
         return Mode::Direct;
@@ -80,7 +83,7 @@ bool OutputFile::open()
 {
     if (mode_ == Mode::Direct) {
         // No O_TRUNC and no O_CREAT: "/dev/stdout" behind ">>" keeps what is there.
-        const QByteArray path = QFile::encodeName(fileName_);
+        const QByteArray path = filenames::toNative(fileName_);
         do {
             fd_ = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
         } while (fd_ < 0 && errno == EINTR);
@@ -89,17 +92,22 @@ bool OutputFile::open()
 
     if (fileName_.isEmpty())
         return fail(ENOENT);
-    saveFile_ = std::make_unique<QSaveFile>(fileName_);
-    if (!saveFile_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        error_ = saveFile_->errorString();
-        saveFile_.reset();
+    const QByteArray nativeName = filenames::toNative(fileName_);
+    if (nativeName == QFile::encodeName(fileName_)) {
+        saveFile_ = std::make_unique<QSaveFile>(fileName_);
+        if (!saveFile_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            error_ = saveFile_->errorString();
+            saveFile_.reset();
+            return false;
+        }
+    } else if (!openTemporary(nativeName)) {
         return false;
     }
     // The new file takes the old one's place, so it takes its mode and owner
     // too: a 0640 file must not turn world-readable by being regenerated.
     struct stat old;
-    if (::stat(QFile::encodeName(fileName_).constData(), &old) == 0 && S_ISREG(old.st_mode)) {
-        const int fd = saveFile_->handle();
+    if (::stat(nativeName.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+        const int fd = saveFile_ ? saveFile_->handle() : fd_;
         if (::geteuid() == 0)
             (void)::fchown(fd, old.st_uid, old.st_gid);
         if (::fchmod(fd, old.st_mode & 07777) != 0) {
@@ -107,6 +115,27 @@ bool OutputFile::open()
             cancel();
             return fail(error);
         }
+    }
+    return true;
+}
+
+// What QSaveFile does, for a name that Qt cannot spell: a new file beside the
+// old one, renamed over it on commit.
+bool OutputFile::openTemporary(const QByteArray &nativeName)
+{
+    temporaryName_ = nativeName + ".XXXXXX";
+    fd_ = ::mkostemp(temporaryName_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        temporaryName_.clear();
+        return fail(errno);
+    }
+    // mkostemp() makes the file private; a new output gets the usual mode.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd_, 0666 & ~mask) != 0) {
+        const int error = errno;
+        cancel();
+        return fail(error);
     }
     return true;
 }
@@ -145,11 +174,24 @@ bool OutputFile::commit()
     }
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0 || errno == EINTR || fail(errno);
+    if (temporaryName_.isEmpty())
+        return ::close(fd) == 0 || errno == EINTR || fail(errno);
+    const QByteArray temporary = std::exchange(temporaryName_, QByteArray());
+    if (::fsync(fd) != 0 || (::close(fd) != 0 && errno != EINTR)
+        || ::rename(temporary.constData(), filenames::toNative(fileName_).constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return fail(error);
+    }
+    return true;
 }
 
 void OutputFile::cancel()
 {
+    if (!temporaryName_.isEmpty()) {
+        ::close(std::exchange(fd_, -1));
+        ::unlink(std::exchange(temporaryName_, QByteArray()).constData());
+    }
     if (!saveFile_)
         return;
     // QSaveFile removes its temporary file when destroyed uncommitted.

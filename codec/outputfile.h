@@ -10,6 +10,7 @@
 // descriptors (/dev/stdout, /dev/fd/1): it stands for the stream, and a file
 // behind it must be written through, not replaced behind the shell's back.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstddef>
@@ -50,11 +51,14 @@ public:
 
 private:
     bool fail(int error);
+    bool openTemporary(const QByteArray &nativeName);
 
     QString fileName_;
     Mode mode_;
     std::unique_ptr<QSaveFile> saveFile_;
     int fd_ = -1;
+    // The new file beside a name that QSaveFile cannot take; empty otherwise.
+    QByteArray temporaryName_;
     QString error_;
 };
 

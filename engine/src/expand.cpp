@@ -5,6 +5,7 @@
 #include "saturating.h"
 
 #include <limits>
+#include <string>
 
 namespace razmnozhator {
 
@@ -12,6 +13,39 @@ TemplateError::TemplateError(Bracket bracket, std::size_t offset)
     : std::runtime_error(messageFor(bracket))
     , bracket_(bracket)
     , offset_(offset)
+{
+}
+
+namespace {
+
+std::string limitMessage(
+    LimitError::Task task, LimitError::Resource resource, std::uint64_t needed, std::uint64_t allowed)
+{
+    const char *what = task == LimitError::Task::PositionIndex ? "random access to the variants of this template"
+        : task == LimitError::Task::LengthCounts               ? "counting the variants of this template by length"
+        : task == LimitError::Task::LengthChoice               ? "choosing variants of this template by length"
+                                                               : "this";
+    if (resource == LimitError::Resource::Work)
+        return std::string(what) + " would take minutes (about " + std::to_string(needed)
+            + " operations, more than the " + std::to_string(allowed) + " allowed)";
+    constexpr std::uint64_t mebibyte = 1024 * 1024;
+    return std::string(what) + " would need about " + std::to_string((needed + mebibyte - 1) / mebibyte)
+        + " MB, more than the " + std::to_string(allowed / mebibyte) + " MB allowed";
+}
+
+} // namespace
+
+LimitError::LimitError(const std::string &message)
+    : std::runtime_error(message)
+{
+}
+
+LimitError::LimitError(Task task, Resource resource, std::uint64_t needed, std::uint64_t allowed)
+    : std::runtime_error(limitMessage(task, resource, needed, allowed))
+    , task_(task)
+    , resource_(resource)
+    , needed_(needed)
+    , allowed_(allowed)
 {
 }
 
@@ -110,20 +144,10 @@ VariantList expandTemplate(std::string_view text)
     return CompiledTemplate::compile(text).expand();
 }
 
-VariantList CompiledTemplate::expandGroupInside(std::string_view inner, bool pairs)
+CompiledTemplate detail::compileGroupInside(std::string_view inner, bool pairs)
 {
     const auto entry = pairs ? detail::EntryPoint::PairsInner : detail::EntryPoint::AlternativesInner;
-    return CompiledTemplate(detail::compileProgram(std::string(inner), entry, nullptr)).expand();
-}
-
-VariantList expandAlternatives(std::string_view inner)
-{
-    return CompiledTemplate::expandGroupInside(inner, false);
-}
-
-VariantList expandPairs(std::string_view inner)
-{
-    return CompiledTemplate::expandGroupInside(inner, true);
+    return CompiledTemplate(detail::compileProgram(std::string(inner), entry, nullptr));
 }
 
 } // namespace razmnozhator

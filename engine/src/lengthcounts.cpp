@@ -2,6 +2,7 @@
 
 #include "razmnozhator/engine.h"
 #include "razmnozhator/memorybudget.h"
+#include "saturating.h"
 #include "walk.h"
 
 #include <algorithm>
@@ -255,16 +256,12 @@ SpectrumIndex::SpectrumIndex(const Program &compiled)
     // The template's own spectrum is one number of this many words, and the
     // last products that make it take time beyond its memory.
     const double rootWords = double(program.figures.longest - program.figures.shortest + 1) * double(width);
-    const std::string shape = "lengths from " + std::to_string(program.figures.shortest) + " to "
-        + std::to_string(program.figures.longest) + ", counts of "
-        + std::to_string(mpz_sizeinbase(count.get_mpz_t(), 10)) + " digits";
     if (!(bytes <= budget))
-        throw LimitError("counting the variants by length would need about "
-            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024))) + " MB for this template (" + shape
-            + "), more than the " + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024)))
-            + " MB allowed");
+        throw LimitError(
+            LimitError::Task::LengthCounts, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
     if (!(rootWords <= rootWordsCap))
-        throw LimitError("counting the variants by length would take minutes for this template (" + shape + ")");
+        throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(rootWords),
+            wholeAmount(rootWordsCap));
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
     walkPostorder(program, SpectrumAlgebra { *this, program }, [this](std::uint32_t node, const Poly &value) {

@@ -2,6 +2,7 @@
 
 #include "razmnozhator/engine.h"
 #include "razmnozhator/memorybudget.h"
+#include "saturating.h"
 
 #include <algorithm>
 #include <string>
@@ -29,10 +30,8 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
     const double bytes = words * sizeof(mp_limb_t);
     const double budget = std::min(budgetCap, double(availableMemory()) / 2);
     if (!(bytes <= budget))
-        throw LimitError("choosing variants by length would need about "
-            + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024)))
-            + " MB of length spectra for this template, more than the "
-            + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024))) + " MB allowed");
+        throw LimitError(
+            LimitError::Task::LengthChoice, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
 
     suffix.resize(program.groupRefs.size());
     for (std::size_t s = 0; s < program.sequences.size(); ++s) {

@@ -106,12 +106,4 @@ std::uint64_t availableMemory()
     return lowest.value().value_or(UINT64_MAX);
 }
 
-std::uint64_t memoryToHoldLines(std::uint64_t count, std::uint64_t bytes)
-{
-    constexpr std::uint64_t perLine = 16;
-    if (count > (UINT64_MAX - bytes) / perLine)
-        return UINT64_MAX;
-    return bytes + perLine * count;
-}
-
 } // namespace razmnozhator

@@ -174,10 +174,8 @@ PositionIndex::PositionIndex(const Program &compiled)
         const double bytes = estimatedBytes(program);
         const double budget = std::min(budgetCap, double(availableMemory()) / 2);
         if (!(bytes <= budget))
-            throw LimitError("random access to the variants of this template needs about "
-                + std::to_string(static_cast<unsigned long long>(bytes / (1024 * 1024)))
-                + " MB of counts, more than the "
-                + std::to_string(static_cast<unsigned long long>(budget / (1024 * 1024))) + " MB it may use");
+            throw LimitError(
+                LimitError::Task::PositionIndex, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
     }
 
     const std::uint32_t groupBase = static_cast<std::uint32_t>(program.sequences.size());

@@ -6,6 +6,8 @@
 
 namespace razmnozhator {
 
+namespace {
+
 void shuffleWithRand(std::vector<std::size_t> &order)
 {
     for (std::size_t i = 1; i < order.size(); ++i) {
@@ -14,9 +16,11 @@ void shuffleWithRand(std::vector<std::size_t> &order)
     }
 }
 
+} // namespace
+
 Restriction::Restriction(const RestrictRules &rules, Holding holding, LengthOf lengthOf)
     : rules_(rules)
-    , bounded_(rules.minLength > 0 || rules.maxLength < UINT32_MAX)
+    , bounded_(rules.lengths.bounds())
     , holding_(holding)
     , lengthOf_(lengthOf)
 {

@@ -25,4 +25,10 @@ inline std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b)
     return __builtin_mul_overflow(a, b, &product) ? saturated : product;
 }
 
+// An estimate made in floating point, as a whole amount for a LimitError.
+inline std::uint64_t wholeAmount(double estimate)
+{
+    return estimate >= 18446744073709551615.0 ? saturated : estimate > 0 ? static_cast<std::uint64_t>(estimate) : 0;
+}
+
 } // namespace razmnozhator::detail

@@ -8,6 +8,7 @@
 
 #include <QTest>
 
+#include "randshuffle.h"
 #include "razmnozhator/restriction.h"
 #include "windowdriver.h"
 

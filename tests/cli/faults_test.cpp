@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -39,6 +40,7 @@ enum class Condition {
     StandardOutputFull,
     ReadOnlyFile, // the output file exists with mode 0444
     FileOfAnotherOwner, // the output file exists, owned by nobody
+    ReadOnlyFolder, // ro/ is a folder of mode 0555, and the tool does not run as root
 };
 
 void setLimit(int resource, rlim_t value)
@@ -106,6 +108,7 @@ void FaultsTest::initTestCase()
     put("pairs-chain.txt", repeated("{-|", 100000) + "b" + repeated("}", 100000));
     put("square-chain.txt", repeated("[a|", 1000000) + "b" + repeated("]", 1000000));
     put("twos.txt", repeated("[a|b]", 1000000));
+    put("big.txt", repeated("[0|1|2|3|4|5|6|7|8|9]", 100));
 }
 
 void FaultsTest::init()
@@ -126,6 +129,11 @@ Result FaultsTest::runTool(QStringList args, const QByteArray &input, Condition 
         ::chmod(QFile::encodeName(output).constData(), 0444);
     if (condition == Condition::FileOfAnotherOwner)
         ::chown(QFile::encodeName(output).constData(), 65534, 65534);
+    if (condition == Condition::ReadOnlyFolder) {
+        QDir(dir->path()).mkdir(QStringLiteral("ro"));
+        ::chmod(QFile::encodeName(dir->path()).constData(), 0755);
+        ::chmod(QFile::encodeName(dir->filePath(QStringLiteral("ro"))).constData(), 0555);
+    }
 
     QProcess process;
     process.setWorkingDirectory(dir->path());
@@ -155,6 +163,11 @@ Result FaultsTest::runTool(QStringList args, const QByteArray &input, Condition 
             break;
         case Condition::StandardOutputClosed:
             ::close(STDOUT_FILENO);
+            break;
+        case Condition::ReadOnlyFolder:
+            // Root may write anywhere; nobody may not.
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(125);
             break;
         default:
             break;
@@ -264,7 +277,7 @@ void FaultsTest::faults_data()
                                                << tool("-:3:1: Incomplete number of '\\[\\]'s") << QByteArray() << -1;
     QTest::newRow("a refused shuffle of a huge count fits on one short line")
         << QStringList { "--shuffle", "templates/twos.txt" } << QByteArray() << plain << 2
-        << tool("--shuffle must hold all ≈ 9\\.90·10\\^301029 variants in memory, about ≈ [0-9.]+·10\\^[0-9]+ EiB, "
+        << tool("--shuffle must hold all ≈ 9\\.90·10\\^301029 variants in memory, about [0-9.]+·10\\^[0-9]+ EiB, "
                 "more than the [0-9.]+ [KMGT]iB available; leave out --shuffle to stream them, use --sample for random "
                 "ones, or narrow the template")
         << QByteArray() << -1;
@@ -290,6 +303,50 @@ void FaultsTest::faults_data()
     QTest::newRow("--min-length above --max-length")
         << QStringList { "--min-length", "10", "--max-length", "5", "-e", "a" } << QByteArray() << plain << 2
         << usage("--min-length 10 is above --max-length 5: no variant could be kept") << QByteArray() << -1;
+    // Small points of the contract, each once wrong.
+    QTest::newRow("--nth on an empty template is past the end")
+        << QStringList { "-e", "", "--nth", "7" } << QByteArray() << plain << 2
+        << tool("--nth 7 is past the end: the template has no variants") << QByteArray() << -1;
+    QTest::newRow("one variant is, not are")
+        << QStringList { "--nth", "2", "--max-length", "1", "-e", "[a|bb]" } << QByteArray() << plain << 2
+        << tool("--nth 2 is past the end: 1 variant is within the length bounds") << QByteArray() << -1;
+    const QString tenToThe100 = QStringLiteral("1") + QString(100, u'0');
+    QTest::newRow("--nth one past 10^100 is told apart from the count")
+        << QStringList { "--nth", tenToThe100.chopped(1) + u'1', "templates/big.txt" } << QByteArray() << plain << 2
+        << tool(QStringLiteral("--nth %1 is past the end: the template has %2 variants")
+                    .arg(tenToThe100.chopped(1) + u'1', tenToThe100))
+        << QByteArray() << -1;
+    QTest::newRow("a template file named in bytes that are not UTF-8")
+        << QStringList { "sh:", "f=$(printf 'n\\377.txt'); printf '[a|b]' > \"$f\"; exec \"$0\" \"$f\"" }
+        << QByteArray() << plain << 0 << none << QByteArray("a\nb\n") << -1;
+    QTest::newRow("a missing file named in bytes that are not UTF-8")
+        << QStringList { "sh:", "exec \"$0\" \"$(printf 'm\\377.txt')\"" } << QByteArray() << plain << 2
+        << tool("cannot read \"m\\\\xFF\\.txt\": No such file or directory") << QByteArray() << -1;
+    QTest::newRow("an output file named in bytes that are not UTF-8") << QStringList {
+        "sh:", "f=$(printf 'out\\377.txt'); \"$0\" -o \"$f\" -e '[x|y]' && cat \"$f\" && ls | grep -c out"
+    } << QByteArray() << plain << 0 << none << QByteArray("x\ny\n1\n") << -1;
+    QTest::newRow("-o in a read-only folder says so")
+        << QStringList { "-o", "ro/f.txt", "-e", "a" } << QByteArray() << Condition::ReadOnlyFolder << 3
+        << tool("cannot create \"ro/f\\.txt\": the folder \"ro\" is not writable") << QByteArray() << -1;
+    QTest::newRow("--shard beyond 64 bits names the limit")
+        << QStringList { "--shard", "1/18446744073709551616", "-e", "a" } << QByteArray() << plain << 2
+        << usage("invalid slice for --shard: \"1/18446744073709551616\" \\(N may be at most "
+                 "18446744073709551615\\)")
+        << QByteArray() << -1;
+    for (const char *option : { "--seed", "--max-count", "--min-length", "--max-length" }) {
+        for (const char *number : { "+1", " 1" })
+            QTest::addRow("%s \"%s\" is not a number", option, number)
+                << QStringList { "--shuffle", option, number, "-e", "a" } << QByteArray() << plain << 2
+                << usage(QStringLiteral("invalid number for %1: \"\\%2\" \\(expected 0 to 4294967295\\)")
+                             .arg(QLatin1String(option), QLatin1String(number)))
+                << QByteArray() << -1;
+    }
+    QTest::newRow("--shard \"+1/2\" is not a slice")
+        << QStringList { "--shard", "+1/2", "-e", "a" } << QByteArray() << plain << 2
+        << usage("invalid slice for --shard: \"\\+1/2\" \\(expected K/N with 1 <= K <= N\\)") << QByteArray() << -1;
+    QTest::newRow("--help-all is what the manual page says")
+        << QStringList { "--help" } << QByteArray() << plain << 0 << none
+        << QByteArray("contains:\n  --help-all             The same as --help.\n") << -1;
     QTest::newRow("--seed without --shuffle")
         << QStringList { "--seed", "7", "-e", "a" } << QByteArray() << plain << 2
         << usage("--seed only seeds --shuffle and --sample; give one of them too, or leave out --seed") << QByteArray()
@@ -310,6 +367,8 @@ void FaultsTest::faults()
         QSKIP("only root replaces a file of another owner");
     if (condition == Condition::ReadOnlyFile && ::geteuid() != 0)
         QSKIP("only root may replace a read-only file");
+    if (condition == Condition::ReadOnlyFolder && ::geteuid() == 0 && !QFileInfo(toolPath()).isExecutable())
+        QSKIP("the tool must be reachable for nobody");
     QVERIFY(QFile::link(templates.path(), dir->filePath(QStringLiteral("templates"))));
 
     const Result result = runTool(args, input, condition);

@@ -7,15 +7,13 @@
 #include <QTest>
 
 #include "cli_test_data.h"
+#include "failure.h"
 #include "progress.h"
-#include "razmnozhator/restriction.h"
+#include "razmnozhator/engine.h"
 #include "run.h"
 
-#include <cstdlib>
-#include <numeric>
 #include <sstream>
 #include <string>
-#include <vector>
 
 using namespace razmnozhator;
 using clitest::lines;
@@ -50,6 +48,16 @@ const QByteArray tryHelp = "Try \"razmnozhator-cli --help\" for more information
 
 } // namespace
 
+// Runs the tool and checks at once all it gives back, as {fmt}'s
+// EXPECT_THROW_MSG checks an error together with its message.
+#define COMPARE_RUN(arguments, standardInput, expectedStatus, expectedOutput, expectedError)                           \
+    do {                                                                                                               \
+        const Result result_ = runTool(arguments, standardInput);                                                      \
+        QCOMPARE(result_.err, QByteArray(expectedError));                                                              \
+        QCOMPARE(result_.status, expectedStatus);                                                                      \
+        QCOMPARE(result_.out, QByteArray(expectedOutput));                                                             \
+    } while (false)
+
 class RunTest : public QObject
 {
     Q_OBJECT
@@ -72,6 +80,8 @@ private slots:
     void samples();
     void shufflesLikeTheWindow_data();
     void shufflesLikeTheWindow();
+    void describesLimits_data();
+    void describesLimits();
     void helpListsEveryOption_data();
     void helpListsEveryOption();
     void printsVersion();
@@ -151,11 +161,7 @@ void RunTest::writesVariants()
     QFETCH(QStringList, args);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, output);
-
-    const Result result = runTool(args, input);
-    QCOMPARE(result.err, QByteArray());
-    QCOMPARE(result.status, 0);
-    QCOMPARE(result.out, output);
+    COMPARE_RUN(args, input, 0, output, QByteArray());
 }
 
 void RunTest::restricts_data()
@@ -197,11 +203,7 @@ void RunTest::restricts()
 {
     QFETCH(QStringList, args);
     QFETCH(QByteArray, output);
-
-    const Result result = runTool(args);
-    QCOMPARE(result.err, QByteArray());
-    QCOMPARE(result.status, 0);
-    QCOMPARE(result.out, output);
+    COMPARE_RUN(args, QByteArray(), 0, output, QByteArray());
 }
 
 void RunTest::describesWithoutEnumerating_data()
@@ -233,11 +235,7 @@ void RunTest::describesWithoutEnumerating()
 {
     QFETCH(QStringList, args);
     QFETCH(QByteArray, output);
-
-    const Result result = runTool(args);
-    QCOMPARE(result.err, QByteArray());
-    QCOMPARE(result.status, 0);
-    QCOMPARE(result.out, output);
+    COMPARE_RUN(args, QByteArray(), 0, output, QByteArray());
 }
 
 void RunTest::failures_data()
@@ -323,11 +321,7 @@ void RunTest::failures()
     QFETCH(QByteArray, input);
     QFETCH(int, status);
     QFETCH(QByteArray, message);
-
-    const Result result = runTool(args, input);
-    QCOMPARE(result.err, message);
-    QCOMPARE(result.status, status);
-    QCOMPARE(result.out, QByteArray());
+    COMPARE_RUN(args, input, status, QByteArray(), message);
 }
 
 // Six variants of lengths 2, 5, 3, 6, 4 and 7, in this order.
@@ -409,11 +403,7 @@ void RunTest::selectsByPosition()
     QFETCH(int, status);
     QFETCH(QByteArray, output);
     QFETCH(QByteArray, message);
-
-    const Result result = runTool(args);
-    QCOMPARE(result.err, message);
-    QCOMPARE(result.status, status);
-    QCOMPARE(result.out, output);
+    COMPARE_RUN(args, QByteArray(), status, output, message);
 }
 
 void RunTest::shardsJoinIntoTheWhole_data()
@@ -516,7 +506,7 @@ void RunTest::refusesShuffleThatCannotFit()
     QCOMPARE(result.status, 2);
     QCOMPARE(result.out, QByteArray());
     QVERIFY2(result.err.startsWith(
-                 "razmnozhator-cli: --shuffle must hold all ≈ 1.00·10^30 variants in memory, about ≈ 3.98·10^13 EiB, "),
+                 "razmnozhator-cli: --shuffle must hold all ≈ 1.00·10^30 variants in memory, about 3.98·10^13 EiB, "),
         result.err.constData());
     QVERIFY2(result.err.endsWith(
                  "leave out --shuffle to stream them, use --sample for random ones, or narrow the template\n"),
@@ -526,44 +516,57 @@ void RunTest::refusesShuffleThatCannotFit()
 void RunTest::shufflesLikeTheWindow_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QStringList>("survivors");
-    QTest::addColumn<unsigned>("seed");
-    QTest::addColumn<int>("maxCount");
+    QTest::addColumn<QStringList>("expected");
 
+    // The window's restrict from a fresh start: the survivors in order, the
+    // rand()-driven shuffle seeded alike, then the first --max-count.
     const QString letters = QStringLiteral("[a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p]");
-    const QStringList all = QString("abcdefghijklmnop").split(QString(), Qt::SkipEmptyParts);
-    QTest::newRow("every variant") << QStringList { "-e", letters } << all << 7u << 16;
-    QTest::newRow("cut after the shuffle") << QStringList { "--max-count", "5", "-e", letters } << all << 7u << 5;
-    QTest::newRow("another seed") << QStringList { "-e", letters } << all << 12345u << 16;
-    QTest::newRow("only the survivors of the bounds are shuffled")
-        << QStringList { "--min-length", "2", "--max-length", "3", "-e", "[a|bb|ccc|dddd|ee|f|ggg|hh]" }
-        << QStringList { "bb", "ccc", "ee", "ggg", "hh" } << 99u << 5;
-    QTest::newRow("Cyrillic survivors, counted in characters")
-        << QStringList { "--max-length", "2", "-e", "[Ёж|Кот|ой|ай|a]" } << QStringList { "Ёж", "ой", "ай", "a" } << 3u
-        << 4;
+    QTest::newRow("every variant") << QStringList { "--seed", "7", "-e", letters }
+                                   << QString("jikdgfoaephlmnbc").split(QString(), Qt::SkipEmptyParts);
+    QTest::newRow("cut after the shuffle")
+        << QStringList { "--seed", "7", "--max-count", "5", "-e", letters } << QStringList { "j", "i", "k", "d", "g" };
+    QTest::newRow("another seed") << QStringList { "--seed", "12345", "-e", letters }
+                                  << QString("kmcoibanjdglhepf").split(QString(), Qt::SkipEmptyParts);
+    QTest::newRow("only the survivors of the bounds are shuffled") << QStringList { "--seed", "99", "--min-length", "2",
+        "--max-length", "3", "-e", "[a|bb|ccc|dddd|ee|f|ggg|hh]" } << QStringList { "ccc", "ggg", "ee", "hh", "bb" };
+    QTest::newRow("Cyrillic survivors, counted in characters") << QStringList { "--seed", "3", "--max-length", "2",
+        "-e", "[Ёж|Кот|ой|ай|a]" } << QStringList { "a", "ай", "Ёж", "ой" };
 }
 
 void RunTest::shufflesLikeTheWindow()
 {
     QFETCH(QStringList, args);
-    QFETCH(QStringList, survivors);
-    QFETCH(unsigned, seed);
-    QFETCH(int, maxCount);
+    QFETCH(QStringList, expected);
+    COMPARE_RUN(QStringList { "--shuffle" } + args, QByteArray(), 0, lines(expected), QByteArray());
+}
 
-    // The window's restrict: the survivors in order, rand() seeded alike, the
-    // shared shuffle, then the first maxCount.
-    std::vector<std::size_t> order(static_cast<std::size_t>(survivors.size()));
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::srand(seed);
-    shuffleWithRand(order);
-    QStringList expected;
-    for (int i = 0; i < maxCount; ++i)
-        expected << survivors.at(static_cast<qsizetype>(order[static_cast<std::size_t>(i)]));
+void RunTest::describesLimits_data()
+{
+    using razmnozhator::LimitError;
+    QTest::addColumn<int>("task");
+    QTest::addColumn<int>("resource");
+    QTest::addColumn<QString>("text");
 
-    const Result result = runTool(QStringList { "--shuffle", "--seed", QString::number(seed) } + args);
-    QCOMPARE(result.err, QByteArray());
-    QCOMPARE(result.status, 0);
-    QCOMPARE(result.out, lines(expected));
+    QTest::newRow("memory of random access")
+        << int(LimitError::Task::PositionIndex) << int(LimitError::Resource::Memory)
+        << QStringLiteral("random access to its variants would need about 3.00 GiB, more than the 1.00 GiB allowed");
+    QTest::newRow("memory of counting by length")
+        << int(LimitError::Task::LengthCounts) << int(LimitError::Resource::Memory)
+        << QStringLiteral("counting its variants by length would need about 3.00 GiB, more than the 1.00 GiB allowed");
+    QTest::newRow("time of choosing by length")
+        << int(LimitError::Task::LengthChoice) << int(LimitError::Resource::Work)
+        << QStringLiteral("choosing its variants by length would take minutes");
+}
+
+// The engine says what it refused and by how much; the tool words it.
+void RunTest::describesLimits()
+{
+    QFETCH(int, task);
+    QFETCH(int, resource);
+    QFETCH(QString, text);
+    const razmnozhator::LimitError error(razmnozhator::LimitError::Task(task),
+        razmnozhator::LimitError::Resource(resource), std::uint64_t(3) << 30, std::uint64_t(1) << 30);
+    QCOMPARE(cli::limitText(error), text);
 }
 
 void RunTest::helpListsEveryOption_data()

@@ -67,21 +67,28 @@ void FiguresTest::formatsDataSizes_data()
 {
     QTest::addColumn<mpz_class>("bytes");
     QTest::addColumn<QString>("text");
+    // The tool's "about" form says it once.
+    QTest::addColumn<QString>("about");
 
-    QTest::newRow("bytes") << mpz_class(1000) << QStringLiteral("1000 bytes");
-    QTest::newRow("mebibytes") << mpz_class(3 << 19) << QStringLiteral("1.50 MiB");
-    QTest::newRow("largest the formatter takes") << mpz_class(power(2, 62)) << QStringLiteral("4.00 EiB");
-    QTest::newRow("beyond it, a few of its largest unit") << mpz_class(power(2, 64)) << QStringLiteral("16 EiB");
+    QTest::newRow("bytes") << mpz_class(1000) << QStringLiteral("1000 bytes") << QStringLiteral("about 1000 bytes");
+    QTest::newRow("mebibytes") << mpz_class(3 << 19) << QStringLiteral("1.50 MiB") << QStringLiteral("about 1.50 MiB");
+    QTest::newRow("largest the formatter takes")
+        << mpz_class(power(2, 62)) << QStringLiteral("4.00 EiB") << QStringLiteral("about 4.00 EiB");
+    QTest::newRow("beyond it, a few of its largest unit")
+        << mpz_class(power(2, 64)) << QStringLiteral("16 EiB") << QStringLiteral("about 16 EiB");
     QTest::newRow("beyond it, many of its largest unit")
-        << mpz_class(power(2, 80)) << QStringLiteral("≈ 1.04·10^6 EiB");
-    QTest::newRow("far beyond") << mpz_class(power(10, 400)) << QStringLiteral("≈ 8.67·10^381 EiB");
+        << mpz_class(power(2, 80)) << QStringLiteral("≈ 1.04·10^6 EiB") << QStringLiteral("about 1.04·10^6 EiB");
+    QTest::newRow("far beyond") << mpz_class(power(10, 400)) << QStringLiteral("≈ 8.67·10^381 EiB")
+                                << QStringLiteral("about 8.67·10^381 EiB");
 }
 
 void FiguresTest::formatsDataSizes()
 {
     QFETCH(mpz_class, bytes);
     QFETCH(QString, text);
+    QFETCH(QString, about);
     QCOMPARE(formatDataSize(bytes, QLocale::c()), text);
+    QCOMPARE(aboutDataSize(bytes, QLocale::c()), about);
 }
 
 void FiguresTest::checksMemory_data()

@@ -4,6 +4,7 @@
 // that compares exactly and prints readably. Shared by the differential tests
 // and the fuzzer, so both judge a disagreement the same way.
 
+#include "groupexpansion.h"
 #include "reference_expander.h"
 
 #include "razmnozhator/engine.h"

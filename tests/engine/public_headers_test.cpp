@@ -4,6 +4,8 @@
 
 #include "headers/public_headers.h"
 
+#include "razmnozhator/memorybudget.h"
+
 #include <gtest/gtest.h>
 
 TEST(PublicHeaders, EachCompilesOnItsOwn)
@@ -12,7 +14,17 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_EQ(itemsAfterSelfAppend(), 4u);
     EXPECT_EQ(survivorsOfLengthCut(), 2u);
     EXPECT_TRUE(someMemoryIsAvailable());
+    EXPECT_TRUE(unboundedRangeBoundsNothing());
     EXPECT_EQ(marksOfOneGroup(), 3u);
     EXPECT_EQ(sizeOfWholeSample(), 3u);
     EXPECT_EQ(shinglesOfFourWords(), 2u);
+}
+
+// One rule for what a held line costs, whichever front end holds it.
+TEST(PublicHeaders, MemoryToHoldLinesSaturates)
+{
+    EXPECT_EQ(memoryToHoldTwoLines(), 42u);
+    EXPECT_EQ(razmnozhator::memoryToHoldLines(UINT64_MAX / 16 + 1, 0), UINT64_MAX);
+    EXPECT_EQ(razmnozhator::memoryToHoldLines(1, UINT64_MAX - 15), UINT64_MAX);
+    EXPECT_EQ(razmnozhator::memoryToHoldLines(1, UINT64_MAX - 17), UINT64_MAX - 1);
 }

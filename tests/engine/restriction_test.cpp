@@ -4,6 +4,8 @@
 
 #include "razmnozhator/restriction.h"
 
+#include "randshuffle.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,11 +30,10 @@ VariantList listOf(const Strings &items)
     return list;
 }
 
-RestrictRules rules(std::uint32_t minLength, std::uint32_t maxLength, std::uint32_t maxCount)
+RestrictRules rules(std::uint64_t minLength, std::uint64_t maxLength, std::uint64_t maxCount)
 {
     RestrictRules result;
-    result.minLength = minLength;
-    result.maxLength = maxLength;
+    result.lengths = { minLength, maxLength };
     result.maxCount = maxCount;
     return result;
 }
@@ -98,28 +99,31 @@ TEST_P(RestrictWithoutShuffle, StreamPassesOnTheSameVariants)
     EXPECT_EQ(passed, c.expected);
 }
 
-TEST_P(RestrictWithoutShuffle, LengthAllowedAgreesWithFilter)
-{
-    const RestrictCase &c = GetParam();
-    for (const std::string &line : c.lines) {
-        const bool inside = line.size() >= c.rules.minLength && line.size() <= c.rules.maxLength;
-        EXPECT_EQ(razmnozhator::lengthAllowed(line.size(), c.rules), inside) << "length " << line.size();
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Rules, RestrictWithoutShuffle, testing::ValuesIn(restrictCases),
     [](const testing::TestParamInfo<RestrictCase> &row) { return std::string(row.param.name); });
+
+RestrictRules shuffled(RestrictRules r)
+{
+    r.shuffle = true;
+    return r;
+}
 
 // The documented shuffle, written out independently of the engine's.
 std::vector<std::size_t> documentedShuffle(std::size_t n)
 {
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), std::size_t { 0 });
-    for (std::size_t i = 1; i < n; ++i) {
-        const std::size_t j = static_cast<std::size_t>(std::rand()) % (i + 1);
-        std::swap(order[i], order[j]);
-    }
+    razmnozhator::shuffleWithRand(order);
     return order;
+}
+
+// "0", "1", ... as many as asked.
+Strings numbered(std::size_t n)
+{
+    Strings lines;
+    for (std::size_t i = 0; i < n; ++i)
+        lines.push_back(std::to_string(i));
+    return lines;
 }
 
 // What std::rand() returns once `draws` numbers have been taken after seeding.
@@ -165,12 +169,13 @@ TEST_P(Shuffle, FollowsDocumentedAlgorithmAndDrawsOneLessThanSize)
     const std::size_t draws = c.size == 0 ? 0 : c.size - 1;
     const int expectedNext = nextRandAfter(c.seed, draws);
 
-    std::vector<std::size_t> order(c.size);
-    std::iota(order.begin(), order.end(), std::size_t { 0 });
+    Strings expectedLines;
+    for (const std::size_t index : expected)
+        expectedLines.push_back(std::to_string(index));
     std::srand(c.seed);
-    razmnozhator::shuffleWithRand(order);
+    const VariantList result = razmnozhator::restrictVariants(listOf(numbered(c.size)), shuffled(RestrictRules {}));
     EXPECT_EQ(std::rand(), expectedNext) << "the shuffle drew a different number of values";
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(result.toStrings(), expectedLines);
 }
 
 TEST_P(Shuffle, RestrictShufflesSurvivorsThenCuts)
@@ -184,7 +189,7 @@ TEST_P(Shuffle, RestrictShufflesSurvivorsThenCuts)
         if (i % 2 == 1)
             survivors.push_back(lines.back());
     }
-    RestrictRules cut = rules(3, UINT32_MAX, static_cast<std::uint32_t>(c.size / 2));
+    RestrictRules cut = rules(3, UINT64_MAX, c.size / 2);
     cut.shuffle = true;
 
     std::srand(c.seed);
@@ -205,24 +210,19 @@ INSTANTIATE_TEST_SUITE_P(WithRand, Shuffle, testing::ValuesIn(shuffleCases),
 
 TEST(ShuffleOrder, SameSeedSameOrderOtherSeedOtherOrder)
 {
-    std::vector<std::size_t> first(200);
-    std::iota(first.begin(), first.end(), std::size_t { 0 });
-    std::vector<std::size_t> second = first;
-    std::vector<std::size_t> third = first;
-    const std::vector<std::size_t> identity = first;
-
-    std::srand(2024);
-    razmnozhator::shuffleWithRand(first);
-    std::srand(2024);
-    razmnozhator::shuffleWithRand(second);
-    std::srand(2025);
-    razmnozhator::shuffleWithRand(third);
-
-    EXPECT_EQ(first, second);
-    EXPECT_NE(first, third);
-    EXPECT_NE(first, identity);
-    std::vector<std::size_t> sorted = first;
+    const VariantList lines = listOf(numbered(200));
+    const auto shuffledWith = [&lines](unsigned seed) {
+        std::srand(seed);
+        return razmnozhator::restrictVariants(lines, shuffled(RestrictRules {})).toStrings();
+    };
+    const Strings first = shuffledWith(2024);
+    EXPECT_EQ(shuffledWith(2024), first);
+    EXPECT_NE(shuffledWith(2025), first);
+    EXPECT_NE(first, lines.toStrings());
+    Strings sorted = first;
     std::sort(sorted.begin(), sorted.end());
+    Strings identity = lines.toStrings();
+    std::sort(identity.begin(), identity.end());
     EXPECT_EQ(sorted, identity) << "a shuffle must be a permutation";
 }
 
@@ -232,7 +232,7 @@ TEST_P(Shuffle, StreamHoldingCopiesShufflesAlike)
     Strings lines;
     for (std::size_t i = 0; i < c.size; ++i)
         lines.push_back(std::string(i % 4, 'x') + std::to_string(i));
-    RestrictRules cut = rules(2, UINT32_MAX, static_cast<std::uint32_t>(c.size / 3));
+    RestrictRules cut = rules(2, UINT64_MAX, c.size / 3);
     cut.shuffle = true;
 
     std::srand(c.seed);
@@ -262,12 +262,6 @@ struct StopCase
 void PrintTo(const StopCase &c, std::ostream *out)
 {
     *out << c.name;
-}
-
-RestrictRules shuffled(RestrictRules r)
-{
-    r.shuffle = true;
-    return r;
 }
 
 const Strings stopLines = { "a", "bb", "c", "dd", "e", "ff" };
@@ -321,7 +315,7 @@ TEST(RestrictionLength, NoBoundsMeasuresNothing)
 {
     measured = 0;
     razmnozhator::Restriction restriction(
-        rules(0, UINT32_MAX, 10), razmnozhator::Restriction::Holding::Copies, countingLength);
+        rules(0, UINT64_MAX, 10), razmnozhator::Restriction::Holding::Copies, countingLength);
     EXPECT_TRUE(restriction.offer("abc"));
     EXPECT_EQ(measured, 0);
 }

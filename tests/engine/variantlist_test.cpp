@@ -8,6 +8,8 @@
 #include "razmnozhator/engine.h"
 #include "razmnozhator/variantlist.h"
 
+#include "listoperations.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>

@@ -17,6 +17,7 @@
 // every ordered pair of two items at different positions; pieces may hold
 // groups of their own. The engine works on bytes and knows nothing of encodings.
 
+#include "razmnozhator/lengthbounds.h"
 #include "razmnozhator/variantlist.h"
 
 #include <gmpxx.h>
@@ -32,9 +33,15 @@
 
 namespace razmnozhator {
 
+class CompiledTemplate;
+
 namespace detail {
 struct Program;
-}
+// The inside of a "[...]" or, with pairs, a "{...}" group compiled on its own,
+// with error offsets relative to it: the tests check each expansion function
+// of the grammar separately through it.
+CompiledTemplate compileGroupInside(std::string_view inner, bool pairs);
+} // namespace detail
 
 // A group whose opener has no closer. what() is the exact user-facing message.
 class TemplateError : public std::runtime_error
@@ -55,15 +62,6 @@ private:
     std::size_t offset_;
 };
 
-// Inclusive bounds on a variant's length in characters.
-struct LengthRange
-{
-    std::uint64_t min = 0;
-    std::uint64_t max = UINT64_MAX;
-
-    bool contains(std::uint64_t length) const noexcept { return length >= min && length <= max; }
-};
-
 // How many variants lie within a length range, and how many bytes they hold.
 struct RangeFigures
 {
@@ -72,12 +70,37 @@ struct RangeFigures
 };
 
 // A figure or an index that would cost more memory or time than the engine
-// allows itself; what() says what and why. The plain count, streaming and the
-// other figures keep working.
+// allows itself. The plain count, streaming and the other figures keep
+// working. what() says it in English; the fields say what was refused and by
+// how much, for a front end that words it itself.
 class LimitError : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    // What the engine would have built.
+    enum class Task {
+        Unspecified,
+        PositionIndex, // the per-node counts that finding a variant by position reads
+        LengthCounts, // the numbers of variants of every length
+        LengthChoice, // the spectra that finding a variant by its rank within lengths reads
+    };
+    // Which of its limits that would have passed: memory in bytes, or work in
+    // machine-word operations.
+    enum class Resource { Memory, Work };
+
+    explicit LimitError(const std::string &message);
+    LimitError(Task task, Resource resource, std::uint64_t needed, std::uint64_t allowed);
+
+    Task task() const noexcept { return task_; }
+    Resource resource() const noexcept { return resource_; }
+    // Zero when the thrower did not say.
+    std::uint64_t needed() const noexcept { return needed_; }
+    std::uint64_t allowed() const noexcept { return allowed_; }
+
+private:
+    Task task_ = Task::Unspecified;
+    Resource resource_ = Resource::Memory;
+    std::uint64_t needed_ = 0;
+    std::uint64_t allowed_ = 0;
 };
 
 class CompiledTemplate
@@ -127,10 +150,7 @@ public:
 
 private:
     friend class Enumerator;
-    friend VariantList expandAlternatives(std::string_view inner);
-    friend VariantList expandPairs(std::string_view inner);
-    // The inside of a "[...]" or, with pairs, a "{...}" group, as a whole list.
-    static VariantList expandGroupInside(std::string_view inner, bool pairs);
+    friend CompiledTemplate detail::compileGroupInside(std::string_view inner, bool pairs);
     explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
     std::shared_ptr<const detail::Program> program_;
 };
@@ -214,11 +234,7 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// The expansion functions of the template language, as whole lists.
-// expandTemplate is the entry point; the other two expand the inside of a
-// "[...]" and a "{...}" group. Offsets in errors are relative to their argument.
+// Every variant of a template as a whole list: compile(text).expand().
 VariantList expandTemplate(std::string_view text);
-VariantList expandAlternatives(std::string_view inner);
-VariantList expandPairs(std::string_view inner);
 
 } // namespace razmnozhator

@@ -9,15 +9,25 @@
 
 namespace razmnozhator {
 
+// What every held line costs beyond its text: its end offset in the list and
+// its place in an order.
+inline constexpr std::uint64_t memoryPerHeldLine = 16;
+
+// What holding `count` lines of `bytes` bytes in all costs. Saturates at
+// UINT64_MAX, which no machine has.
+inline std::uint64_t memoryToHoldLines(std::uint64_t count, std::uint64_t bytes) noexcept
+{
+    std::uint64_t perLine = 0;
+    std::uint64_t total = 0;
+    if (__builtin_mul_overflow(count, memoryPerHeldLine, &perLine) || __builtin_add_overflow(bytes, perLine, &total))
+        return UINT64_MAX;
+    return total;
+}
+
 // Bytes this process can still take without pushing the machine into swap:
 // the kernel's estimate of available memory, lowered by the room left under
 // the control group's memory limit and under the process's address-space
 // limit. UINT64_MAX when none of them can be read.
 std::uint64_t availableMemory();
-
-// Bytes that count lines of bytes characters in all take when held as a
-// VariantList: their text plus an end offset each, with room for the
-// allocator. UINT64_MAX when that does not fit in 64 bits.
-std::uint64_t memoryToHoldLines(std::uint64_t count, std::uint64_t bytes);
 
 } // namespace razmnozhator

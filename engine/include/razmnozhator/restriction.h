@@ -10,6 +10,7 @@
 // result of any size is cut in flat memory; with a shuffle it holds the kept
 // ones, since the order of all of them is drawn before the cut.
 
+#include "razmnozhator/lengthbounds.h"
 #include "razmnozhator/variantlist.h"
 
 #include <cstddef>
@@ -21,21 +22,14 @@ namespace razmnozhator {
 
 struct RestrictRules
 {
-    // Inclusive bounds on a variant's length, by default in bytes.
-    std::uint32_t minLength = 0;
-    std::uint32_t maxLength = UINT32_MAX;
-    std::uint32_t maxCount = UINT32_MAX;
+    // A variant's length, by default in bytes.
+    LengthRange lengths;
+    std::uint64_t maxCount = UINT64_MAX;
+    // Fisher-Yates driven by std::rand(): for i = 1..n-1, swap items i and
+    // rand() % (i+1), n-1 draws in all. The caller decides whether the
+    // generator is seeded.
     bool shuffle = false;
 };
-
-inline bool lengthAllowed(std::size_t length, const RestrictRules &rules) noexcept
-{
-    return length >= rules.minLength && length <= rules.maxLength;
-}
-
-// Fisher-Yates driven by std::rand(): for i = 1..n-1, swap items i and rand() % (i+1).
-// Draws exactly n-1 numbers. The caller decides whether the generator is seeded.
-void shuffleWithRand(std::vector<std::size_t> &order);
 
 class Restriction
 {
@@ -60,7 +54,7 @@ public:
             return false;
         // Without bounds a variant's length is not needed, and measuring it
         // in characters would cost a pass over every variant.
-        if (bounded_ && !lengthAllowed(lengthOf_ ? lengthOf_(variant) : variant.size(), rules_))
+        if (bounded_ && !rules_.lengths.contains(lengthOf_ ? lengthOf_(variant) : variant.size()))
             return false;
         if (rules_.shuffle) {
             hold(variant, position);
@@ -73,7 +67,7 @@ public:
     bool wantsMore() const noexcept { return rules_.shuffle || passed_ < rules_.maxCount; }
 
     // With a shuffle, after the last offer: draws the order of the held
-    // variants with shuffleWithRand() and cuts it at the cap.
+    // variants from std::rand() and cuts it at the cap.
     void shuffleHeld();
     // The result's order after shuffleHeld(): indexes into held() when
     // holding copies, positions among the offered variants otherwise.

@@ -130,18 +130,4 @@ private:
     std::vector<std::uint64_t> ends_;
 };
 
-// The five list operations of the expansion algorithm. Operands may be the
-// same list: each result is computed from the operands as they were at the call.
-
-// Items of a, then items of b.
-VariantList concatVariants(const VariantList &a, const VariantList &b);
-// a becomes concatVariants(a, b); returns a.
-VariantList &appendVariants(VariantList &a, const VariantList &b);
-// For each item x of a (slowest), each item y of b: x followed by y.
-VariantList combineVariants(const VariantList &a, const VariantList &b);
-// a becomes combineVariants(a, b); returns a.
-VariantList &combineInPlace(VariantList &a, const VariantList &b);
-// Every item of list with prefix in front, in the order of list.
-VariantList prefixVariants(std::string_view prefix, const VariantList &list);
-
 } // namespace razmnozhator

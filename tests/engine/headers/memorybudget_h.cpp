@@ -7,3 +7,8 @@ bool someMemoryIsAvailable()
 {
     return razmnozhator::availableMemory() > 0;
 }
+
+std::uint64_t memoryToHoldTwoLines()
+{
+    return razmnozhator::memoryToHoldLines(2, 10);
+}

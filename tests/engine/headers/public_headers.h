@@ -4,11 +4,14 @@
 // header before anything else.
 
 #include <cstddef>
+#include <cstdint>
 
 std::size_t variantsOfTwoAlternatives();
 std::size_t itemsAfterSelfAppend();
 std::size_t survivorsOfLengthCut();
 bool someMemoryIsAvailable();
+std::uint64_t memoryToHoldTwoLines();
+bool unboundedRangeBoundsNothing();
 std::size_t marksOfOneGroup();
 std::size_t sizeOfWholeSample();
 std::size_t shinglesOfFourWords();

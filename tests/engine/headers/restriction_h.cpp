@@ -6,6 +6,6 @@
 std::size_t survivorsOfLengthCut()
 {
     razmnozhator::RestrictRules rules;
-    rules.minLength = 2;
+    rules.lengths.min = 2;
     return razmnozhator::restrictVariants(razmnozhator::VariantList { "a", "bb", "ccc" }, rules).size();
 }

@@ -6,6 +6,7 @@
 std::size_t itemsAfterSelfAppend()
 {
     razmnozhator::VariantList list { "x", "y" };
-    razmnozhator::appendVariants(list, list);
+    for (std::size_t i = 0, size = list.size(); i < size; ++i)
+        list.push_back(list[i]);
     return list.size();
 }
