@@ -40,7 +40,9 @@ void parseLeniently(QCommandLineParser &parser, const QStringList &arguments)
     (void)parser.parse(arguments);
 }
 
-// Whether the command line asks only for a text on standard output.
+// Whether the command line asks only for a text on standard output. Not
+// --help-all: Qt's GUI options, which it lists, are known only to the GUI
+// application.
 bool asksForHelpOrVersion(int argc, char *argv[])
 {
     QStringList arguments;
@@ -49,7 +51,9 @@ bool asksForHelpOrVersion(int argc, char *argv[])
     QCommandLineParser parser;
     parseLeniently(parser, arguments);
     const QStringList names = parser.optionNames();
-    for (const char *name : { "h", "help", "?", "help-all", "v", "version" }) {
+    if (names.contains(QStringLiteral("help-all")))
+        return false;
+    for (const char *name : { "h", "help", "?", "v", "version" }) {
         if (names.contains(QLatin1StringView(name)))
             return true;
     }

@@ -4,8 +4,11 @@
 
 #include <QCoreApplication>
 
+#include "figures.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/variantlist.h"
+
+using namespace razmnozhator;
 
 namespace nofit {
 
@@ -49,8 +52,10 @@ std::optional<LengthSpan> spanIfNoneFits(const razmnozhator::VariantList &lines,
 QString lengthsText(LengthSpan span)
 {
     if (span.shortest == span.longest)
-        return tr("%1 %2").arg(span.shortest).arg(characters(span.shortest, false));
-    return tr("от %1 до %2 %3").arg(span.shortest).arg(span.longest).arg(characters(span.longest, true));
+        return tr("%1 %2").arg(figures::formatCountRussian(span.shortest), characters(span.shortest, false));
+    return tr("от %1 до %2 %3")
+        .arg(figures::formatCountRussian(span.shortest), figures::formatCountRussian(span.longest),
+            characters(span.longest, true));
 }
 
 QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose)

@@ -172,7 +172,9 @@ void TooBigTest::randomLines()
     driver.click("clipboardButton");
     QCOMPARE(QGuiApplication::clipboard()->text(), taken.join(u'\n') + u'\n');
     driver.restrict("4", "4", "10", false);
-    QCOMPARE(driver.listTexts().size(), taken.count(QStringLiteral("bbyy")) + taken.count(QStringLiteral("cccx")));
+    // When none of them is 4 long, the list stays as it was and the window says why.
+    const auto fourLong = taken.count(QStringLiteral("bbyy")) + taken.count(QStringLiteral("cccx"));
+    QCOMPARE(driver.listTexts().size(), fourLong == 0 ? taken.size() : fourLong);
 }
 
 void TooBigTest::randomLinesDrawAnewEachTime()
