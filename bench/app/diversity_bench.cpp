@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,84 +24,26 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QProcess>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTest>
 #include <QTextEdit>
 
+#include "benchwindow.h"
 #include "cp1251.h"
-#include "dialogs.h"
-#include "mainwindow.h"
 #include "razmnozhator/diversity.h"
 
 namespace {
 
 using razmnozhator::Diversity;
 
-class QuietProgress : public ProgressView
+std::vector<std::string> shownLines(const BenchWindow &window)
 {
-public:
-    void setProgress(std::uint64_t, std::uint64_t) override { }
-    bool wasCanceled() const override { return false; }
-};
-
-class BenchDialogs : public Dialogs
-{
-public:
-    QString askSavePath(QWidget *, const QString &, const QString &) override { return {}; }
-    void showError(QWidget *, const QString &, const QString &text) override
-    {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-    }
-    bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
-    void showInformation(QWidget *, const QString &, const QString &) override { }
-    TooBigAnswer askTooBig(QWidget *, const QString &, const QString &) override { return TooBigAnswer::RandomLines; }
-    std::unique_ptr<ProgressView> startProgress(QWidget *, const QString &, const QString &) override
-    {
-        return std::make_unique<QuietProgress>();
-    }
-};
-
-struct Window
-{
-    Window()
-        : window(std::make_unique<MainWindow>(std::make_unique<BenchDialogs>()))
-    {
-        window->resize(700, 500);
-        window->show();
-        (void)QTest::qWaitForWindowExposed(window.get());
-    }
-    template <typename T> T *child(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
-    void setFields(const char *minLength, const char *maxLength, const char *maxCount) const
-    {
-        child<QLineEdit>("minLengthEdit")->setText(QString::fromLatin1(minLength));
-        child<QLineEdit>("maxLengthEdit")->setText(QString::fromLatin1(maxLength));
-        child<QLineEdit>("maxCountEdit")->setText(QString::fromLatin1(maxCount));
-    }
-    qint64 clickAndPaint(const char *button) const
-    {
-        QElapsedTimer timer;
-        timer.start();
-        child<QPushButton>(button)->click();
-        window->repaint();
-        QApplication::processEvents();
-        return timer.elapsed();
-    }
-    std::vector<std::string> shownLines() const
-    {
-        std::vector<std::string> result;
-        const auto *list = child<QListWidget>("resultList");
-        for (int row = 0; row < list->count(); ++row)
-            result.push_back(razmnozhator::cp1251::encode(list->item(row)->text()).bytes);
-        return result;
-    }
-    QString status() const { return child<QStatusBar>("statusLine")->currentMessage(); }
-
-    std::unique_ptr<MainWindow> window;
-};
+    std::vector<std::string> result;
+    const QAbstractItemModel *model = window.child<QListView>("resultList")->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        result.push_back(razmnozhator::cp1251::encode(model->index(row, 0).data().toString()).bytes);
+    return result;
+}
 
 // The exact figures of a set of lines, all of them compared.
 Diversity measure(const std::vector<std::string> &lines)
@@ -195,12 +136,12 @@ void advertising()
                 "%.1f MB (goal under 200)\n",
         static_cast<long long>(diverse.milliseconds), static_cast<long long>(random.milliseconds), diversePeak);
 
-    Window window;
+    BenchWindow window(Dialogs::TooBigAnswer::RandomLines);
     window.child<QTextEdit>("templateEdit")->setPlainText(fileText("advertising.txt"));
     window.setFields("10", "1000", "2500");
     window.child<QCheckBox>("diverseBox")->setChecked(true);
     const qint64 milliseconds = window.clickAndPaint("generateButton");
-    const std::vector<std::string> shown = window.shownLines();
+    const std::vector<std::string> shown = shownLines(window);
     printFigures("window \"Непохожие\"", shown.size(), measure(shown));
     std::printf("  window: click to painted list %lld ms (goal under 3000), status \"%s\"\n",
         static_cast<long long>(milliseconds), qPrintable(window.status()));
@@ -209,7 +150,7 @@ void advertising()
 void list()
 {
     std::printf("generated list cut to 300 lines by \"Ограничить\":\n");
-    Window window;
+    BenchWindow window(Dialogs::TooBigAnswer::RandomLines);
     window.child<QTextEdit>("templateEdit")
         ->setPlainText(
             QStringLiteral("[Купите|Закажите|Приобретите] [новый|отличный|недорогой|надёжный] "
@@ -218,10 +159,10 @@ void list()
                            "[получите|заберите] [подарок|бонус|скидку на аксессуары]."));
     window.setFields("0", "1000", "300");
     window.clickAndPaint("generateButton");
-    const std::vector<std::string> all = window.shownLines();
+    const std::vector<std::string> all = shownLines(window);
     window.child<QCheckBox>("diverseBox")->setChecked(true);
     const qint64 milliseconds = window.clickAndPaint("restrictButton");
-    const std::vector<std::string> shown = window.shownLines();
+    const std::vector<std::string> shown = shownLines(window);
     std::printf("  from %zu lines\n", all.size());
     printFigures("window \"Непохожие\"", shown.size(), measure(shown));
     printFigures("random pick", std::min<std::size_t>(300, all.size()), measure(randomPick(all, 300)));

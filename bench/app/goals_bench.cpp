@@ -27,96 +27,28 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <string>
 #include <utility>
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QProcess>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 
-#include "dialogs.h"
-#include "mainwindow.h"
+#include "benchwindow.h"
 #include "variantcounter.h"
 
 namespace {
-
-class QuietProgress : public ProgressView
-{
-public:
-    void setProgress(std::uint64_t, std::uint64_t) override { }
-    bool wasCanceled() const override { return false; }
-};
-
-// Answers every box at once: the benchmark must never wait for a person.
-class BenchDialogs : public Dialogs
-{
-public:
-    QString askSavePath(QWidget *, const QString &, const QString &) override { return savePath; }
-    void showError(QWidget *, const QString &, const QString &text) override
-    {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-    }
-    bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
-    void showInformation(QWidget *, const QString &, const QString &) override { }
-    TooBigAnswer askTooBig(QWidget *, const QString &, const QString &) override { return tooBigAnswer; }
-    std::unique_ptr<ProgressView> startProgress(QWidget *, const QString &, const QString &) override
-    {
-        return std::make_unique<QuietProgress>();
-    }
-    QString savePath;
-    TooBigAnswer tooBigAnswer = TooBigAnswer::Cancel;
-};
-
-struct Bench
-{
-    Bench()
-    {
-        auto owned = std::make_unique<BenchDialogs>();
-        dialogs = owned.get();
-        window = std::make_unique<MainWindow>(std::move(owned));
-        window->resize(700, 500);
-        window->show();
-        (void)QTest::qWaitForWindowExposed(window.get());
-    }
-    template <typename T> T *child(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
-    void setFields(const char *minLength, const char *maxLength, const char *maxCount) const
-    {
-        child<QLineEdit>("minLengthEdit")->setText(QString::fromLatin1(minLength));
-        child<QLineEdit>("maxLengthEdit")->setText(QString::fromLatin1(maxLength));
-        child<QLineEdit>("maxCountEdit")->setText(QString::fromLatin1(maxCount));
-    }
-    // Milliseconds from the click to the painted window.
-    qint64 clickAndPaint(const char *button) const
-    {
-        QElapsedTimer timer;
-        timer.start();
-        child<QPushButton>(button)->click();
-        window->repaint();
-        QApplication::processEvents();
-        return timer.elapsed();
-    }
-
-    BenchDialogs *dialogs = nullptr;
-    std::unique_ptr<MainWindow> window;
-};
 
 QString advertisingTemplate()
 {
@@ -133,7 +65,7 @@ QString numberedTemplate(int digits)
 
 void randomLines()
 {
-    Bench bench;
+    BenchWindow bench;
     bench.child<QTextEdit>("templateEdit")->setPlainText(advertisingTemplate());
     bench.setFields("10", "400", "2500");
     bench.dialogs->tooBigAnswer = Dialogs::TooBigAnswer::RandomLines;
@@ -151,7 +83,7 @@ void streamingSave()
     const QString windowFile = dir.filePath(QStringLiteral("window.txt"));
     const QString toolFile = dir.filePath(QStringLiteral("tool.txt"));
 
-    Bench bench;
+    BenchWindow bench;
     bench.window->setMemorySource([] { return std::uint64_t(0); });
     bench.child<QTextEdit>("templateEdit")->setPlainText(numberedTemplate(7));
     bench.setFields("0", "99999", "2500");
@@ -178,7 +110,7 @@ void streamingSave()
 
 void liveCount()
 {
-    Bench bench;
+    BenchWindow bench;
     auto *edit = bench.child<QTextEdit>("templateEdit");
     auto *label = bench.child<QLabel>("variantCountLabel");
     // Lines of the length a template file has; the editor lays out each
@@ -238,7 +170,7 @@ void liveCount()
 
 void unchangedList()
 {
-    Bench bench;
+    BenchWindow bench;
     bench.window->setMemorySource([] { return UINT64_MAX; });
     auto *edit = bench.child<QTextEdit>("templateEdit");
     edit->setPlainText(numberedTemplate(7));
@@ -255,18 +187,6 @@ void unchangedList()
                 "hides the window in %lld ms, destroying it takes %lld ms in all\n",
         static_cast<long long>(generateMs), static_cast<long long>(refusedMs), static_cast<long long>(hiddenMs),
         static_cast<long long>(destroyedMs));
-}
-
-long statusKilobytes(const char *key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::getline(status, line)) {
-        if (line.compare(0, keyLength, key) == 0)
-            return std::stol(line.substr(keyLength + 1));
-    }
-    return -1;
 }
 
 // 10^groups lines such as "Строка из слов: книга ручка лампа кошка птица рыбка башня" (about 60 characters for seven).
@@ -300,7 +220,7 @@ qint64 waitUntilPlaced(QListView *list)
 
 void tenMillion()
 {
-    Bench bench;
+    BenchWindow bench;
     auto *list = bench.child<QListView>("resultList");
     bench.child<QTextEdit>("templateEdit")->setPlainText(wordsTemplate(7));
     QApplication::processEvents();
@@ -319,7 +239,7 @@ void tenMillion()
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(last).center());
         list->repaint();
     });
-    const QString status = bench.child<QStatusBar>("statusLine")->currentMessage();
+    const QString status = bench.status();
     const qint64 restrictMs = bench.clickAndPaint("restrictButton");
     const int restricted = list->model()->rowCount();
     const qint64 againMs = bench.clickAndPaint("generateButton");
@@ -353,7 +273,7 @@ void tenMillion()
 
 void oneMillion()
 {
-    Bench bench;
+    BenchWindow bench;
     bench.child<QTextEdit>("templateEdit")->setPlainText(wordsTemplate(6));
     QApplication::processEvents();
     qint64 fastest = -1;
@@ -387,7 +307,7 @@ double threadCpuMs()
 // and the same text, which is what the editor itself costs.
 TypingFigures typeInto(const QString &text, const QString &keys, bool bare)
 {
-    Bench bench;
+    BenchWindow bench;
     QTextEdit *edit = bench.child<QTextEdit>("templateEdit");
     auto *label = bench.child<QLabel>("variantCountLabel");
     std::unique_ptr<QTextEdit> bareEdit;

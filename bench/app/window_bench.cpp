@@ -9,64 +9,18 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <string>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListView>
 #include <QProcess>
-#include <QPushButton>
-#include <QTest>
 #include <QTextEdit>
 
+#include "benchwindow.h"
 #include "cp1251.h"
-#include "dialogs.h"
-#include "mainwindow.h"
 #include "razmnozhator/engine.h"
 
 namespace {
-
-class QuietProgress : public ProgressView
-{
-public:
-    void setProgress(std::uint64_t, std::uint64_t) override { }
-    bool wasCanceled() const override { return false; }
-};
-
-// A benchmark must never stop at a modal box: errors are printed instead.
-class BenchDialogs : public Dialogs
-{
-public:
-    QString askSavePath(QWidget *, const QString &, const QString &) override { return {}; }
-    void showError(QWidget *, const QString &, const QString &text) override
-    {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-        failed = true;
-    }
-    bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
-    void showInformation(QWidget *, const QString &, const QString &) override { }
-    TooBigAnswer askTooBig(QWidget *, const QString &, const QString &) override { return tooBigAnswer; }
-    std::unique_ptr<ProgressView> startProgress(QWidget *, const QString &, const QString &) override
-    {
-        return std::make_unique<QuietProgress>();
-    }
-    TooBigAnswer tooBigAnswer = TooBigAnswer::Cancel;
-    bool failed = false;
-};
-
-long statusKilobytes(const char *key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::getline(status, line)) {
-        if (line.compare(0, keyLength, key) == 0)
-            return std::stol(line.substr(keyLength + 1));
-    }
-    return -1;
-}
 
 // 10^digits lines such as "Вариант 004217 из длинного списка строк для пробы." (50 characters for 10^6).
 QString benchTemplate(int digits)
@@ -80,33 +34,19 @@ QString benchTemplate(int digits)
 
 int measure(int digits)
 {
-    auto dialogs = std::make_unique<BenchDialogs>();
-    BenchDialogs *seen = dialogs.get();
-    MainWindow window(std::move(dialogs));
-    window.resize(700, 500);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    BenchWindow bench;
+    if (!bench.exposed)
         return 1;
-    auto *generate = window.findChild<QPushButton *>(QStringLiteral("generateButton"));
-    auto *list = window.findChild<QListView *>(QStringLiteral("resultList"))->model();
-    window.findChild<QTextEdit *>(QStringLiteral("templateEdit"))->setPlainText(benchTemplate(digits));
+    auto *list = bench.child<QListView>("resultList")->model();
+    bench.child<QTextEdit>("templateEdit")->setPlainText(benchTemplate(digits));
     QApplication::processEvents();
     const long baseKb = statusKilobytes("VmRSS:");
 
-    const auto pressAndPaint = [&](qint64 &goMs, qint64 &paintedMs) {
-        QElapsedTimer timer;
-        timer.start();
-        generate->click();
-        goMs = timer.elapsed();
-        window.repaint();
-        QApplication::processEvents();
-        paintedMs = timer.elapsed();
-    };
-    qint64 firstGo = 0, firstPainted = 0, againGo = 0, againPainted = 0;
-    pressAndPaint(firstGo, firstPainted);
+    qint64 firstGo = 0, againGo = 0;
+    const qint64 firstPainted = bench.clickAndPaint("generateButton", &firstGo);
     const long afterFirstKb = statusKilobytes("VmRSS:");
     // Pressing again replaces a full list, which adds the cost of clearing it.
-    pressAndPaint(againGo, againPainted);
+    const qint64 againPainted = bench.clickAndPaint("generateButton", &againGo);
     const long peakKb = statusKilobytes("VmHWM:");
 
     // The engine's share of a press: the same template expanded without the window.
@@ -126,7 +66,7 @@ int measure(int digits)
         static_cast<long long>(firstPainted), static_cast<long long>(againGo), static_cast<long long>(againPainted),
         static_cast<long long>(engineMs), (afterFirstKb - baseKb) / 1024, peakKb / 1024);
     std::fflush(stdout);
-    return seen->failed ? 1 : 0;
+    return bench.dialogs->failed ? 1 : 0;
 }
 
 } // namespace
