@@ -18,6 +18,17 @@ using namespace razmnozhator;
 
 namespace {
 
+// One character of the document, marked with a format the editor paints over it.
+QTextEdit::ExtraSelection characterSelection(QTextDocument *document, int position, const QTextCharFormat &format)
+{
+    QTextEdit::ExtraSelection selection;
+    selection.cursor = QTextCursor(document);
+    selection.cursor.setPosition(position);
+    selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    selection.format = format;
+    return selection;
+}
+
 // Up to this many characters the analysis keeps pace with typing and the
 // blocks' formats cost the editor little.
 constexpr int immediateLimit = 64 * 1024;
@@ -152,12 +163,7 @@ void TemplateHighlighter::colourMarksInView()
     const auto begin = std::lower_bound(current.marks.begin(), current.marks.end(), first,
         [](const Mark &mark, int position) { return mark.position < position; });
     const auto add = [this](int position, const QTextCharFormat &format) {
-        QTextEdit::ExtraSelection selection;
-        selection.cursor = QTextCursor(edit->document());
-        selection.cursor.setPosition(position);
-        selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
-        selection.format = format;
-        viewSelections.append(selection);
+        viewSelections.append(characterSelection(edit->document(), position, format));
     };
     for (auto mark = begin; mark != current.marks.end() && mark->position <= last; ++mark) {
         if (mark->position != current.errorPosition)
@@ -274,14 +280,8 @@ void TemplateHighlighter::markMatchingBracket()
     if (mark && mark->partner != mark->position) {
         QTextCharFormat format;
         format.setBackground(edit->palette().color(QPalette::Highlight).lighter(isDark(edit->palette()) ? 80 : 160));
-        for (const int position : { mark->position, mark->partner }) {
-            QTextEdit::ExtraSelection selection;
-            selection.cursor = QTextCursor(edit->document());
-            selection.cursor.setPosition(position);
-            selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
-            selection.format = format;
-            bracketSelections.append(selection);
-        }
+        for (const int position : { mark->position, mark->partner })
+            bracketSelections.append(characterSelection(edit->document(), position, format));
     }
     showSelections();
 }
