@@ -38,6 +38,13 @@ public:
     {
         if (!options.lengths.bounds() && !(compiled.countOrMax() == UINT64_MAX && maxCount == UINT64_MAX))
             totalText_ = QString::number(std::min(compiled.countOrMax(), maxCount));
+        // Within length bounds the work is the kept variants, not all of them.
+        if (const mpz_class *kept = enumerator_.kept()) {
+            const std::uint64_t toWrite = std::min(saturated(*kept), maxCount);
+            cap_ = double(toWrite);
+            if (toWrite != UINT64_MAX)
+                totalText_ = QString::number(toWrite);
+        }
     }
 
     // One slice: `limit` kept variants from the one that `enumerator` gives next.

@@ -86,6 +86,11 @@ BoundedEnumerator::~BoundedEnumerator() = default;
 BoundedEnumerator::BoundedEnumerator(BoundedEnumerator &&) noexcept = default;
 BoundedEnumerator &BoundedEnumerator::operator=(BoundedEnumerator &&) noexcept = default;
 
+const mpz_class *BoundedEnumerator::kept() const noexcept
+{
+    return !everyLength_ && state_->way == State::Way::Jumping ? &state_->kept : nullptr;
+}
+
 // Goes to the kept variant of this rank; the next step reveals it.
 void BoundedEnumerator::jumpTo(const mpz_class &rank)
 {

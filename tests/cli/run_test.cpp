@@ -635,32 +635,39 @@ void RunTest::showsProgressOnlyOnTerminal_data()
 {
     QTest::addColumn<bool>("outputIsTerminal");
     QTest::addColumn<bool>("errorIsTerminal");
-    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("shown");
 
-    QTest::newRow("error on a terminal, output not") << false << true << true;
-    QTest::newRow("error not on a terminal") << false << false << false;
-    QTest::newRow("both on a terminal") << true << true << false;
+    const QStringList digits { "-e", clitest::digitGroups(5) };
+    // 200,000 variants, of which the bound keeps the 100,000 of 6 characters.
+    const QStringList halfKept { "-e", clitest::digitGroups(5) + "[a|bb]", "--max-length", "6" };
+    const QString firstLine = QStringLiteral("\r65536 of 100000 variants written (65.5%), ");
+    QTest::newRow("error on a terminal, output not") << false << true << digits << firstLine;
+    QTest::newRow("error not on a terminal") << false << false << digits << QString();
+    QTest::newRow("both on a terminal") << true << true << digits << QString();
+    QTest::newRow("length bounds count the kept variants") << false << true << halfKept << firstLine;
 }
 
 void RunTest::showsProgressOnlyOnTerminal()
 {
     QFETCH(bool, outputIsTerminal);
     QFETCH(bool, errorIsTerminal);
-    QFETCH(bool, shown);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, shown);
 
     cli::RunEnvironment environment;
     environment.outputIsTerminal = outputIsTerminal;
     environment.errorIsTerminal = errorIsTerminal;
     environment.progressDelay = std::chrono::milliseconds(0);
-    const Result result = runTool({ "-e", clitest::digitGroups(5) }, {}, environment);
+    const Result result = runTool(arguments, {}, environment);
     QCOMPARE(result.status, 0);
     QCOMPARE(result.out.count('\n'), 100000);
-    if (!shown) {
+    if (shown.isEmpty()) {
         QCOMPARE(result.err, QByteArray());
         return;
     }
     // Drawn once the first 65536 variants are out, then erased at the end.
-    QVERIFY2(result.err.startsWith("\r65536 of 100000 variants written (65.5%), "), result.err.constData());
+    QVERIFY2(result.err.startsWith(shown.toUtf8()), result.err.constData());
     QVERIFY2(result.err.endsWith(" left\x1b[K\r\x1b[K"), result.err.constData());
 }
 

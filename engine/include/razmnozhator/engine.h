@@ -221,6 +221,10 @@ public:
     std::string_view current() const noexcept { return enumerator_.current(); }
     // Variants looked at so far, kept or not, a jump counting as one.
     std::uint64_t visited() const noexcept { return visited_; }
+    // How many variants the range keeps, when that is known already: only
+    // while ranks are found from the spectra, not when the range holds every
+    // length or the variants are filtered one by one.
+    const mpz_class *kept() const noexcept;
 
 private:
     struct State;
