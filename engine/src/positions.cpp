@@ -383,7 +383,7 @@ std::uint32_t PositionDecoder::slotSequence(std::uint32_t group, const GroupChoi
     return slot == 0 ? pieces[1 + choice.first] : slot == 1 ? pieces[0] : pieces[1 + choice.second];
 }
 
-GroupChoice PositionDecoder::open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at)
+GroupChoice PositionDecoder::openGroup(std::uint32_t group, std::uint32_t frame, const GroupPlace &at)
 {
     // Plain-text pieces hold no groups, and so need no digits of their own:
     // most frames of long templates.
@@ -401,11 +401,6 @@ GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant
     const Group &compiled = program.groups[group];
     GroupChoice choice;
     if (compiled.kind == GroupKind::Alternatives) {
-        // Plain-text choices have one variant each: the variant is the choice.
-        if (compiled.pieceLiteralsBegin != noLiterals) {
-            choice.choice = variant;
-            return choice;
-        }
         const auto first = index_.choicePrefix.begin() + compiled.choiceBegin;
         const auto chosen = std::upper_bound(first, first + compiled.choices, variant) - 1;
         choice.choice = static_cast<std::uint64_t>(chosen - first);

@@ -102,7 +102,18 @@ public:
     void start(const mpz_class &position);
 
     void literal(std::uint32_t) override { }
-    GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
+    // Plain-text choices have one variant each: the variant is the choice,
+    // with no look-up. Most groups of long templates are such, so this part
+    // is open to inlining.
+    GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override
+    {
+        const Group &compiled = index_.program.groups[group];
+        if (compiled.kind == GroupKind::Alternatives && compiled.pieceLiteralsBegin != noLiterals) {
+            const Digits &digits = at.owner == noFrame ? root_ : slots_[at.owner][at.slot];
+            return GroupChoice { digits.word[at.element], 0, 1 };
+        }
+        return openGroup(group, frame, at);
+    }
 
 private:
     // The variant index of every group of a sequence, for one residual.
@@ -118,6 +129,7 @@ private:
         std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth);
     void splitBlock(
         std::uint32_t sequence, std::uint32_t begin, std::uint32_t end, std::uint64_t residual, Digits &digits) const;
+    GroupChoice openGroup(std::uint32_t group, std::uint32_t frame, const GroupPlace &at);
     GroupChoice openWord(std::uint32_t group, std::uint64_t variant, std::uint32_t frame);
     GroupChoice openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame);
     std::uint32_t slotSequence(std::uint32_t group, const GroupChoice &choice, int slot) const;
