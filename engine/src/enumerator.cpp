@@ -152,6 +152,9 @@ struct Enumerator::State
     bool seekWithinRange = false;
     mpz_class seekRank;
     detail::Window seekWindow {};
+    // Per Program::groupRefs entry: where the spans of its choices start
+    // when the group is plain-text alternatives, else noLiterals.
+    std::vector<std::uint32_t> plainAlternatives;
 
     // Listing within lengths: choices whose variants are all too short or all
     // too long, by their shortest and longest lengths, are passed over, and so
@@ -338,6 +341,15 @@ struct Enumerator::State
             choices.literal(literalIndex);
             if (cursor.element < sequence.groupCount) {
                 if constexpr (writesTextOnly<Choices>()) {
+                    if constexpr (requires { choices.source.sequenceDigits(detail::GroupPlace {}); }) {
+                        std::uint32_t spans = plainAlternatives[sequence.groupBegin + cursor.element];
+                        if (spans != detail::noLiterals && !countCharacters) {
+                            cursor.element = writePlainRun(sequence, cursor.element, spans,
+                                choices.source.sequenceDigits(
+                                    detail::GroupPlace { cursor.sequence, cursor.element, cursor.owner, cursor.slot }));
+                            continue;
+                        }
+                    }
                     const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
                     if (p.groups[group].pieceLiteralsBegin != detail::noLiterals) {
                         writePlainGroup(group, cursor, choices.source);
@@ -369,6 +381,34 @@ struct Enumerator::State
             settleExits(length, gapOf(frames[stop]), gapCharactersOf(frames[stop]));
     }
 
+    // Writes the chosen text of a run of plain-text alternatives groups of a
+    // sequence, from `element` on, with the literals between them, straight
+    // from their digits: most groups of long templates. Returns the element
+    // after the run, whose literal is still to be written.
+    std::uint32_t writePlainRun(
+        const detail::Sequence &sequence, std::uint32_t element, std::uint32_t spans, const std::uint64_t *digits)
+    {
+        const detail::Program &p = *program;
+        const char *const pool = p.pool.data();
+        const detail::Span *const pieceLiterals = p.pieceLiterals.data();
+        const std::uint32_t *const plain = plainAlternatives.data() + sequence.groupBegin;
+        const detail::Span *const literals = p.literals.data() + sequence.literalBegin;
+        char *const out = buffer.get();
+        std::size_t at = length;
+        for (;;) {
+            const detail::Span chosen = pieceLiterals[spans + digits[element]];
+            copyText(out + at, pool + chosen.offset, chosen.length);
+            at += chosen.length;
+            if (++element == sequence.groupCount || (spans = plain[element]) == detail::noLiterals)
+                break;
+            const detail::Span literal = literals[element];
+            copyText(out + at, pool + literal.offset, literal.length);
+            at += literal.length;
+        }
+        length = at;
+        return element;
+    }
+
     // Writes the choice that the source makes for a group whose pieces are
     // plain text, without a frame: the number passed for it is the one the
     // next frame takes, and no group lies within it to ask for its own.
@@ -379,6 +419,22 @@ struct Enumerator::State
         const detail::GroupChoice choice = source.open(group, static_cast<std::uint32_t>(frames.size()),
             detail::GroupPlace { at.sequence, at.element, at.owner, at.slot });
         const detail::Group &compiled = p.groups[group];
+        if (!Source::readsLiterals && !countCharacters) {
+            // The pieces' spans lie together, one look-up away.
+            const detail::Span *spans = p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+            if (compiled.kind == GroupKind::Alternatives) {
+                const detail::Span literal = spans[choice.choice];
+                copyText(buffer.get() + length, p.pool.data() + literal.offset, literal.length);
+                length += literal.length;
+                return;
+            }
+            const detail::Span slots[3] = { spans[1 + choice.first], spans[0], spans[1 + choice.second] };
+            for (const detail::Span literal : slots) {
+                copyText(buffer.get() + length, p.pool.data() + literal.offset, literal.length);
+                length += literal.length;
+            }
+            return;
+        }
         const auto piece = [&](std::uint32_t sequence) {
             const std::uint32_t literalIndex = p.sequences[sequence].literalBegin;
             const detail::Span literal = p.literals[literalIndex];
@@ -598,10 +654,23 @@ struct Enumerator::State
     // with TextOnly, leaves the frames to makeFrames().
     template <bool TextOnly, class Source> void writeDecoded(Source &source)
     {
+        if (TextOnly && plainAlternatives.empty())
+            notePlainAlternatives();
         restart();
         DecodedChoices<Source, TextOnly> choices { source };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
         framesPending = TextOnly;
+    }
+
+    void notePlainAlternatives()
+    {
+        const detail::Program &p = *program;
+        plainAlternatives.resize(p.groupRefs.size());
+        for (std::size_t i = 0; i < p.groupRefs.size(); ++i) {
+            const detail::Group &group = p.groups[p.groupRefs[i]];
+            plainAlternatives[i]
+                = group.kind == GroupKind::Alternatives ? group.pieceLiteralsBegin : detail::noLiterals;
+        }
     }
 
     // The variant that the last seek wrote, again, with every frame.

@@ -74,6 +74,7 @@ public:
     // within the window (below their number).
     void start(const mpz_class &rank, Window window);
 
+    static constexpr bool readsLiterals = true;
     void literal(std::uint32_t literal) override;
     GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
 

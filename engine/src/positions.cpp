@@ -316,6 +316,11 @@ void PositionDecoder::splitBlock(
     const Program &program = index_.program;
     const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
     for (std::uint32_t i = end; i-- > begin;) {
+        if (i == begin) {
+            // The leading group takes what is left.
+            digits.word[i] = residual;
+            break;
+        }
         const std::uint64_t radix = index_.count[index_.groupNode(groups[i])];
         const std::uint64_t reciprocal = index_.reciprocal[groups[i]];
         if (residual < blockLimit && reciprocal != 0) {
@@ -408,15 +413,6 @@ GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant
         return choice;
     }
     const std::uint32_t *pieces = program.pieces.data() + compiled.pieceBegin;
-    if (compiled.pieceLiteralsBegin != noLiterals) {
-        // Plain-text pieces: every ordered pair is one variant.
-        const std::uint32_t others = compiled.pieceCount - 2;
-        choice.choice = variant;
-        choice.first = static_cast<std::uint32_t>(variant / others);
-        const auto second = static_cast<std::uint32_t>(variant % others);
-        choice.second = second < choice.first ? second : second + 1;
-        return choice;
-    }
     const PairTables<std::uint64_t> tables { index_.itemPrefix.data() + compiled.pieceBegin + 1,
         index_.pairPrefix.data() + compiled.pieceBegin + 1, compiled.pieceCount - 1 };
     std::uint64_t slots[3];

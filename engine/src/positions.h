@@ -101,18 +101,30 @@ public:
     // (below the count).
     void start(const mpz_class &position);
 
+    static constexpr bool readsLiterals = false;
     void literal(std::uint32_t) override { }
-    // Plain-text choices have one variant each: the variant is the choice,
-    // with no look-up. Most groups of long templates are such, so this part
-    // is open to inlining.
+    // Groups of plain-text pieces need no look-up: their variant index makes
+    // the choice. Most groups of long templates are such, so this part is
+    // open to inlining.
     GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override
     {
         const Group &compiled = index_.program.groups[group];
-        if (compiled.kind == GroupKind::Alternatives && compiled.pieceLiteralsBegin != noLiterals) {
-            const Digits &digits = at.owner == noFrame ? root_ : slots_[at.owner][at.slot];
-            return GroupChoice { digits.word[at.element], 0, 1 };
-        }
-        return openGroup(group, frame, at);
+        if (compiled.pieceLiteralsBegin == noLiterals)
+            return openGroup(group, frame, at);
+        const std::uint64_t variant = sequenceDigits(at)[at.element];
+        if (compiled.kind == GroupKind::Alternatives)
+            return GroupChoice { variant, 0, 1 };
+        // Plain-text pairs: every ordered pair is one variant.
+        const std::uint32_t others = compiled.pieceCount - 2;
+        const auto first = static_cast<std::uint32_t>(variant / others);
+        const auto second = static_cast<std::uint32_t>(variant % others);
+        return GroupChoice { variant, first, second < first ? second : second + 1 };
+    }
+    // The variant index of every group of the sequence at `at`, which is the
+    // choice of each of its plain-text alternatives groups.
+    const std::uint64_t *sequenceDigits(const GroupPlace &at) const
+    {
+        return (at.owner == noFrame ? root_ : slots_[at.owner][at.slot]).word.data();
     }
 
 private:
