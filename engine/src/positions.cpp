@@ -354,7 +354,35 @@ void PositionDecoder::split(std::uint32_t sequence, const mpz_class &residual, D
     digits.word.resize(groups);
     if (tree.hasBigGroups)
         digits.big.resize(groups);
+    if (!tree.hasBigGroups && mpz_size(residual.get_mpz_t()) <= shortResidual) {
+        splitShort(tree, sequence, residual, digits);
+        return;
+    }
     splitTree(tree, sequence, 1, 0, static_cast<std::uint32_t>(tree.blockEnd.size()), residual, digits, 0);
+}
+
+// A residual of a few words is split block by block from the right, each
+// block's residual the remainder of one division of a short number by a
+// word, which costs less than the remainder tree's divisions of big numbers.
+void PositionDecoder::splitShort(
+    const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits)
+{
+    const Program &program = index_.program;
+    const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
+    auto size = static_cast<mp_size_t>(mpz_size(residual.get_mpz_t()));
+    mp_limb_t limbs[shortResidual];
+    std::copy_n(mpz_limbs_read(residual.get_mpz_t()), size, limbs);
+    for (std::size_t block = tree.blockEnd.size(); block-- > 0;) {
+        const std::uint32_t begin = block == 0 ? 0 : tree.blockEnd[block - 1];
+        const std::uint32_t end = tree.blockEnd[block];
+        std::uint64_t product = 1;
+        for (std::uint32_t i = begin; i < end; ++i)
+            product *= index_.count[index_.groupNode(groups[i])];
+        const std::uint64_t remainder = size == 0 ? 0 : mpn_divrem_1(limbs, 0, limbs, size, product);
+        while (size > 0 && limbs[size - 1] == 0)
+            --size;
+        splitBlock(sequence, begin, end, remainder, digits);
+    }
 }
 
 void PositionDecoder::splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node,

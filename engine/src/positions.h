@@ -137,6 +137,9 @@ private:
 
     void splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const;
     void split(std::uint32_t sequence, const mpz_class &residual, Digits &digits);
+    static constexpr std::size_t shortResidual = 16;
+    void splitShort(
+        const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits);
     void splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node, std::uint32_t low,
         std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth);
     void splitBlock(
