@@ -171,6 +171,16 @@ void printRandomAccessGoals()
     std::printf("%-58s %.3f s, peak %.0f MB so far (goals 2 s, 100 MB)\n", "sample 5,000 of [0|1] x 30,000",
         sampleSeconds(bits, 5000, {}), peakMegabytes());
     auto start = Clock::now();
+    const auto lengths = razmnozhator::CompiledTemplate::compile(repeated("[x|yy|zzz|]", 700));
+    try {
+        sampleSeconds(lengths, 1, { 10, UINT64_MAX });
+        std::printf("%-58s %.3f s, peak %.0f MB so far (goal: answered)\n",
+            "sample 1 of [x|yy|zzz|] x 700 within lengths >= 10", secondsSince(start), peakMegabytes());
+    } catch (const razmnozhator::LimitError &error) {
+        std::printf(
+            "%-58s refused: %s (goal: answered)\n", "sample 1 of [x|yy|zzz|] x 700 within lengths >= 10", error.what());
+    }
+    start = Clock::now();
     const auto pairsLong = razmnozhator::CompiledTemplate::compile(repeated("[a|b]", 1000000));
     const std::string first = pairsLong.variantAt(0);
     std::printf("%-58s %.3f s, peak %.0f MB so far (goals 5 s, 500 MB)\n", "variant 1 of [a|b] x 10^6",
