@@ -159,13 +159,6 @@ void RangeDecoder::start(const mpz_class &rank, Window window)
     used_ = 0;
 }
 
-void RangeDecoder::literal(std::uint32_t literal)
-{
-    const auto characters = static_cast<std::int64_t>(program_.characters(literal));
-    window_.low -= characters;
-    window_.high -= characters;
-}
-
 // Sum over lengths l of poly[l] * ends(at + l): how many variants of poly,
 // written from length `at` on and followed by what follows, fit the window.
 // Every such number is a count of variants, so it fits the slot width and

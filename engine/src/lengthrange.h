@@ -75,7 +75,12 @@ public:
     void start(const mpz_class &rank, Window window);
 
     static constexpr bool readsLiterals = true;
-    void literal(std::uint32_t literal) override;
+    void literal(std::uint32_t literal) override
+    {
+        const auto characters = static_cast<std::int64_t>(program_.characters(literal));
+        window_.low -= characters;
+        window_.high -= characters;
+    }
     GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
 
 private:
