@@ -787,6 +787,11 @@ std::uint64_t Enumerator::currentLength() const noexcept
     return state_->countCharacters ? state_->characters : state_->length;
 }
 
+void Enumerator::countLengths()
+{
+    state_->countCharacters = !state_->program->literalCharacters.empty();
+}
+
 void Enumerator::passOverLengthsOutside(LengthRange range)
 {
     state_->passOverOutside(range);

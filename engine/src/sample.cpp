@@ -127,6 +127,10 @@ struct Sample::State
     LengthRange range;
     bool everyLength;
     Order order;
+    // Positions among all the variants, passing over those outside the
+    // range, instead of ranks among the kept ones (see rejectsOutside()).
+    bool rejecting = false;
+    mpz_class given;
     Random random;
     mpz_class kept;
     mpz_class size;
@@ -154,6 +158,13 @@ struct Sample::State
     {
         if (size == 0)
             return;
+        if (rejectsOutside()) {
+            rejecting = true;
+            walker.countLengths();
+            walker.seek(0);
+            permutation = std::make_unique<Permutation>(compiled.count(), random);
+            return;
+        }
         // Builds the index that random access reads now, so that a template
         // beyond its budget is refused here and not at the first variant.
         if (everyLength)
@@ -167,6 +178,28 @@ struct Sample::State
             const mpz_class count = (size + perSlice - 1) / perSlice;
             slices = count.get_ui();
             fillSlice();
+        }
+    }
+
+    // Finding a variant by its rank among the kept ones costs several times
+    // a look-up by position. When the range keeps at least a quarter of the
+    // variants, a random order of all positions that passes over the ones
+    // outside is cheaper, and its first kept ones are just as uniform a
+    // sample of them.
+    bool rejectsOutside() const { return !everyLength && order == Order::Random && kept * 4 >= compiled.count(); }
+
+    bool nextWithin()
+    {
+        if (!permutation || given >= size)
+            return false;
+        for (;;) {
+            walker.seek(permutation->at(nextIndex));
+            ++nextIndex;
+            walker.next();
+            if (range.contains(walker.currentLength())) {
+                ++given;
+                return true;
+            }
         }
     }
 
@@ -224,6 +257,8 @@ const mpz_class &Sample::size() const noexcept
 bool Sample::next()
 {
     State &state = *state_;
+    if (state.rejecting)
+        return state.nextWithin();
     mpz_class rank;
     if (!state.nextRank(rank))
         return false;
