@@ -35,6 +35,26 @@ namespace {
 
 using detail::noFrame;
 
+// Most literals are a few bytes long: copied inline, with overlapping moves
+// of fixed size, rather than through a call.
+[[gnu::always_inline]] inline void copyText(char *to, const char *from, std::size_t length)
+{
+    if (length > 16) {
+        std::memcpy(to, from, length);
+    } else if (length >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + length - 4, from + length - 4, 4);
+    } else if (length >= 2) {
+        std::memcpy(to, from, 2);
+        std::memcpy(to + length - 2, from + length - 2, 2);
+    } else if (length == 1) {
+        *to = *from;
+    }
+}
+
 struct Frame
 {
     std::uint64_t choice;
@@ -81,10 +101,13 @@ struct FirstChoices
     void open(Frame &, std::uint32_t, const Cursor &) { }
 };
 
-// Opens every frame at the choice that a decoder gives.
-struct DecodedChoices
+// Opens every frame at the choice that a decoder gives. A seek writes the
+// text alone (TextOnly): groups whose pieces are plain text get no frame,
+// since only listing on from the variant needs them, and they are made then.
+template <class Source, bool TextOnly> struct DecodedChoices
 {
-    detail::ChoiceSource &source;
+    static constexpr bool textOnly = TextOnly;
+    Source &source;
 
     void literal(std::uint32_t literal) { source.literal(literal); }
 
@@ -97,6 +120,13 @@ struct DecodedChoices
         frame.second = choice.second;
     }
 };
+
+template <class Choices> constexpr bool writesTextOnly()
+{
+    if constexpr (requires { Choices::textOnly; })
+        return Choices::textOnly;
+    return false;
+}
 
 } // namespace
 
@@ -117,6 +147,14 @@ struct Enumerator::State
     std::unique_ptr<detail::PositionDecoder> positions;
     std::unique_ptr<detail::RangeDecoder> ranges;
     bool finished = false;
+    // The last seek, for makeFrames().
+    bool framesPending = false;
+    bool seekWithinRange = false;
+    mpz_class seekRank;
+    detail::Window seekWindow {};
+    // Per Program::groupRefs entry: where the spans of its choices start
+    // when the group is plain-text alternatives, else noLiterals.
+    std::vector<std::uint32_t> plainAlternatives;
 
     // Listing within lengths: choices whose variants are all too short or all
     // too long, by their shortest and longest lengths, are passed over, and so
@@ -186,7 +224,7 @@ struct Enumerator::State
             pieceLiterals, 0, 0, characters });
         const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
         choices.open(frames.back(), frame, at);
-        if (bounds) [[unlikely]]
+        if (!writesTextOnly<Choices>() && bounds) [[unlikely]]
             openWithin(frame, at, std::is_same_v<Choices, FirstChoices>);
         return Cursor { sequenceOfSlot(frames.back(), 0), 0, frame, 0 };
     }
@@ -296,12 +334,29 @@ struct Enumerator::State
             const detail::Sequence &sequence = p.sequences[cursor.sequence];
             const std::uint32_t literalIndex = sequence.literalBegin + cursor.element;
             const detail::Span literal = p.literals[literalIndex];
-            std::memcpy(out + length, pool + literal.offset, literal.length);
+            copyText(out + length, pool + literal.offset, literal.length);
             length += literal.length;
             if (countCharacters)
                 characters += p.characters(literalIndex);
             choices.literal(literalIndex);
             if (cursor.element < sequence.groupCount) {
+                if constexpr (writesTextOnly<Choices>()) {
+                    if constexpr (requires { choices.source.sequenceDigits(detail::GroupPlace {}); }) {
+                        std::uint32_t spans = plainAlternatives[sequence.groupBegin + cursor.element];
+                        if (spans != detail::noLiterals && !countCharacters) {
+                            cursor.element = writePlainRun(sequence, cursor.element, spans,
+                                choices.source.sequenceDigits(
+                                    detail::GroupPlace { cursor.sequence, cursor.element, cursor.owner, cursor.slot }));
+                            continue;
+                        }
+                    }
+                    const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
+                    if (p.groups[group].pieceLiteralsBegin != detail::noLiterals) {
+                        writePlainGroup(group, cursor, choices.source);
+                        ++cursor.element;
+                        continue;
+                    }
+                }
                 settleExits(length, 0, 0);
                 cursor = open(cursor, choices);
                 continue;
@@ -316,7 +371,7 @@ struct Enumerator::State
             }
             if (cursor.owner == stop)
                 break;
-            if (owner.parent != noFrame)
+            if (!writesTextOnly<Choices>() && owner.parent != noFrame)
                 exits.push_back(Exit { cursor.owner, length, characters });
             cursor = Cursor { owner.sequence, owner.element + 1, owner.parent, owner.slot };
         }
@@ -324,6 +379,79 @@ struct Enumerator::State
             settleExits(length, 0, 0);
         else
             settleExits(length, gapOf(frames[stop]), gapCharactersOf(frames[stop]));
+    }
+
+    // Writes the chosen text of a run of plain-text alternatives groups of a
+    // sequence, from `element` on, with the literals between them, straight
+    // from their digits: most groups of long templates. Returns the element
+    // after the run, whose literal is still to be written.
+    std::uint32_t writePlainRun(
+        const detail::Sequence &sequence, std::uint32_t element, std::uint32_t spans, const std::uint64_t *digits)
+    {
+        const detail::Program &p = *program;
+        const char *const pool = p.pool.data();
+        const detail::Span *const pieceLiterals = p.pieceLiterals.data();
+        const std::uint32_t *const plain = plainAlternatives.data() + sequence.groupBegin;
+        const detail::Span *const literals = p.literals.data() + sequence.literalBegin;
+        char *const out = buffer.get();
+        std::size_t at = length;
+        for (;;) {
+            const detail::Span chosen = pieceLiterals[spans + digits[element]];
+            copyText(out + at, pool + chosen.offset, chosen.length);
+            at += chosen.length;
+            if (++element == sequence.groupCount || (spans = plain[element]) == detail::noLiterals)
+                break;
+            const detail::Span literal = literals[element];
+            copyText(out + at, pool + literal.offset, literal.length);
+            at += literal.length;
+        }
+        length = at;
+        return element;
+    }
+
+    // Writes the choice that the source makes for a group whose pieces are
+    // plain text, without a frame: the number passed for it is the one the
+    // next frame takes, and no group lies within it to ask for its own.
+    template <class Source>
+    [[gnu::always_inline]] void writePlainGroup(std::uint32_t group, const Cursor &at, Source &source)
+    {
+        const detail::Program &p = *program;
+        const detail::GroupChoice choice = source.open(group, static_cast<std::uint32_t>(frames.size()),
+            detail::GroupPlace { at.sequence, at.element, at.owner, at.slot });
+        const detail::Group &compiled = p.groups[group];
+        if (!Source::readsLiterals && !countCharacters) {
+            // The pieces' spans lie together, one look-up away.
+            const detail::Span *spans = p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+            if (compiled.kind == GroupKind::Alternatives) {
+                const detail::Span literal = spans[choice.choice];
+                copyText(buffer.get() + length, p.pool.data() + literal.offset, literal.length);
+                length += literal.length;
+                return;
+            }
+            const detail::Span slots[3] = { spans[1 + choice.first], spans[0], spans[1 + choice.second] };
+            for (const detail::Span literal : slots) {
+                copyText(buffer.get() + length, p.pool.data() + literal.offset, literal.length);
+                length += literal.length;
+            }
+            return;
+        }
+        const auto piece = [&](std::uint32_t sequence) {
+            const std::uint32_t literalIndex = p.sequences[sequence].literalBegin;
+            const detail::Span literal = p.literals[literalIndex];
+            copyText(buffer.get() + length, p.pool.data() + literal.offset, literal.length);
+            length += literal.length;
+            if (countCharacters)
+                characters += p.characters(literalIndex);
+            source.literal(literalIndex);
+        };
+        if (compiled.kind == GroupKind::Alternatives) {
+            piece(p.choicePieces[compiled.choiceBegin + choice.choice]);
+            return;
+        }
+        const std::uint32_t *pieces = p.pieces.data() + compiled.pieceBegin;
+        piece(pieces[1 + choice.first]);
+        piece(pieces[0]);
+        piece(pieces[1 + choice.second]);
     }
 
     // A frame in the template's own sequence is followed by one literal and
@@ -428,7 +556,7 @@ struct Enumerator::State
         const char *const pool = program->pool.data();
         char *write = out + at;
         for (int i = 0; i < count; ++i) {
-            std::memcpy(write, pool + spans[i].offset, spans[i].length);
+            copyText(write, pool + spans[i].offset, spans[i].length);
             write += spans[i].length;
         }
         length = at + newLength + tailLength;
@@ -463,6 +591,8 @@ struct Enumerator::State
 
     bool advance()
     {
+        if (framesPending)
+            makeFrames();
         if (deadEnd == noDeadEnd && !frames.empty()
             && (bounds ? advanceLastLiteralFrame<true>() : advanceLastLiteralFrame<false>()))
             return true;
@@ -517,14 +647,42 @@ struct Enumerator::State
         length = 0;
         characters = 0;
         deadEnd = noDeadEnd;
+        framesPending = false;
     }
 
-    // Writes the variant that the decoder's choices make, from the start.
-    void writeDecoded(detail::ChoiceSource &source)
+    // Writes the variant that the decoder's choices make, from the start;
+    // with TextOnly, leaves the frames to makeFrames().
+    template <bool TextOnly, class Source> void writeDecoded(Source &source)
     {
+        if (TextOnly && plainAlternatives.empty())
+            notePlainAlternatives();
         restart();
-        DecodedChoices choices { source };
+        DecodedChoices<Source, TextOnly> choices { source };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
+        framesPending = TextOnly;
+    }
+
+    void notePlainAlternatives()
+    {
+        const detail::Program &p = *program;
+        plainAlternatives.resize(p.groupRefs.size());
+        for (std::size_t i = 0; i < p.groupRefs.size(); ++i) {
+            const detail::Group &group = p.groups[p.groupRefs[i]];
+            plainAlternatives[i]
+                = group.kind == GroupKind::Alternatives ? group.pieceLiteralsBegin : detail::noLiterals;
+        }
+    }
+
+    // The variant that the last seek wrote, again, with every frame.
+    void makeFrames()
+    {
+        if (seekWithinRange) {
+            ranges->start(seekRank, seekWindow);
+            writeDecoded<false>(*ranges);
+        } else {
+            positions->start(seekRank);
+            writeDecoded<false>(*positions);
+        }
     }
 };
 
@@ -558,7 +716,9 @@ void Enumerator::seek(const mpz_class &position)
     if (!state.positions)
         state.positions = std::make_unique<detail::PositionDecoder>(program);
     state.positions->start(position);
-    state.writeDecoded(*state.positions);
+    state.writeDecoded<true>(*state.positions);
+    state.seekWithinRange = false;
+    state.seekRank = position;
     state.primed = true;
 }
 
@@ -582,8 +742,11 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     };
     if (!state.ranges)
         state.ranges = std::make_unique<detail::RangeDecoder>(*state.program);
-    state.ranges->start(rank, { bound(range.min), bound(range.max) });
-    state.writeDecoded(*state.ranges);
+    state.seekWindow = { bound(range.min), bound(range.max) };
+    state.ranges->start(rank, state.seekWindow);
+    state.writeDecoded<true>(*state.ranges);
+    state.seekWithinRange = true;
+    state.seekRank = rank;
     state.primed = true;
 }
 
@@ -622,6 +785,11 @@ std::string_view Enumerator::current() const noexcept
 std::uint64_t Enumerator::currentLength() const noexcept
 {
     return state_->countCharacters ? state_->characters : state_->length;
+}
+
+void Enumerator::countLengths()
+{
+    state_->countCharacters = !state_->program->literalCharacters.empty();
 }
 
 void Enumerator::passOverLengthsOutside(LengthRange range)

@@ -19,14 +19,14 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
     : spectra(spectrumIndex)
 {
     const Program &program = spectra.program;
-    // Each suffix is no wider than its sequence's spectrum.
+    // Each suffix is no wider than its sequence's spectrum. The template's
+    // own sequence keeps only the running totals of its suffixes.
     double words = 0;
     for (const Sequence &sequence : program.sequences) {
         const Poly &whole = spectra.sequenceSpectrum[&sequence - program.sequences.data()];
-        words += double(sequence.groupCount) * double(whole.limbs.size());
+        words += double(sequence.groupCount + (&sequence == &program.sequences[program.root]))
+            * double(whole.limbs.size());
     }
-    words += 2 * double(spectra.sequenceSpectrum[program.root].limbs.size())
-        * double(program.sequences[program.root].groupCount);
     const double bytes = words * sizeof(mp_limb_t);
     const double budget = std::min(budgetCap, double(availableMemory()) / 2);
     if (!(bytes <= budget))
@@ -34,18 +34,25 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
             LimitError::Task::LengthChoice, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
 
     suffix.resize(program.groupRefs.size());
+    const Sequence &root = program.sequences[program.root];
+    rootSuffixTotals.resize(root.groupCount);
     for (std::size_t s = 0; s < program.sequences.size(); ++s) {
         const Sequence &sequence = program.sequences[s];
         if (sequence.groupCount == 0)
             continue;
+        const bool isRoot = s == program.root;
         Poly after = spectra.monomial(program.characters(sequence.literalBegin + sequence.groupCount));
         for (std::uint32_t i = sequence.groupCount; i-- > 0;) {
-            suffix[sequence.groupBegin + i] = after;
+            if (isRoot)
+                rootSuffixTotals[i] = runningTotals(spectra, after);
+            else
+                suffix[sequence.groupBegin + i] = after;
             if (i == 0)
                 break;
             const std::uint32_t group = program.groupRefs[sequence.groupBegin + i];
             after = spectra.multiply(after, spectra.groupSpectrum[group]);
-            after = spectra.multiply(after, spectra.monomial(program.characters(sequence.literalBegin + i)));
+            // A literal only moves the lengths.
+            after.offset += program.characters(sequence.literalBegin + i);
         }
     }
     itemSum.resize(program.groups.size());
@@ -58,13 +65,7 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
             items.push_back(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]]);
         itemSum[g] = spectra.sum(items);
     }
-    const Sequence &root = program.sequences[program.root];
-    for (std::uint32_t i = 0; i < root.groupCount; ++i) {
-        const Poly &after = suffix[root.groupBegin + i];
-        rootSuffixTotals.push_back(runningTotals(spectra, after));
-        rootGroupTotals.push_back(runningTotals(
-            spectra, spectra.multiply(spectra.groupSpectrum[program.groupRefs[root.groupBegin + i]], after)));
-    }
+    rootTotals = runningTotals(spectra, spectra.sequenceSpectrum[program.root]);
 }
 
 const RangeIndex &rangeIndex(const Program &program)
@@ -156,13 +157,6 @@ void RangeDecoder::start(const mpz_class &rank, Window window)
     start_ = window;
     slotEnds_.clear();
     used_ = 0;
-}
-
-void RangeDecoder::literal(std::uint32_t literal)
-{
-    const auto characters = static_cast<std::int64_t>(program_.characters(literal));
-    window_.low -= characters;
-    window_.high -= characters;
 }
 
 // Sum over lengths l of poly[l] * ends(at + l): how many variants of poly,
@@ -294,9 +288,10 @@ RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int
 // machine words: each choice's weight is the difference of two running
 // totals of what follows.
 // groupTotals, when known, are the running totals of the group followed
-// by what follows it: the rank's place among all of them tells from which
-// end of the choices it is reached sooner.
-std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals)
+// by what follows it, with lengths moved by groupShift: the rank's place
+// among all of them tells from which end of the choices it is reached sooner.
+std::uint64_t RangeDecoder::plainTextChoice(
+    const Group &group, const Poly &totals, const Poly *groupTotals, std::int64_t groupShift)
 {
     const std::size_t width = spectra_.width;
     const auto words = static_cast<mp_size_t>(width);
@@ -333,7 +328,7 @@ std::uint64_t RangeDecoder::plainTextChoice(const Group &group, const Poly &tota
     if (groupTotals) {
         // From the end when rank >= total / 2; counting from there, the
         // rank becomes total - 1 - rank.
-        if (const mp_limb_t *total = fitting(*groupTotals, 0, all)) {
+        if (const mp_limb_t *total = fitting(*groupTotals, groupShift, all)) {
             mpn_rshift(next, total, words, 1);
             if (mpn_cmp(left, next, words) >= 0) {
                 fromEnd = true;
@@ -391,8 +386,12 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     GroupChoice made;
     if (group.kind == GroupKind::Alternatives) {
         if (at.owner == noFrame && group.pieceLiteralsBegin != noLiterals) {
-            made.choice
-                = plainTextChoice(group, index_.rootSuffixTotals[at.element], &index_.rootGroupTotals[at.element]);
+            // The group followed by what follows it is what follows the
+            // group before, less the literal between them.
+            const Poly &groupTotals = at.element == 0 ? index_.rootTotals : index_.rootSuffixTotals[at.element - 1];
+            const auto literal
+                = std::int64_t(program_.characters(program_.sequences[at.sequence].literalBegin + at.element));
+            made.choice = plainTextChoice(group, index_.rootSuffixTotals[at.element], &groupTotals, -literal);
         } else {
             while (made.choice + 1 < group.choices
                 && !takes(

@@ -32,14 +32,14 @@ public:
     explicit RangeIndex(const SpectrumIndex &spectra);
 
     const SpectrumIndex &spectra;
-    // Per Program::groupRefs entry: the spectrum of what follows the group in
-    // its sequence (the literals and groups after it).
+    // Per Program::groupRefs entry outside the template's own sequence: the
+    // spectrum of what follows the group in its sequence (the literals and
+    // groups after it).
     std::vector<Poly> suffix;
     // For the template's own sequence, the same summed from the shortest
-    // length up, ready for counting within a window.
+    // length up, ready for counting within a window; and of the whole.
     std::vector<Poly> rootSuffixTotals;
-    // And of each of its groups followed by what follows it.
-    std::vector<Poly> rootGroupTotals;
+    Poly rootTotals;
     // Per pairs group: the sum of its items' spectra.
     std::vector<Poly> itemSum;
 };
@@ -74,7 +74,13 @@ public:
     // within the window (below their number).
     void start(const mpz_class &rank, Window window);
 
-    void literal(std::uint32_t literal) override;
+    static constexpr bool readsLiterals = true;
+    void literal(std::uint32_t literal) override
+    {
+        const auto characters = static_cast<std::int64_t>(program_.characters(literal));
+        window_.low -= characters;
+        window_.high -= characters;
+    }
     GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
 
 private:
@@ -103,7 +109,8 @@ private:
     bool takesWeight();
     Ends &fresh(std::int64_t low, std::int64_t high);
     Ends *before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high);
-    std::uint64_t plainTextChoice(const Group &group, const Poly &totals, const Poly *groupTotals);
+    std::uint64_t plainTextChoice(
+        const Group &group, const Poly &totals, const Poly *groupTotals, std::int64_t groupShift);
 
     const Program &program_;
     const RangeIndex &index_;

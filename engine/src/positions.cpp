@@ -316,6 +316,11 @@ void PositionDecoder::splitBlock(
     const Program &program = index_.program;
     const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
     for (std::uint32_t i = end; i-- > begin;) {
+        if (i == begin) {
+            // The leading group takes what is left.
+            digits.word[i] = residual;
+            break;
+        }
         const std::uint64_t radix = index_.count[index_.groupNode(groups[i])];
         const std::uint64_t reciprocal = index_.reciprocal[groups[i]];
         if (residual < blockLimit && reciprocal != 0) {
@@ -349,7 +354,35 @@ void PositionDecoder::split(std::uint32_t sequence, const mpz_class &residual, D
     digits.word.resize(groups);
     if (tree.hasBigGroups)
         digits.big.resize(groups);
+    if (!tree.hasBigGroups && mpz_size(residual.get_mpz_t()) <= shortResidual) {
+        splitShort(tree, sequence, residual, digits);
+        return;
+    }
     splitTree(tree, sequence, 1, 0, static_cast<std::uint32_t>(tree.blockEnd.size()), residual, digits, 0);
+}
+
+// A residual of a few words is split block by block from the right, each
+// block's residual the remainder of one division of a short number by a
+// word, which costs less than the remainder tree's divisions of big numbers.
+void PositionDecoder::splitShort(
+    const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits)
+{
+    const Program &program = index_.program;
+    const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
+    auto size = static_cast<mp_size_t>(mpz_size(residual.get_mpz_t()));
+    mp_limb_t limbs[shortResidual];
+    std::copy_n(mpz_limbs_read(residual.get_mpz_t()), size, limbs);
+    for (std::size_t block = tree.blockEnd.size(); block-- > 0;) {
+        const std::uint32_t begin = block == 0 ? 0 : tree.blockEnd[block - 1];
+        const std::uint32_t end = tree.blockEnd[block];
+        std::uint64_t product = 1;
+        for (std::uint32_t i = begin; i < end; ++i)
+            product *= index_.count[index_.groupNode(groups[i])];
+        const std::uint64_t remainder = size == 0 ? 0 : mpn_divrem_1(limbs, 0, limbs, size, product);
+        while (size > 0 && limbs[size - 1] == 0)
+            --size;
+        splitBlock(sequence, begin, end, remainder, digits);
+    }
 }
 
 void PositionDecoder::splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node,
@@ -383,7 +416,7 @@ std::uint32_t PositionDecoder::slotSequence(std::uint32_t group, const GroupChoi
     return slot == 0 ? pieces[1 + choice.first] : slot == 1 ? pieces[0] : pieces[1 + choice.second];
 }
 
-GroupChoice PositionDecoder::open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at)
+GroupChoice PositionDecoder::openGroup(std::uint32_t group, std::uint32_t frame, const GroupPlace &at)
 {
     // Plain-text pieces hold no groups, and so need no digits of their own:
     // most frames of long templates.
@@ -401,11 +434,6 @@ GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant
     const Group &compiled = program.groups[group];
     GroupChoice choice;
     if (compiled.kind == GroupKind::Alternatives) {
-        // Plain-text choices have one variant each: the variant is the choice.
-        if (compiled.pieceLiteralsBegin != noLiterals) {
-            choice.choice = variant;
-            return choice;
-        }
         const auto first = index_.choicePrefix.begin() + compiled.choiceBegin;
         const auto chosen = std::upper_bound(first, first + compiled.choices, variant) - 1;
         choice.choice = static_cast<std::uint64_t>(chosen - first);
@@ -413,15 +441,6 @@ GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant
         return choice;
     }
     const std::uint32_t *pieces = program.pieces.data() + compiled.pieceBegin;
-    if (compiled.pieceLiteralsBegin != noLiterals) {
-        // Plain-text pieces: every ordered pair is one variant.
-        const std::uint32_t others = compiled.pieceCount - 2;
-        choice.choice = variant;
-        choice.first = static_cast<std::uint32_t>(variant / others);
-        const auto second = static_cast<std::uint32_t>(variant % others);
-        choice.second = second < choice.first ? second : second + 1;
-        return choice;
-    }
     const PairTables<std::uint64_t> tables { index_.itemPrefix.data() + compiled.pieceBegin + 1,
         index_.pairPrefix.data() + compiled.pieceBegin + 1, compiled.pieceCount - 1 };
     std::uint64_t slots[3];

@@ -101,8 +101,31 @@ public:
     // (below the count).
     void start(const mpz_class &position);
 
+    static constexpr bool readsLiterals = false;
     void literal(std::uint32_t) override { }
-    GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override;
+    // Groups of plain-text pieces need no look-up: their variant index makes
+    // the choice. Most groups of long templates are such, so this part is
+    // open to inlining.
+    GroupChoice open(std::uint32_t group, std::uint32_t frame, const GroupPlace &at) override
+    {
+        const Group &compiled = index_.program.groups[group];
+        if (compiled.pieceLiteralsBegin == noLiterals)
+            return openGroup(group, frame, at);
+        const std::uint64_t variant = sequenceDigits(at)[at.element];
+        if (compiled.kind == GroupKind::Alternatives)
+            return GroupChoice { variant, 0, 1 };
+        // Plain-text pairs: every ordered pair is one variant.
+        const std::uint32_t others = compiled.pieceCount - 2;
+        const auto first = static_cast<std::uint32_t>(variant / others);
+        const auto second = static_cast<std::uint32_t>(variant % others);
+        return GroupChoice { variant, first, second < first ? second : second + 1 };
+    }
+    // The variant index of every group of the sequence at `at`, which is the
+    // choice of each of its plain-text alternatives groups.
+    const std::uint64_t *sequenceDigits(const GroupPlace &at) const
+    {
+        return (at.owner == noFrame ? root_ : slots_[at.owner][at.slot]).word.data();
+    }
 
 private:
     // The variant index of every group of a sequence, for one residual.
@@ -114,10 +137,14 @@ private:
 
     void splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const;
     void split(std::uint32_t sequence, const mpz_class &residual, Digits &digits);
+    static constexpr std::size_t shortResidual = 16;
+    void splitShort(
+        const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits);
     void splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node, std::uint32_t low,
         std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth);
     void splitBlock(
         std::uint32_t sequence, std::uint32_t begin, std::uint32_t end, std::uint64_t residual, Digits &digits) const;
+    GroupChoice openGroup(std::uint32_t group, std::uint32_t frame, const GroupPlace &at);
     GroupChoice openWord(std::uint32_t group, std::uint64_t variant, std::uint32_t frame);
     GroupChoice openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame);
     std::uint32_t slotSequence(std::uint32_t group, const GroupChoice &choice, int slot) const;

@@ -85,30 +85,33 @@ public:
     }
 
 private:
+    // Keeps its numbers between calls, so that a round allocates nothing.
     mpz_class round(const mpz_class &value) const
     {
-        mpz_class left, right, hashed, result;
-        mpz_tdiv_q_2exp(left.get_mpz_t(), value.get_mpz_t(), half_);
-        mpz_tdiv_r_2exp(right.get_mpz_t(), value.get_mpz_t(), half_);
+        mpz_tdiv_q_2exp(left_.get_mpz_t(), value.get_mpz_t(), half_);
+        mpz_tdiv_r_2exp(right_.get_mpz_t(), value.get_mpz_t(), half_);
         const std::size_t words = (half_ + 63) / 64;
-        std::vector<std::uint64_t> out(words);
+        out_.resize(words);
         for (const std::uint64_t key : keys_) {
             std::uint64_t state = key;
-            for (std::size_t i = 0; i < mpz_size(right.get_mpz_t()); ++i)
-                state = mix(state ^ mpz_getlimbn(right.get_mpz_t(), static_cast<mp_size_t>(i)));
+            for (std::size_t i = 0; i < mpz_size(right_.get_mpz_t()); ++i)
+                state = mix(state ^ mpz_getlimbn(right_.get_mpz_t(), static_cast<mp_size_t>(i)));
             for (std::size_t j = 0; j < words; ++j)
-                out[j] = mix(state + j * 0xD1B54A32D192ED03ull);
-            mpz_import(hashed.get_mpz_t(), words, -1, sizeof(std::uint64_t), 0, 0, out.data());
-            mpz_tdiv_r_2exp(hashed.get_mpz_t(), hashed.get_mpz_t(), half_);
-            mpz_xor(hashed.get_mpz_t(), hashed.get_mpz_t(), left.get_mpz_t());
-            left = right;
-            right = hashed;
+                out_[j] = mix(state + j * 0xD1B54A32D192ED03ull);
+            mpz_import(hashed_.get_mpz_t(), words, -1, sizeof(std::uint64_t), 0, 0, out_.data());
+            mpz_tdiv_r_2exp(hashed_.get_mpz_t(), hashed_.get_mpz_t(), half_);
+            mpz_xor(hashed_.get_mpz_t(), hashed_.get_mpz_t(), left_.get_mpz_t());
+            mpz_swap(left_.get_mpz_t(), right_.get_mpz_t());
+            mpz_swap(right_.get_mpz_t(), hashed_.get_mpz_t());
         }
-        mpz_mul_2exp(result.get_mpz_t(), left.get_mpz_t(), half_);
-        mpz_ior(result.get_mpz_t(), result.get_mpz_t(), right.get_mpz_t());
+        mpz_class result;
+        mpz_mul_2exp(result.get_mpz_t(), left_.get_mpz_t(), half_);
+        mpz_ior(result.get_mpz_t(), result.get_mpz_t(), right_.get_mpz_t());
         return result;
     }
 
+    mutable mpz_class left_, right_, hashed_;
+    mutable std::vector<std::uint64_t> out_;
     mpz_class size_;
     std::uint64_t smallSize_ = 0;
     std::size_t half_;
@@ -124,6 +127,10 @@ struct Sample::State
     LengthRange range;
     bool everyLength;
     Order order;
+    // Positions among all the variants, passing over those outside the
+    // range, instead of ranks among the kept ones (see rejectsOutside()).
+    bool rejecting = false;
+    mpz_class given;
     Random random;
     mpz_class kept;
     mpz_class size;
@@ -151,6 +158,13 @@ struct Sample::State
     {
         if (size == 0)
             return;
+        if (rejectsOutside()) {
+            rejecting = true;
+            walker.countLengths();
+            walker.seek(0);
+            permutation = std::make_unique<Permutation>(compiled.count(), random);
+            return;
+        }
         // Builds the index that random access reads now, so that a template
         // beyond its budget is refused here and not at the first variant.
         if (everyLength)
@@ -164,6 +178,28 @@ struct Sample::State
             const mpz_class count = (size + perSlice - 1) / perSlice;
             slices = count.get_ui();
             fillSlice();
+        }
+    }
+
+    // Finding a variant by its rank among the kept ones costs several times
+    // a look-up by position. When the range keeps at least a quarter of the
+    // variants, a random order of all positions that passes over the ones
+    // outside is cheaper, and its first kept ones are just as uniform a
+    // sample of them.
+    bool rejectsOutside() const { return !everyLength && order == Order::Random && kept * 4 >= compiled.count(); }
+
+    bool nextWithin()
+    {
+        if (!permutation || given >= size)
+            return false;
+        for (;;) {
+            walker.seek(permutation->at(nextIndex));
+            ++nextIndex;
+            walker.next();
+            if (range.contains(walker.currentLength())) {
+                ++given;
+                return true;
+            }
         }
     }
 
@@ -221,6 +257,8 @@ const mpz_class &Sample::size() const noexcept
 bool Sample::next()
 {
     State &state = *state_;
+    if (state.rejecting)
+        return state.nextWithin();
     mpz_class rank;
     if (!state.nextRank(rank))
         return false;

@@ -182,6 +182,10 @@ public:
 
 private:
     friend class BoundedEnumerator;
+    friend class Sample;
+    // From here on, counts currentLength(), at a small cost per literal where
+    // a literal map makes characters and bytes differ.
+    void countLengths();
     // From here on, passes over variants that the range rules out by the
     // shortest and longest lengths of their groups; next() may still give
     // some outside the range. Also counts currentLength(). Called before

@@ -12,7 +12,9 @@
 // The ranks stream in flat memory for any n through a keyed pseudo-random
 // permutation of all the ranks (a Feistel network over the next power of
 // four, walking cycles back into range), whose first n values are the sample;
-// in template order they are sorted one slice of the ranks at a time.
+// in template order they are sorted one slice of the ranks at a time. When
+// the range keeps a large part of the variants, the permutation runs over all
+// positions instead and passes over the variants outside the range.
 //
 // The permutation's keys come from std::mt19937_64 seeded with the given
 // seed, so one seed gives one sample on every machine and standard library.
