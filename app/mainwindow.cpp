@@ -27,6 +27,7 @@
 #include "linelistmodel.h"
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
+#include "resultlistview.h"
 #include "templatehighlighter.h"
 #include "variantcounter.h"
 
@@ -192,17 +193,10 @@ QGroupBox *MainWindow::createRestrictionGroup()
 
 void MainWindow::createResultList()
 {
-    resultList = new QListView;
+    resultList = new ResultListView;
     resultList->setObjectName(QStringLiteral("resultList"));
     lineModel = new LineListModel(lines, resultList);
     resultList->setModel(lineModel);
-    // Rows are single lines in one font: with uniform sizes the view measures
-    // one row instead of every one of possibly millions. The view still
-    // places every row, about a second for ten million; in batches it shows
-    // the first rows at once and places the rest between other events.
-    resultList->setUniformItemSizes(true);
-    resultList->setLayoutMode(QListView::Batched);
-    resultList->setBatchSize(100000);
     connect(resultList, &QListView::clicked, this, &MainWindow::status);
     connect(resultList, &QListView::activated, this, &MainWindow::status);
 }
