@@ -210,7 +210,7 @@ void MainWindow::createTemplateEdit()
     templateEdit->setPlainText(
         tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
     templateDocumentText = new DocumentText(templateEdit->document());
-    new TemplateHighlighter(templateEdit, templateDocumentText);
+    templateHighlighter = new TemplateHighlighter(templateEdit, templateDocumentText);
     templateEdit->selectAll();
     templateEdit->setMinimumHeight(50);
     templateEdit->setMaximumHeight(70);
@@ -235,6 +235,7 @@ void MainWindow::createVariantCounter()
             return VariantCounter::Input { templateText(), minLength(), maxLength() };
         },
         this);
+    templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
     connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
     connect(templateEdit, &QTextEdit::textChanged, variantCounter, &VariantCounter::schedule);
     connect(minLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);

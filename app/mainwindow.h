@@ -32,6 +32,7 @@ class QModelIndex;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
+class TemplateHighlighter;
 class VariantCounter;
 class WorkProgress;
 
@@ -134,6 +135,7 @@ private:
     QLabel *variantCountLabel = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
+    TemplateHighlighter *templateHighlighter = nullptr;
     // A long command is running; commands that would start meanwhile do nothing.
     bool busy = false;
     // The user asked to close while a long command ran: it stops, then the
