@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -211,9 +212,27 @@ void MainWindow::createTemplateEdit()
         tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
     templateDocumentText = new DocumentText(templateEdit->document());
     templateHighlighter = new TemplateHighlighter(templateEdit, templateDocumentText);
+    connect(templateEdit->document(), &QTextDocument::contentsChange, this, &MainWindow::chooseTemplateWrapping,
+        Qt::QueuedConnection);
     templateEdit->selectAll();
     templateEdit->setMinimumHeight(50);
     templateEdit->setMaximumHeight(70);
+}
+
+void MainWindow::chooseTemplateWrapping()
+{
+    // The editor lays out a changed paragraph whole at every key, and a
+    // pasted template is often one paragraph. Breaking lines between words,
+    // it searches every run without a place to break, such as a hundred
+    // thousand closing brackets, to its end; breaking anywhere costs a fifth
+    // of that on a template of hundreds of kilobytes. Short templates keep
+    // their words whole.
+    constexpr int breakAnywhereFrom = 64 * 1024;
+    const auto mode = templateEdit->document()->characterCount() > breakAnywhereFrom
+        ? QTextOption::WrapAnywhere
+        : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    if (templateEdit->wordWrapMode() != mode)
+        templateEdit->setWordWrapMode(mode);
 }
 
 void MainWindow::createStatusLine()

@@ -77,6 +77,7 @@ private:
     QGroupBox *createRestrictionGroup();
     void createResultList();
     void createTemplateEdit();
+    void chooseTemplateWrapping();
     void createStatusLine();
     void createVariantCounter();
 
