@@ -256,7 +256,9 @@ void MainWindow::createVariantCounter()
         this);
     templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
     connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
-    connect(templateEdit, &QTextEdit::textChanged, variantCounter, &VariantCounter::schedule);
+    // Told of a change before the editor lays it out, not after as by textChanged;
+    // the template's text is already up to date then.
+    connect(templateEdit->document(), &QTextDocument::contentsChange, variantCounter, &VariantCounter::schedule);
     connect(minLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
     connect(maxLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
     variantCounter->schedule();

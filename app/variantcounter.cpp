@@ -12,11 +12,21 @@
 
 using namespace razmnozhator;
 
+namespace {
+
+// Long enough to skip the keys of one word, short enough to feel immediate.
+constexpr int pauseMilliseconds = 100;
+
+} // namespace
+
 VariantCounter::VariantCounter(std::function<Input()> inputSource, QObject *parent)
     : QObject(parent)
     , source(std::move(inputSource))
 {
     pool.setMaxThreadCount(1);
+    pause.setSingleShot(true);
+    pause.setInterval(pauseMilliseconds);
+    connect(&pause, &QTimer::timeout, this, &VariantCounter::paused);
 }
 
 VariantCounter::~VariantCounter()
@@ -28,14 +38,28 @@ VariantCounter::~VariantCounter()
 void VariantCounter::schedule()
 {
     ++latest;
+    const bool typing = sinceChange.isValid() && sinceChange.elapsed() < pauseMilliseconds;
+    sinceChange.start();
+    if (typing) {
+        pause.start();
+        return;
+    }
+    pause.stop();
     // A running count is out of date now; finished() starts the next one.
     if (!counting)
+        start();
+}
+
+void VariantCounter::paused()
+{
+    if (!counting && started != latest)
         start();
 }
 
 void VariantCounter::start()
 {
     counting = true;
+    started = latest;
     const std::uint64_t ticket = latest;
     pool.start([this, ticket, input = source()] {
         QString text = describe(input);

@@ -1,19 +1,23 @@
 #pragma once
 
 // The live count at the right end of the status line. The template is
-// counted on a thread of its own, so that typing never waits for it. A count
-// starts at the change itself: on a template of megabytes the editor spends
-// longer laying out the changed paragraph than the count takes, and the two
-// then run side by side. One count runs at a time; changes made meanwhile
-// make its result out of date, which is dropped, and the newest text is
-// counted as soon as it ends, so only the newest count reaches the label.
+// counted on a thread of its own, so that typing never waits for it. Keys
+// typed in quick succession belong to one word, which is counted once typing
+// pauses. A change after a longer while is counted at once: on a template of
+// megabytes every key takes the editor longer to lay out than the pause, and
+// the count then runs beside that layout instead of after it. One count runs
+// at a time; a change made meanwhile makes its result out of date, which is
+// dropped, and the newest text is counted as soon as it ends, so only the
+// newest count reaches the label.
 
 #include <cstdint>
 #include <functional>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <QTimer>
 
 #include "razmnozhator/lengthbounds.h"
 
@@ -49,9 +53,14 @@ private:
     void start();
     void finished(std::uint64_t ticket, const QString &text);
 
+    void paused();
+
     std::function<Input()> source;
     QThreadPool pool;
+    QTimer pause;
+    QElapsedTimer sinceChange;
     // Changes so far; a count carries the number it started at.
     std::uint64_t latest = 0;
+    std::uint64_t started = 0;
     bool counting = false;
 };
