@@ -1,5 +1,7 @@
 #include "dialogs.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -55,39 +57,68 @@ private:
     QString text;
 };
 
+QString translated(const char *source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
+
+// Qt names its standard buttons in the desktop's language, or in Russian only
+// where its Russian catalogue is installed; the window's boxes are Russian
+// whatever the desktop, so they name their buttons themselves, as Qt's
+// catalogue does.
+QMessageBox::StandardButton showBox(QMessageBox::Icon icon, QWidget *parent, const QString &title, const QString &text,
+    QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    const std::pair<QMessageBox::StandardButton, const char *> names[] = { { QMessageBox::Yes, "&Да" },
+        { QMessageBox::No, "&Нет" }, { QMessageBox::Ok, "OK" }, { QMessageBox::Abort, "Прервать" } };
+    for (const auto &[which, name] : names) {
+        if (QAbstractButton *button = box.button(which))
+            button->setText(translated(name));
+    }
+    // No default button: Enter must not answer a question the user has not read.
+    if (box.exec() == -1)
+        return QMessageBox::Cancel;
+    return box.standardButton(box.clickedButton());
+}
+
 } // namespace
 
 QString QtDialogs::askSavePath(QWidget *parent, const QString &caption, const QString &filter)
 {
     // No options: the dialog itself asks before an existing file is replaced.
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter, nullptr, QFileDialog::Options());
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setLabelText(QFileDialog::Accept, translated("&Сохранить"));
+    dialog.setLabelText(QFileDialog::Reject, translated("Отмена"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 void QtDialogs::showError(QWidget *parent, const QString &title, const QString &text)
 {
-    QMessageBox::critical(parent, title, text, QMessageBox::Abort, QMessageBox::NoButton);
+    showBox(QMessageBox::Critical, parent, title, text, QMessageBox::Abort);
 }
 
 bool QtDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text)
 {
-    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
-        == QMessageBox::Yes;
+    return showBox(QMessageBox::Question, parent, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtDialogs::showInformation(QWidget *parent, const QString &title, const QString &text)
 {
-    QMessageBox::information(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+    showBox(QMessageBox::Information, parent, title, text, QMessageBox::Ok);
 }
 
 Dialogs::TooBigAnswer QtDialogs::askTooBig(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    const auto tr = [](const char *source) { return QCoreApplication::translate("MainWindow", source); };
-    QPushButton *random = box.addButton(tr("Случайные строки"), QMessageBox::AcceptRole);
+    QPushButton *random = box.addButton(translated("Случайные строки"), QMessageBox::AcceptRole);
     random->setObjectName(QStringLiteral("randomLinesButton"));
-    QPushButton *saveAll = box.addButton(tr("Сохранить все в файл..."), QMessageBox::ActionRole);
+    QPushButton *saveAll = box.addButton(translated("Сохранить все в файл..."), QMessageBox::ActionRole);
     saveAll->setObjectName(QStringLiteral("saveAllButton"));
-    QPushButton *cancel = box.addButton(tr("Отмена"), QMessageBox::RejectRole);
+    QPushButton *cancel = box.addButton(translated("Отмена"), QMessageBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     box.setEscapeButton(cancel);
     box.exec();

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -10,13 +11,12 @@
 
 namespace {
 
-// Qt's standard buttons, the file dialog and the --help text follow the
-// desktop's language; without a catalogue for it they stay English. The
-// window's own texts are Russian whatever the locale.
-void installQtTranslation(QTranslator &translator)
+// Qt's own texts in the given language where its catalogue is installed;
+// otherwise they stay English.
+void installQtTranslation(QTranslator &translator, const QLocale &locale)
 {
-    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator.load(
+            locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&translator);
 }
 
@@ -75,8 +75,9 @@ int main(int argc, char *argv[])
     // --help and --version must still answer.
     if (asksForHelpOrVersion(argc, argv)) {
         QCoreApplication application(argc, argv);
+        // The command line speaks the desktop's language.
         QTranslator qtTranslator;
-        installQtTranslation(qtTranslator);
+        installQtTranslation(qtTranslator, QLocale());
         QCommandLineParser parser;
         parseLeniently(parser, QCoreApplication::arguments());
         // Both print their text and end the process with status 0.
@@ -88,8 +89,8 @@ int main(int argc, char *argv[])
     // Takes Qt's own options (-platform, -style, ...) out of argv before the
     // parser below sees it.
     QApplication application(argc, argv);
-    QTranslator qtTranslator;
-    installQtTranslation(qtTranslator);
+    auto commandLineTranslator = std::make_unique<QTranslator>();
+    installQtTranslation(*commandLineTranslator, QLocale());
 
     QCommandLineParser parser;
     describeOptions(parser);
@@ -100,6 +101,14 @@ int main(int argc, char *argv[])
                            .arg(parser.positionalArguments().constFirst())));
         return 1;
     }
+
+    // The window speaks Russian whatever the desktop's language, and so do
+    // Qt's texts in it: the file dialog, the editors' context menus. The
+    // window's own boxes name their buttons themselves where the catalogue
+    // is missing.
+    commandLineTranslator.reset();
+    QTranslator windowTranslator;
+    installQtTranslation(windowTranslator, QLocale(QLocale::Russian, QLocale::Russia));
 
     MainWindow window;
     window.resize(700, 500);

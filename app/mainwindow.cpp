@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -27,6 +28,7 @@
 #include "linelistmodel.h"
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
+#include "resultlistview.h"
 #include "templatehighlighter.h"
 #include "variantcounter.h"
 
@@ -192,17 +194,10 @@ QGroupBox *MainWindow::createRestrictionGroup()
 
 void MainWindow::createResultList()
 {
-    resultList = new QListView;
+    resultList = new ResultListView;
     resultList->setObjectName(QStringLiteral("resultList"));
     lineModel = new LineListModel(lines, resultList);
     resultList->setModel(lineModel);
-    // Rows are single lines in one font: with uniform sizes the view measures
-    // one row instead of every one of possibly millions. The view still
-    // places every row, about a second for ten million; in batches it shows
-    // the first rows at once and places the rest between other events.
-    resultList->setUniformItemSizes(true);
-    resultList->setLayoutMode(QListView::Batched);
-    resultList->setBatchSize(100000);
     connect(resultList, &QListView::clicked, this, &MainWindow::status);
     connect(resultList, &QListView::activated, this, &MainWindow::status);
 }
@@ -216,10 +211,28 @@ void MainWindow::createTemplateEdit()
     templateEdit->setPlainText(
         tr("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса."));
     templateDocumentText = new DocumentText(templateEdit->document());
-    new TemplateHighlighter(templateEdit, templateDocumentText);
+    templateHighlighter = new TemplateHighlighter(templateEdit, templateDocumentText);
+    connect(templateEdit->document(), &QTextDocument::contentsChange, this, &MainWindow::chooseTemplateWrapping,
+        Qt::QueuedConnection);
     templateEdit->selectAll();
     templateEdit->setMinimumHeight(50);
     templateEdit->setMaximumHeight(70);
+}
+
+void MainWindow::chooseTemplateWrapping()
+{
+    // The editor lays out a changed paragraph whole at every key, and a
+    // pasted template is often one paragraph. Breaking lines between words,
+    // it searches every run without a place to break, such as a hundred
+    // thousand closing brackets, to its end; breaking anywhere costs a fifth
+    // of that on a template of hundreds of kilobytes. Short templates keep
+    // their words whole.
+    constexpr int breakAnywhereFrom = 64 * 1024;
+    const auto mode = templateEdit->document()->characterCount() > breakAnywhereFrom
+        ? QTextOption::WrapAnywhere
+        : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    if (templateEdit->wordWrapMode() != mode)
+        templateEdit->setWordWrapMode(mode);
 }
 
 void MainWindow::createStatusLine()
@@ -241,8 +254,11 @@ void MainWindow::createVariantCounter()
             return VariantCounter::Input { templateText(), minLength(), maxLength() };
         },
         this);
+    templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
     connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
-    connect(templateEdit, &QTextEdit::textChanged, variantCounter, &VariantCounter::schedule);
+    // Told of a change before the editor lays it out, not after as by textChanged;
+    // the template's text is already up to date then.
+    connect(templateEdit->document(), &QTextDocument::contentsChange, variantCounter, &VariantCounter::schedule);
     connect(minLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
     connect(maxLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
     variantCounter->schedule();

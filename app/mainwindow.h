@@ -32,6 +32,7 @@ class QModelIndex;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
+class TemplateHighlighter;
 class VariantCounter;
 class WorkProgress;
 
@@ -76,6 +77,7 @@ private:
     QGroupBox *createRestrictionGroup();
     void createResultList();
     void createTemplateEdit();
+    void chooseTemplateWrapping();
     void createStatusLine();
     void createVariantCounter();
 
@@ -134,6 +136,7 @@ private:
     QLabel *variantCountLabel = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
+    TemplateHighlighter *templateHighlighter = nullptr;
     // A long command is running; commands that would start meanwhile do nothing.
     bool busy = false;
     // The user asked to close while a long command ran: it stops, then the

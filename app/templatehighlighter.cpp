@@ -121,8 +121,17 @@ void TemplateHighlighter::documentChanged()
     pause.start();
 }
 
+void TemplateHighlighter::deferWhile(std::function<bool()> busy)
+{
+    deferred = std::move(busy);
+}
+
 void TemplateHighlighter::analyzeInBackground()
 {
+    if (deferred && deferred()) {
+        pause.start();
+        return;
+    }
     const std::uint64_t ticket = revision;
     pool.start([this, ticket, text = documentText->text()] {
         Analysis analysis = analyze(text);

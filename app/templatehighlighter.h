@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -58,6 +59,12 @@ public:
     TemplateHighlighter(QTextEdit *edit, const DocumentText *text);
     ~TemplateHighlighter() override;
 
+    // While busy says so, the analysis of a big template waits: the user
+    // waits for the live count first, and on a template of megabytes each
+    // takes a second or more, which side by side with the editor's own
+    // layout would share one core.
+    void deferWhile(std::function<bool()> busy);
+
     static Analysis analyze(const QString &text);
     static Analysis marksOf(const razmnozhator::cp1251::TemplateText &encoded);
 
@@ -97,6 +104,7 @@ private:
     Analysis current;
     bool currentIsFresh = true;
     QTimer pause;
+    std::function<bool()> deferred;
     QThreadPool pool;
     std::atomic<std::uint64_t> revision { 0 };
 };

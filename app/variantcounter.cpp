@@ -16,48 +16,65 @@ namespace {
 
 // Long enough to skip the keys of one word, short enough to feel immediate.
 constexpr int pauseMilliseconds = 100;
+
 } // namespace
 
 VariantCounter::VariantCounter(std::function<Input()> inputSource, QObject *parent)
     : QObject(parent)
     , source(std::move(inputSource))
 {
+    pool.setMaxThreadCount(1);
     pause.setSingleShot(true);
     pause.setInterval(pauseMilliseconds);
-    connect(&pause, &QTimer::timeout, this, &VariantCounter::start);
-    // One count at a time: a newer one waits for the older, which is dropped.
-    pool.setMaxThreadCount(1);
+    connect(&pause, &QTimer::timeout, this, &VariantCounter::paused);
 }
 
 VariantCounter::~VariantCounter()
 {
     // A count still running reports to this object, so it must end first.
-    pool.clear();
     pool.waitForDone();
 }
 
 void VariantCounter::schedule()
 {
     ++latest;
-    pause.start();
+    const bool typing = sinceChange.isValid() && sinceChange.elapsed() < pauseMilliseconds;
+    sinceChange.start();
+    if (typing) {
+        pause.start();
+        return;
+    }
+    pause.stop();
+    // A running count is out of date now; finished() starts the next one.
+    if (!counting)
+        start();
+}
+
+void VariantCounter::paused()
+{
+    if (!counting && started != latest)
+        start();
 }
 
 void VariantCounter::start()
 {
-    const std::uint64_t ticket = ++latest;
-    Input input = source();
-    pool.start([this, ticket, input = std::move(input)] {
-        if (ticket != latest)
-            return;
+    counting = true;
+    started = latest;
+    const std::uint64_t ticket = latest;
+    pool.start([this, ticket, input = source()] {
         QString text = describe(input);
         QMetaObject::invokeMethod(
-            this,
-            [this, ticket, text = std::move(text)] {
-                if (ticket == latest)
-                    emit counted(text);
-            },
-            Qt::QueuedConnection);
+            this, [this, ticket, text = std::move(text)] { finished(ticket, text); }, Qt::QueuedConnection);
     });
+}
+
+void VariantCounter::finished(std::uint64_t ticket, const QString &text)
+{
+    counting = false;
+    if (ticket == latest)
+        emit counted(text);
+    else
+        start();
 }
 
 QString VariantCounter::describe(const Input &input)

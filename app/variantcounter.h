@@ -1,14 +1,19 @@
 #pragma once
 
-// The live count at the right end of the status line. While the user types,
-// the template is counted after a short pause, on a thread of its own, so
-// that typing never waits for it; a result that a later edit has made out of
-// date is dropped, and only the newest one reaches the label.
+// The live count at the right end of the status line. The template is
+// counted on a thread of its own, so that typing never waits for it. Keys
+// typed in quick succession belong to one word, which is counted once typing
+// pauses. A change after a longer while is counted at once: on a template of
+// megabytes every key takes the editor longer to lay out than the pause, and
+// the count then runs beside that layout instead of after it. One count runs
+// at a time; a change made meanwhile makes its result out of date, which is
+// dropped, and the newest text is counted as soon as it ends, so only the
+// newest count reaches the label.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
@@ -28,12 +33,13 @@ public:
         razmnozhator::LengthRange lengths;
     };
 
-    // source is asked for the template and the fields once the pause is over.
+    // source is asked for the template and the fields when a count starts.
     explicit VariantCounter(std::function<Input()> source, QObject *parent = nullptr);
     ~VariantCounter() override;
 
-    // The template or a length field changed: count again after the pause.
+    // The template or a length field changed: count again.
     void schedule();
+    bool isCounting() const noexcept { return counting; }
 
     // The label's text for one template: the exact count with digit groups,
     // and how many variants the length fields keep where that differs; the
@@ -45,9 +51,16 @@ signals:
 
 private:
     void start();
+    void finished(std::uint64_t ticket, const QString &text);
+
+    void paused();
 
     std::function<Input()> source;
-    QTimer pause;
     QThreadPool pool;
-    std::atomic<std::uint64_t> latest { 0 };
+    QTimer pause;
+    QElapsedTimer sinceChange;
+    // Changes so far; a count carries the number it started at.
+    std::uint64_t latest = 0;
+    std::uint64_t started = 0;
+    bool counting = false;
 };

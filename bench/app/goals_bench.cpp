@@ -378,7 +378,8 @@ void typing()
         const TypingFigures bareFigures = typeInto(text, keys, true);
         const TypingFigures templateFigures = typeInto(text, keys, false);
         std::printf(
-            "typing: %s (%lld characters): GUI thread busy %.0f ms a key in the window, longest stall %lld ms; "
+            "typing: %s (%lld characters): GUI thread busy %.0f ms a key in the window (goal never over 300), "
+            "longest stall %lld ms; "
             "the same text in a bare editor %.0f ms a key, longest %lld ms: difference %.0f ms (goal at most 30); "
             "plain words of the same length in a bare editor %.0f ms a key; count shown %lld ms after the last "
             "key (goal within 1000)\n",

@@ -61,6 +61,7 @@ public:
                 const auto ordinal = static_cast<std::uint32_t>(openers_.size());
                 openers_.push_back({ static_cast<std::uint32_t>(position), none, 0, ++depth });
                 (byte == '[' ? openSquare : openCurly).push_back(ordinal);
+                curlyCount_ += byte == '{' ? 1 : 0;
                 break;
             }
             case ']':
@@ -94,6 +95,8 @@ public:
     };
 
     std::uint32_t openerCount() const { return static_cast<std::uint32_t>(openers_.size()); }
+    std::size_t barCount() const { return barPositions_.size(); }
+    std::size_t curlyCount() const { return curlyCount_; }
     const Opener &opener(std::uint32_t ordinal) const { return openers_[ordinal]; }
 
     std::uint32_t firstOpenerAtOrAfter(std::size_t position) const
@@ -141,6 +144,7 @@ private:
     std::vector<std::uint32_t> barPositions_;
     std::vector<std::uint32_t> depthStart_;
     std::int32_t minDepth_ = 0;
+    std::size_t curlyCount_ = 0;
 };
 
 // A sequence under construction. The literal being collected may come from
@@ -195,6 +199,7 @@ public:
         , brackets_(text_)
         , recorder_(recorder)
     {
+        reserveTables();
     }
 
     void run(EntryPoint entry)
@@ -213,6 +218,29 @@ public:
     }
 
 private:
+    // The tables' sizes are bounded by the brackets and bars of the text:
+    // reserved at once, they are filled without the copies that growing by
+    // doubling makes, and for templates of millions of groups those copies
+    // and the fresh pages they touch are most of the compile time.
+    void reserveTables()
+    {
+        const std::size_t groups = brackets_.openerCount();
+        // Every group has one piece more than its splitting bars, a pairs
+        // group at least three; every piece and the root are a sequence.
+        const std::size_t pieces = brackets_.barCount() + groups + 2 * brackets_.curlyCount();
+        const std::size_t sequences = pieces + 1;
+        program_.groups.reserve(groups);
+        program_.groupRefs.reserve(groups);
+        program_.pieces.reserve(pieces);
+        program_.sequences.reserve(sequences);
+        program_.literals.reserve(sequences + groups);
+        program_.postorder.reserve(sequences + groups);
+        if (!program_.literalMap)
+            program_.pool.reserve(text_.size());
+        if (recorder_)
+            recorder_->marks.reserve(2 * groups + brackets_.barCount());
+    }
+
     void runTopTask()
     {
         Task &task = tasks_.back();

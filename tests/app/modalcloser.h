@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -25,6 +26,8 @@ public:
         QString title;
         QString text;
         QMessageBox::StandardButtons buttons;
+        // The texts on the box's row of buttons, sorted.
+        QStringList buttonTexts;
         bool hasDefaultButton = false;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList nameFilters;
@@ -69,6 +72,11 @@ private:
         seen.seen = true;
         seen.className = QString::fromLatin1(modal->metaObject()->className());
         seen.title = modal->windowTitle();
+        if (const auto *row = modal->findChild<QDialogButtonBox *>()) {
+            for (const QAbstractButton *button : row->buttons())
+                seen.buttonTexts.append(button->text());
+            seen.buttonTexts.sort();
+        }
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             seen.text = box->text();
             seen.buttons = box->standardButtons();

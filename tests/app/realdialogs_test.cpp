@@ -42,6 +42,7 @@ void RealDialogsTest::errorBox()
     QCOMPARE(closer.seen.text, QStringLiteral("Incomplete number of '{}'s"));
     QCOMPARE(closer.seen.icon, QMessageBox::Critical);
     QCOMPARE(closer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Abort));
+    QCOMPARE(closer.seen.buttonTexts, QStringList({ "Прервать" }));
     QVERIFY(!closer.seen.hasDefaultButton);
     QCOMPARE(namedChild<QStatusBar>(&window, "statusLine")->currentMessage(), QStringLiteral("Строк: 0"));
     QCOMPARE(namedChild<QTextEdit>(&window, "templateEdit")->textCursor().selectedText(), QStringLiteral("{"));
@@ -79,6 +80,7 @@ void RealDialogsTest::closeQuestion()
     QCOMPARE(closer.seen.text, QStringLiteral("Вы уверены?"));
     QCOMPARE(closer.seen.icon, QMessageBox::Question);
     QCOMPARE(closer.seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(closer.seen.buttonTexts, QStringList({ "&Да", "&Нет" }));
     QVERIFY(!closer.seen.hasDefaultButton);
     QCOMPARE(window.isVisible(), !closes);
     window.hide();
@@ -96,6 +98,7 @@ void RealDialogsTest::aboutBox()
     QCOMPARE(closer.seen.title, QStringLiteral("Размножатор v1.0b"));
     QCOMPARE(closer.seen.icon, QMessageBox::Information);
     QCOMPARE(closer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(closer.seen.buttonTexts, QStringList({ "OK" }));
     QVERIFY(closer.seen.text.endsWith(QStringLiteral("/QT ") + QString::fromLatin1(qVersion())));
     window.hide();
 }
@@ -129,6 +132,7 @@ void RealDialogsTest::saveDialog()
     QCOMPARE(closer.seen.selectedNameFilter, QStringLiteral("All Files (*)"));
     QCOMPARE(closer.seen.acceptMode, QFileDialog::AcceptSave);
     QVERIFY(!closer.seen.options.testFlag(QFileDialog::DontConfirmOverwrite));
+    QCOMPARE(closer.seen.buttonTexts, QStringList({ "&Сохранить", "Отмена" }));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));

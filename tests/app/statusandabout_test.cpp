@@ -14,6 +14,8 @@ class StatusAndAboutTest : public QObject
 private slots:
     void statusOfARow_data();
     void statusOfARow();
+    void endKeysReachTheLastLine_data();
+    void endKeysReachTheLastLine();
     void statusCountsTheLinesAfterRestrict();
     void generateAndRestrictReplaceTheStatus();
     void about();
@@ -74,6 +76,30 @@ void StatusAndAboutTest::statusOfARow()
         QCOMPARE(driver.listTexts(), lines);
     }
     QVERIFY(driver.dialogs->calls.isEmpty());
+}
+
+void StatusAndAboutTest::endKeysReachTheLastLine_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("End") << int(Qt::NoModifier);
+    QTest::newRow("Ctrl+End") << int(Qt::ControlModifier);
+}
+
+void StatusAndAboutTest::endKeysReachTheLastLine()
+{
+    QFETCH(int, modifiers);
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    // A million rows: the view has placed only the first batch when the key comes.
+    driver.generate(QStringLiteral("[0|1|2|3|4|5|6|7|8|9]").repeated(6) + QStringLiteral("-я"));
+    QListView *list = driver.resultList();
+    list->setFocus();
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QTest::keyClick(list, Qt::Key_End, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(list->currentIndex().row(), 999999);
+    QVERIFY(list->viewport()->rect().contains(list->visualRect(list->currentIndex()).center()));
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 1 000 000, Длина текущей строки: 8"));
 }
 
 void StatusAndAboutTest::statusCountsTheLinesAfterRestrict()

@@ -1,6 +1,7 @@
 // The live count at the right end of the status line.
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "variantcounter.h"
@@ -14,6 +15,7 @@ private slots:
     void describes_data();
     void describes();
     void labelFollowsTheTemplate();
+    void outOfDateCountIsDropped();
 };
 
 void VariantCounterTest::describes_data()
@@ -79,6 +81,20 @@ void VariantCounterTest::labelFollowsTheTemplate()
     driver.click("generateButton");
     QCOMPARE(driver.statusText(), countMessage(0));
     QCOMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+}
+
+void VariantCounterTest::outOfDateCountIsDropped()
+{
+    WindowDriver driver;
+    auto *label = driver.child<QLabel>("variantCountLabel");
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30"));
+    QSignalSpy counted(driver.window->findChild<VariantCounter *>(), &VariantCounter::counted);
+    // The first text is still being counted, or its count waits to be shown,
+    // when the second replaces it.
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b]").repeated(100000));
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b|c]"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 3, по длине подходят: 0 (строки длиной 1 символ)"));
+    QCOMPARE(counted.size(), 1);
 }
 
 QTEST_MAIN(VariantCounterTest)
