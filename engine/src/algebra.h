@@ -45,46 +45,54 @@ template <class Semiring> typename Semiring::Value twice(const Semiring &semirin
     return semiring.add(x, x);
 }
 
-// The elementary symmetric sums e1 and e2 of the items added so far. A pairs
-// group's value, and its value as an affine function of any one piece, are
-// read from the sums over its other items.
+// The elementary symmetric sums e1 and e2 of a pairs group's items, or of all
+// of them but one. The group's value, and its value as an affine function of
+// any one piece, are read from them. The sums of two runs of items make those
+// of both, e2 = e2(left) + e2(right) + e1(left) e1(right), so they are merged
+// like a balanced tree: a group of many items then costs a few products of
+// balanced size, not one product per item.
 template <class Semiring> class PairSums
 {
 public:
     using Value = typename Semiring::Value;
 
-    explicit PairSums(const Semiring &semiring)
+    // At least one item.
+    PairSums(const Semiring &semiring, std::span<const Value> items)
         : semiring_(semiring)
     {
+        std::vector<Sums> runs;
+        for (const Value &item : items)
+            runs.push_back({ item, {}, false });
+        sums_ = combineBalanced(runs, [this](const Sums &left, const Sums &right) {
+            Sums both { semiring_.add(left.e1, right.e1), semiring_.mul(left.e1, right.e1), true };
+            if (left.hasE2)
+                both.e2 = semiring_.add(both.e2, left.e2);
+            if (right.hasE2)
+                both.e2 = semiring_.add(both.e2, right.e2);
+            return both;
+        });
     }
 
-    void add(const Value &item)
-    {
-        if (items_ >= 2)
-            e2_ = semiring_.add(e2_, semiring_.mul(e1_, item));
-        else if (items_ == 1)
-            e2_ = semiring_.mul(e1_, item);
-        e1_ = items_ == 0 ? item : semiring_.add(e1_, item);
-        ++items_;
-    }
-
-    // At least two items added: e2 is not empty.
-    bool hasPairs() const { return items_ >= 2; }
+    // At least two items: e2 is not empty.
+    bool hasPairs() const { return sums_.hasE2; }
 
     // The group's value: s * 2 e2.
-    Value pairs(const Value &separator) const { return semiring_.mul(separator, twice(semiring_, e2_)); }
+    Value pairs(const Value &separator) const { return semiring_.mul(separator, twice(semiring_, sums_.e2)); }
     // With one more item x, the value is s * 2 e1 * x + s * 2 e2: the factor
-    // of x, and the constant term when hasPairs().
-    Value itemFactor(const Value &separator) const { return semiring_.mul(separator, twice(semiring_, e1_)); }
-    Value itemConstant(const Value &separator) const { return pairs(separator); }
+    // of x, and the constant term, pairs(s), when hasPairs().
+    Value itemFactor(const Value &separator) const { return semiring_.mul(separator, twice(semiring_, sums_.e1)); }
     // As a function of the separator s: s * 2 e2.
-    Value separatorFactor() const { return twice(semiring_, e2_); }
+    Value separatorFactor() const { return twice(semiring_, sums_.e2); }
 
 private:
+    struct Sums
+    {
+        Value e1;
+        Value e2;
+        bool hasE2;
+    };
     const Semiring &semiring_;
-    std::size_t items_ = 0;
-    Value e1_ {};
-    Value e2_ {};
+    Sums sums_;
 };
 
 // Sequence, alternatives and pairs in any semiring.
@@ -103,6 +111,8 @@ public:
     // A sequence's literals count as one text, since the product commutes.
     Value sequence(const Value &text, std::span<Value> groups) const
     {
+        if (groups.size() <= 1)
+            return groups.empty() ? text : semiring_.mul(text, groups[0]);
         factors_.clear();
         factors_.push_back(text);
         for (Value &group : groups)
@@ -126,10 +136,7 @@ public:
 
     Value pairs(const Value &separator, std::span<const Value> items) const
     {
-        PairSums<Semiring> sums(semiring_);
-        for (const Value &item : items)
-            sums.add(item);
-        return sums.pairs(separator);
+        return PairSums<Semiring>(semiring_, items).pairs(separator);
     }
 
 private:

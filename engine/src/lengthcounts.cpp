@@ -84,25 +84,19 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
 namespace {
 
 // Added in place into one polynomial that spans them all.
-template <class Polys> Poly sumOf(std::size_t width, const Polys &polys)
+template <class Polys> Poly sumOf(const PolyArithmetic &math, const Polys &polys)
 {
     std::uint64_t low = UINT64_MAX;
     std::uint64_t high = 0;
     for (const Poly *poly : polys) {
         low = std::min(low, poly->offset);
-        high = std::max<std::uint64_t>(high, poly->offset + poly->slots(width));
+        high = std::max<std::uint64_t>(high, poly->offset + poly->slots(math.width));
     }
     Poly total;
     total.offset = low;
-    total.limbs.assign((high - low) * width, 0);
-    for (const Poly *poly : polys) {
-        mp_limb_t *at = total.limbs.data() + (poly->offset - low) * width;
-        const mp_size_t size = static_cast<mp_size_t>(poly->limbs.size());
-        const mp_limb_t carry = mpn_add_n(at, at, poly->limbs.data(), size);
-        const mp_size_t rest = static_cast<mp_size_t>(total.limbs.data() + total.limbs.size() - at) - size;
-        if (carry && rest > 0)
-            mpn_add_1(at + size, at + size, rest, carry);
-    }
+    total.limbs.assign((high - low) * math.width, 0);
+    for (const Poly *poly : polys)
+        math.addShifted(total, *poly, 0);
     return total;
 }
 
@@ -113,13 +107,32 @@ Poly PolyArithmetic::sum(std::span<const Poly> polys) const
     std::vector<const Poly *> all;
     for (const Poly &poly : polys)
         all.push_back(&poly);
-    return sumOf(width, all);
+    return sumOf(*this, all);
 }
 
 Poly PolyArithmetic::add(const Poly &a, const Poly &b) const
 {
-    const Poly *both[] = { &a, &b };
-    return sumOf(width, both);
+    Poly total = a;
+    addShifted(total, b, 0);
+    return total;
+}
+
+void PolyArithmetic::addShifted(Poly &total, const Poly &b, std::uint64_t shift) const
+{
+    const std::uint64_t offset = b.offset + shift;
+    if (offset < total.offset) {
+        total.limbs.insert(total.limbs.begin(), (total.offset - offset) * width, 0);
+        total.offset = offset;
+    }
+    const std::size_t start = (offset - total.offset) * width;
+    if (total.limbs.size() < start + b.limbs.size())
+        total.limbs.resize(start + b.limbs.size(), 0);
+    mp_limb_t *at = total.limbs.data() + start;
+    const mp_size_t size = static_cast<mp_size_t>(b.limbs.size());
+    const mp_limb_t carry = mpn_add_n(at, at, b.limbs.data(), size);
+    const mp_size_t rest = static_cast<mp_size_t>(total.limbs.size() - start) - size;
+    if (carry && rest > 0)
+        mpn_add_1(at + size, at + size, rest, carry);
 }
 
 void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
@@ -164,7 +177,7 @@ struct WeightedSpectra
             g.push_back(&value.g);
             h.push_back(&value.h);
         }
-        return { sumOf(math.width, g), sumOf(math.width, h) };
+        return { sumOf(math, g), sumOf(math, h) };
     }
 };
 

@@ -197,11 +197,12 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
             map.hasB = true;
             return map;
         }
-        PairSums<Semiring> others(semiring);
+        std::vector<Value> items;
         for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
             if (pieces[i] != heavyChild)
-                others.add(take(pieces[i]));
+                items.push_back(take(pieces[i]));
         }
+        const PairSums<Semiring> others(semiring, items);
         if (pieces[0] == heavyChild) {
             map.a = others.separatorFactor();
             return map;
@@ -209,7 +210,7 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
         const Value separator = take(pieces[0]);
         map.a = others.itemFactor(separator);
         if (others.hasPairs()) {
-            map.b = others.itemConstant(separator);
+            map.b = others.pairs(separator);
             map.hasB = true;
         }
         return map;
