@@ -59,18 +59,8 @@ public:
     // At least one item.
     PairSums(const Semiring &semiring, std::span<const Value> items)
         : semiring_(semiring)
+        , sums_(of(items))
     {
-        std::vector<Sums> runs;
-        for (const Value &item : items)
-            runs.push_back({ item, {}, false });
-        sums_ = combineBalanced(runs, [this](const Sums &left, const Sums &right) {
-            Sums both { semiring_.add(left.e1, right.e1), semiring_.mul(left.e1, right.e1), true };
-            if (left.hasE2)
-                both.e2 = semiring_.add(both.e2, left.e2);
-            if (right.hasE2)
-                both.e2 = semiring_.add(both.e2, right.e2);
-            return both;
-        });
     }
 
     // At least two items: e2 is not empty.
@@ -91,6 +81,21 @@ private:
         Value e2;
         bool hasE2;
     };
+
+    Sums of(std::span<const Value> items) const
+    {
+        if (items.size() == 1)
+            return { items[0], {}, false };
+        const Sums left = of(items.first(items.size() / 2));
+        const Sums right = of(items.subspan(items.size() / 2));
+        Sums both { semiring_.add(left.e1, right.e1), semiring_.mul(left.e1, right.e1), true };
+        if (left.hasE2)
+            both.e2 = semiring_.add(both.e2, left.e2);
+        if (right.hasE2)
+            both.e2 = semiring_.add(both.e2, right.e2);
+        return both;
+    }
+
     const Semiring &semiring_;
     Sums sums_;
 };

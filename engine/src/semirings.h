@@ -52,31 +52,22 @@ struct SaturatingDual
 // What a length is measured in: characters of the text as written, or bytes
 // of the variants after the literal map.
 enum class Measure { Characters, Bytes };
+enum class Extreme { Shortest, Longest };
 
-template <Measure measure> std::uint64_t measured(std::uint64_t characters, std::uint64_t bytes)
-{
-    return measure == Measure::Characters ? characters : bytes;
-}
-
-// The shortest variant: (min, +).
-template <Measure measure> struct Shortest
+// The shortest or the longest variant: (min, +) or (max, +).
+template <Extreme extreme, Measure measure> struct Tropical
 {
     using Value = std::uint64_t;
-    static Value text(std::uint64_t characters, std::uint64_t bytes) { return measured<measure>(characters, bytes); }
+    static Value text(std::uint64_t characters, std::uint64_t bytes)
+    {
+        return measure == Measure::Characters ? characters : bytes;
+    }
     static Value one() { return 0; }
-    static Value add(Value a, Value b) { return std::min(a, b); }
+    static Value add(Value a, Value b) { return extreme == Extreme::Shortest ? std::min(a, b) : std::max(a, b); }
     static Value mul(Value a, Value b) { return a + b; }
 };
-
-// The longest variant: (max, +).
-template <Measure measure> struct Longest
-{
-    using Value = std::uint64_t;
-    static Value text(std::uint64_t characters, std::uint64_t bytes) { return measured<measure>(characters, bytes); }
-    static Value one() { return 0; }
-    static Value add(Value a, Value b) { return std::max(a, b); }
-    static Value mul(Value a, Value b) { return a + b; }
-};
+template <Measure measure> using Shortest = Tropical<Extreme::Shortest, measure>;
+template <Measure measure> using Longest = Tropical<Extreme::Longest, measure>;
 
 // log2 of a count, from above, to tell how large a count is before computing
 // it: add is log2(2^a + 2^b), mul is +. The little slack added to every sum
@@ -102,31 +93,23 @@ template <class... Parts> struct Product
 
     Value text(std::uint64_t characters, std::uint64_t bytes) const
     {
-        return each([&](const auto &part, std::size_t) { return part.text(characters, bytes); });
+        return std::apply([&](const auto &...part) { return Value(part.text(characters, bytes)...); }, parts);
     }
     Value one() const
     {
-        return each([](const auto &part, std::size_t) { return part.one(); });
+        return std::apply([](const auto &...part) { return Value(part.one()...); }, parts);
     }
     Value add(const Value &a, const Value &b) const
     {
-        return pick(a, b, [](const auto &part, const auto &x, const auto &y) { return part.add(x, y); });
+        return zip(a, b, [](const auto &part, const auto &x, const auto &y) { return part.add(x, y); });
     }
     Value mul(const Value &a, const Value &b) const
     {
-        return pick(a, b, [](const auto &part, const auto &x, const auto &y) { return part.mul(x, y); });
+        return zip(a, b, [](const auto &part, const auto &x, const auto &y) { return part.mul(x, y); });
     }
 
 private:
-    template <class F> Value each(F f) const
-    {
-        return [&]<std::size_t... i>(std::index_sequence<i...>)
-        {
-            return Value(f(std::get<i>(parts), i)...);
-        }
-        (std::index_sequence_for<Parts...>());
-    }
-    template <class F> Value pick(const Value &a, const Value &b, F f) const
+    template <class F> Value zip(const Value &a, const Value &b, F f) const
     {
         return [&]<std::size_t... i>(std::index_sequence<i...>)
         {
@@ -181,6 +164,7 @@ private:
     };
     std::uint64_t count_ = 0;
     std::uint64_t bytes_ = 0;
+    // Apart, to keep the values of long chains small.
     std::unique_ptr<Big> big_;
 };
 

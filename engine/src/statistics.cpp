@@ -20,18 +20,6 @@ namespace {
 using Lengths = Product<Shortest<Measure::Characters>, Longest<Measure::Characters>>;
 using SaturatedFigures = Product<SaturatingDual, Lengths, Longest<Measure::Bytes>>;
 
-} // namespace
-
-Figures computeFigures(const Program &program)
-{
-    const auto [dual, lengths, longestBytes]
-        = walkPostorder(program, SaturatedFigures {}, [](std::uint32_t, const SaturatedFigures::Value &) {});
-    const auto [shortest, longest] = lengths;
-    return { dual.count, dual.bytes, shortest, longest, longestBytes };
-}
-
-namespace {
-
 const Program &withExactFigures(const Program &program)
 {
     std::call_once(program.exactOnce, [&program] {
@@ -49,6 +37,14 @@ const Program &withExactFigures(const Program &program)
 }
 
 } // namespace
+
+Figures computeFigures(const Program &program)
+{
+    const auto [dual, lengths, longestBytes]
+        = walkPostorder(program, SaturatedFigures {}, [](std::uint32_t, const SaturatedFigures::Value &) {});
+    const auto [shortest, longest] = lengths;
+    return { dual.count, dual.bytes, shortest, longest, longestBytes };
+}
 
 const mpz_class &exactCount(const Program &program)
 {

@@ -171,23 +171,23 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
     };
 
     // The map of one node on a heavy path, as a function of its heavy child.
+    std::vector<Value> others;
     const auto mapOf = [&](std::uint32_t node, std::uint32_t heavyChild) {
         Map map;
+        others.clear();
         if (!tree.isGroup(node)) {
             const Sequence &sequence = program.sequences[node];
-            std::vector<Value> groups;
             for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
                 const std::uint32_t child = tree.groupBase + program.groupRefs[sequence.groupBegin + i];
                 if (child != heavyChild)
-                    groups.push_back(take(child));
+                    others.push_back(take(child));
             }
-            map.a = algebra.sequence(sequenceText(program, sequence, semiring), groups);
+            map.a = algebra.sequence(sequenceText(program, sequence, semiring), others);
             return map;
         }
         const Group &group = program.groups[node - tree.groupBase];
         const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
         if (group.kind == GroupKind::Alternatives) {
-            std::vector<Value> others;
             for (std::uint32_t i = 0; i < group.pieceCount; ++i) {
                 if (pieces[i] != heavyChild)
                     others.push_back(take(pieces[i]));
@@ -197,20 +197,19 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
             map.hasB = true;
             return map;
         }
-        std::vector<Value> items;
         for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
             if (pieces[i] != heavyChild)
-                items.push_back(take(pieces[i]));
+                others.push_back(take(pieces[i]));
         }
-        const PairSums<Semiring> others(semiring, items);
+        const PairSums<Semiring> sums(semiring, others);
         if (pieces[0] == heavyChild) {
-            map.a = others.separatorFactor();
+            map.a = sums.separatorFactor();
             return map;
         }
         const Value separator = take(pieces[0]);
-        map.a = others.itemFactor(separator);
-        if (others.hasPairs()) {
-            map.b = others.pairs(separator);
+        map.a = sums.itemFactor(separator);
+        if (sums.hasPairs()) {
+            map.b = sums.pairs(separator);
             map.hasB = true;
         }
         return map;
