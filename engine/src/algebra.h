@@ -6,9 +6,10 @@
 // longest, how many there are of each length) is a value of a commutative
 // semiring: plain text has a value, joining parts end to end multiplies their
 // values, and choosing one part of several adds them. A semiring here is a
-// type with Value, one(), add(a, b), mul(a, b) and text(characters, bytes).
-// Every group has at least two pieces and every pairs group at least two
-// items, so no sum starts empty and no semiring needs a zero.
+// type with Value, add(a, b), mul(a, b) and text(characters, bytes), and
+// one() where the heavy paths of walk.h need it. Every group has at least two
+// pieces and every pairs group at least two items, so no sum starts empty and
+// no semiring needs a zero.
 //
 // A pairs group joins every ordered pair (r, f) of two different items with
 // its separator s, so its value is s * sum over r != f of x_r x_f, which is
@@ -110,8 +111,6 @@ public:
         : semiring_(semiring)
     {
     }
-
-    Value text(std::uint64_t characters, std::uint64_t bytes) const { return semiring_.text(characters, bytes); }
 
     // A sequence's literals count as one text, since the product commutes.
     Value sequence(const Value &text, std::span<Value> groups) const

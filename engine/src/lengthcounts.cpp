@@ -38,7 +38,6 @@ struct Spectra
     const PolyArithmetic &math;
 
     Value text(std::uint64_t characters, std::uint64_t) const { return math.monomial(characters); }
-    Value one() const { return math.monomial(0); }
     Value add(const Value &a, const Value &b) const { return math.add(a, b); }
     Value mul(const Value &a, const Value &b) const { return math.multiply(a, b); }
     Value sum(std::span<const Value> values) const { return math.sum(values); }
@@ -84,19 +83,25 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
 namespace {
 
 // Added in place into one polynomial that spans them all.
-template <class Polys> Poly sumOf(const PolyArithmetic &math, const Polys &polys)
+template <class Polys> Poly sumOf(std::size_t width, const Polys &polys)
 {
     std::uint64_t low = UINT64_MAX;
     std::uint64_t high = 0;
     for (const Poly *poly : polys) {
         low = std::min(low, poly->offset);
-        high = std::max<std::uint64_t>(high, poly->offset + poly->slots(math.width));
+        high = std::max<std::uint64_t>(high, poly->offset + poly->slots(width));
     }
     Poly total;
     total.offset = low;
-    total.limbs.assign((high - low) * math.width, 0);
-    for (const Poly *poly : polys)
-        math.addShifted(total, *poly, 0);
+    total.limbs.assign((high - low) * width, 0);
+    for (const Poly *poly : polys) {
+        mp_limb_t *at = total.limbs.data() + (poly->offset - low) * width;
+        const mp_size_t size = static_cast<mp_size_t>(poly->limbs.size());
+        const mp_limb_t carry = mpn_add_n(at, at, poly->limbs.data(), size);
+        const mp_size_t rest = static_cast<mp_size_t>(total.limbs.data() + total.limbs.size() - at) - size;
+        if (carry && rest > 0)
+            mpn_add_1(at + size, at + size, rest, carry);
+    }
     return total;
 }
 
@@ -107,32 +112,13 @@ Poly PolyArithmetic::sum(std::span<const Poly> polys) const
     std::vector<const Poly *> all;
     for (const Poly &poly : polys)
         all.push_back(&poly);
-    return sumOf(*this, all);
+    return sumOf(width, all);
 }
 
 Poly PolyArithmetic::add(const Poly &a, const Poly &b) const
 {
-    Poly total = a;
-    addShifted(total, b, 0);
-    return total;
-}
-
-void PolyArithmetic::addShifted(Poly &total, const Poly &b, std::uint64_t shift) const
-{
-    const std::uint64_t offset = b.offset + shift;
-    if (offset < total.offset) {
-        total.limbs.insert(total.limbs.begin(), (total.offset - offset) * width, 0);
-        total.offset = offset;
-    }
-    const std::size_t start = (offset - total.offset) * width;
-    if (total.limbs.size() < start + b.limbs.size())
-        total.limbs.resize(start + b.limbs.size(), 0);
-    mp_limb_t *at = total.limbs.data() + start;
-    const mp_size_t size = static_cast<mp_size_t>(b.limbs.size());
-    const mp_limb_t carry = mpn_add_n(at, at, b.limbs.data(), size);
-    const mp_size_t rest = static_cast<mp_size_t>(total.limbs.size() - start) - size;
-    if (carry && rest > 0)
-        mpn_add_1(at + size, at + size, rest, carry);
+    const Poly *both[] = { &a, &b };
+    return sumOf(width, both);
 }
 
 void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
@@ -164,7 +150,6 @@ struct WeightedSpectra
     {
         return { math.monomial(characters), math.monomial(characters, bytes) };
     }
-    Value one() const { return { math.monomial(0), math.monomial(0, 0) }; }
     Value add(const Value &a, const Value &b) const { return { math.add(a.g, b.g), math.add(a.h, b.h) }; }
     Value mul(const Value &a, const Value &b) const
     {
@@ -177,7 +162,7 @@ struct WeightedSpectra
             g.push_back(&value.g);
             h.push_back(&value.h);
         }
-        return { sumOf(math, g), sumOf(math, h) };
+        return { sumOf(math.width, g), sumOf(math.width, h) };
     }
 };
 

@@ -39,8 +39,6 @@ struct PolyArithmetic
     Poly multiply(const Poly &a, const Poly &b) const;
     Poly sum(std::span<const Poly> polys) const;
     Poly add(const Poly &a, const Poly &b) const;
-    // total += z^shift * b, growing total to span the sum.
-    void addShifted(Poly &total, const Poly &b, std::uint64_t shift) const;
     // Coefficient of z^length, as a read-only big integer (shares the slot).
     void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
 };

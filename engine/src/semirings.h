@@ -37,7 +37,6 @@ struct SaturatingDual
     using Value = WordDual;
 
     static Value text(std::uint64_t, std::uint64_t bytes) { return { 1, bytes }; }
-    static Value one() { return { 1, 0 }; }
     static Value add(const Value &a, const Value &b)
     {
         return { saturatingAdd(a.count, b.count), saturatingAdd(a.bytes, b.bytes) };
@@ -62,7 +61,6 @@ template <Extreme extreme, Measure measure> struct Tropical
     {
         return measure == Measure::Characters ? characters : bytes;
     }
-    static Value one() { return 0; }
     static Value add(Value a, Value b) { return extreme == Extreme::Shortest ? std::min(a, b) : std::max(a, b); }
     static Value mul(Value a, Value b) { return a + b; }
 };
@@ -76,7 +74,6 @@ struct LogCount
 {
     using Value = double;
     static Value text(std::uint64_t, std::uint64_t) { return 0; }
-    static Value one() { return 0; }
     static Value add(Value a, Value b)
     {
         const auto [low, high] = std::minmax(a, b);
@@ -94,10 +91,6 @@ template <class... Parts> struct Product
     Value text(std::uint64_t characters, std::uint64_t bytes) const
     {
         return std::apply([&](const auto &...part) { return Value(part.text(characters, bytes)...); }, parts);
-    }
-    Value one() const
-    {
-        return std::apply([](const auto &...part) { return Value(part.one()...); }, parts);
     }
     Value add(const Value &a, const Value &b) const
     {
