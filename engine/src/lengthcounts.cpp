@@ -1,7 +1,7 @@
 #include "lengthcounts.h"
 
+#include "indexbudget.h"
 #include "razmnozhator/engine.h"
-#include "razmnozhator/memorybudget.h"
 #include "saturating.h"
 #include "walk.h"
 
@@ -14,7 +14,6 @@ namespace razmnozhator::detail {
 
 namespace {
 
-constexpr double budgetCap = 512.0 * 1024 * 1024;
 constexpr double rootWordsCap = double(1 << 24);
 
 std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
@@ -30,42 +29,18 @@ bool isUnitMonomial(const Poly &poly)
     return trimmedSize(poly.limbs) == 1 && poly.limbs[0] == 1 && poly.limbs.size() >= 1;
 }
 
-struct SpectrumAlgebra
+// Spectra as a semiring: products are convolutions, sums add coefficients
+// of equal lengths. Plain text is a monomial z^length, and a product with it
+// stays a shift, as PolyArithmetic::multiply makes it.
+struct Spectra
 {
     using Value = Poly;
-    const PolyArithmetic &index;
-    const Program &program;
+    const PolyArithmetic &math;
 
-    Value text(std::uint64_t characters, std::uint64_t) const { return index.monomial(characters); }
-
-    Value sequence(const Value &text, std::span<Value> groups) const
-    {
-        std::vector<Value> values { text };
-        values.insert(values.end(), std::make_move_iterator(groups.begin()), std::make_move_iterator(groups.end()));
-        return combineBalanced(values, [this](const Value &a, const Value &b) { return index.multiply(a, b); });
-    }
-
-    Value alternatives(std::span<Value> pieces) const { return index.sum(pieces); }
-
-    Value pairs(const Value &separator, std::span<const Value> items) const
-    {
-        const Value all = index.sum(items);
-        std::vector<Value> terms;
-        if (std::all_of(items.begin(), items.end(), isUnitMonomial)) {
-            // Plain-text items: S^2 less the squares, whose coefficients stay
-            // within twice the count of the pairs.
-            Value squares = index.multiply(all, all);
-            const std::size_t width = index.width;
-            for (const Value &item : items) {
-                mp_limb_t *at = squares.limbs.data() + (2 * item.offset - squares.offset) * width;
-                mpn_sub_1(at, at, static_cast<mp_size_t>(squares.limbs.data() + squares.limbs.size() - at), 1);
-            }
-            return index.multiply(separator, squares);
-        }
-        for (const Value &item : items)
-            terms.push_back(index.multiply(item, index.subtract(all, item)));
-        return index.multiply(separator, index.sum(terms));
-    }
+    Value text(std::uint64_t characters, std::uint64_t) const { return math.monomial(characters); }
+    Value add(const Value &a, const Value &b) const { return math.add(a, b); }
+    Value mul(const Value &a, const Value &b) const { return math.multiply(a, b); }
+    Value sum(std::span<const Value> values) const { return math.sum(values); }
 };
 
 } // namespace
@@ -105,22 +80,24 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
     return result;
 }
 
+namespace {
+
 // Added in place into one polynomial that spans them all.
-Poly PolyArithmetic::sum(std::span<const Poly> polys) const
+template <class Polys> Poly sumOf(std::size_t width, const Polys &polys)
 {
     std::uint64_t low = UINT64_MAX;
     std::uint64_t high = 0;
-    for (const Poly &poly : polys) {
-        low = std::min(low, poly.offset);
-        high = std::max<std::uint64_t>(high, poly.offset + poly.slots(width));
+    for (const Poly *poly : polys) {
+        low = std::min(low, poly->offset);
+        high = std::max<std::uint64_t>(high, poly->offset + poly->slots(width));
     }
     Poly total;
     total.offset = low;
     total.limbs.assign((high - low) * width, 0);
-    for (const Poly &poly : polys) {
-        mp_limb_t *at = total.limbs.data() + (poly.offset - low) * width;
-        const mp_size_t size = static_cast<mp_size_t>(poly.limbs.size());
-        const mp_limb_t carry = mpn_add_n(at, at, poly.limbs.data(), size);
+    for (const Poly *poly : polys) {
+        mp_limb_t *at = total.limbs.data() + (poly->offset - low) * width;
+        const mp_size_t size = static_cast<mp_size_t>(poly->limbs.size());
+        const mp_limb_t carry = mpn_add_n(at, at, poly->limbs.data(), size);
         const mp_size_t rest = static_cast<mp_size_t>(total.limbs.data() + total.limbs.size() - at) - size;
         if (carry && rest > 0)
             mpn_add_1(at + size, at + size, rest, carry);
@@ -128,16 +105,20 @@ Poly PolyArithmetic::sum(std::span<const Poly> polys) const
     return total;
 }
 
-Poly PolyArithmetic::subtract(const Poly &a, const Poly &b) const
+} // namespace
+
+Poly PolyArithmetic::sum(std::span<const Poly> polys) const
 {
-    Poly result = a;
-    mp_limb_t *at = result.limbs.data() + (b.offset - a.offset) * width;
-    const mp_size_t size = static_cast<mp_size_t>(b.limbs.size());
-    const mp_limb_t borrow = mpn_sub_n(at, at, b.limbs.data(), size);
-    const mp_size_t rest = static_cast<mp_size_t>(result.limbs.data() + result.limbs.size() - at) - size;
-    if (borrow && rest > 0)
-        mpn_sub_1(at + size, at + size, rest, borrow);
-    return result;
+    std::vector<const Poly *> all;
+    for (const Poly &poly : polys)
+        all.push_back(&poly);
+    return sumOf(width, all);
+}
+
+Poly PolyArithmetic::add(const Poly &a, const Poly &b) const
+{
+    const Poly *both[] = { &a, &b };
+    return sumOf(width, both);
 }
 
 void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
@@ -152,60 +133,36 @@ void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t o
 
 namespace {
 
-// Count and byte total side by side: g counts the variants of each length,
-// h sums their bytes. Joining two parts end to end, h of the whole is
-// g1 h2 + h1 g2, as for counts and bytes of whole templates.
+// Count and byte total side by side, as a dual number g + h e over spectra:
+// g counts the variants of each length, h sums their bytes.
 struct Weighted
 {
     Poly g;
     Poly h;
 };
 
-struct WeightedAlgebra
+struct WeightedSpectra
 {
     using Value = Weighted;
     const PolyArithmetic &math;
-    const Program &program;
 
     Value text(std::uint64_t characters, std::uint64_t bytes) const
     {
         return { math.monomial(characters), math.monomial(characters, bytes) };
     }
-
-    Value join(const Value &a, const Value &b) const
+    Value add(const Value &a, const Value &b) const { return { math.add(a.g, b.g), math.add(a.h, b.h) }; }
+    Value mul(const Value &a, const Value &b) const
     {
-        const Poly left = math.multiply(a.g, b.h);
-        const Poly right = math.multiply(a.h, b.g);
-        const Poly both[] = { left, right };
-        return { math.multiply(a.g, b.g), math.sum(both) };
+        return { math.multiply(a.g, b.g), math.add(math.multiply(a.g, b.h), math.multiply(a.h, b.g)) };
     }
-
-    Value sequence(const Value &text, std::span<Value> groups) const
-    {
-        std::vector<Value> values { text };
-        values.insert(values.end(), std::make_move_iterator(groups.begin()), std::make_move_iterator(groups.end()));
-        return combineBalanced(values, [this](const Value &a, const Value &b) { return join(a, b); });
-    }
-
-    Value alternatives(std::span<Value> pieces) const { return sum(pieces); }
-
     Value sum(std::span<const Value> values) const
     {
-        std::vector<Poly> g, h;
+        std::vector<const Poly *> g, h;
         for (const Value &value : values) {
-            g.push_back(value.g);
-            h.push_back(value.h);
+            g.push_back(&value.g);
+            h.push_back(&value.h);
         }
-        return { math.sum(g), math.sum(h) };
-    }
-
-    Value pairs(const Value &separator, std::span<const Value> items) const
-    {
-        const Value all = sum(items);
-        std::vector<Value> terms;
-        for (const Value &item : items)
-            terms.push_back(join(item, { math.subtract(all.g, item.g), math.subtract(all.h, item.h) }));
-        return join(separator, sum(terms));
+        return { sumOf(math.width, g), sumOf(math.width, h) };
     }
 };
 
@@ -241,8 +198,7 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     PolyArithmetic wide;
     const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
     wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    const Weighted weighted
-        = walkPostorder(program, WeightedAlgebra { wide, program }, [](std::uint32_t, const Weighted &) {});
+    const Weighted weighted = walkPostorder(program, WeightedSpectra { wide }, [](std::uint32_t, const Weighted &) {});
     addRange(wide, weighted.h, min, max, bytes, nullptr);
 }
 
@@ -251,20 +207,17 @@ SpectrumIndex::SpectrumIndex(const Program &compiled)
 {
     const mpz_class &count = exactCount(program);
     width = (mpz_sizeinbase(count.get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    const double bytes = double(spectrumSlots(program)) * double(width) * sizeof(mp_limb_t);
-    const double budget = std::min(budgetCap, double(availableMemory()) / 2);
+    checkIndexBudget(
+        LimitError::Task::LengthCounts, double(spectrumSlots(program)) * double(width) * sizeof(mp_limb_t));
     // The template's own spectrum is one number of this many words, and the
     // last products that make it take time beyond its memory.
     const double rootWords = double(program.figures.longest - program.figures.shortest + 1) * double(width);
-    if (!(bytes <= budget))
-        throw LimitError(
-            LimitError::Task::LengthCounts, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
     if (!(rootWords <= rootWordsCap))
         throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(rootWords),
             wholeAmount(rootWordsCap));
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
-    walkPostorder(program, SpectrumAlgebra { *this, program }, [this](std::uint32_t node, const Poly &value) {
+    walkPostorder(program, Spectra { *this }, [this](std::uint32_t node, const Poly &value) {
         if (node & groupTag)
             groupSpectrum[node & ~groupTag] = value;
         else

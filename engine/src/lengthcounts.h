@@ -1,10 +1,8 @@
 #pragma once
 
 // Length spectra: how many variants a node has of each length, as the
-// polynomial sum over its variants of z^length. A sequence multiplies the
-// spectra of its parts, alternatives add those of their pieces, and a pairs
-// group is separator * sum over items r of F_r * (S - F_r), S the sum of the
-// items: the same algebra as the counts, which are the spectra at z = 1.
+// polynomial sum over its variants of z^length: the same algebra as the
+// counts (algebra.h), which are the spectra at z = 1.
 //
 // Polynomials are multiplied as integers (Kronecker substitution): every
 // coefficient gets a slot of the same number of machine words, wide enough
@@ -40,9 +38,7 @@ struct PolyArithmetic
     Poly monomial(std::uint64_t length, mp_limb_t coefficient = 1) const;
     Poly multiply(const Poly &a, const Poly &b) const;
     Poly sum(std::span<const Poly> polys) const;
-    // a - b, where b's coefficients are no larger than a's and b spans no
-    // more than a does.
-    Poly subtract(const Poly &a, const Poly &b) const;
+    Poly add(const Poly &a, const Poly &b) const;
     // Coefficient of z^length, as a read-only big integer (shares the slot).
     void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
 };

@@ -1,8 +1,8 @@
 #include "positions.h"
 
+#include "indexbudget.h"
 #include "razmnozhator/engine.h"
-#include "razmnozhator/memorybudget.h"
-#include "saturating.h"
+#include "semirings.h"
 #include "walk.h"
 
 #include <algorithm>
@@ -14,57 +14,12 @@ namespace razmnozhator::detail {
 
 namespace {
 
-struct BigRing
-{
-    using Value = mpz_class;
-    static Value text(std::uint64_t, std::uint64_t) { return 1; }
-    static Value one() { return 1; }
-    static Value zero() { return 0; }
-    static Value add(const Value &a, const Value &b) { return a + b; }
-    static Value sub(const Value &a, const Value &b) { return a - b; }
-    static Value mul(const Value &a, const Value &b) { return a * b; }
-};
-
-// An upper bound of log2 of every node's count, to tell what the index
-// would take before making it.
-struct LogBound
-{
-    using Value = double;
-    static Value text(std::uint64_t, std::uint64_t) { return 0; }
-    static Value sequence(const Value &text, std::span<Value> groups)
-    {
-        double sum = text;
-        for (const double group : groups)
-            sum += group;
-        return sum;
-    }
-    static Value alternatives(std::span<Value> pieces) { return logSum(pieces); }
-    // The ordered pairs number sum c_r (C - c_r) <= 2 C (C - c_max): the
-    // largest item pairs only with the rest.
-    static Value pairs(const Value &separator, std::span<const Value> items)
-    {
-        std::vector<Value> others(items.begin(), items.end());
-        others.erase(std::max_element(others.begin(), others.end()));
-        return separator + 1 + logSum(items) + logSum(others);
-    }
-    static double logSum(std::span<const Value> values)
-    {
-        const double largest = *std::max_element(values.begin(), values.end());
-        double sum = 0;
-        for (const double value : values)
-            sum += std::exp2(value - largest);
-        return largest + std::log2(sum);
-    }
-};
-
 // Bytes of one big number of that many bits, with its header and the
 // allocator's.
 double bigBytes(double bits)
 {
     return bits / 8 + 48;
 }
-
-constexpr double budgetCap = 1024.0 * 1024 * 1024;
 
 __extension__ typedef unsigned __int128 Wide;
 
@@ -77,7 +32,7 @@ double estimatedBytes(const Program &program)
 {
     double bytes = 8.0 * double(program.sequences.size() + program.groups.size() + program.choicePieces.size())
         + 16.0 * double(program.pieces.size());
-    walkPostorder(program, LogBound {}, [&](std::uint32_t node, double bits) {
+    walkPostorder(program, LogCount {}, [&](std::uint32_t node, double bits) {
         if (bits < 63)
             return;
         // Values met while computing the counts, and the count kept.
@@ -170,24 +125,18 @@ mpz_class PositionIndex::countOf(std::uint32_t node) const
 PositionIndex::PositionIndex(const Program &compiled)
     : program(compiled)
 {
-    if (program.figures.count == saturated) {
-        const double bytes = estimatedBytes(program);
-        const double budget = std::min(budgetCap, double(availableMemory()) / 2);
-        if (!(bytes <= budget))
-            throw LimitError(
-                LimitError::Task::PositionIndex, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
-    }
+    if (program.figures.count == saturated)
+        checkIndexBudget(LimitError::Task::PositionIndex, estimatedBytes(program));
 
     const std::uint32_t groupBase = static_cast<std::uint32_t>(program.sequences.size());
     count.assign(program.sequences.size() + program.groups.size(), 0);
-    const BigRing ring;
-    walkPostorder(program, RingAlgebra<BigRing> { ring }, [&](std::uint32_t entry, const mpz_class &value) {
+    walkPostorder(program, ExactDual { .countsOnly = true }, [&](std::uint32_t entry, const Dual &value) {
         const std::uint32_t node = entry & groupTag ? groupBase + (entry & ~groupTag) : entry;
-        if (value.fits_ulong_p() && value.get_ui() != bigCount)
-            count[node] = value.get_ui();
+        if (value.isSmall() && value.smallCount() != bigCount)
+            count[node] = value.smallCount();
         else {
             count[node] = bigCount;
-            big.emplace(node, value);
+            big.emplace(node, value.count());
         }
     });
 
