@@ -1,19 +1,11 @@
 #include "lengthrange.h"
 
-#include "razmnozhator/engine.h"
-#include "razmnozhator/memorybudget.h"
-#include "saturating.h"
+#include "indexbudget.h"
 
 #include <algorithm>
 #include <string>
 
 namespace razmnozhator::detail {
-
-namespace {
-
-constexpr double budgetCap = 512.0 * 1024 * 1024;
-
-} // namespace
 
 RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
     : spectra(spectrumIndex)
@@ -27,11 +19,7 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
         words += double(sequence.groupCount + (&sequence == &program.sequences[program.root]))
             * double(whole.limbs.size());
     }
-    const double bytes = words * sizeof(mp_limb_t);
-    const double budget = std::min(budgetCap, double(availableMemory()) / 2);
-    if (!(bytes <= budget))
-        throw LimitError(
-            LimitError::Task::LengthChoice, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
+    checkIndexBudget(LimitError::Task::LengthChoice, words * sizeof(mp_limb_t));
 
     suffix.resize(program.groupRefs.size());
     const Sequence &root = program.sequences[program.root];
