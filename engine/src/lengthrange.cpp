@@ -199,6 +199,21 @@ const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::int64_t length
     return totals.limbs.data() + slot * width;
 }
 
+namespace {
+
+// a - b in `width` words, where a null slot stands for zero and b <= a.
+void difference(const mp_limb_t *a, const mp_limb_t *b, std::size_t width, mp_limb_t *out)
+{
+    if (!a)
+        std::fill_n(out, width, 0);
+    else if (!b)
+        std::copy_n(a, width, out);
+    else
+        mpn_sub_n(out, a, b, static_cast<mp_size_t>(width));
+}
+
+} // namespace
+
 // The ways to finish at length t, worked out on first use: a query reads
 // only the lengths its choices can reach. Null for none.
 const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
@@ -214,24 +229,12 @@ const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
     if (ends.totals) {
         const Window rest { start_.low - t, start_.high - t };
         const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, rest.high) : nullptr;
-        const mp_limb_t *lower = totalUpTo(*ends.totals, rest.low - 1);
-        if (!upper)
-            std::fill_n(out, width, 0);
-        else if (!lower)
-            std::copy_n(upper, width, out);
-        else
-            mpn_sub_n(out, upper, lower, static_cast<mp_size_t>(width));
+        difference(upper, totalUpTo(*ends.totals, rest.low - 1), width, out);
     } else if (ends.poly) {
         weigh(*ends.poly, *ends.after, t, out);
     } else {
         const mp_limb_t *all = value(*ends.after, t);
-        const mp_limb_t *less = value(*ends.less, t);
-        if (!all)
-            std::fill_n(out, width, 0);
-        else if (!less)
-            std::copy_n(all, width, out);
-        else
-            mpn_sub_n(out, all, less, static_cast<mp_size_t>(width));
+        difference(all, value(*ends.less, t), width, out);
     }
     return out;
 }
