@@ -4,7 +4,7 @@
 // Templates:
 //   deep alternatives  "[a|" x 10^6 "]" x 10^6: 10^6 + 1 lines, a million levels
 //   deep pairs         "{" x 10^5 "x" "}" x 10^5: 2^100000 lines of "x"
-//   pairs              130 groups "[a|ab|{+|x0|y|zz}]", each with other letters:
+//   pairs              130 groups "[a|ah|{+|n0|t|hh}]", each with other letters:
 //                      8^130 variants of 130 to 650 characters
 //   digits             100 groups [0|1|...|9], --max-length 99 keeps nothing
 //   bb|a               40 groups [bb|a], --max-length 40 keeps the last line only
@@ -12,6 +12,7 @@
 //                      lines, none of them near the first variant
 // Run from a Release build: build/release/bench/engine/listing_bench
 
+#include "benchtemplates.h"
 #include "razmnozhator/engine.h"
 
 #include <chrono>
@@ -21,36 +22,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::pairsTemplate;
+using bench::secondsSince;
 using razmnozhator::BoundedEnumerator;
 using razmnozhator::CompiledTemplate;
 using razmnozhator::LengthRange;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string times(const std::string &piece, std::size_t count)
-{
-    std::string text;
-    text.reserve(piece.size() * count);
-    for (std::size_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
-
-std::string pairsTemplate()
-{
-    std::string text;
-    for (int group = 0; group < 130; ++group) {
-        const auto letter = [&](int shift) { return char('a' + (group + shift) % 26); };
-        const char a = letter(0), b = letter(1), c = letter(2), d = letter(3), e = letter(4);
-        const char piece[] = { '[', a, '|', a, b, '|', '{', '+', '|', c, '0', '|', d, '|', e, e, '}', ']' };
-        text.append(piece, sizeof piece);
-    }
-    return text;
-}
 
 struct Listed
 {
@@ -90,7 +67,7 @@ int main()
     std::printf("%-58s %s\n", "figure", "result");
 
     {
-        const std::string text = times("[a|", 1'000'000) + times("]", 1'000'000);
+        const std::string text = bench::repeated("[a|", 1'000'000) + bench::repeated("]", 1'000'000);
         const std::clock_t processor = std::clock();
         const auto start = Clock::now();
         const auto deep = CompiledTemplate::compile(text);
@@ -101,7 +78,8 @@ int main()
             double(std::clock() - processor) / CLOCKS_PER_SEC, listed.lines);
     }
     {
-        const auto deep = CompiledTemplate::compile(times("{", 100'000) + "x" + times("}", 100'000));
+        const auto deep
+            = CompiledTemplate::compile(bench::repeated("{", 100'000) + "x" + bench::repeated("}", 100'000));
         razmnozhator::Enumerator lines(deep);
         std::size_t count = 0;
         const auto start = Clock::now();
@@ -121,11 +99,11 @@ int main()
         print("pairs: 10^5 lines of at least 600", list(pairs, { 600, UINT64_MAX }, 100'000), "goal < 2 s");
     }
     {
-        const auto digits = CompiledTemplate::compile(times("[0|1|2|3|4|5|6|7|8|9]", 100));
+        const auto digits = CompiledTemplate::compile(bench::repeated("[0|1|2|3|4|5|6|7|8|9]", 100));
         print("digits x 100, at most 99 characters", list(digits, { 0, 99 }, SIZE_MAX), "keeps nothing");
-        const auto twoOrOne = CompiledTemplate::compile(times("[bb|a]", 40));
+        const auto twoOrOne = CompiledTemplate::compile(bench::repeated("[bb|a]", 40));
         print("[bb|a] x 40, at most 40 characters", list(twoOrOne, { 0, 40 }, SIZE_MAX), "keeps one");
-        const auto xyz = CompiledTemplate::compile(times("[x|yy|zzz|]", 200));
+        const auto xyz = CompiledTemplate::compile(bench::repeated("[x|yy|zzz|]", 200));
         print("[x|yy|zzz|] x 200, at most 133 characters: 10^4 lines", list(xyz, { 0, 133 }, 10'000), "starts at once");
     }
     return 0;

@@ -15,6 +15,7 @@
 //             of alternatives, 10^90 variants of 2,218 to 3,091 characters
 // Run from a Release build: build/release/bench/engine/random_access_bench
 
+#include "benchtemplates.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/sample.h"
 
@@ -28,16 +29,13 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::pairsTemplate;
+using bench::peakMegabytes;
+using bench::repeated;
+using bench::secondsSince;
 
 std::string wordGroups(int groups, int alternatives, int step, bool spaced)
 {
@@ -76,32 +74,6 @@ double positionsPerSecond(const razmnozhator::CompiledTemplate &compiled)
         done += positions.size();
     }
     return bytes > 0 ? double(done) / secondsSince(start) : 0;
-}
-
-double peakMegabytes()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024;
-}
-
-std::string repeated(const std::string &piece, std::size_t times)
-{
-    std::string text;
-    for (std::size_t i = 0; i < times; ++i)
-        text += piece;
-    return text;
-}
-
-std::string pairsTemplate()
-{
-    std::string text;
-    for (int i = 0; i < 130; ++i) {
-        const auto letter = [i](int shift) { return char('a' + (i + shift) % 26); };
-        text += std::string("[") + letter(0) + '|' + letter(0) + letter(7) + "|{+|" + letter(13) + "0|" + letter(19)
-            + '|' + letter(7) + letter(7) + "}]";
-    }
-    return text;
 }
 
 // Seconds to draw a sample, as the tool's --sample does.
