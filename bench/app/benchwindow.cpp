@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -81,4 +82,17 @@ long statusKilobytes(const char *key)
             return std::stol(line.substr(keyLength + 1));
     }
     return -1;
+}
+
+int runEachInChild(const QStringList &arguments)
+{
+    int result = 0;
+    for (const QString &argument : arguments) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), { argument });
+        if (!child.waitForFinished(-1) || child.exitCode() != 0)
+            result = 1;
+    }
+    return result;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 #include "dialogs.h"
 #include "mainwindow.h"
@@ -47,3 +48,7 @@ struct BenchWindow
 
 // A figure of /proc/self/status in kilobytes, such as "VmRSS:" or "VmHWM:"; -1 when it is missing.
 long statusKilobytes(const char *key);
+
+// Runs this program again once per argument, each figure in a fresh process
+// whose memory and Qt caches no earlier one has touched; 1 when any failed.
+int runEachInChild(const QStringList &arguments);

@@ -401,15 +401,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     if (which.isEmpty()) {
-        int result = 0;
-        for (const char *each : { "random", "stream", "count", "unchanged", "tenmillion", "million", "typing" }) {
-            QProcess child;
-            child.setProcessChannelMode(QProcess::ForwardedChannels);
-            child.start(QCoreApplication::applicationFilePath(), { QString::fromLatin1(each) });
-            if (!child.waitForFinished(-1) || child.exitCode() != 0)
-                result = 1;
-        }
-        return result;
+        return runEachInChild({ "random", "stream", "count", "unchanged", "tenmillion", "million", "typing" });
     }
     const std::pair<const char *, void (*)()> benchmarks[] = { { "random", randomLines }, { "stream", streamingSave },
         { "count", liveCount }, { "unchanged", unchangedList }, { "tenmillion", tenMillion }, { "million", oneMillion },

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListView>
-#include <QProcess>
 #include <QTextEdit>
 
 #include "benchwindow.h"
@@ -89,13 +88,5 @@ int main(int argc, char *argv[])
 
     std::printf("platform: %s, Qt %s\n", qPrintable(QGuiApplication::platformName()), qVersion());
     std::fflush(stdout);
-    int result = 0;
-    for (const char *lines : { "100000", "1000000" }) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), { QString::fromLatin1(lines) });
-        if (!child.waitForFinished(-1) || child.exitCode() != 0)
-            result = 1;
-    }
-    return result;
+    return runEachInChild({ "100000", "1000000" });
 }
