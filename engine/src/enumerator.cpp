@@ -257,8 +257,12 @@ struct Enumerator::State
             }
         }
         bounds = std::move(made);
-        countCharacters = !p.literalCharacters.empty();
+        countLengths();
     }
+
+    // currentLength() counts characters from here on where a literal map
+    // makes them differ from bytes.
+    void countLengths() { countCharacters = !program->literalCharacters.empty(); }
 
     // What follows a newly opened frame: the rest of its sequence, the slots
     // of its owner still to come, and what follows the owner.
@@ -789,7 +793,7 @@ std::uint64_t Enumerator::currentLength() const noexcept
 
 void Enumerator::countLengths()
 {
-    state_->countCharacters = !state_->program->literalCharacters.empty();
+    state_->countLengths();
 }
 
 void Enumerator::passOverLengthsOutside(LengthRange range)
