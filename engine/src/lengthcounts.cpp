@@ -14,7 +14,9 @@ namespace razmnozhator::detail {
 
 namespace {
 
-constexpr double rootWordsCap = double(1 << 24);
+// The template's own spectrum is the last and biggest product: at four
+// million words it alone takes seconds.
+constexpr double rootWordsCap = double(1 << 22);
 
 std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
 {
@@ -29,18 +31,80 @@ bool isUnitMonomial(const Poly &poly)
     return trimmedSize(poly.limbs) == 1 && poly.limbs[0] == 1 && poly.limbs.size() >= 1;
 }
 
+// A polynomial packed in slots only as wide as its own coefficients need:
+// `bits` bounds the sum of its coefficients, so the product of two such
+// polynomials never carries from one slot into the next at the sum of their
+// bits. Deep in a long sequence the parts count few variants, and multiplying
+// them at the width of the whole template's count would make every level of
+// the product tree cost as much as the last one.
+struct Packed
+{
+    Poly poly;
+    std::size_t bits = 1;
+};
+
+std::size_t wordsFor(std::size_t bits)
+{
+    return (bits + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+}
+
+// The same coefficients in slots of `to` words (at least as wide as they need).
+Poly repacked(const Poly &poly, std::size_t from, std::size_t to)
+{
+    if (from == to)
+        return poly;
+    Poly result;
+    result.offset = poly.offset;
+    const std::size_t slots = poly.slots(from);
+    result.limbs.assign(slots * to, 0);
+    const std::size_t kept = std::min(from, to);
+    for (std::size_t slot = 0; slot < slots; ++slot)
+        std::copy_n(
+            poly.limbs.begin() + std::ptrdiff_t(slot * from), kept, result.limbs.begin() + std::ptrdiff_t(slot * to));
+    return result;
+}
+
 // Spectra as a semiring: products are convolutions, sums add coefficients
 // of equal lengths. Plain text is a monomial z^length, and a product with it
-// stays a shift, as PolyArithmetic::multiply makes it.
+// stays a shift, as PolyArithmetic::multiply makes it. No coefficient needs
+// more than `capBits`, the bits of the widest figure of the template.
 struct Spectra
 {
-    using Value = Poly;
-    const PolyArithmetic &math;
+    using Value = Packed;
+    std::size_t capBits;
 
-    Value text(std::uint64_t characters, std::uint64_t) const { return math.monomial(characters); }
-    Value add(const Value &a, const Value &b) const { return math.add(a, b); }
-    Value mul(const Value &a, const Value &b) const { return math.multiply(a, b); }
-    Value sum(std::span<const Value> values) const { return math.sum(values); }
+    Value monomial(std::uint64_t length, mp_limb_t coefficient) const
+    {
+        return { PolyArithmetic { 1 }.monomial(length, coefficient),
+            std::max<std::size_t>(1, std::bit_width(coefficient)) };
+    }
+    Value text(std::uint64_t characters, std::uint64_t) const { return monomial(characters, 1); }
+    Value add(const Value &a, const Value &b) const
+    {
+        const Value both[] = { a, b };
+        return sum(both);
+    }
+    Value mul(const Value &a, const Value &b) const
+    {
+        const std::size_t bits = std::min(a.bits + b.bits, capBits);
+        const PolyArithmetic math { wordsFor(bits) };
+        return { math.multiply(
+                     repacked(a.poly, wordsFor(a.bits), math.width), repacked(b.poly, wordsFor(b.bits), math.width)),
+            bits };
+    }
+    Value sum(std::span<const Value> values) const
+    {
+        std::size_t widest = 0;
+        for (const Value &value : values)
+            widest = std::max(widest, value.bits);
+        const std::size_t bits = std::min(widest + std::bit_width(values.size() - 1), capBits);
+        const PolyArithmetic math { wordsFor(bits) };
+        std::vector<Poly> polys;
+        polys.reserve(values.size());
+        for (const Value &value : values)
+            polys.push_back(repacked(value.poly, wordsFor(value.bits), math.width));
+        return { math.sum(polys), bits };
+    }
 };
 
 } // namespace
@@ -137,32 +201,32 @@ namespace {
 // g counts the variants of each length, h sums their bytes.
 struct Weighted
 {
-    Poly g;
-    Poly h;
+    Packed g;
+    Packed h;
 };
 
 struct WeightedSpectra
 {
     using Value = Weighted;
-    const PolyArithmetic &math;
+    Spectra spectra;
 
     Value text(std::uint64_t characters, std::uint64_t bytes) const
     {
-        return { math.monomial(characters), math.monomial(characters, bytes) };
+        return { spectra.monomial(characters, 1), spectra.monomial(characters, bytes) };
     }
-    Value add(const Value &a, const Value &b) const { return { math.add(a.g, b.g), math.add(a.h, b.h) }; }
+    Value add(const Value &a, const Value &b) const { return { spectra.add(a.g, b.g), spectra.add(a.h, b.h) }; }
     Value mul(const Value &a, const Value &b) const
     {
-        return { math.multiply(a.g, b.g), math.add(math.multiply(a.g, b.h), math.multiply(a.h, b.g)) };
+        return { spectra.mul(a.g, b.g), spectra.add(spectra.mul(a.g, b.h), spectra.mul(a.h, b.g)) };
     }
     Value sum(std::span<const Value> values) const
     {
-        std::vector<const Poly *> g, h;
+        std::vector<Packed> g, h;
         for (const Value &value : values) {
-            g.push_back(&value.g);
-            h.push_back(&value.h);
+            g.push_back(value.g);
+            h.push_back(value.h);
         }
-        return { sumOf(math.width, g), sumOf(math.width, h) };
+        return { spectra.sum(g), spectra.sum(h) };
     }
 };
 
@@ -198,8 +262,9 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     PolyArithmetic wide;
     const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
     wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    const Weighted weighted = walkPostorder(program, WeightedSpectra { wide }, [](std::uint32_t, const Weighted &) {});
-    addRange(wide, weighted.h, min, max, bytes, nullptr);
+    const Weighted weighted = walkPostorder(
+        program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS } }, [](std::uint32_t, const Weighted &) {});
+    addRange(wide, repacked(weighted.h.poly, wordsFor(weighted.h.bits), wide.width), min, max, bytes, nullptr);
 }
 
 SpectrumIndex::SpectrumIndex(const Program &compiled)
@@ -217,11 +282,12 @@ SpectrumIndex::SpectrumIndex(const Program &compiled)
             wholeAmount(rootWordsCap));
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
-    walkPostorder(program, Spectra { *this }, [this](std::uint32_t node, const Poly &value) {
+    walkPostorder(program, Spectra { width * GMP_NUMB_BITS }, [this](std::uint32_t node, const Packed &value) {
+        Poly stored = repacked(value.poly, wordsFor(value.bits), width);
         if (node & groupTag)
-            groupSpectrum[node & ~groupTag] = value;
+            groupSpectrum[node & ~groupTag] = std::move(stored);
         else
-            sequenceSpectrum[node] = value;
+            sequenceSpectrum[node] = std::move(stored);
     });
 }
 

@@ -283,6 +283,12 @@ TEST(RandomAccess, FaultsOfBigTemplates)
             [](const razmnozhator::CompiledTemplate &compiled) {
                 EXPECT_THROW(razmnozhator::Sample(compiled, 1, {}, 1), razmnozhator::LimitError);
             } },
+        // Its spectrum would be one number of seven million words: half a
+        // minute of multiplying before the first answer.
+        { "by length among 5,000 nested groups", times("[q|{-|x|yy|[z|ww]}|]", 5000),
+            [](const razmnozhator::CompiledTemplate &compiled) {
+                EXPECT_THROW((void)compiled.figuresInRange({ 10, 20 }), razmnozhator::LimitError);
+            } },
         { "last variant of 400,000 groups in sequence", times("[a|b]", 400000),
             [](const razmnozhator::CompiledTemplate &compiled) {
                 EXPECT_EQ(compiled.variantAt(compiled.count() - 1), std::string(400000, 'b'));
