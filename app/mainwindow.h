@@ -38,6 +38,7 @@ class WorkProgress;
 
 namespace razmnozhator {
 class CompiledTemplate;
+class LimitError;
 struct Diversity;
 struct LengthRange;
 struct RestrictRules;
@@ -117,6 +118,8 @@ private:
 
     void showError(const QString &text);
     void showOutOfMemory();
+    // Why the engine refused a template as too big to handle, in Russian.
+    QString describeLimit(const razmnozhator::LimitError &error) const;
     // Selects characters of the template edit given as an index and length
     // into its plain text, which is how the document counts positions too.
     void selectInTemplate(qsizetype index, qsizetype length);

@@ -118,7 +118,7 @@ void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
         if (finished)
             showLines(std::move(taken));
     } catch (const LimitError &error) {
-        showError(tr("Случайные строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
+        showError(tr("Случайные строки этого шаблона выбрать не удалось: %1.").arg(describeLimit(error)));
     }
 }
 
@@ -146,10 +146,33 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
             showDiversity(chosen->diversity);
         }
     } catch (const LimitError &error) {
-        showError(tr("Непохожие строки этого шаблона выбрать не удалось: %1").arg(QString::fromUtf8(error.what())));
+        showError(tr("Непохожие строки этого шаблона выбрать не удалось: %1.").arg(describeLimit(error)));
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
     } catch (const std::length_error &) {
         showOutOfMemory();
     }
+}
+
+QString MainWindow::describeLimit(const LimitError &error) const
+{
+    QString what;
+    switch (error.task()) {
+    case LimitError::Task::PositionIndex:
+        what = tr("поиска строк по номеру");
+        break;
+    case LimitError::Task::LengthCounts:
+        what = tr("подсчёта строк по длине");
+        break;
+    case LimitError::Task::LengthChoice:
+        what = tr("выбора строк по длине");
+        break;
+    case LimitError::Task::Unspecified:
+        what = tr("работы с этим шаблоном");
+        break;
+    }
+    if (error.resource() == LimitError::Resource::Work || error.needed() == 0)
+        return tr("для %1 нужно слишком много времени").arg(what);
+    return tr("для %1 нужно около %2 памяти, а можно не более %3")
+        .arg(what, memoryguard::formatBytes(error.needed()), memoryguard::formatBytes(error.allowed()));
 }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +31,7 @@ private slots:
     void randomLines();
     void randomLinesDrawAnewEachTime();
     void mostDifferentLines();
+    void refusalInRussian();
 };
 
 // Six variants of 2 to 5 characters; the length fields 3 to 4 keep four.
@@ -191,6 +193,23 @@ void TooBigTest::randomLinesDrawAnewEachTime()
         seen.insert(driver.listTexts().first());
     }
     QVERIFY(seen.size() > 1);
+}
+
+// Random lines of a template whose indexes exceed the engine's budget: the
+// box says why in the window's language, not in the engine's English.
+void TooBigTest::refusalInRussian()
+{
+    WindowDriver driver;
+    prepare(driver);
+    driver.minLengthEdit()->setText(QStringLiteral("1"));
+    driver.dialogs->tooBigAnswers.enqueue(Answer::RandomLines);
+    driver.generate(QStringLiteral("{").repeated(100000) + u'x' + QStringLiteral("}").repeated(100000));
+    const auto errors = driver.dialogs->callsOf(Kind::Error);
+    QCOMPARE(errors.size(), 1);
+    const QString &text = errors.first().text;
+    QVERIFY2(
+        text.startsWith(QStringLiteral("Случайные строки этого шаблона выбрать не удалось: для ")), qPrintable(text));
+    QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
 }
 
 QTEST_MAIN(TooBigTest)
