@@ -6,7 +6,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
@@ -205,10 +204,12 @@ QTextLayout *LongParagraphLayout::layoutOf(std::size_t index) const
     } else {
         if (!piece.own) {
             forgetLeastRecentlyUsed();
-            QTextCursor text(document());
-            text.setPosition(piece.start);
-            text.setPosition(piece.start + piece.length, QTextCursor::KeepAnchor);
-            piece.own = std::make_unique<QTextLayout>(text.selectedText(), document()->defaultFont(), paintDevice());
+            // Character by character: a text cursor placed in the paragraph
+            // would have Qt's own layout analyse all of it.
+            QString text(piece.length, Qt::Uninitialized);
+            for (int offset = 0; offset < piece.length; ++offset)
+                text[offset] = document()->characterAt(piece.start + offset);
+            piece.own = std::make_unique<QTextLayout>(text, document()->defaultFont(), paintDevice());
             ++ownLayouts;
             // The colours and the input method's unfinished text the editor
             // gave the paragraph, for this part of it.
@@ -313,14 +314,26 @@ void LongParagraphLayout::draw(QPainter *painter, const PaintContext &context)
             break;
         QTextLayout *layout = layoutOf(index);
         const Piece &piece = pieces[index];
-        QList<QTextLayout::FormatRange> ranges;
-        for (const Selection &selection : context.selections) {
-            const int from = std::max(selection.cursor.selectionStart(), piece.start);
-            const int to = std::min(selection.cursor.selectionEnd(), piece.start + piece.length);
-            if (from < to)
-                ranges.append({ from - piece.start, to - from, selection.format });
+        // Line by line: Qt merges the areas of all the selections it draws at
+        // once, at a cost that grows with their square, and the colours of
+        // the brackets in view are hundreds of selections.
+        for (int number = 0; number < layout->lineCount(); ++number) {
+            const QTextLine line = layout->lineAt(number);
+            const QRectF lineRect = line.rect().translated(layout->position());
+            if (lineRect.bottom() < clip.top() || lineRect.top() > clip.bottom())
+                continue;
+            const int lineStart = piece.start + line.textStart();
+            const int lineEnd = lineStart + line.textLength();
+            QList<QTextLayout::FormatRange> ranges;
+            for (const Selection &selection : context.selections) {
+                const int from = std::max(selection.cursor.selectionStart(), lineStart);
+                const int to = std::min(selection.cursor.selectionEnd(), lineEnd);
+                if (from < to)
+                    ranges.append({ from - piece.start, to - from, selection.format });
+            }
+            layout->draw(
+                painter, QPointF(), ranges, QRectF(clip.left(), lineRect.top(), clip.width(), lineRect.height()));
         }
-        layout->draw(painter, QPointF(), ranges, clip);
         if (index == cursorPiece)
             layout->drawCursor(painter, QPointF(), context.cursorPosition - piece.start, ok ? cursorWidth : 1);
     }

@@ -54,6 +54,8 @@ TemplateEdit::TemplateEdit(QWidget *parent)
 
 void TemplateEdit::documentChanging(int from, int removed, int added)
 {
+    if (!typing)
+        typedEnd = -1;
     QTextDocument *text = document();
     if (pieces) {
         if (text->characterCount() < wholeBelow)
@@ -99,7 +101,7 @@ void TemplateEdit::switchLayout(bool toPieces)
 
 void TemplateEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (pieces && moveByLines(event))
+    if (pieces && (moveByLines(event) || typeDirectly(event)))
         return;
     QTextEdit::keyPressEvent(event);
     if (pieces)
@@ -140,6 +142,43 @@ bool TemplateEdit::moveByLines(QKeyEvent *event)
     moveTo(target, found->mode);
     goalX = x;
     goalPosition = textCursor().position();
+    return true;
+}
+
+bool TemplateEdit::typeDirectly(QKeyEvent *event)
+{
+    // Qt's editor would type through its own cursor, which asks the
+    // paragraph's layout where the cursor now is; on a paragraph of megabytes
+    // that analyses all of it at every key. Inside an edit block a cursor
+    // does not ask, so the key is typed here, and a run of keys joins one
+    // step of undo as Qt's editor makes it.
+    QTextCursor cursor = textCursor();
+    if (isReadOnly() || overwriteMode() || cursor.hasSelection())
+        return false;
+    const QString text = event->text();
+    const bool plain = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
+    const bool backspace = event->key() == Qt::Key_Backspace && plain;
+    const bool del = event->matches(QKeySequence::Delete);
+    const bool printable = plain && !text.isEmpty()
+        && std::all_of(text.begin(), text.end(), [](QChar character) { return character.isPrint(); });
+    if (!backspace && !del && !printable)
+        return false;
+    event->accept();
+    typing = true;
+    if (cursor.position() == typedEnd && typedDeletion == (backspace || del))
+        cursor.joinPreviousEditBlock();
+    else
+        cursor.beginEditBlock();
+    if (backspace)
+        cursor.deletePreviousChar();
+    else if (del)
+        cursor.deleteChar();
+    else
+        cursor.insertText(text);
+    cursor.endEditBlock();
+    typing = false;
+    typedEnd = textCursor().position();
+    typedDeletion = backspace || del;
     return true;
 }
 

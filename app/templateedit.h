@@ -39,6 +39,9 @@ private:
     void switchLayout(bool toPieces);
     // Cursor keys that need the visual lines; false for any other key.
     bool moveByLines(QKeyEvent *event);
+    // A character typed, Backspace or Delete, without a selection; false for
+    // any other key.
+    bool typeDirectly(QKeyEvent *event);
     void moveTo(int position, QTextCursor::MoveMode mode);
     void keepCursorInView();
     void showViewToLayout();
@@ -48,4 +51,10 @@ private:
     // cursor stays where they put it.
     qreal goalX = 0;
     int goalPosition = -1;
+    // Where the last key typed directly left the cursor, while nothing else
+    // changed the text since: the next key of the same kind (a character, or
+    // a deletion) joins its step of undo.
+    int typedEnd = -1;
+    bool typedDeletion = false;
+    bool typing = false;
 };

@@ -174,9 +174,15 @@ void TemplateEditTest::typingAtTheEnd()
     ShownEdit shown(longParagraph);
     QTest::keyClick(&shown.edit, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClicks(&shown.edit, QStringLiteral("[c|d]"));
-    QCOMPARE(shown.edit.toPlainText(), longParagraph + QStringLiteral("[c|d]"));
+    QTest::keyClick(&shown.edit, Qt::Key_Backspace);
+    QCOMPARE(shown.edit.toPlainText(), longParagraph + QStringLiteral("[c|d"));
     const QPoint cursor = shown.pointOf(shown.edit.textCursor().position());
     QVERIFY(shown.edit.viewport()->rect().contains(cursor));
+    // The characters typed in a row are one step of undo, as in Qt's editor.
+    shown.edit.undo();
+    QCOMPARE(shown.edit.toPlainText(), longParagraph + QStringLiteral("[c|d]"));
+    shown.edit.undo();
+    QCOMPARE(shown.edit.toPlainText(), longParagraph);
 }
 
 void TemplateEditTest::layoutChoice_data()
