@@ -68,6 +68,12 @@ void LongParagraphLayout::documentChanged(int from, int removed, int added)
     changeToSkip = { -1, -1, -1 };
     if (skip)
         return;
+    const auto removedMark = [from, removed](const CharacterFormat &mark) {
+        return mark.position >= from && mark.position < from + removed;
+    };
+    std::erase_if(characterFormats, removedMark);
+    for (CharacterFormat &mark : characterFormats)
+        mark.position += mark.position >= from ? added - removed : 0;
     // A change from the start that adds the whole document is how the
     // document asks for everything to be laid out anew (a new page width,
     // font or wrapping).
@@ -102,6 +108,14 @@ void LongParagraphLayout::documentChanged(int from, int removed, int added)
     topsValid = false;
     sizeChangePending = false;
     emit documentSizeChanged(documentSize());
+    emit update();
+}
+
+void LongParagraphLayout::setCharacterFormats(std::vector<CharacterFormat> formats)
+{
+    characterFormats = std::move(formats);
+    std::stable_sort(characterFormats.begin(), characterFormats.end(),
+        [](const CharacterFormat &left, const CharacterFormat &right) { return left.position < right.position; });
     emit update();
 }
 
@@ -325,6 +339,10 @@ void LongParagraphLayout::draw(QPainter *painter, const PaintContext &context)
             const int lineStart = piece.start + line.textStart();
             const int lineEnd = lineStart + line.textLength();
             QList<QTextLayout::FormatRange> ranges;
+            const auto firstMark = std::lower_bound(characterFormats.begin(), characterFormats.end(), lineStart,
+                [](const CharacterFormat &mark, int position) { return mark.position < position; });
+            for (auto mark = firstMark; mark != characterFormats.end() && mark->position < lineEnd; ++mark)
+                ranges.append({ mark->position - piece.start, 1, mark->format });
             for (const Selection &selection : context.selections) {
                 const int from = std::max(selection.cursor.selectionStart(), lineStart);
                 const int to = std::min(selection.cursor.selectionEnd(), lineEnd);

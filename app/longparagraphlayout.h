@@ -23,6 +23,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QRectF>
+#include <QTextCharFormat>
 
 class QTextLayout;
 
@@ -57,6 +58,16 @@ public:
     // Tells the editor at once of a height that laying out a piece changed,
     // instead of after the current event.
     void settle() const;
+
+    // A character painted over in a format, as the editor's extra selections
+    // are, but without the editor asking where it stands (which would have Qt
+    // analyse the whole paragraph); its position follows the edits.
+    struct CharacterFormat
+    {
+        int position = 0;
+        QTextCharFormat format;
+    };
+    void setCharacterFormats(std::vector<CharacterFormat> formats);
 
     // Characters of a paragraph laid out in one piece; a longer one is cut
     // into pieces of about half of this.
@@ -97,5 +108,6 @@ private:
     mutable qint64 measuredCharacters = 0;
     mutable qint64 measuredLines = 0;
     QRectF viewRect;
+    std::vector<CharacterFormat> characterFormats; // by position
     std::array<int, 3> changeToSkip { -1, -1, -1 };
 };

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextDocument>
-
-#include "longparagraphlayout.h"
 
 namespace {
 
@@ -50,6 +49,49 @@ TemplateEdit::TemplateEdit(QWidget *parent)
         if (pieces)
             keepCursorInView();
     });
+}
+
+TemplateEdit::~TemplateEdit()
+{
+    chooseBlinking(false);
+}
+
+void TemplateEdit::focusInEvent(QFocusEvent *event)
+{
+    chooseBlinking(true);
+    QTextEdit::focusInEvent(event);
+}
+
+void TemplateEdit::focusOutEvent(QFocusEvent *event)
+{
+    QTextEdit::focusOutEvent(event);
+    chooseBlinking(false);
+}
+
+void TemplateEdit::chooseBlinking(bool focused)
+{
+    // Qt's editor repaints a blinking cursor where the paragraph's own layout
+    // would have it, and finding that out analyses all of a paragraph of
+    // megabytes after every change: twice a second, a core would be busy. So
+    // while such a paragraph has the focus the cursor stands still. The flash
+    // time is the application's, which the other widgets read only when they
+    // get the focus, after this editor gave it back.
+    const bool still = focused && pieces;
+    if (still == (savedFlashTime >= 0))
+        return;
+    if (still) {
+        savedFlashTime = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);
+    } else {
+        QApplication::setCursorFlashTime(savedFlashTime);
+        savedFlashTime = -1;
+    }
+}
+
+void TemplateEdit::paintCharacters(std::vector<LongParagraphLayout::CharacterFormat> formats)
+{
+    if (pieces)
+        pieces->setCharacterFormats(std::move(formats));
 }
 
 void TemplateEdit::documentChanging(int from, int removed, int added)
@@ -94,6 +136,7 @@ void TemplateEdit::switchLayout(bool toPieces)
         }
     }
     showViewToLayout();
+    chooseBlinking(hasFocus());
     emit text->documentLayoutChanged();
     emit text->documentLayout()->documentSizeChanged(text->documentLayout()->documentSize());
     viewport()->update();

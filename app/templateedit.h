@@ -8,9 +8,11 @@
 // which stays empty then, so this class moves the cursor by visual lines and
 // keeps it in view through the piece layout instead.
 
+#include <vector>
+
 #include <QTextEdit>
 
-class LongParagraphLayout;
+#include "longparagraphlayout.h"
 
 class TemplateEdit : public QTextEdit
 {
@@ -18,6 +20,7 @@ class TemplateEdit : public QTextEdit
 
 public:
     explicit TemplateEdit(QWidget *parent = nullptr);
+    ~TemplateEdit() override;
 
     // A paragraph this long makes the editor lay the document out in pieces;
     // it goes back to Qt's own layout once the whole template is shorter
@@ -26,9 +29,15 @@ public:
     static constexpr int wholeBelow = 32 * 1024;
 
     bool laysOutInPieces() const { return pieces != nullptr; }
+    // While the document is laid out in pieces: characters painted over in
+    // a format, in place of extra selections, which would cost Qt's editor
+    // an analysis of the whole paragraph each time they are set.
+    void paintCharacters(std::vector<LongParagraphLayout::CharacterFormat> formats);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -45,6 +54,7 @@ private:
     void moveTo(int position, QTextCursor::MoveMode mode);
     void keepCursorInView();
     void showViewToLayout();
+    void chooseBlinking(bool focused);
 
     LongParagraphLayout *pieces = nullptr;
     // Up and Down keep the column the cursor started from, as long as the
@@ -57,4 +67,7 @@ private:
     int typedEnd = -1;
     bool typedDeletion = false;
     bool typing = false;
+    // The application's cursor flash time while the cursor stands still; -1
+    // while it blinks.
+    int savedFlashTime = -1;
 };
