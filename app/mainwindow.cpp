@@ -29,6 +29,7 @@
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
 #include "resultlistview.h"
+#include "templateedit.h"
 #include "templatehighlighter.h"
 #include "variantcounter.h"
 
@@ -204,7 +205,7 @@ void MainWindow::createResultList()
 
 void MainWindow::createTemplateEdit()
 {
-    templateEdit = new QTextEdit;
+    templateEdit = new TemplateEdit;
     templateEdit->setObjectName(QStringLiteral("templateEdit"));
     // Pasted rich text would bring fonts and colours the highlighting does not expect.
     templateEdit->setAcceptRichText(false);

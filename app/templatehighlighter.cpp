@@ -4,6 +4,7 @@
 #include <array>
 #include <new>
 
+#include <QAbstractTextDocumentLayout>
 #include <QPalette>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -12,6 +13,7 @@
 
 #include "documenttext.h"
 #include "razmnozhator/syntax.h"
+#include "templateedit.h"
 #include "templatetext.h"
 
 using namespace razmnozhator;
@@ -27,6 +29,16 @@ QTextEdit::ExtraSelection characterSelection(QTextDocument *document, int positi
     selection.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
     selection.format = format;
     return selection;
+}
+
+// The document position shown at a point of the editor's viewport. Not
+// QTextEdit::cursorForPosition(): its cursor asks the paragraph's own layout
+// where it stands, which for a paragraph of megabytes analyses all of it.
+int positionAt(const QTextEdit *edit, QPoint point)
+{
+    const QPointF inDocument(
+        point.x() + edit->horizontalScrollBar()->value(), point.y() + edit->verticalScrollBar()->value());
+    return std::max(0, edit->document()->documentLayout()->hitTest(inDocument, Qt::FuzzyHit));
 }
 
 // Up to this many characters the analysis keeps pace with typing and the
@@ -157,6 +169,7 @@ void TemplateHighlighter::setColouredInView(bool inView)
         return;
     colouredInView = inView;
     viewSelections.clear();
+    viewMarks.clear();
     // Detaching clears every block's formats; attaching colours the blocks
     // anew. Either way this edit's own repaint by the base class is not needed.
     setDocument(inView ? nullptr : edit->document());
@@ -166,13 +179,18 @@ void TemplateHighlighter::setColouredInView(bool inView)
 void TemplateHighlighter::colourMarksInView()
 {
     viewSelections.clear();
+    viewMarks.clear();
     const QRect area = edit->viewport()->rect();
-    const int first = edit->cursorForPosition(area.topLeft()).position();
-    const int last = edit->cursorForPosition(area.bottomRight()).position();
+    const int first = positionAt(edit, area.topLeft());
+    const int last = positionAt(edit, area.bottomRight());
     const auto begin = std::lower_bound(current.marks.begin(), current.marks.end(), first,
         [](const Mark &mark, int position) { return mark.position < position; });
-    const auto add = [this](int position, const QTextCharFormat &format) {
-        viewSelections.append(characterSelection(edit->document(), position, format));
+    const bool inPieces = piecesEdit() != nullptr;
+    const auto add = [this, inPieces](int position, const QTextCharFormat &format) {
+        if (inPieces)
+            viewMarks.push_back({ position, format });
+        else
+            viewSelections.append(characterSelection(edit->document(), position, format));
     };
     for (auto mark = begin; mark != current.marks.end() && mark->position <= last; ++mark) {
         if (mark->position != current.errorPosition)
@@ -183,8 +201,22 @@ void TemplateHighlighter::colourMarksInView()
     showSelections();
 }
 
+TemplateEdit *TemplateHighlighter::piecesEdit() const
+{
+    auto *templateEdit = qobject_cast<TemplateEdit *>(edit);
+    return templateEdit && templateEdit->laysOutInPieces() ? templateEdit : nullptr;
+}
+
 void TemplateHighlighter::showSelections()
 {
+    if (TemplateEdit *templateEdit = piecesEdit()) {
+        if (!edit->extraSelections().isEmpty())
+            edit->setExtraSelections({});
+        std::vector<LongParagraphLayout::CharacterFormat> marks = viewMarks;
+        marks.insert(marks.end(), bracketMarks.begin(), bracketMarks.end());
+        templateEdit->paintCharacters(std::move(marks));
+        return;
+    }
     edit->setExtraSelections(viewSelections + bracketSelections);
 }
 
@@ -204,8 +236,9 @@ void TemplateHighlighter::repaintVisible()
         return;
     }
     const QRect area = edit->viewport()->rect();
-    const QTextBlock last = edit->cursorForPosition(area.bottomRight()).block();
-    for (QTextBlock block = edit->cursorForPosition(area.topLeft()).block(); block.isValid(); block = block.next()) {
+    const QTextBlock last = edit->document()->findBlock(positionAt(edit, area.bottomRight()));
+    for (QTextBlock block = edit->document()->findBlock(positionAt(edit, area.topLeft())); block.isValid();
+         block = block.next()) {
         const int start = block.position();
         if (block.userState() != signatureOf(start, start + block.length() - 1))
             rehighlightBlock(block);
@@ -281,6 +314,7 @@ const TemplateHighlighter::Mark *TemplateHighlighter::markAt(int position) const
 void TemplateHighlighter::markMatchingBracket()
 {
     bracketSelections.clear();
+    bracketMarks.clear();
     const int cursor = edit->textCursor().position();
     // The bracket after the cursor, or else the one before it.
     const Mark *mark = currentIsFresh ? markAt(cursor) : nullptr;
@@ -289,8 +323,12 @@ void TemplateHighlighter::markMatchingBracket()
     if (mark && mark->partner != mark->position) {
         QTextCharFormat format;
         format.setBackground(edit->palette().color(QPalette::Highlight).lighter(isDark(edit->palette()) ? 80 : 160));
-        for (const int position : { mark->position, mark->partner })
-            bracketSelections.append(characterSelection(edit->document(), position, format));
+        for (const int position : { mark->position, mark->partner }) {
+            if (piecesEdit())
+                bracketMarks.push_back({ position, format });
+            else
+                bracketSelections.append(characterSelection(edit->document(), position, format));
+        }
     }
     showSelections();
 }

@@ -28,7 +28,10 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "longparagraphlayout.h"
+
 class DocumentText;
+class TemplateEdit;
 namespace razmnozhator::cp1251 {
 class TemplateText;
 }
@@ -85,6 +88,9 @@ private:
     void setColouredInView(bool inView);
     void colourMarksInView();
     void showSelections();
+    // The editor, while it lays a long paragraph out in pieces and takes the
+    // colours in view from here directly.
+    TemplateEdit *piecesEdit() const;
     // Repaints the blocks in view whose marks changed. The editor lays the
     // document out again after every repainted block, which for thousands of
     // lines would take minutes, so blocks out of view wait until they scroll in.
@@ -101,6 +107,8 @@ private:
     bool colouredInView = false;
     QList<QTextEdit::ExtraSelection> viewSelections;
     QList<QTextEdit::ExtraSelection> bracketSelections;
+    std::vector<LongParagraphLayout::CharacterFormat> viewMarks;
+    std::vector<LongParagraphLayout::CharacterFormat> bracketMarks;
     Analysis current;
     bool currentIsFresh = true;
     QTimer pause;

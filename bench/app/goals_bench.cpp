@@ -16,8 +16,9 @@
 //   one million     the same with six groups: click to painted list
 //   typing          the GUI thread's busy time per key typed at the end of
 //                   "[a|b]" x 10^6 and of "[a|" x 10^5 "]" x 10^5, beside a
-//                   plain text of the same length, and the time from the last
-//                   key to the new count; run it with
+//                   plain text of the same length in lines and the same
+//                   one-paragraph text in a bare editor, and the time from
+//                   the last key to the new count; run it with
 //                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on a display with the
 //                   accessibility bus to include what a screen reader costs
 //
@@ -370,23 +371,23 @@ void typing()
     std::printf("typing: platform %s, accessibility %s\n", qPrintable(QGuiApplication::platformName()),
         qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ? "always on" : "as the desktop says");
     for (const QString &text : { pairs, nested }) {
-        // Plain words of the same length, and the template's own text in a bare
-        // editor: a run of a hundred thousand closers cannot be wrapped, which
-        // costs the editor's line breaking more than words do.
+        // Plain words of the same length in lines of a template file, and the
+        // template's own text, in a bare editor: a run of a hundred thousand
+        // closers cannot be wrapped, which costs the editor's line breaking
+        // more than words do.
+        const QString line = QStringLiteral("слово ").repeated(11) + u'\n';
         const TypingFigures plainFigures
-            = typeInto(QStringLiteral("слово ").repeated(text.size() / 6 + 1).left(text.size()), keys, true);
+            = typeInto(line.repeated(text.size() / line.size() + 1).left(text.size()), keys, true);
         const TypingFigures bareFigures = typeInto(text, keys, true);
         const TypingFigures templateFigures = typeInto(text, keys, false);
-        std::printf(
-            "typing: %s (%lld characters): GUI thread busy %.0f ms a key in the window (goal never over 300), "
-            "longest stall %lld ms; "
-            "the same text in a bare editor %.0f ms a key, longest %lld ms: difference %.0f ms (goal at most 30); "
-            "plain words of the same length in a bare editor %.0f ms a key; count shown %lld ms after the last "
-            "key (goal within 1000)\n",
+        std::printf("typing: %s (%lld characters): GUI thread busy %.0f ms a key in the window (goal never over 300), "
+                    "longest stall %lld ms; plain text of the same length in lines of 67 characters in a bare editor "
+                    "%.0f ms a key: difference %.0f ms (goal at most 30); the same one-paragraph text in a bare editor "
+                    "%.0f ms a key, longest stall %lld ms; count shown %lld ms after the last key (goal within 1000)\n",
             text.size() > 1000000 ? "[a|b] x 10^6" : "[a| x 10^5 ] x 10^5", static_cast<long long>(text.size()),
             templateFigures.busyPerKeyMs, static_cast<long long>(templateFigures.longestStallMs),
+            plainFigures.busyPerKeyMs, templateFigures.busyPerKeyMs - plainFigures.busyPerKeyMs,
             bareFigures.busyPerKeyMs, static_cast<long long>(bareFigures.longestStallMs),
-            templateFigures.busyPerKeyMs - bareFigures.busyPerKeyMs, plainFigures.busyPerKeyMs,
             static_cast<long long>(templateFigures.countShownMs));
         std::fflush(stdout);
     }

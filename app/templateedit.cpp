@@ -1,0 +1,287 @@
+#include "templateedit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+enum class Step { LineUp, LineDown, PageUp, PageDown, LineStart, LineEnd };
+
+struct KeyStep
+{
+    QKeySequence::StandardKey key;
+    Step step;
+    QTextCursor::MoveMode mode;
+};
+
+constexpr KeyStep keySteps[] = {
+    { QKeySequence::MoveToPreviousLine, Step::LineUp, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToNextLine, Step::LineDown, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToPreviousPage, Step::PageUp, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToNextPage, Step::PageDown, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToStartOfLine, Step::LineStart, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToEndOfLine, Step::LineEnd, QTextCursor::MoveAnchor },
+    { QKeySequence::SelectPreviousLine, Step::LineUp, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectNextLine, Step::LineDown, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectPreviousPage, Step::PageUp, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectNextPage, Step::PageDown, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectStartOfLine, Step::LineStart, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectEndOfLine, Step::LineEnd, QTextCursor::KeepAnchor },
+};
+
+} // namespace
+
+TemplateEdit::TemplateEdit(QWidget *parent)
+    : QTextEdit(parent)
+{
+    // Told before the document's layout hears of the change, so that a
+    // pasted paragraph of megabytes never reaches Qt's own layout.
+    connect(document(), &QTextDocument::contentsChange, this, &TemplateEdit::documentChanging);
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
+        if (pieces)
+            keepCursorInView();
+    });
+}
+
+TemplateEdit::~TemplateEdit()
+{
+    chooseBlinking(false);
+}
+
+void TemplateEdit::focusInEvent(QFocusEvent *event)
+{
+    chooseBlinking(true);
+    QTextEdit::focusInEvent(event);
+}
+
+void TemplateEdit::focusOutEvent(QFocusEvent *event)
+{
+    QTextEdit::focusOutEvent(event);
+    chooseBlinking(false);
+}
+
+void TemplateEdit::chooseBlinking(bool focused)
+{
+    // Qt's editor repaints a blinking cursor where the paragraph's own layout
+    // would have it, and finding that out analyses all of a paragraph of
+    // megabytes after every change: twice a second, a core would be busy. So
+    // while such a paragraph has the focus the cursor stands still. The flash
+    // time is the application's, which the other widgets read only when they
+    // get the focus, after this editor gave it back.
+    const bool still = focused && pieces;
+    if (still == (savedFlashTime >= 0))
+        return;
+    if (still) {
+        savedFlashTime = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);
+    } else {
+        QApplication::setCursorFlashTime(savedFlashTime);
+        savedFlashTime = -1;
+    }
+}
+
+void TemplateEdit::paintCharacters(std::vector<LongParagraphLayout::CharacterFormat> formats)
+{
+    if (pieces)
+        pieces->setCharacterFormats(std::move(formats));
+}
+
+void TemplateEdit::documentChanging(int from, int removed, int added)
+{
+    if (!typing)
+        typedEnd = -1;
+    QTextDocument *text = document();
+    if (pieces) {
+        if (text->characterCount() < wholeBelow)
+            switchLayout(false);
+        return;
+    }
+    if (text->characterCount() <= piecesFrom)
+        return;
+    // Only the paragraphs the change touched can have grown.
+    for (QTextBlock block = text->findBlock(from); block.isValid() && block.position() <= from + added;
+         block = block.next()) {
+        if (block.length() > piecesFrom) {
+            switchLayout(true);
+            pieces->skipChange(from, removed, added);
+            return;
+        }
+    }
+}
+
+void TemplateEdit::switchLayout(bool toPieces)
+{
+    QTextDocument *text = document();
+    {
+        // The text stays as it is: nobody but the editor, told below, may
+        // hear of a change.
+        const QSignalBlocker quiet(text);
+        if (toPieces) {
+            pieces = new LongParagraphLayout(text);
+            pieces->setPaintDevice(viewport());
+            text->setDocumentLayout(pieces);
+        } else {
+            pieces = nullptr;
+            // Without a layout the document makes Qt's own anew.
+            text->setDocumentLayout(nullptr);
+            text->documentLayout()->setPaintDevice(viewport());
+        }
+    }
+    showViewToLayout();
+    chooseBlinking(hasFocus());
+    emit text->documentLayoutChanged();
+    emit text->documentLayout()->documentSizeChanged(text->documentLayout()->documentSize());
+    viewport()->update();
+}
+
+void TemplateEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (pieces && (moveByLines(event) || typeDirectly(event)))
+        return;
+    QTextEdit::keyPressEvent(event);
+    if (pieces)
+        keepCursorInView();
+}
+
+bool TemplateEdit::moveByLines(QKeyEvent *event)
+{
+    const auto found = std::find_if(
+        std::begin(keySteps), std::end(keySteps), [event](const KeyStep &entry) { return event->matches(entry.key); });
+    if (found == std::end(keySteps))
+        return false;
+    event->accept();
+    const int position = textCursor().position();
+    if (found->step == Step::LineStart || found->step == Step::LineEnd) {
+        const auto [start, end] = pieces->lineEnds(position);
+        moveTo(found->step == Step::LineStart ? start : end, found->mode);
+        return true;
+    }
+    const QRectF current = pieces->cursorRect(position);
+    const qreal x = goalPosition == position ? goalX : current.left();
+    const bool page = found->step == Step::PageUp || found->step == Step::PageDown;
+    const bool up = found->step == Step::LineUp || found->step == Step::PageUp;
+    // The middle of the line above or below, or a screen away.
+    const qreal distance = page ? viewport()->height() : current.height();
+    const qreal y = current.center().y() + (up ? -distance : distance);
+    const qreal margin = document()->documentMargin();
+    int target = position;
+    if (y < margin)
+        target = page ? 0 : position;
+    else if (y > pieces->documentSize().height() - margin)
+        target = page ? document()->characterCount() - 1 : position;
+    else
+        target = pieces->hitTest(QPointF(x, y), Qt::FuzzyHit);
+    if (page)
+        verticalScrollBar()->triggerAction(
+            up ? QAbstractSlider::SliderPageStepSub : QAbstractSlider::SliderPageStepAdd);
+    moveTo(target, found->mode);
+    goalX = x;
+    goalPosition = textCursor().position();
+    return true;
+}
+
+bool TemplateEdit::typeDirectly(QKeyEvent *event)
+{
+    // Qt's editor would type through its own cursor, which asks the
+    // paragraph's layout where the cursor now is; on a paragraph of megabytes
+    // that analyses all of it at every key. Inside an edit block a cursor
+    // does not ask, so the key is typed here, and a run of keys joins one
+    // step of undo as Qt's editor makes it.
+    QTextCursor cursor = textCursor();
+    if (isReadOnly() || overwriteMode() || cursor.hasSelection())
+        return false;
+    const QString text = event->text();
+    const bool plain = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
+    const bool backspace = event->key() == Qt::Key_Backspace && plain;
+    const bool del = event->matches(QKeySequence::Delete);
+    const bool printable = plain && !text.isEmpty()
+        && std::all_of(text.begin(), text.end(), [](QChar character) { return character.isPrint(); });
+    if (!backspace && !del && !printable)
+        return false;
+    event->accept();
+    typing = true;
+    if (cursor.position() == typedEnd && typedDeletion == (backspace || del))
+        cursor.joinPreviousEditBlock();
+    else
+        cursor.beginEditBlock();
+    if (backspace)
+        cursor.deletePreviousChar();
+    else if (del)
+        cursor.deleteChar();
+    else
+        cursor.insertText(text);
+    cursor.endEditBlock();
+    typing = false;
+    typedEnd = textCursor().position();
+    typedDeletion = backspace || del;
+    return true;
+}
+
+void TemplateEdit::moveTo(int position, QTextCursor::MoveMode mode)
+{
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(position, mode);
+    setTextCursor(cursor);
+    keepCursorInView();
+}
+
+void TemplateEdit::keepCursorInView()
+{
+    const QRectF cursor = pieces->cursorRect(textCursor().position());
+    // The scroll range must already reach the cursor.
+    pieces->settle();
+    QScrollBar *bar = verticalScrollBar();
+    const int top = int(std::floor(cursor.top()));
+    const int bottom = int(std::ceil(cursor.bottom()));
+    if (top < bar->value())
+        bar->setValue(top);
+    else if (bottom > bar->value() + viewport()->height())
+        bar->setValue(bottom - viewport()->height());
+}
+
+void TemplateEdit::paintEvent(QPaintEvent *event)
+{
+    // Qt's editor repaints the cursor and the selection where the paragraph's
+    // own layout would have them, which is not where the pieces are; the
+    // view is only a few lines high, so paint it all.
+    if (pieces && event->rect() != viewport()->rect())
+        viewport()->update();
+    QTextEdit::paintEvent(event);
+}
+
+void TemplateEdit::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    showViewToLayout();
+}
+
+void TemplateEdit::scrollContentsBy(int dx, int dy)
+{
+    QTextEdit::scrollContentsBy(dx, dy);
+    showViewToLayout();
+}
+
+void TemplateEdit::showViewToLayout()
+{
+    if (pieces) {
+        pieces->setViewRect(QRectF(
+            horizontalScrollBar()->value(), verticalScrollBar()->value(), viewport()->width(), viewport()->height()));
+    }
+}
+
+QVariant TemplateEdit::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (!pieces || (query != Qt::ImCursorRectangle && query != Qt::ImAnchorRectangle))
+        return QTextEdit::inputMethodQuery(query);
+    const QTextCursor cursor = textCursor();
+    const int position = query == Qt::ImCursorRectangle ? cursor.position() : cursor.anchor();
+    return pieces->cursorRect(position).translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+}

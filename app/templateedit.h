@@ -1,0 +1,73 @@
+#pragma once
+
+// The template editor. It is Qt's text editor, with its undo, clipboard,
+// input method and accessibility, until a paragraph grows beyond what Qt
+// lays out between two keys; from then on the document is laid out in pieces
+// (LongParagraphLayout), until the template is short again. Qt's editor finds
+// the cursor and the lines above and below it in the paragraph's own layout,
+// which stays empty then, so this class moves the cursor by visual lines and
+// keeps it in view through the piece layout instead.
+
+#include <vector>
+
+#include <QTextEdit>
+
+#include "longparagraphlayout.h"
+
+class TemplateEdit : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit TemplateEdit(QWidget *parent = nullptr);
+    ~TemplateEdit() override;
+
+    // A paragraph this long makes the editor lay the document out in pieces;
+    // it goes back to Qt's own layout once the whole template is shorter
+    // than the second figure.
+    static constexpr int piecesFrom = 64 * 1024;
+    static constexpr int wholeBelow = 32 * 1024;
+
+    bool laysOutInPieces() const { return pieces != nullptr; }
+    // While the document is laid out in pieces: characters painted over in
+    // a format, in place of extra selections, which would cost Qt's editor
+    // an analysis of the whole paragraph each time they are set.
+    void paintCharacters(std::vector<LongParagraphLayout::CharacterFormat> formats);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+private:
+    void documentChanging(int from, int removed, int added);
+    void switchLayout(bool toPieces);
+    // Cursor keys that need the visual lines; false for any other key.
+    bool moveByLines(QKeyEvent *event);
+    // A character typed, Backspace or Delete, without a selection; false for
+    // any other key.
+    bool typeDirectly(QKeyEvent *event);
+    void moveTo(int position, QTextCursor::MoveMode mode);
+    void keepCursorInView();
+    void showViewToLayout();
+    void chooseBlinking(bool focused);
+
+    LongParagraphLayout *pieces = nullptr;
+    // Up and Down keep the column the cursor started from, as long as the
+    // cursor stays where they put it.
+    qreal goalX = 0;
+    int goalPosition = -1;
+    // Where the last key typed directly left the cursor, while nothing else
+    // changed the text since: the next key of the same kind (a character, or
+    // a deletion) joins its step of undo.
+    int typedEnd = -1;
+    bool typedDeletion = false;
+    bool typing = false;
+    // The application's cursor flash time while the cursor stands still; -1
+    // while it blinks.
+    int savedFlashTime = -1;
+};

@@ -1,0 +1,221 @@
+// The template editor on a paragraph of many thousand characters, laid out
+// in pieces: the text stays as typed, clicks and cursor keys land where the
+// user sees them, and a short template goes back to Qt's own layout.
+
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+
+#include "longparagraphlayout.h"
+#include "templateedit.h"
+
+class TemplateEditTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void edits_data();
+    void edits();
+    void clicks_data();
+    void clicks();
+    void upAndDown_data();
+    void upAndDown();
+    void typingAtTheEnd();
+    void layoutChoice_data();
+    void layoutChoice();
+};
+
+namespace {
+
+const QString longParagraph = QStringLiteral("[a|b]").repeated(20000);
+
+struct ShownEdit
+{
+    explicit ShownEdit(const QString &text)
+    {
+        edit.resize(400, 70);
+        edit.show();
+        (void)QTest::qWaitForWindowExposed(&edit);
+        edit.setPlainText(text);
+        QCoreApplication::processEvents();
+    }
+    LongParagraphLayout *pieces() const
+    {
+        return qobject_cast<LongParagraphLayout *>(edit.document()->documentLayout());
+    }
+    // Where the user sees position, in the viewport: just right of the cursor, mid-line.
+    QPoint pointOf(int position) const
+    {
+        const QRectF cursor = pieces()->cursorRect(position);
+        return QPointF(cursor.left() + 1 - edit.horizontalScrollBar()->value(),
+            cursor.center().y() - edit.verticalScrollBar()->value())
+            .toPoint();
+    }
+    void setCursor(int position)
+    {
+        QTextCursor cursor = edit.textCursor();
+        cursor.setPosition(position);
+        edit.setTextCursor(cursor);
+    }
+    TemplateEdit edit;
+};
+
+// Empty when the visual lines cover the document without gap or overlap and
+// every position found by its cursor is found again by a hit there.
+QString layoutProblem(const LongParagraphLayout &layout, const QTextDocument &document)
+{
+    const int last = document.characterCount() - 1;
+    for (int position = 0;;) {
+        const auto [start, end] = layout.lineEnds(position);
+        if (start != position)
+            return QStringLiteral("the line at %1 starts at %2").arg(position).arg(start);
+        if (end == last)
+            break;
+        position = document.characterAt(end) == QChar::ParagraphSeparator ? end + 1 : end;
+    }
+    for (int position = 0; position < last; position += 997) {
+        const int hit = layout.hitTest(layout.cursorRect(position).center() + QPointF(1, 0), Qt::FuzzyHit);
+        if (hit != position && hit != position + 1)
+            return QStringLiteral("the cursor at %1 is hit at %2").arg(position).arg(hit);
+    }
+    return {};
+}
+
+} // namespace
+
+void TemplateEditTest::edits_data()
+{
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("removed");
+    QTest::addColumn<QString>("added");
+
+    const QString around = QStringLiteral("short\n") + longParagraph + QStringLiteral("\nshort");
+    QTest::newRow("a key in the middle") << longParagraph << 1001 << 0 << QStringLiteral("x");
+    QTest::newRow("deleting across pieces") << longParagraph << 3000 << 9000 << QString();
+    QTest::newRow("a piece grows past its limit") << longParagraph << 5 << 0 << QStringLiteral("y").repeated(9000);
+    QTest::newRow("a line break into the paragraph") << longParagraph << 50000 << 0 << QStringLiteral("\n");
+    QTest::newRow("short paragraphs around a long one") << around << 40000 << 1 << QStringLiteral("[c|d]\n[e]");
+    QTest::newRow("joining two long paragraphs") << longParagraph + u'\n' + longParagraph << 100000 << 1 << QString();
+    QTest::newRow("replacing everything") << longParagraph << 0 << 100000 << QStringLiteral("{-|x|y}").repeated(12000);
+}
+
+void TemplateEditTest::edits()
+{
+    QFETCH(QString, initial);
+    QFETCH(int, position);
+    QFETCH(int, removed);
+    QFETCH(QString, added);
+
+    ShownEdit shown(initial);
+    QTextCursor cursor = shown.edit.textCursor();
+    cursor.setPosition(position);
+    cursor.setPosition(position + removed, QTextCursor::KeepAnchor);
+    cursor.insertText(added);
+    QCoreApplication::processEvents();
+    QCOMPARE(shown.edit.toPlainText(), QString(initial).replace(position, removed, added));
+    QVERIFY(shown.pieces());
+    QCOMPARE(layoutProblem(*shown.pieces(), *shown.edit.document()), QString());
+    shown.edit.undo();
+    QCOMPARE(shown.edit.toPlainText(), initial);
+    QCOMPARE(layoutProblem(*shown.pieces(), *shown.edit.document()), QString());
+}
+
+void TemplateEditTest::clicks_data()
+{
+    QTest::addColumn<int>("position");
+
+    QTest::newRow("first character") << 0;
+    QTest::newRow("inside the first piece") << 1234;
+    QTest::newRow("middle of the paragraph") << 50003;
+    QTest::newRow("near the end") << 99996;
+}
+
+void TemplateEditTest::clicks()
+{
+    QFETCH(int, position);
+
+    ShownEdit shown(longParagraph);
+    // Scrolled to a position a few characters on, the one clicked is in view too.
+    shown.setCursor(position + 4);
+    QTest::mouseClick(shown.edit.viewport(), Qt::LeftButton, {}, shown.pointOf(position));
+    QCOMPARE(shown.edit.textCursor().position(), position);
+}
+
+void TemplateEditTest::upAndDown_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<bool>("lastLine");
+
+    QTest::newRow("middle of a piece") << 2003 << false;
+    QTest::newRow("last line of a piece of 4000") << 3998 << false;
+    QTest::newRow("last line of the text") << 100000 << true;
+}
+
+void TemplateEditTest::upAndDown()
+{
+    QFETCH(int, position);
+    QFETCH(bool, lastLine);
+
+    ShownEdit shown(longParagraph);
+    shown.setCursor(position);
+    const QRectF before = shown.pieces()->cursorRect(position);
+    QTest::keyClick(&shown.edit, Qt::Key_Down);
+    const QRectF below = shown.pieces()->cursorRect(shown.edit.textCursor().position());
+    QCOMPARE(below.top(), lastLine ? before.top() : before.bottom());
+    QVERIFY(qAbs(below.left() - before.left()) < 10 || lastLine);
+    QTest::keyClick(&shown.edit, Qt::Key_Up);
+    if (!lastLine)
+        QCOMPARE(shown.edit.textCursor().position(), position);
+}
+
+void TemplateEditTest::typingAtTheEnd()
+{
+    ShownEdit shown(longParagraph);
+    QTest::keyClick(&shown.edit, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(&shown.edit, QStringLiteral("[c|d]"));
+    QTest::keyClick(&shown.edit, Qt::Key_Backspace);
+    QCOMPARE(shown.edit.toPlainText(), longParagraph + QStringLiteral("[c|d"));
+    const QPoint cursor = shown.pointOf(shown.edit.textCursor().position());
+    QVERIFY(shown.edit.viewport()->rect().contains(cursor));
+    // The characters typed in a row are one step of undo, as in Qt's editor.
+    shown.edit.undo();
+    QCOMPARE(shown.edit.toPlainText(), longParagraph + QStringLiteral("[c|d]"));
+    shown.edit.undo();
+    QCOMPARE(shown.edit.toPlainText(), longParagraph);
+}
+
+void TemplateEditTest::layoutChoice_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kept"); // characters left after deleting the rest; -1 keeps all
+    QTest::addColumn<bool>("inPieces");
+
+    const QString lines = (QStringLiteral("[a|b]").repeated(12) + u'\n').repeated(2000);
+    QTest::newRow("short template") << QStringLiteral("[a|b]").repeated(200) << -1 << false;
+    QTest::newRow("long paragraph") << longParagraph << -1 << true;
+    QTest::newRow("as long in short lines") << lines << -1 << false;
+    QTest::newRow("long paragraph cut short") << longParagraph << 1000 << false;
+    QTest::newRow("long paragraph cut to half") << longParagraph << 40000 << true;
+}
+
+void TemplateEditTest::layoutChoice()
+{
+    QFETCH(QString, text);
+    QFETCH(int, kept);
+    QFETCH(bool, inPieces);
+
+    ShownEdit shown(text);
+    if (kept >= 0) {
+        QTextCursor cursor = shown.edit.textCursor();
+        cursor.setPosition(kept);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    QCOMPARE(shown.edit.laysOutInPieces(), inPieces);
+    QCOMPARE(shown.pieces() != nullptr, inPieces);
+    QCOMPARE(shown.edit.toPlainText(), kept >= 0 ? text.left(kept) : text);
+}
+
+QTEST_MAIN(TemplateEditTest)
+#include "templateedit_test.moc"
