@@ -100,6 +100,21 @@ private:
         const Poly *poly = nullptr;
         Ends *after = nullptr;
         Ends *less = nullptr;
+        // Every slot worked out beforehand (see Rows).
+        bool complete = false;
+        std::size_t stride = 0; // words per slot
+    };
+
+    // For the window of the last start: the ways to finish after each group
+    // of the template's own sequence, for every length its end can have in
+    // a variant that fits. Samples and listing within lengths query one
+    // window again and again, and most of a query's look-ups fall here.
+    struct Rows
+    {
+        Window window {};
+        bool built = false;
+        std::vector<Ends> ends; // per group of the template's own sequence
+        std::vector<mp_limb_t> kept; // the number within the window
     };
 
     void weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out);
@@ -109,8 +124,8 @@ private:
     bool takesWeight();
     Ends &fresh(std::int64_t low, std::int64_t high);
     Ends *before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high);
-    std::uint64_t plainTextChoice(
-        const Group &group, const Poly &totals, const Poly *groupTotals, std::int64_t groupShift);
+    std::uint64_t plainTextChoice(const Group &group, Ends &after, std::int64_t written, const mp_limb_t *total);
+    void buildRows(Window window);
 
     const Program &program_;
     const RangeIndex &index_;
@@ -127,6 +142,15 @@ private:
     std::uint64_t stamp_ = 0;
     std::vector<mp_limb_t> weight_;
     std::vector<mp_limb_t> scratch_;
+    Rows rows_;
+    // Words that the counts of the current group need (see open()), and
+    // with rows, how many ways there are to finish from its start.
+    std::size_t active_ = 0;
+    const mp_limb_t *rootTotal_ = nullptr;
+    // Per group of the template's own sequence: the shortest and longest
+    // length at its end.
+    std::vector<std::int64_t> rootEndShortest_;
+    std::vector<std::int64_t> rootEndLongest_;
 };
 
 } // namespace razmnozhator::detail
