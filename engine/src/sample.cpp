@@ -1,5 +1,7 @@
 #include "razmnozhator/sample.h"
 
+#include "rootlengths.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -13,6 +15,11 @@ namespace {
 // A sample in template order sorts one slice of its ranks at a time, in
 // about this much memory whatever the size of the sample.
 constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
+
+// The smallest share of the variants kept for which passing over positions
+// outside the range beats finding ranks among the kept ones, when a
+// position's length is told without writing it (see rejectsOutside()).
+constexpr unsigned long rejectingShare = 8;
 
 // std::mt19937_64's output is fixed by the standard, so one seed gives the
 // same keys everywhere.
@@ -135,6 +142,7 @@ struct Sample::State
     mpz_class kept;
     mpz_class size;
     Enumerator walker;
+    std::unique_ptr<detail::RootLengths> rootLengths;
 
     // The ranks are a keyed permutation's values at 0, 1, ...; in template
     // order, the ones in one slice of [0, kept) at a time, sorted.
@@ -158,9 +166,16 @@ struct Sample::State
     {
         if (size == 0)
             return;
+        if (!everyLength && order == Order::Random && kept * rejectingShare >= compiled.count()) {
+            walker.countLengths();
+            rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &position) {
+                walker.seek(position);
+                walker.next();
+                return walker.currentLength();
+            });
+        }
         if (rejectsOutside()) {
             rejecting = true;
-            walker.countLengths();
             walker.seek(0);
             permutation = std::make_unique<Permutation>(compiled.count(), random);
             return;
@@ -185,18 +200,25 @@ struct Sample::State
     // a look-up by position. When the range keeps at least a quarter of the
     // variants, a random order of all positions that passes over the ones
     // outside is cheaper, and its first kept ones are just as uniform a
-    // sample of them.
-    bool rejectsOutside() const { return !everyLength && order == Order::Random && kept * 4 >= compiled.count(); }
+    // sample of them; down to a smaller share when the lengths of the
+    // template's own groups tell a position's length without writing it.
+    bool rejectsOutside() const
+    {
+        return !everyLength && order == Order::Random && kept * (rootLengths ? rejectingShare : 4) >= compiled.count();
+    }
 
     bool nextWithin()
     {
         if (!permutation || given >= size)
             return false;
         for (;;) {
-            walker.seek(permutation->at(nextIndex));
+            const mpz_class position = permutation->at(nextIndex);
             ++nextIndex;
+            if (rootLengths && !range.contains(rootLengths->lengthAt(position)))
+                continue;
+            walker.seek(position);
             walker.next();
-            if (range.contains(walker.currentLength())) {
+            if (rootLengths || range.contains(walker.currentLength())) {
                 ++given;
                 return true;
             }
