@@ -168,6 +168,11 @@ inline void addProduct(mp_limb_t *out, const mp_limb_t *a, std::size_t n, mp_lim
     }
 }
 
+inline void decrement(mp_limb_t *a, std::size_t n)
+{
+    for (std::size_t i = 0; i < n && a[i]-- == 0; ++i) { }
+}
+
 inline bool less(const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
 {
     for (std::size_t i = n; i-- > 0;) {
@@ -285,6 +290,78 @@ void RangeDecoder::buildRows(Window window)
     }
     rows_.window = window;
     rows_.built = true;
+}
+
+bool RangeDecoder::rootDigits(const mpz_class &rank, Window window, const RootLengths &lengths, std::uint64_t *digits)
+{
+    start(rank, window);
+    if (!rows_.built)
+        return false;
+    const Sequence &root = program_.sequences[program_.root];
+    // The counts met at a group are at most the number of ways to finish
+    // from there, and the arithmetic is exact on the words that takes.
+    std::size_t active = spectra_.width;
+    const auto fitTo = [&active](const mp_limb_t *total) {
+        while (total && active > 1 && total[active - 1] == 0)
+            --active;
+    };
+    const mp_limb_t *total = rows_.kept.data();
+    fitTo(total);
+    if (scratch_.size() < 2 * spectra_.width)
+        scratch_.resize(2 * spectra_.width);
+    mp_limb_t *left = rank_.data();
+    mp_limb_t *other = scratch_.data();
+    mp_limb_t *half = other + spectra_.width;
+    std::int64_t written = 0;
+    for (std::uint32_t i = 0; i < root.groupCount; ++i) {
+        const auto literal = std::int64_t(program_.characters(root.literalBegin + i));
+        if (i > 0) {
+            total = value(rows_.ends[i - 1], written);
+            fitTo(total);
+        }
+        written += literal;
+        Ends &after = rows_.ends[i];
+        const std::uint64_t *choices = lengths.lengths(i);
+        const std::uint64_t count = lengths.count(i);
+        // Rows are complete: a look-up is an index, or null outside the row.
+        const auto fitting = [&](std::uint64_t v) -> const mp_limb_t * {
+            const auto at = std::uint64_t(written + std::int64_t(choices[v]) - after.low);
+            return at < after.size ? after.limbs.data() + at * after.stride : nullptr;
+        };
+        // The look-ups of all the choices at once, rather than one cache miss
+        // after another.
+        for (std::uint64_t v = 0; v < count && v < 32; ++v) {
+            if (const mp_limb_t *slot = fitting(v))
+                __builtin_prefetch(slot + active - 1);
+        }
+        // From the last choice when the rank lies in the upper half, with the
+        // rank counted from the end: total - 1 - rank.
+        mpn_rshift(half, total, static_cast<mp_size_t>(active), 1);
+        const bool fromEnd = !less(left, half, active);
+        if (fromEnd) {
+            subtract(other, total, left, active);
+            decrement(other, active);
+            std::swap(left, other);
+        }
+        std::uint64_t v = fromEnd ? count - 1 : 0;
+        for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --v : ++v) {
+            const mp_limb_t *fits = fitting(v);
+            if (!fits)
+                continue;
+            if (less(left, fits, active))
+                break;
+            subtract(left, left, fits, active);
+        }
+        if (fromEnd) {
+            // Within the choice, counted from its start: fits - 1 - left.
+            subtract(other, fitting(v), left, active);
+            decrement(other, active);
+            std::swap(left, other);
+        }
+        digits[i] = v;
+        written += std::int64_t(choices[v]);
+    }
+    return true;
 }
 
 // Sum over lengths l of poly[l] * ends(at + l): how many variants of poly,

@@ -12,6 +12,7 @@
 
 #include "choices.h"
 #include "lengthcounts.h"
+#include "rootlengths.h"
 
 #include <gmpxx.h>
 
@@ -73,6 +74,12 @@ public:
     // The next walk from the template's start writes the rank-th variant
     // within the window (below their number).
     void start(const mpz_class &rank, Window window);
+
+    // The choices of the template's own groups alone, as the digits of the
+    // rank-th variant's position, when those groups' lengths are known:
+    // without writing anything. False when the window's look-ups would take
+    // too much memory; the digits are then to be found by a walk.
+    bool rootDigits(const mpz_class &rank, Window window, const RootLengths &lengths, std::uint64_t *digits);
 
     static constexpr bool readsLiterals = true;
     void literal(std::uint32_t literal) override

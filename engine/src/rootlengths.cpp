@@ -1,5 +1,7 @@
 #include "rootlengths.h"
 
+#include <algorithm>
+
 namespace razmnozhator::detail {
 
 namespace {
@@ -21,34 +23,42 @@ std::unique_ptr<RootLengths> RootLengths::make(const Program &program, const Len
 {
     const Sequence &root = program.sequences[program.root];
     const PositionIndex &index = positionIndex(program);
+    const auto countOf
+        = [&](std::uint32_t i) { return index.count[index.groupNode(program.groupRefs[root.groupBegin + i])]; };
     double variants = 0;
     for (std::uint32_t i = 0; i < root.groupCount; ++i) {
-        const std::uint64_t count = index.count[index.groupNode(program.groupRefs[root.groupBegin + i])];
-        if (count > mostVariants)
+        if (countOf(i) > mostVariants)
             return nullptr;
-        variants += double(count);
+        variants += double(countOf(i));
     }
     if (!(variants * double(program.figures.longestBytes + 1) <= mostBytes))
         return nullptr;
 
     std::unique_ptr<RootLengths> made(new RootLengths(program));
-    made->first_ = lengthOf(0);
+    for (std::uint32_t i = 0; i <= root.groupCount; ++i)
+        made->literals_ += program.characters(root.literalBegin + i);
+    const NodeLengths nodes = nodeLengths(program);
+    const std::uint64_t first = lengthOf(0);
     // The variant that takes choice v of group i and the first of every
-    // other group is at v times the number of variants of the groups after i.
+    // other group is at v times the number of variants of the groups after
+    // i; its length less that of the first variant is how much longer
+    // choice v is than choice 0, and the shortest choice is as long as the
+    // group's shortest variant.
+    std::vector<std::vector<std::int64_t>> longer(root.groupCount);
     mpz_class after = 1;
-    made->begin_.resize(root.groupCount + 1);
-    std::vector<std::vector<std::int64_t>> lengths(root.groupCount);
     for (std::uint32_t i = root.groupCount; i-- > 0;) {
-        const std::uint64_t count = index.count[index.groupNode(program.groupRefs[root.groupBegin + i])];
-        for (std::uint64_t v = 0; v < count; ++v)
-            lengths[i].push_back(std::int64_t(lengthOf(after * static_cast<unsigned long>(v)) - made->first_));
-        after *= static_cast<unsigned long>(count);
+        for (std::uint64_t v = 0; v < countOf(i); ++v)
+            longer[i].push_back(std::int64_t(lengthOf(after * static_cast<unsigned long>(v)) - first));
+        after *= static_cast<unsigned long>(countOf(i));
     }
     for (std::uint32_t i = 0; i < root.groupCount; ++i) {
-        made->begin_[i] = made->lengths_.size();
-        made->lengths_.insert(made->lengths_.end(), lengths[i].begin(), lengths[i].end());
+        made->begin_.push_back(made->lengths_.size());
+        const std::int64_t least = *std::min_element(longer[i].begin(), longer[i].end());
+        const std::uint64_t shortest = nodes.groups[program.groupRefs[root.groupBegin + i]].shortest;
+        for (const std::int64_t length : longer[i])
+            made->lengths_.push_back(shortest + std::uint64_t(length - least));
     }
-    made->begin_[root.groupCount] = made->lengths_.size();
+    made->begin_.push_back(made->lengths_.size());
     return made;
 }
 
@@ -56,10 +66,30 @@ std::uint64_t RootLengths::lengthAt(const mpz_class &position)
 {
     positions_.start(position);
     const std::uint64_t *digits = positions_.sequenceDigits(GroupPlace { program_.root, 0, noFrame, 0 });
-    std::int64_t length = std::int64_t(first_);
-    for (std::size_t i = 0; i + 1 < begin_.size(); ++i)
-        length += lengths_[begin_[i] + digits[i]];
-    return std::uint64_t(length);
+    std::uint64_t length = literals_;
+    for (std::size_t i = 0; i < groups(); ++i)
+        length += lengths(i)[digits[i]];
+    return length;
+}
+
+void RootLengths::position(const std::uint64_t *digits, mpz_class &out) const
+{
+    // Horner's rule, a machine word of digits at a time.
+    out = 0;
+    std::uint64_t block = 0;
+    std::uint64_t radix = 1;
+    for (std::size_t i = 0; i < groups(); ++i) {
+        if (radix > UINT64_MAX / count(i)) {
+            mpz_mul_ui(out.get_mpz_t(), out.get_mpz_t(), radix);
+            mpz_add_ui(out.get_mpz_t(), out.get_mpz_t(), block);
+            block = 0;
+            radix = 1;
+        }
+        block = block * count(i) + digits[i];
+        radix *= count(i);
+    }
+    mpz_mul_ui(out.get_mpz_t(), out.get_mpz_t(), radix);
+    mpz_add_ui(out.get_mpz_t(), out.get_mpz_t(), block);
 }
 
 } // namespace razmnozhator::detail

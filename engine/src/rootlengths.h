@@ -1,13 +1,15 @@
 #pragma once
 
-// The length of the variant at a position, told from the choices of the
-// template's own groups alone, without writing the variant.
+// The template's own groups as digits of a position, and the length of each
+// of their variants.
 //
 // A variant's length is the sum of its literals' and its groups' lengths, and
 // the choice of each group of the template's own sequence is one digit of
-// the position. When those groups have few variants each, their lengths are
-// noted once, by writing each of them; a position outside a length range is
-// then passed over for the cost of splitting it into its digits.
+// the position (the leftmost group changes slowest). When those groups have
+// few variants each, their lengths are noted once, by writing each of them.
+// A position outside a length range is then passed over for the cost of
+// splitting it into its digits, and a variant within a range is found by
+// choosing the digits one by one (RangeDecoder::rootDigits()).
 
 #include "positions.h"
 
@@ -33,17 +35,24 @@ public:
     // characters of the text as written.
     std::uint64_t lengthAt(const mpz_class &position);
 
+    std::size_t groups() const { return begin_.size() - 1; }
+    // The lengths of group i's variants, in order, and how many there are.
+    const std::uint64_t *lengths(std::size_t group) const { return lengths_.data() + begin_[group]; }
+    std::uint64_t count(std::size_t group) const { return begin_[group + 1] - begin_[group]; }
+    // The position whose digits these are.
+    void position(const std::uint64_t *digits, mpz_class &out) const;
+
 private:
     explicit RootLengths(const Program &program);
 
     const Program &program_;
     PositionDecoder positions_;
     // Per group of the template's own sequence, where its variants' lengths
-    // start in `lengths_`: each the length of the variant that takes it and
-    // the first variant of every other group, less that of the first variant.
+    // start in `lengths_`.
     std::vector<std::size_t> begin_;
-    std::vector<std::int64_t> lengths_;
-    std::uint64_t first_ = 0;
+    std::vector<std::uint64_t> lengths_;
+    // The literals of the template's own sequence.
+    std::uint64_t literals_ = 0;
 };
 
 } // namespace razmnozhator::detail

@@ -1,5 +1,6 @@
 #include "razmnozhator/sample.h"
 
+#include "lengthrange.h"
 #include "rootlengths.h"
 
 #include <algorithm>
@@ -143,6 +144,11 @@ struct Sample::State
     mpz_class size;
     Enumerator walker;
     std::unique_ptr<detail::RootLengths> rootLengths;
+    // With them, a rank among the kept variants becomes their digits, then a
+    // position, without a walk.
+    std::unique_ptr<detail::RangeDecoder> ranks;
+    std::vector<std::uint64_t> digits;
+    mpz_class position;
 
     // The ranks are a keyed permutation's values at 0, 1, ...; in template
     // order, the ones in one slice of [0, kept) at a time, sorted.
@@ -166,16 +172,19 @@ struct Sample::State
     {
         if (size == 0)
             return;
-        if (!everyLength && order == Order::Random && kept * rejectingShare >= compiled.count()) {
+        // Noting the lengths of the template's own groups pays for itself
+        // over a few variants.
+        if (!everyLength && size >= 16) {
             walker.countLengths();
-            rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &position) {
-                walker.seek(position);
+            rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &at) {
+                walker.seek(at);
                 walker.next();
                 return walker.currentLength();
             });
         }
         if (rejectsOutside()) {
             rejecting = true;
+            walker.countLengths();
             walker.seek(0);
             permutation = std::make_unique<Permutation>(compiled.count(), random);
             return;
@@ -186,6 +195,10 @@ struct Sample::State
             walker.seek(0);
         else
             walker.seekInRange(0, range);
+        if (rootLengths) {
+            ranks = std::make_unique<detail::RangeDecoder>(*compiled.program_);
+            digits.resize(rootLengths->groups());
+        }
         permutation = std::make_unique<Permutation>(kept, random);
         if (order == Order::Template) {
             const std::uint64_t rankBytes = mpz_sizeinbase(kept.get_mpz_t(), 256) + sizeof(mpz_class) + 16;
@@ -212,17 +225,25 @@ struct Sample::State
         if (!permutation || given >= size)
             return false;
         for (;;) {
-            const mpz_class position = permutation->at(nextIndex);
+            const mpz_class at = permutation->at(nextIndex);
             ++nextIndex;
-            if (rootLengths && !range.contains(rootLengths->lengthAt(position)))
+            if (rootLengths && !range.contains(rootLengths->lengthAt(at)))
                 continue;
-            walker.seek(position);
+            walker.seek(at);
             walker.next();
             if (rootLengths || range.contains(walker.currentLength())) {
                 ++given;
                 return true;
             }
         }
+    }
+
+    detail::Window window() const
+    {
+        const auto bound = [](std::uint64_t length) {
+            return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
+        };
+        return { bound(range.min), bound(range.max) };
     }
 
     // The sample's ranks that fall into the current slice of [0, kept), sorted.
@@ -284,10 +305,14 @@ bool Sample::next()
     mpz_class rank;
     if (!state.nextRank(rank))
         return false;
-    if (state.everyLength)
+    if (state.everyLength) {
         state.walker.seek(rank);
-    else
+    } else if (state.ranks && state.ranks->rootDigits(rank, state.window(), *state.rootLengths, state.digits.data())) {
+        state.rootLengths->position(state.digits.data(), state.position);
+        state.walker.seek(state.position);
+    } else {
         state.walker.seekInRange(rank, state.range);
+    }
     return state.walker.next();
 }
 
