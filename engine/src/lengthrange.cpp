@@ -182,6 +182,17 @@ inline bool less(const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
     return false;
 }
 
+// a < floor(b / 2)
+inline bool lessThanHalf(const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
+{
+    for (std::size_t i = n; i-- > 0;) {
+        const mp_limb_t half = (b[i] >> 1) | (i + 1 < n ? b[i + 1] << 63 : 0);
+        if (a[i] != half)
+            return a[i] < half;
+    }
+    return false;
+}
+
 // a - b in `n` words, where a null slot stands for zero and b <= a.
 void difference(const mp_limb_t *a, const mp_limb_t *b, std::size_t n, mp_limb_t *out)
 {
@@ -292,74 +303,87 @@ void RangeDecoder::buildRows(Window window)
     rows_.built = true;
 }
 
-bool RangeDecoder::rootDigits(const mpz_class &rank, Window window, const RootLengths &lengths, std::uint64_t *digits)
+bool RangeDecoder::rootDigits(
+    std::span<const mpz_class> ranks, Window window, const RootLengths &lengths, std::uint64_t *digits)
 {
-    start(rank, window);
+    if (ranks.empty())
+        return true;
+    start(ranks[0], window);
     if (!rows_.built)
         return false;
     const Sequence &root = program_.sequences[program_.root];
-    // The counts met at a group are at most the number of ways to finish
-    // from there, and the arithmetic is exact on the words that takes.
-    std::size_t active = spectra_.width;
-    const auto fitTo = [&active](const mp_limb_t *total) {
-        while (total && active > 1 && total[active - 1] == 0)
-            --active;
+    const std::size_t width = spectra_.width;
+    const std::size_t groups = root.groupCount;
+    // Per rank: the rank left, a word buffer, how many words its counts take
+    // (at most the number of ways to finish from its group on, and the
+    // arithmetic is exact on the words that takes), and its length so far.
+    struct Walk
+    {
+        mp_limb_t *left;
+        mp_limb_t *other;
+        std::size_t active;
+        std::int64_t written;
     };
-    const mp_limb_t *total = rows_.kept.data();
-    fitTo(total);
-    if (scratch_.size() < 2 * spectra_.width)
-        scratch_.resize(2 * spectra_.width);
-    mp_limb_t *left = rank_.data();
-    mp_limb_t *other = scratch_.data();
-    mp_limb_t *half = other + spectra_.width;
-    std::int64_t written = 0;
-    for (std::uint32_t i = 0; i < root.groupCount; ++i) {
-        const auto literal = std::int64_t(program_.characters(root.literalBegin + i));
-        if (i > 0) {
-            total = value(rows_.ends[i - 1], written);
-            fitTo(total);
-        }
-        written += literal;
-        Ends &after = rows_.ends[i];
+    std::vector<Walk> walks(ranks.size());
+    if (scratch_.size() < 2 * ranks.size() * width)
+        scratch_.resize(2 * ranks.size() * width);
+    for (std::size_t k = 0; k < ranks.size(); ++k) {
+        Walk &walk = walks[k];
+        walk.left = scratch_.data() + 2 * k * width;
+        walk.other = walk.left + width;
+        std::fill_n(walk.left, width, 0);
+        std::copy_n(mpz_limbs_read(ranks[k].get_mpz_t()), mpz_size(ranks[k].get_mpz_t()), walk.left);
+        walk.active = width;
+        walk.written = 0;
+    }
+    const auto fitTo = [](Walk &walk, const mp_limb_t *total) {
+        while (total && walk.active > 1 && total[walk.active - 1] == 0)
+            --walk.active;
+    };
+    // Group by group for all the ranks at once: the look-ups of one group
+    // lie close together and stay in the cache from one rank to the next.
+    for (std::size_t i = 0; i < groups; ++i) {
+        const auto literal = std::int64_t(program_.characters(root.literalBegin + std::uint32_t(i)));
+        const Ends &after = rows_.ends[i];
         const std::uint64_t *choices = lengths.lengths(i);
         const std::uint64_t count = lengths.count(i);
-        // Rows are complete: a look-up is an index, or null outside the row.
-        const auto fitting = [&](std::uint64_t v) -> const mp_limb_t * {
-            const auto at = std::uint64_t(written + std::int64_t(choices[v]) - after.low);
-            return at < after.size ? after.limbs.data() + at * after.stride : nullptr;
-        };
-        // The look-ups of all the choices at once, rather than one cache miss
-        // after another.
-        for (std::uint64_t v = 0; v < count && v < 32; ++v) {
-            if (const mp_limb_t *slot = fitting(v))
-                __builtin_prefetch(slot + active - 1);
+        for (std::size_t k = 0; k < ranks.size(); ++k) {
+            Walk &walk = walks[k];
+            const mp_limb_t *total = i == 0 ? rows_.kept.data() : value(rows_.ends[i - 1], walk.written);
+            fitTo(walk, total);
+            const std::size_t active = walk.active;
+            walk.written += literal;
+            // Rows are complete: a look-up is an index, or null outside the row.
+            const auto fitting = [&](std::uint64_t v) -> const mp_limb_t * {
+                const auto at = std::uint64_t(walk.written + std::int64_t(choices[v]) - after.low);
+                return at < after.size ? after.limbs.data() + at * after.stride : nullptr;
+            };
+            // From the last choice when the rank lies in the upper half, with
+            // the rank counted from the end: total - 1 - rank.
+            const bool fromEnd = !lessThanHalf(walk.left, total, active);
+            if (fromEnd) {
+                subtract(walk.other, total, walk.left, active);
+                decrement(walk.other, active);
+                std::swap(walk.left, walk.other);
+            }
+            std::uint64_t v = fromEnd ? count - 1 : 0;
+            for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --v : ++v) {
+                const mp_limb_t *fits = fitting(v);
+                if (!fits)
+                    continue;
+                if (less(walk.left, fits, active))
+                    break;
+                subtract(walk.left, walk.left, fits, active);
+            }
+            if (fromEnd) {
+                // Within the choice, counted from its start: fits - 1 - left.
+                subtract(walk.other, fitting(v), walk.left, active);
+                decrement(walk.other, active);
+                std::swap(walk.left, walk.other);
+            }
+            digits[k * groups + i] = v;
+            walk.written += std::int64_t(choices[v]);
         }
-        // From the last choice when the rank lies in the upper half, with the
-        // rank counted from the end: total - 1 - rank.
-        mpn_rshift(half, total, static_cast<mp_size_t>(active), 1);
-        const bool fromEnd = !less(left, half, active);
-        if (fromEnd) {
-            subtract(other, total, left, active);
-            decrement(other, active);
-            std::swap(left, other);
-        }
-        std::uint64_t v = fromEnd ? count - 1 : 0;
-        for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --v : ++v) {
-            const mp_limb_t *fits = fitting(v);
-            if (!fits)
-                continue;
-            if (less(left, fits, active))
-                break;
-            subtract(left, left, fits, active);
-        }
-        if (fromEnd) {
-            // Within the choice, counted from its start: fits - 1 - left.
-            subtract(other, fitting(v), left, active);
-            decrement(other, active);
-            std::swap(left, other);
-        }
-        digits[i] = v;
-        written += std::int64_t(choices[v]);
     }
     return true;
 }

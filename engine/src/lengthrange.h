@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace razmnozhator::detail {
@@ -76,10 +77,11 @@ public:
     void start(const mpz_class &rank, Window window);
 
     // The choices of the template's own groups alone, as the digits of the
-    // rank-th variant's position, when those groups' lengths are known:
-    // without writing anything. False when the window's look-ups would take
-    // too much memory; the digits are then to be found by a walk.
-    bool rootDigits(const mpz_class &rank, Window window, const RootLengths &lengths, std::uint64_t *digits);
+    // positions of the variants of these ranks within the window (digits of
+    // rank k from digits + k * groups on), when those groups' lengths are
+    // known: without writing anything. False when the window's look-ups
+    // would take too much memory; the variants are then to be found by a walk.
+    bool rootDigits(std::span<const mpz_class> ranks, Window window, const RootLengths &lengths, std::uint64_t *digits);
 
     static constexpr bool readsLiterals = true;
     void literal(std::uint32_t literal) override

@@ -22,6 +22,9 @@ constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
 // position's length is told without writing it (see rejectsOutside()).
 constexpr unsigned long rejectingShare = 8;
 
+// Ranks turned into positions at once (see RangeDecoder::rootDigits()).
+constexpr std::size_t batchSize = 64;
+
 // std::mt19937_64's output is fixed by the standard, so one seed gives the
 // same keys everywhere.
 class Random
@@ -147,8 +150,12 @@ struct Sample::State
     // With them, a rank among the kept variants becomes their digits, then a
     // position, without a walk.
     std::unique_ptr<detail::RangeDecoder> ranks;
+    // Ranks are turned into positions a batch at a time (see rootDigits()).
+    std::vector<mpz_class> batch;
+    std::vector<mpz_class> positions;
+    std::size_t nextInBatch = 0;
+    bool batchByDigits = false;
     std::vector<std::uint64_t> digits;
-    mpz_class position;
 
     // The ranks are a keyed permutation's values at 0, 1, ...; in template
     // order, the ones in one slice of [0, kept) at a time, sorted.
@@ -197,7 +204,7 @@ struct Sample::State
             walker.seekInRange(0, range);
         if (rootLengths) {
             ranks = std::make_unique<detail::RangeDecoder>(*compiled.program_);
-            digits.resize(rootLengths->groups());
+            digits.resize(rootLengths->groups() * batchSize);
         }
         permutation = std::make_unique<Permutation>(kept, random);
         if (order == Order::Template) {
@@ -236,6 +243,31 @@ struct Sample::State
                 return true;
             }
         }
+    }
+
+    // The next kept variant by its rank, through the batch.
+    bool nextByDigits()
+    {
+        if (nextInBatch == batch.size()) {
+            batch.resize(batchSize);
+            std::size_t filled = 0;
+            while (filled < batchSize && nextRank(batch[filled]))
+                ++filled;
+            batch.resize(filled);
+            nextInBatch = 0;
+            if (filled == 0)
+                return false;
+            batchByDigits = ranks->rootDigits(batch, window(), *rootLengths, digits.data());
+            positions.resize(filled);
+            for (std::size_t k = 0; batchByDigits && k < filled; ++k)
+                rootLengths->position(digits.data() + k * rootLengths->groups(), positions[k]);
+        }
+        const std::size_t k = nextInBatch++;
+        if (batchByDigits)
+            walker.seek(positions[k]);
+        else
+            walker.seekInRange(batch[k], range);
+        return walker.next();
     }
 
     detail::Window window() const
@@ -302,17 +334,15 @@ bool Sample::next()
     State &state = *state_;
     if (state.rejecting)
         return state.nextWithin();
+    if (state.ranks)
+        return state.nextByDigits();
     mpz_class rank;
     if (!state.nextRank(rank))
         return false;
-    if (state.everyLength) {
+    if (state.everyLength)
         state.walker.seek(rank);
-    } else if (state.ranks && state.ranks->rootDigits(rank, state.window(), *state.rootLengths, state.digits.data())) {
-        state.rootLengths->position(state.digits.data(), state.position);
-        state.walker.seek(state.position);
-    } else {
+    else
         state.walker.seekInRange(rank, state.range);
-    }
     return state.walker.next();
 }
 
