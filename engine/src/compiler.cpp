@@ -417,8 +417,12 @@ private:
         const auto begin = checkedIndex(program_.choicePieces.size());
         for (const std::uint32_t piece : pieces) {
             const Sequence &sequence = program_.sequences[piece];
+            // Empty in characters as well: a literal map may have emptied a
+            // literal's bytes, but its characters still count in its length.
             if (sequence.groupCount == 1 && program_.literals[sequence.literalBegin].length == 0
-                && program_.literals[sequence.literalBegin + 1].length == 0) {
+                && program_.literals[sequence.literalBegin + 1].length == 0
+                && program_.characters(sequence.literalBegin) == 0
+                && program_.characters(sequence.literalBegin + 1) == 0) {
                 const Group &inner = program_.groups[program_.groupRefs[sequence.groupBegin]];
                 if (inner.kind == GroupKind::Alternatives && inner.choices <= flattenLimit) {
                     for (std::uint64_t i = 0; i < inner.choices; ++i)

@@ -128,11 +128,100 @@ void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &
     }
 }
 
+namespace {
+
+// Arithmetic on counts of n words, modulo 2^(64 n) like GMP's, but inline:
+// the counts a query meets are a few words long, where a call costs more
+// than the work.
+__extension__ using Wide = unsigned __int128;
+
+// out = a - b; the borrow out of the top word.
+inline mp_limb_t subtract(mp_limb_t *out, const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
+{
+    mp_limb_t borrow = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Wide d = Wide(a[i]) - b[i] - borrow;
+        out[i] = mp_limb_t(d);
+        borrow = mp_limb_t(d >> 64) & 1;
+    }
+    return borrow;
+}
+
+inline void add(mp_limb_t *out, const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
+{
+    mp_limb_t carry = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Wide s = Wide(a[i]) + b[i] + carry;
+        out[i] = mp_limb_t(s);
+        carry = mp_limb_t(s >> 64);
+    }
+}
+
+// out += a * factor
+inline void addProduct(mp_limb_t *out, const mp_limb_t *a, std::size_t n, mp_limb_t factor)
+{
+    mp_limb_t carry = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Wide s = Wide(a[i]) * factor + out[i] + carry;
+        out[i] = mp_limb_t(s);
+        carry = mp_limb_t(s >> 64);
+    }
+}
+
+inline void decrement(mp_limb_t *a, std::size_t n)
+{
+    for (std::size_t i = 0; i < n && a[i]-- == 0; ++i) { }
+}
+
+inline bool less(const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
+{
+    for (std::size_t i = n; i-- > 0;) {
+        if (a[i] != b[i])
+            return a[i] < b[i];
+    }
+    return false;
+}
+
+// a < floor(b / 2)
+inline bool lessThanHalf(const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
+{
+    for (std::size_t i = n; i-- > 0;) {
+        const mp_limb_t half = (b[i] >> 1) | (i + 1 < n ? b[i + 1] << 63 : 0);
+        if (a[i] != half)
+            return a[i] < half;
+    }
+    return false;
+}
+
+// a - b in `n` words, where a null slot stands for zero and b <= a.
+void difference(const mp_limb_t *a, const mp_limb_t *b, std::size_t n, mp_limb_t *out)
+{
+    if (!a)
+        std::fill_n(out, n, 0);
+    else if (!b)
+        std::copy_n(a, n, out);
+    else
+        subtract(out, a, b, n);
+}
+
+} // namespace
+
 RangeDecoder::RangeDecoder(const Program &program)
     : program_(program)
     , index_(rangeIndex(program))
     , spectra_(index_.spectra)
 {
+    const Sequence &root = program.sequences[program.root];
+    std::int64_t shortest = 0;
+    std::int64_t longest = 0;
+    for (std::uint32_t i = 0; i < root.groupCount; ++i) {
+        const auto literal = std::int64_t(program.characters(root.literalBegin + i));
+        const Poly &group = spectra_.groupSpectrum[program.groupRefs[root.groupBegin + i]];
+        shortest += literal + std::int64_t(group.offset);
+        longest += literal + std::int64_t(group.offset + group.slots(spectra_.width)) - 1;
+        rootEndShortest_.push_back(shortest);
+        rootEndLongest_.push_back(longest);
+    }
 }
 
 void RangeDecoder::start(const mpz_class &rank, Window window)
@@ -145,6 +234,158 @@ void RangeDecoder::start(const mpz_class &rank, Window window)
     start_ = window;
     slotEnds_.clear();
     used_ = 0;
+    active_ = width;
+    if (!rows_.built || rows_.window.low != window.low || rows_.window.high != window.high)
+        buildRows(window);
+}
+
+namespace {
+
+// The rows of a window are worth their memory up to this size; beyond it,
+// each query works out the look-ups it needs, as for any other part.
+constexpr double rowsBytesCap = 64.0 * 1024 * 1024;
+
+} // namespace
+
+void RangeDecoder::buildRows(Window window)
+{
+    rows_.built = false;
+    rows_.ends.clear();
+    const std::size_t width = spectra_.width;
+    const std::size_t groups = rootEndShortest_.size();
+    std::vector<std::pair<std::int64_t, std::int64_t>> spans(groups);
+    double bytes = 0;
+    for (std::size_t i = 0; i < groups; ++i) {
+        // Only ends from which the rest can still land within the window.
+        const Poly &totals = index_.rootSuffixTotals[i];
+        const auto restShortest = std::int64_t(totals.offset);
+        const auto restLongest = std::int64_t(totals.offset + totals.slots(width)) - 1;
+        spans[i] = { std::max(rootEndShortest_[i], window.low - restLongest),
+            std::min(rootEndLongest_[i], window.high - restShortest) };
+        bytes += double(std::max<std::int64_t>(spans[i].second - spans[i].first + 1, 0)) * double(width)
+            * sizeof(mp_limb_t);
+    }
+    if (!(bytes <= rowsBytesCap))
+        return;
+    mpz_class kept;
+    countInWindow(spectra_, index_.rootTotals, window, kept);
+    rows_.kept.assign(width, 0);
+    std::copy_n(mpz_limbs_read(kept.get_mpz_t()), mpz_size(kept.get_mpz_t()), rows_.kept.data());
+    // A row is read while the counts are at most those of the row before
+    // (see open()), so it keeps only as many words as they need: a query's
+    // look-ups are scattered, and the smaller the rows, the more of them
+    // stay in the cache.
+    std::size_t stride = std::max<std::size_t>(mpz_size(kept.get_mpz_t()), 1);
+    std::vector<mp_limb_t> slot(width);
+    rows_.ends.resize(groups);
+    for (std::size_t i = 0; i < groups; ++i) {
+        Ends &ends = rows_.ends[i];
+        const Poly &totals = index_.rootSuffixTotals[i];
+        ends.low = spans[i].first;
+        ends.size = std::size_t(std::max<std::int64_t>(spans[i].second - spans[i].first + 1, 0));
+        ends.stride = stride;
+        ends.limbs.assign(ends.size * stride, 0);
+        ends.complete = true;
+        std::size_t used = 1;
+        for (std::size_t at = 0; at < ends.size; ++at) {
+            const std::int64_t t = ends.low + std::int64_t(at);
+            const mp_limb_t *upper = window.high >= window.low ? totalUpTo(totals, window.high - t) : nullptr;
+            difference(upper, upper ? totalUpTo(totals, window.low - 1 - t) : nullptr, width, slot.data());
+            std::copy_n(slot.data(), stride, ends.limbs.data() + at * stride);
+            std::size_t words = width;
+            while (words > used && slot[words - 1] == 0)
+                --words;
+            used = words;
+        }
+        stride = std::min(stride, used);
+    }
+    rows_.window = window;
+    rows_.built = true;
+}
+
+bool RangeDecoder::rootDigits(
+    std::span<const mpz_class> ranks, Window window, const RootLengths &lengths, std::uint64_t *digits)
+{
+    if (ranks.empty())
+        return true;
+    start(ranks[0], window);
+    if (!rows_.built)
+        return false;
+    const Sequence &root = program_.sequences[program_.root];
+    const std::size_t width = spectra_.width;
+    const std::size_t groups = root.groupCount;
+    // Per rank: the rank left, a word buffer, how many words its counts take
+    // (at most the number of ways to finish from its group on, and the
+    // arithmetic is exact on the words that takes), and its length so far.
+    struct Walk
+    {
+        mp_limb_t *left;
+        mp_limb_t *other;
+        std::size_t active;
+        std::int64_t written;
+    };
+    std::vector<Walk> walks(ranks.size());
+    if (scratch_.size() < 2 * ranks.size() * width)
+        scratch_.resize(2 * ranks.size() * width);
+    for (std::size_t k = 0; k < ranks.size(); ++k) {
+        Walk &walk = walks[k];
+        walk.left = scratch_.data() + 2 * k * width;
+        walk.other = walk.left + width;
+        std::fill_n(walk.left, width, 0);
+        std::copy_n(mpz_limbs_read(ranks[k].get_mpz_t()), mpz_size(ranks[k].get_mpz_t()), walk.left);
+        walk.active = width;
+        walk.written = 0;
+    }
+    const auto fitTo = [](Walk &walk, const mp_limb_t *total) {
+        while (total && walk.active > 1 && total[walk.active - 1] == 0)
+            --walk.active;
+    };
+    // Group by group for all the ranks at once: the look-ups of one group
+    // lie close together and stay in the cache from one rank to the next.
+    for (std::size_t i = 0; i < groups; ++i) {
+        const auto literal = std::int64_t(program_.characters(root.literalBegin + std::uint32_t(i)));
+        const Ends &after = rows_.ends[i];
+        const std::uint64_t *choices = lengths.lengths(i);
+        const std::uint64_t count = lengths.count(i);
+        for (std::size_t k = 0; k < ranks.size(); ++k) {
+            Walk &walk = walks[k];
+            const mp_limb_t *total = i == 0 ? rows_.kept.data() : value(rows_.ends[i - 1], walk.written);
+            fitTo(walk, total);
+            const std::size_t active = walk.active;
+            walk.written += literal;
+            // Rows are complete: a look-up is an index, or null outside the row.
+            const auto fitting = [&](std::uint64_t v) -> const mp_limb_t * {
+                const auto at = std::uint64_t(walk.written + std::int64_t(choices[v]) - after.low);
+                return at < after.size ? after.limbs.data() + at * after.stride : nullptr;
+            };
+            // From the last choice when the rank lies in the upper half, with
+            // the rank counted from the end: total - 1 - rank.
+            const bool fromEnd = !lessThanHalf(walk.left, total, active);
+            if (fromEnd) {
+                subtract(walk.other, total, walk.left, active);
+                decrement(walk.other, active);
+                std::swap(walk.left, walk.other);
+            }
+            std::uint64_t v = fromEnd ? count - 1 : 0;
+            for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --v : ++v) {
+                const mp_limb_t *fits = fitting(v);
+                if (!fits)
+                    continue;
+                if (less(walk.left, fits, active))
+                    break;
+                subtract(walk.left, walk.left, fits, active);
+            }
+            if (fromEnd) {
+                // Within the choice, counted from its start: fits - 1 - left.
+                subtract(walk.other, fitting(v), walk.left, active);
+                decrement(walk.other, active);
+                std::swap(walk.left, walk.other);
+            }
+            digits[k * groups + i] = v;
+            walk.written += std::int64_t(choices[v]);
+        }
+    }
+    return true;
 }
 
 // Sum over lengths l of poly[l] * ends(at + l): how many variants of poly,
@@ -154,18 +395,19 @@ void RangeDecoder::start(const mpz_class &rank, Window window)
 void RangeDecoder::weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out)
 {
     const std::size_t width = spectra_.width;
-    std::fill_n(out, width, 0);
+    const std::size_t active = active_;
+    std::fill_n(out, active, 0);
     for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
         const mp_limb_t *coefficient = poly.limbs.data() + slot * width;
         const mp_limb_t *count = nullptr;
-        for (std::size_t j = 0; j < width; ++j) {
+        for (std::size_t j = 0; j < active; ++j) {
             if (coefficient[j] == 0)
                 continue;
             if (!count)
                 count = value(ends, at + std::int64_t(poly.offset + slot));
             if (!count)
                 break;
-            mpn_addmul_1(out + j, count, static_cast<mp_size_t>(width - j), coefficient[j]);
+            addProduct(out + j, count, active - j, coefficient[j]);
         }
     }
 }
@@ -181,10 +423,9 @@ bool RangeDecoder::takes(const Poly &content, Ends &ends, std::int64_t at)
 // The same for a choice whose weight is in weight_.
 bool RangeDecoder::takesWeight()
 {
-    const auto words = static_cast<mp_size_t>(spectra_.width);
-    if (mpn_cmp(rank_.data(), weight_.data(), words) < 0)
+    if (less(rank_.data(), weight_.data(), active_))
         return true;
-    mpn_sub_n(rank_.data(), rank_.data(), weight_.data(), words);
+    subtract(rank_.data(), rank_.data(), weight_.data(), active_);
     return false;
 }
 
@@ -199,42 +440,26 @@ const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::int64_t length
     return totals.limbs.data() + slot * width;
 }
 
-namespace {
-
-// a - b in `width` words, where a null slot stands for zero and b <= a.
-void difference(const mp_limb_t *a, const mp_limb_t *b, std::size_t width, mp_limb_t *out)
-{
-    if (!a)
-        std::fill_n(out, width, 0);
-    else if (!b)
-        std::copy_n(a, width, out);
-    else
-        mpn_sub_n(out, a, b, static_cast<mp_size_t>(width));
-}
-
-} // namespace
-
 // The ways to finish at length t, worked out on first use: a query reads
 // only the lengths its choices can reach. Null for none.
 const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
 {
     if (t < ends.low || t >= ends.low + std::int64_t(ends.size))
         return nullptr;
-    const std::size_t width = spectra_.width;
     const auto at = std::size_t(t - ends.low);
-    mp_limb_t *out = ends.limbs.data() + at * width;
-    if (ends.known[at] == ends.stamp)
+    mp_limb_t *out = ends.limbs.data() + at * ends.stride;
+    if (ends.complete || ends.known[at] == ends.stamp)
         return out;
     ends.known[at] = ends.stamp;
     if (ends.totals) {
         const Window rest { start_.low - t, start_.high - t };
         const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, rest.high) : nullptr;
-        difference(upper, totalUpTo(*ends.totals, rest.low - 1), width, out);
+        difference(upper, totalUpTo(*ends.totals, rest.low - 1), active_, out);
     } else if (ends.poly) {
         weigh(*ends.poly, *ends.after, t, out);
     } else {
         const mp_limb_t *all = value(*ends.after, t);
-        difference(all, value(*ends.less, t), width, out);
+        difference(all, value(*ends.less, t), active_, out);
     }
     return out;
 }
@@ -248,6 +473,7 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
     Ends &ends = made_[used_++];
     ends.low = low;
     ends.size = std::size_t(std::max<std::int64_t>(high - low + 1, 0));
+    ends.stride = spectra_.width;
     if (ends.limbs.size() < ends.size * spectra_.width)
         ends.limbs.resize(ends.size * spectra_.width);
     // A slot is known when it carries the stamp of this use.
@@ -276,68 +502,59 @@ RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int
 }
 
 // The same for choices that are plain text, which is most of them, on
-// machine words: each choice's weight is the difference of two running
-// totals of what follows.
-// groupTotals, when known, are the running totals of the group followed
-// by what follows it, with lengths moved by groupShift: the rank's place
-// among all of them tells from which end of the choices it is reached sooner.
+// machine words: each choice's weight is the ways to finish after it.
+// `total`, when known, is the number of all of them: the rank's place among
+// them tells from which end of the choices it is reached sooner.
 std::uint64_t RangeDecoder::plainTextChoice(
-    const Group &group, const Poly &totals, const Poly *groupTotals, std::int64_t groupShift)
+    const Group &group, Ends &after, std::int64_t written, const mp_limb_t *total)
 {
     const std::size_t width = spectra_.width;
-    const auto words = static_cast<mp_size_t>(width);
-    if (scratch_.size() != 4 * width)
-        scratch_.resize(4 * width);
+    const std::size_t words = active_;
+    if (scratch_.size() != 2 * width)
+        scratch_.resize(2 * width);
     mp_limb_t *left = scratch_.data();
     mp_limb_t *next = left + width;
-    mp_limb_t *difference = next + width;
-    mp_limb_t *all = difference + width;
-    std::copy_n(rank_.data(), width, left);
-    const auto totalUpTo = [&](const Poly &poly, std::int64_t length) -> const mp_limb_t * {
-        if (length < std::int64_t(poly.offset))
-            return nullptr;
-        const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - poly.offset, poly.slots(width) - 1);
-        return poly.limbs.data() + slot * width;
+    std::copy_n(rank_.data(), words, left);
+    const Span *spans = program_.pieceLiterals.data() + group.pieceLiteralsBegin;
+    const auto end = [&](std::uint64_t choice) {
+        return written
+            + (program_.literalCharacters.empty()
+                    ? std::int64_t(spans[choice].length)
+                    : std::int64_t(program_.characters(
+                        program_.sequences[program_.choicePieces[group.choiceBegin + choice]].literalBegin)));
     };
-    // How many of `poly`'s remainders fit the window_ moved by `length`, or null for none.
-    const auto fitting = [&](const Poly &poly, std::int64_t length, mp_limb_t *out) -> const mp_limb_t * {
-        const mp_limb_t *upper = window_.high >= window_.low ? totalUpTo(poly, window_.high - length) : nullptr;
-        if (!upper)
-            return nullptr;
-        const mp_limb_t *lower = totalUpTo(poly, window_.low - 1 - length);
-        if (!lower)
-            return upper;
-        mpn_sub_n(out, upper, lower, words);
-        return out;
-    };
-    const auto lengthOf = [&](std::uint64_t choice) {
-        const Sequence &piece = program_.sequences[program_.choicePieces[group.choiceBegin + choice]];
-        return std::int64_t(program_.characters(piece.literalBegin));
-    };
+    const auto fitting = [&](std::uint64_t choice) { return value(after, end(choice)); };
 
+    if (after.complete) {
+        // The look-ups of all the choices at once, rather than one cache
+        // miss after another.
+        for (std::uint64_t choice = 0; choice < group.choices && choice < 16; ++choice) {
+            const std::int64_t t = end(choice) - after.low;
+            if (t >= 0 && t < std::int64_t(after.size))
+                __builtin_prefetch(after.limbs.data() + std::size_t(t) * after.stride);
+        }
+    }
     bool fromEnd = false;
-    if (groupTotals) {
+    if (total) {
         // From the end when rank >= total / 2; counting from there, the
         // rank becomes total - 1 - rank.
-        if (const mp_limb_t *total = fitting(*groupTotals, groupShift, all)) {
-            mpn_rshift(next, total, words, 1);
-            if (mpn_cmp(left, next, words) >= 0) {
-                fromEnd = true;
-                mpn_sub_n(next, total, left, words);
-                mpn_sub_1(left, next, words, 1);
-            }
+        mpn_rshift(next, total, static_cast<mp_size_t>(words), 1);
+        if (!less(left, next, words)) {
+            fromEnd = true;
+            subtract(next, total, left, words);
+            mpn_sub_1(left, next, static_cast<mp_size_t>(words), 1);
         }
     }
     std::uint64_t choice = fromEnd ? group.choices - 1 : 0;
     for (std::uint64_t step = 0; step + 1 < group.choices; ++step, fromEnd ? --choice : ++choice) {
-        const mp_limb_t *fits = fitting(totals, lengthOf(choice), difference);
+        const mp_limb_t *fits = fitting(choice);
         if (!fits)
             continue;
-        if (mpn_sub_n(next, left, fits, words) != 0) {
+        if (subtract(next, left, fits, words) != 0) {
             if (fromEnd) {
                 // Within the choice, counted from its start: fits - 1 - left.
-                mpn_sub_n(next, fits, left, words);
-                mpn_sub_1(left, next, words, 1);
+                subtract(next, fits, left, words);
+                mpn_sub_1(left, next, static_cast<mp_size_t>(words), 1);
             }
             break;
         }
@@ -345,11 +562,10 @@ std::uint64_t RangeDecoder::plainTextChoice(
     }
     if (fromEnd && choice == 0) {
         // The first choice holds the rest: left counts from its end.
-        const mp_limb_t *fits = fitting(totals, lengthOf(0), difference);
-        mpn_sub_n(next, fits, left, words);
-        mpn_sub_1(left, next, words, 1);
+        subtract(next, fitting(0), left, words);
+        mpn_sub_1(left, next, static_cast<mp_size_t>(words), 1);
     }
-    std::copy_n(left, width, rank_.data());
+    std::copy_n(left, words, rank_.data());
     return choice;
 }
 
@@ -366,7 +582,17 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const std::int64_t low = written + shortest(content);
     const std::int64_t high = written + longest(content);
     Ends *ends;
-    if (at.owner == noFrame) {
+    if (at.owner == noFrame && rows_.built) {
+        ends = &rows_.ends[at.element];
+        // Every count met from here to the next group of the template's own
+        // sequence is at most the number of ways to finish from here, and
+        // the arithmetic, modulo a power of two, is exact on its words.
+        const auto literal
+            = std::int64_t(program_.characters(program_.sequences[at.sequence].literalBegin + at.element));
+        rootTotal_ = at.element == 0 ? rows_.kept.data() : value(rows_.ends[at.element - 1], written - literal);
+        while (rootTotal_ && active_ > 1 && rootTotal_[active_ - 1] == 0)
+            --active_;
+    } else if (at.owner == noFrame) {
         ends = &fresh(low, high);
         ends->totals = &index_.rootSuffixTotals[at.element];
     } else {
@@ -376,13 +602,12 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
         slotEnds_.resize(frameIndex + 1);
     GroupChoice made;
     if (group.kind == GroupKind::Alternatives) {
-        if (at.owner == noFrame && group.pieceLiteralsBegin != noLiterals) {
-            // The group followed by what follows it is what follows the
-            // group before, less the literal between them.
-            const Poly &groupTotals = at.element == 0 ? index_.rootTotals : index_.rootSuffixTotals[at.element - 1];
-            const auto literal
-                = std::int64_t(program_.characters(program_.sequences[at.sequence].literalBegin + at.element));
-            made.choice = plainTextChoice(group, index_.rootSuffixTotals[at.element], &groupTotals, -literal);
+        if (group.pieceLiteralsBegin != noLiterals) {
+            // In the template's own sequence, with the rows of the window,
+            // the group followed by what follows it is what follows the group
+            // before, less the literal between them.
+            made.choice
+                = plainTextChoice(group, *ends, written, at.owner == noFrame && rows_.built ? rootTotal_ : nullptr);
         } else {
             while (made.choice + 1 < group.choices
                 && !takes(
@@ -398,15 +623,14 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const Poly &separator = spectra_.sequenceSpectrum[pieces[0]];
     if (group.pieceLiteralsBegin != noLiterals) {
         // Plain text: each ordered pair is one variant of known length.
-        const auto words = static_cast<mp_size_t>(width);
         const auto addPair = [&](std::uint32_t r, std::uint32_t f) {
             const std::int64_t length = written + shortest(item(r)) + shortest(separator) + shortest(item(f));
             if (const mp_limb_t *count = value(*ends, length))
-                mpn_add_n(weight_.data(), weight_.data(), count, words);
+                add(weight_.data(), weight_.data(), count, active_);
         };
         std::uint32_t first = 0;
         for (; first + 1 < items; ++first) {
-            std::fill(weight_.begin(), weight_.end(), 0);
+            std::fill_n(weight_.begin(), active_, 0);
             for (std::uint32_t f = 0; f < items; ++f) {
                 if (f != first)
                     addPair(first, f);
@@ -417,7 +641,7 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
         std::uint32_t second = first == 0 ? 1 : 0;
         for (;;) {
             const std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
-            std::fill(weight_.begin(), weight_.end(), 0);
+            std::fill_n(weight_.begin(), active_, 0);
             addPair(first, second);
             if (next >= items || takesWeight())
                 break;

@@ -12,6 +12,7 @@
 
 #include "choices.h"
 #include "lengthcounts.h"
+#include "rootlengths.h"
 
 #include <gmpxx.h>
 
@@ -20,6 +21,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace razmnozhator::detail {
@@ -74,6 +76,13 @@ public:
     // within the window (below their number).
     void start(const mpz_class &rank, Window window);
 
+    // The choices of the template's own groups alone, as the digits of the
+    // positions of the variants of these ranks within the window (digits of
+    // rank k from digits + k * groups on), when those groups' lengths are
+    // known: without writing anything. False when the window's look-ups
+    // would take too much memory; the variants are then to be found by a walk.
+    bool rootDigits(std::span<const mpz_class> ranks, Window window, const RootLengths &lengths, std::uint64_t *digits);
+
     static constexpr bool readsLiterals = true;
     void literal(std::uint32_t literal) override
     {
@@ -100,6 +109,21 @@ private:
         const Poly *poly = nullptr;
         Ends *after = nullptr;
         Ends *less = nullptr;
+        // Every slot worked out beforehand (see Rows).
+        bool complete = false;
+        std::size_t stride = 0; // words per slot
+    };
+
+    // For the window of the last start: the ways to finish after each group
+    // of the template's own sequence, for every length its end can have in
+    // a variant that fits. Samples and listing within lengths query one
+    // window again and again, and most of a query's look-ups fall here.
+    struct Rows
+    {
+        Window window {};
+        bool built = false;
+        std::vector<Ends> ends; // per group of the template's own sequence
+        std::vector<mp_limb_t> kept; // the number within the window
     };
 
     void weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out);
@@ -109,8 +133,8 @@ private:
     bool takesWeight();
     Ends &fresh(std::int64_t low, std::int64_t high);
     Ends *before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high);
-    std::uint64_t plainTextChoice(
-        const Group &group, const Poly &totals, const Poly *groupTotals, std::int64_t groupShift);
+    std::uint64_t plainTextChoice(const Group &group, Ends &after, std::int64_t written, const mp_limb_t *total);
+    void buildRows(Window window);
 
     const Program &program_;
     const RangeIndex &index_;
@@ -127,6 +151,15 @@ private:
     std::uint64_t stamp_ = 0;
     std::vector<mp_limb_t> weight_;
     std::vector<mp_limb_t> scratch_;
+    Rows rows_;
+    // Words that the counts of the current group need (see open()), and
+    // with rows, how many ways there are to finish from its start.
+    std::size_t active_ = 0;
+    const mp_limb_t *rootTotal_ = nullptr;
+    // Per group of the template's own sequence: the shortest and longest
+    // length at its end.
+    std::vector<std::int64_t> rootEndShortest_;
+    std::vector<std::int64_t> rootEndLongest_;
 };
 
 } // namespace razmnozhator::detail

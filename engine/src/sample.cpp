@@ -1,5 +1,8 @@
 #include "razmnozhator/sample.h"
 
+#include "lengthrange.h"
+#include "rootlengths.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -13,6 +16,14 @@ namespace {
 // A sample in template order sorts one slice of its ranks at a time, in
 // about this much memory whatever the size of the sample.
 constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
+
+// The smallest share of the variants kept for which passing over positions
+// outside the range beats finding ranks among the kept ones, when a
+// position's length is told without writing it (see rejectsOutside()).
+constexpr unsigned long rejectingShare = 8;
+
+// Ranks turned into positions at once (see RangeDecoder::rootDigits()).
+constexpr std::size_t batchSize = 64;
 
 // std::mt19937_64's output is fixed by the standard, so one seed gives the
 // same keys everywhere.
@@ -135,6 +146,16 @@ struct Sample::State
     mpz_class kept;
     mpz_class size;
     Enumerator walker;
+    std::unique_ptr<detail::RootLengths> rootLengths;
+    // With them, a rank among the kept variants becomes their digits, then a
+    // position, without a walk.
+    std::unique_ptr<detail::RangeDecoder> ranks;
+    // Ranks are turned into positions a batch at a time (see rootDigits()).
+    std::vector<mpz_class> batch;
+    std::vector<mpz_class> positions;
+    std::size_t nextInBatch = 0;
+    bool batchByDigits = false;
+    std::vector<std::uint64_t> digits;
 
     // The ranks are a keyed permutation's values at 0, 1, ...; in template
     // order, the ones in one slice of [0, kept) at a time, sorted.
@@ -158,6 +179,16 @@ struct Sample::State
     {
         if (size == 0)
             return;
+        // Noting the lengths of the template's own groups pays for itself
+        // over a few variants.
+        if (!everyLength && size >= 16) {
+            walker.countLengths();
+            rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &at) {
+                walker.seek(at);
+                walker.next();
+                return walker.currentLength();
+            });
+        }
         if (rejectsOutside()) {
             rejecting = true;
             walker.countLengths();
@@ -171,6 +202,10 @@ struct Sample::State
             walker.seek(0);
         else
             walker.seekInRange(0, range);
+        if (rootLengths) {
+            ranks = std::make_unique<detail::RangeDecoder>(*compiled.program_);
+            digits.resize(rootLengths->groups() * batchSize);
+        }
         permutation = std::make_unique<Permutation>(kept, random);
         if (order == Order::Template) {
             const std::uint64_t rankBytes = mpz_sizeinbase(kept.get_mpz_t(), 256) + sizeof(mpz_class) + 16;
@@ -185,22 +220,62 @@ struct Sample::State
     // a look-up by position. When the range keeps at least a quarter of the
     // variants, a random order of all positions that passes over the ones
     // outside is cheaper, and its first kept ones are just as uniform a
-    // sample of them.
-    bool rejectsOutside() const { return !everyLength && order == Order::Random && kept * 4 >= compiled.count(); }
+    // sample of them; down to a smaller share when the lengths of the
+    // template's own groups tell a position's length without writing it.
+    bool rejectsOutside() const
+    {
+        return !everyLength && order == Order::Random && kept * (rootLengths ? rejectingShare : 4) >= compiled.count();
+    }
 
     bool nextWithin()
     {
         if (!permutation || given >= size)
             return false;
         for (;;) {
-            walker.seek(permutation->at(nextIndex));
+            const mpz_class at = permutation->at(nextIndex);
             ++nextIndex;
+            if (rootLengths && !range.contains(rootLengths->lengthAt(at)))
+                continue;
+            walker.seek(at);
             walker.next();
-            if (range.contains(walker.currentLength())) {
+            if (rootLengths || range.contains(walker.currentLength())) {
                 ++given;
                 return true;
             }
         }
+    }
+
+    // The next kept variant by its rank, through the batch.
+    bool nextByDigits()
+    {
+        if (nextInBatch == batch.size()) {
+            batch.resize(batchSize);
+            std::size_t filled = 0;
+            while (filled < batchSize && nextRank(batch[filled]))
+                ++filled;
+            batch.resize(filled);
+            nextInBatch = 0;
+            if (filled == 0)
+                return false;
+            batchByDigits = ranks->rootDigits(batch, window(), *rootLengths, digits.data());
+            positions.resize(filled);
+            for (std::size_t k = 0; batchByDigits && k < filled; ++k)
+                rootLengths->position(digits.data() + k * rootLengths->groups(), positions[k]);
+        }
+        const std::size_t k = nextInBatch++;
+        if (batchByDigits)
+            walker.seek(positions[k]);
+        else
+            walker.seekInRange(batch[k], range);
+        return walker.next();
+    }
+
+    detail::Window window() const
+    {
+        const auto bound = [](std::uint64_t length) {
+            return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
+        };
+        return { bound(range.min), bound(range.max) };
     }
 
     // The sample's ranks that fall into the current slice of [0, kept), sorted.
@@ -259,6 +334,8 @@ bool Sample::next()
     State &state = *state_;
     if (state.rejecting)
         return state.nextWithin();
+    if (state.ranks)
+        return state.nextByDigits();
     mpz_class rank;
     if (!state.nextRank(rank))
         return false;

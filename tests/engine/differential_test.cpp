@@ -7,11 +7,13 @@
 #include "random_templates.h"
 
 #include "razmnozhator/engine.h"
+#include "razmnozhator/sample.h"
 
 #include <gtest/gtest.h>
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <functional>
@@ -220,17 +222,31 @@ TEST_P(LiteralMaps, MappedTemplateEqualsMappedVariants)
         // Within a length range, lengths are the original's and bytes the map's.
         const std::size_t middle
             = (differential::shortest(expected->variants) + differential::longest(expected->variants)) / 2;
-        std::size_t keptCount = 0;
+        std::vector<std::string> kept;
         std::size_t keptBytes = 0;
         for (std::size_t v = 0; v < mappedVariants.size(); ++v) {
             if (expected->variants[v].size() >= middle) {
-                ++keptCount;
+                kept.push_back(mappedVariants[v]);
                 keptBytes += mappedVariants[v].size();
             }
         }
         const razmnozhator::RangeFigures figures = mapped.figuresInRange({ middle, UINT64_MAX });
-        ASSERT_EQ(figures.count, mpz_class(keptCount));
+        ASSERT_EQ(figures.count, mpz_class(kept.size()));
         ASSERT_EQ(figures.totalBytes, mpz_class(keptBytes));
+        // Samples within the range, which tell lengths apart without writing
+        // the variants, keep the same ones.
+        for (const auto order : { razmnozhator::Sample::Order::Template, razmnozhator::Sample::Order::Random }) {
+            razmnozhator::Sample sample(mapped, kept.size() + 16, { middle, UINT64_MAX }, 1, order);
+            std::vector<std::string> drawn;
+            while (sample.next())
+                drawn.emplace_back(sample.current());
+            std::vector<std::string> wanted = kept;
+            if (order == razmnozhator::Sample::Order::Random) {
+                std::sort(drawn.begin(), drawn.end());
+                std::sort(wanted.begin(), wanted.end());
+            }
+            ASSERT_EQ(drawn, wanted);
+        }
         // The original is a separate value and must not have been touched.
         ASSERT_EQ(compiled.expand().toStrings(), expected->variants);
     }

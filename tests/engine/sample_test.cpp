@@ -58,9 +58,11 @@ TEST(Sample, HoldsDistinctPositionsWithinTheRange)
             continue;
         SCOPED_TRACE("template " + differential::quoted(text));
         const auto compiled = razmnozhator::CompiledTemplate::compile(text);
-        const std::uint64_t middle
-            = (differential::shortest(expected->variants) + differential::longest(expected->variants)) / 2;
-        for (const razmnozhator::LengthRange range : { razmnozhator::LengthRange {}, { middle, UINT64_MAX } }) {
+        const std::uint64_t longest = differential::longest(expected->variants);
+        const std::uint64_t middle = (differential::shortest(expected->variants) + longest) / 2;
+        // Ranges that keep every variant, many of them, and few.
+        for (const razmnozhator::LengthRange range :
+            { razmnozhator::LengthRange {}, { middle, UINT64_MAX }, { longest, longest } }) {
             std::vector<std::string> kept;
             for (const std::string &variant : expected->variants) {
                 if (range.contains(variant.size()))
@@ -76,6 +78,7 @@ TEST(Sample, HoldsDistinctPositionsWithinTheRange)
             ASSERT_EQ(draw(compiled, kept.size() + 3, range, i), draw(compiled, kept.size() + 3, range, i));
             ASSERT_EQ(sorted(draw(compiled, kept.size() + 3, range, i)), keptSorted);
             ASSERT_TRUE(isSubsequence(draw(compiled, half, range, i, Sample::Order::Template), kept));
+            ASSERT_EQ(draw(compiled, kept.size() + 3, range, i, Sample::Order::Template), kept);
         }
         ++checked;
     }

@@ -150,6 +150,7 @@ public:
 
 private:
     friend class Enumerator;
+    friend class Sample;
     friend CompiledTemplate detail::compileGroupInside(std::string_view inner, bool pairs);
     explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
     std::shared_ptr<const detail::Program> program_;
