@@ -253,12 +253,14 @@ PositionIndex::PositionIndex(const Program &compiled)
             }
             if (i > 0 && (tree.blockEnd.empty() || tree.blockEnd.back() != i)) {
                 tree.blockEnd.push_back(i);
+                tree.blockCount.push_back(product);
                 leaves.emplace_back(static_cast<unsigned long>(product));
             }
             product = 1;
             if (isBig(node)) {
                 tree.hasBigGroups = true;
                 tree.blockEnd.push_back(i + 1);
+                tree.blockCount.push_back(0);
                 leaves.push_back(big.at(node));
             } else {
                 product = count[node];
@@ -266,6 +268,7 @@ PositionIndex::PositionIndex(const Program &compiled)
         }
         if (tree.blockEnd.empty() || tree.blockEnd.back() != sequence.groupCount) {
             tree.blockEnd.push_back(sequence.groupCount);
+            tree.blockCount.push_back(product);
             leaves.emplace_back(static_cast<unsigned long>(product));
         }
         tree.product.resize(4 * leaves.size());
@@ -348,40 +351,47 @@ void PositionDecoder::split(std::uint32_t sequence, const mpz_class &residual, D
     digits.word.resize(groups);
     if (tree.hasBigGroups)
         digits.big.resize(groups);
-    if (!tree.hasBigGroups && mpz_size(residual.get_mpz_t()) <= shortResidual) {
-        splitShort(tree, sequence, residual, digits);
-        return;
-    }
     splitTree(tree, sequence, 1, 0, static_cast<std::uint32_t>(tree.blockEnd.size()), residual, digits, 0);
 }
 
-// A residual of a few words is split block by block from the right, each
-// block's residual the remainder of one division of a short number by a
-// word, which costs less than the remainder tree's divisions of big numbers.
-void PositionDecoder::splitShort(
-    const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits)
+// A residual of a few words, of the blocks from `low` to `high`, is split
+// block by block from the right, two blocks' residuals at a time the
+// remainder of one division of a short number by a word, which costs less
+// than the remainder tree's divisions of big numbers.
+void PositionDecoder::splitShort(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::uint32_t low,
+    std::uint32_t high, const mpz_class &residual, Digits &digits)
 {
-    const Program &program = index_.program;
-    const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
     auto size = static_cast<mp_size_t>(mpz_size(residual.get_mpz_t()));
     mp_limb_t limbs[shortResidual];
     std::copy_n(mpz_limbs_read(residual.get_mpz_t()), size, limbs);
-    for (std::size_t block = tree.blockEnd.size(); block-- > 0;) {
-        const std::uint32_t begin = block == 0 ? 0 : tree.blockEnd[block - 1];
-        const std::uint32_t end = tree.blockEnd[block];
-        std::uint64_t product = 1;
-        for (std::uint32_t i = begin; i < end; ++i)
-            product *= index_.count[index_.groupNode(groups[i])];
-        const std::uint64_t remainder = size == 0 ? 0 : mpn_divrem_1(limbs, 0, limbs, size, product);
+    const auto divideBy = [&](std::uint64_t divisor) {
+        const std::uint64_t remainder = size == 0 ? 0 : mpn_divrem_1(limbs, 0, limbs, size, divisor);
         while (size > 0 && limbs[size - 1] == 0)
             --size;
-        splitBlock(sequence, begin, end, remainder, digits);
+        return remainder;
+    };
+    const auto begin = [&](std::size_t block) { return block == 0 ? 0 : tree.blockEnd[block - 1]; };
+    for (std::size_t block = high; block-- > low;) {
+        const std::uint64_t count = tree.blockCount[block];
+        std::uint64_t both = 0;
+        if (block > low && !__builtin_mul_overflow(count, tree.blockCount[block - 1], &both)) {
+            const std::uint64_t remainder = divideBy(both);
+            splitBlock(sequence, begin(block), tree.blockEnd[block], remainder % count, digits);
+            --block;
+            splitBlock(sequence, begin(block), tree.blockEnd[block], remainder / count, digits);
+            continue;
+        }
+        splitBlock(sequence, begin(block), tree.blockEnd[block], divideBy(count), digits);
     }
 }
 
 void PositionDecoder::splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node,
     std::uint32_t low, std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth)
 {
+    if (!tree.hasBigGroups && mpz_size(residual.get_mpz_t()) <= shortResidual) {
+        splitShort(tree, sequence, low, high, residual, digits);
+        return;
+    }
     if (high - low == 1) {
         const std::uint32_t begin = low == 0 ? 0 : tree.blockEnd[low - 1];
         const std::uint32_t end = tree.blockEnd[low];
@@ -430,7 +440,7 @@ public:
     {
     }
 
-    std::size_t write(const mpz_class &position, std::uint64_t &characters)
+    [[gnu::always_inline]] std::size_t write(const mpz_class &position, std::uint64_t &characters)
     {
         std::vector<Step> &steps = decoder_.steps_;
         steps.clear();
@@ -439,8 +449,11 @@ public:
         while (!steps.empty()) {
             const std::size_t top = steps.size() - 1;
             Step step = steps[top];
-            const Sequence &sequence = sequences_[step.sequence];
+            // Copies: a byte written could be taken to change what a
+            // reference reads.
+            const Sequence sequence = sequences_[step.sequence];
             const Digits *const digits = step.digits == wordResidual ? nullptr : &decoder_.digitStack_[step.digits];
+            const std::uint64_t *const words = digits ? digits->word.data() : nullptr;
             for (;;) {
                 literal(sequence.literalBegin + step.element);
                 if (step.element == sequence.groupCount) {
@@ -449,20 +462,25 @@ public:
                     steps.pop_back();
                     break;
                 }
+                if (!Characters && words && plainChoices_[sequence.groupBegin + step.element] != noLiterals) {
+                    step.element = plainRun(sequence, step.element, words);
+                    continue;
+                }
                 const std::uint32_t element = step.element++;
                 const std::uint32_t ref = sequence.groupBegin + element;
-                const std::uint64_t variant
-                    = digits ? digits->word[element] : divideOff(step.residual, countAfter_[ref]);
+                const std::uint64_t variant = words ? words[element] : divideOff(step.residual, countAfter_[ref]);
                 if (plainChoice(ref, variant))
                     continue;
-                steps[top] = step;
                 const std::uint32_t group = groupRefs_[ref];
                 if (digits && decoder_.index_.isBig(decoder_.index_.groupNode(group)))
                     decoder_.pushBigGroup(group, digits->big[element]);
                 else
                     wordGroup(group, variant);
-                if (steps.size() != top + 1)
+                if (steps.size() != top + 1) {
+                    // The group's pieces lie above; this sequence goes on after them.
+                    steps[top] = step;
                     break;
+                }
             }
         }
         characters += characters_;
@@ -470,15 +488,19 @@ public:
     }
 
 private:
+    // A short span as a block of `slack` bytes, which the pool and the output
+    // have room for: no branch on its length, which follows no pattern.
+    [[gnu::always_inline]] static void copySpan(char *to, const char *pool, Span span)
+    {
+        if (span.length <= slack) [[likely]]
+            std::memcpy(to, pool + span.offset, slack);
+        else
+            std::memcpy(to, pool + span.offset, span.length);
+    }
+
     [[gnu::always_inline]] void span(Span span)
     {
-        // A short span as a block of `slack` bytes, which the pool and the
-        // output have room for: no branch on its length, which follows no
-        // pattern.
-        if (span.length <= slack) [[likely]]
-            std::memcpy(out_ + length_, pool_ + span.offset, slack);
-        else
-            std::memcpy(out_ + length_, pool_ + span.offset, span.length);
+        copySpan(out_ + length_, pool_, span);
         length_ += span.length;
     }
 
@@ -487,6 +509,33 @@ private:
         span(literals_[literal]);
         if constexpr (Characters)
             characters_ += program_.characters(literal);
+    }
+
+    // Writes the run of plain-text alternatives groups of a split sequence
+    // from `element` on, with the literals between them: the most common
+    // groups of long templates, in a loop that keeps everything it reads
+    // at hand. Returns the element after the run, whose literal is next.
+    [[gnu::always_inline]] std::uint32_t plainRun(
+        const Sequence &sequence, std::uint32_t element, const std::uint64_t *words)
+    {
+        const char *const pool = pool_;
+        const Span *const pieceLiterals = pieceLiterals_;
+        const Span *const literals = literals_ + sequence.literalBegin;
+        const std::uint32_t *const plain = plainChoices_ + sequence.groupBegin;
+        const std::uint32_t groups = sequence.groupCount;
+        char *const out = out_;
+        std::size_t length = length_;
+        for (;;) {
+            const Span chosen = pieceLiterals[plain[element] + words[element]];
+            copySpan(out + length, pool, chosen);
+            length += chosen.length;
+            if (++element == groups || plain[element] == noLiterals)
+                break;
+            copySpan(out + length, pool, literals[element]);
+            length += literals[element].length;
+        }
+        length_ = length;
+        return element;
     }
 
     // The first literal of a sequence of plain text.
@@ -521,7 +570,7 @@ private:
 
     [[gnu::always_inline]] void flat(std::uint32_t sequence, std::uint64_t residual)
     {
-        const Sequence &flat = sequences_[sequence];
+        const Sequence flat = sequences_[sequence];
         for (std::uint32_t element = 0;; ++element) {
             literal(flat.literalBegin + element);
             if (element == flat.groupCount)

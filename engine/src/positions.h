@@ -92,6 +92,8 @@ public:
     struct BigSequence
     {
         std::vector<std::uint32_t> blockEnd;
+        // Per block: its count when it fits a word, else 0.
+        std::vector<std::uint64_t> blockCount;
         std::vector<mpz_class> product;
         bool hasBigGroups = false;
     };
@@ -159,8 +161,8 @@ private:
     void splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const;
     void split(std::uint32_t sequence, const mpz_class &residual, Digits &digits);
     static constexpr std::size_t shortResidual = 16;
-    void splitShort(
-        const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits);
+    void splitShort(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::uint32_t low,
+        std::uint32_t high, const mpz_class &residual, Digits &digits);
     void splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node, std::uint32_t low,
         std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth);
     void splitBlock(
