@@ -483,6 +483,7 @@ std::shared_ptr<const Program> compileProgram(
     program->source = std::move(source);
     program->literalMap = std::move(literalMap);
     Compiler(*program, recorder).run(entry);
+    program->pool.append(poolSlack, '\0');
     // The tables grew by doubling; a template of millions of groups would keep
     // up to half of them unused for as long as it lives.
     program->pool.shrink_to_fit();

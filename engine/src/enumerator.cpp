@@ -101,9 +101,10 @@ struct FirstChoices
     void open(Frame &, std::uint32_t, const Cursor &) { }
 };
 
-// Opens every frame at the choice that a decoder gives. A seek writes the
-// text alone (TextOnly): groups whose pieces are plain text get no frame,
-// since only listing on from the variant needs them, and they are made then.
+// Opens every frame at the choice that a decoder gives. A seek within lengths
+// writes the text alone (TextOnly): groups whose pieces are plain text get no
+// frame, since only listing on from the variant needs them, and they are
+// made then. A seek by position writes the text with PositionDecoder::write().
 template <class Source, bool TextOnly> struct DecodedChoices
 {
     static constexpr bool textOnly = TextOnly;
@@ -152,9 +153,6 @@ struct Enumerator::State
     bool seekWithinRange = false;
     mpz_class seekRank;
     detail::Window seekWindow {};
-    // Per Program::groupRefs entry: where the spans of its choices start
-    // when the group is plain-text alternatives, else noLiterals.
-    std::vector<std::uint32_t> plainAlternatives;
 
     // Listing within lengths: choices whose variants are all too short or all
     // too long, by their shortest and longest lengths, are passed over, and so
@@ -345,15 +343,6 @@ struct Enumerator::State
             choices.literal(literalIndex);
             if (cursor.element < sequence.groupCount) {
                 if constexpr (writesTextOnly<Choices>()) {
-                    if constexpr (requires { choices.source.sequenceDigits(detail::GroupPlace {}); }) {
-                        std::uint32_t spans = plainAlternatives[sequence.groupBegin + cursor.element];
-                        if (spans != detail::noLiterals && !countCharacters) {
-                            cursor.element = writePlainRun(sequence, cursor.element, spans,
-                                choices.source.sequenceDigits(
-                                    detail::GroupPlace { cursor.sequence, cursor.element, cursor.owner, cursor.slot }));
-                            continue;
-                        }
-                    }
                     const std::uint32_t group = p.groupRefs[sequence.groupBegin + cursor.element];
                     if (p.groups[group].pieceLiteralsBegin != detail::noLiterals) {
                         writePlainGroup(group, cursor, choices.source);
@@ -383,34 +372,6 @@ struct Enumerator::State
             settleExits(length, 0, 0);
         else
             settleExits(length, gapOf(frames[stop]), gapCharactersOf(frames[stop]));
-    }
-
-    // Writes the chosen text of a run of plain-text alternatives groups of a
-    // sequence, from `element` on, with the literals between them, straight
-    // from their digits: most groups of long templates. Returns the element
-    // after the run, whose literal is still to be written.
-    std::uint32_t writePlainRun(
-        const detail::Sequence &sequence, std::uint32_t element, std::uint32_t spans, const std::uint64_t *digits)
-    {
-        const detail::Program &p = *program;
-        const char *const pool = p.pool.data();
-        const detail::Span *const pieceLiterals = p.pieceLiterals.data();
-        const std::uint32_t *const plain = plainAlternatives.data() + sequence.groupBegin;
-        const detail::Span *const literals = p.literals.data() + sequence.literalBegin;
-        char *const out = buffer.get();
-        std::size_t at = length;
-        for (;;) {
-            const detail::Span chosen = pieceLiterals[spans + digits[element]];
-            copyText(out + at, pool + chosen.offset, chosen.length);
-            at += chosen.length;
-            if (++element == sequence.groupCount || (spans = plain[element]) == detail::noLiterals)
-                break;
-            const detail::Span literal = literals[element];
-            copyText(out + at, pool + literal.offset, literal.length);
-            at += literal.length;
-        }
-        length = at;
-        return element;
     }
 
     // Writes the choice that the source makes for a group whose pieces are
@@ -658,23 +619,10 @@ struct Enumerator::State
     // with TextOnly, leaves the frames to makeFrames().
     template <bool TextOnly, class Source> void writeDecoded(Source &source)
     {
-        if (TextOnly && plainAlternatives.empty())
-            notePlainAlternatives();
         restart();
         DecodedChoices<Source, TextOnly> choices { source };
         write(Cursor { program->root, 0, noFrame, 0 }, choices);
         framesPending = TextOnly;
-    }
-
-    void notePlainAlternatives()
-    {
-        const detail::Program &p = *program;
-        plainAlternatives.resize(p.groupRefs.size());
-        for (std::size_t i = 0; i < p.groupRefs.size(); ++i) {
-            const detail::Group &group = p.groups[p.groupRefs[i]];
-            plainAlternatives[i]
-                = group.kind == GroupKind::Alternatives ? group.pieceLiteralsBegin : detail::noLiterals;
-        }
     }
 
     // The variant that the last seek wrote, again, with every frame.
@@ -694,7 +642,7 @@ Enumerator::Enumerator(const CompiledTemplate &compiled)
     : state_(std::make_unique<State>())
 {
     state_->program = compiled.program_;
-    state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + 1);
+    state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + detail::PositionDecoder::slack);
 }
 
 Enumerator::Enumerator(const CompiledTemplate &compiled, const mpz_class &position)
@@ -719,8 +667,11 @@ void Enumerator::seek(const mpz_class &position)
         return;
     if (!state.positions)
         state.positions = std::make_unique<detail::PositionDecoder>(program);
-    state.positions->start(position);
-    state.writeDecoded<true>(*state.positions);
+    // Only listing on from here needs the frames; makeFrames() opens them then.
+    state.restart();
+    state.length
+        = state.positions->write(position, state.buffer.get(), state.countCharacters ? &state.characters : nullptr);
+    state.framesPending = true;
     state.seekWithinRange = false;
     state.seekRank = position;
     state.primed = true;

@@ -27,7 +27,9 @@
 #include <gmpxx.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -55,6 +57,17 @@ public:
     // Per group whose count is below 2^32: 2^64 / count rounded up, for
     // dividing by the count; else 0.
     std::vector<std::uint64_t> reciprocal;
+    // Per Program::groupRefs entry of a sequence whose count fits a word: the
+    // product of the counts of the groups after it there, which divides the
+    // sequence's residual into the group's variant index and what is left.
+    std::vector<std::uint64_t> countAfter;
+    // Per Program::groupRefs entry: where the spans of its choices start in
+    // Program::pieceLiterals when the group is plain-text alternatives, the
+    // most common group, else noLiterals.
+    std::vector<std::uint32_t> plainChoices;
+    // Per sequence: whether its count fits a word and all its groups are of
+    // plain-text pieces, so that it is written in one loop.
+    std::vector<std::uint8_t> flat;
     // Groups whose count fits a word: per Program::choicePieces entry the
     // count of the earlier choices of its group; per Program::pieces entry of
     // a pairs group's items the count of the earlier items, and the
@@ -79,6 +92,8 @@ public:
     struct BigSequence
     {
         std::vector<std::uint32_t> blockEnd;
+        // Per block: its count when it fits a word, else 0.
+        std::vector<std::uint64_t> blockCount;
         std::vector<mpz_class> product;
         bool hasBigGroups = false;
     };
@@ -100,6 +115,14 @@ public:
     // The next walk from the template's start writes the variant at `position`
     // (below the count).
     void start(const mpz_class &position);
+
+    // Writes the variant at `position` (below the count) into `out`, which
+    // holds the longest variant and `slack` bytes more, straight from the
+    // counts: a look-up that lists nothing after it needs no frames. Returns
+    // its length in bytes; with `characters`, adds its length in characters
+    // there.
+    std::size_t write(const mpz_class &position, char *out, std::uint64_t *characters);
+    static constexpr std::size_t slack = poolSlack;
 
     static constexpr bool readsLiterals = false;
     void literal(std::uint32_t) override { }
@@ -138,8 +161,8 @@ private:
     void splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const;
     void split(std::uint32_t sequence, const mpz_class &residual, Digits &digits);
     static constexpr std::size_t shortResidual = 16;
-    void splitShort(
-        const PositionIndex::BigSequence &tree, std::uint32_t sequence, const mpz_class &residual, Digits &digits);
+    void splitShort(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::uint32_t low,
+        std::uint32_t high, const mpz_class &residual, Digits &digits);
     void splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node, std::uint32_t low,
         std::uint32_t high, const mpz_class &residual, Digits &digits, std::size_t depth);
     void splitBlock(
@@ -149,7 +172,28 @@ private:
     GroupChoice openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame);
     std::uint32_t slotSequence(std::uint32_t group, const GroupChoice &choice, int slot) const;
 
+    // One sequence being written: its next element, and what is left of its
+    // residual, in a word or split into `digits` (an entry of digitStack_).
+    struct Step
+    {
+        std::uint32_t sequence;
+        std::uint32_t element;
+        std::uint64_t residual;
+        std::uint32_t digits;
+    };
+    static constexpr std::uint32_t wordResidual = UINT32_MAX;
+    // Writes one variant from the counts; see positions.cpp.
+    template <bool Characters> class Writer;
+    void pushBigGroup(std::uint32_t group, const mpz_class &variant);
+    void pushSequence(std::uint32_t sequence, const mpz_class &residual);
+
     const PositionIndex &index_;
+    std::vector<Step> steps_;
+    // Digits of the big sequences being written; a deque, so that an entry
+    // read stays where it is while later ones are added.
+    std::deque<Digits> digitStack_;
+    std::size_t digitsUsed_ = 0;
+    std::array<mpz_class, 3> bigSlots_;
     Digits root_;
     std::vector<std::array<Digits, 3>> slots_;
     // Per level of the remainder tree: quotient and remainder.

@@ -60,6 +60,9 @@ struct Group
 };
 
 inline constexpr std::uint32_t noLiterals = UINT32_MAX;
+// Bytes past the last literal of Program::pool, so that a short literal can
+// be copied as one word of this size.
+inline constexpr std::size_t poolSlack = 16;
 inline constexpr std::uint32_t groupTag = 1u << 31;
 
 using LiteralMap = std::function<std::string(std::string_view)>;
@@ -85,7 +88,7 @@ struct Program
     std::string source; // the text compiled, kept to recompile with another literal map
     LiteralMap literalMap; // empty: literals are copied as they are
 
-    std::string pool; // every literal's bytes
+    std::string pool; // every literal's bytes, then poolSlack more
     std::vector<Span> literals;
     // Characters of each literal in the text as written; empty when no map
     // changed the literals, so that a literal's length is its span's length.

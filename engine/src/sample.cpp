@@ -56,26 +56,41 @@ class Permutation
 {
 public:
     Permutation(const mpz_class &size, Random &random)
-        : size_(size)
     {
         const std::size_t bits = size <= 1 ? 2 : mpz_sizeinbase(mpz_class(size - 1).get_mpz_t(), 2);
         half_ = (bits + 1) / 2;
         for (std::uint64_t &key : keys_)
             key = random.word();
         small_ = half_ <= 31;
-        if (small_)
+        if (small_) {
             smallSize_ = size.get_ui();
+            return;
+        }
+        const std::size_t halfWords = (half_ + 63) / 64;
+        left_.resize(halfWords);
+        right_.resize(halfWords);
+        hashed_.resize(halfWords);
+        topMask_ = half_ % 64 == 0 ? ~std::uint64_t(0) : (std::uint64_t(1) << (half_ % 64)) - 1;
+        value_.resize((2 * half_ + 63) / 64);
+        sizeAbove_ = mpz_size(size.get_mpz_t()) > value_.size();
+        sizeLimbs_.assign(value_.size(), 0);
+        if (!sizeAbove_)
+            std::copy_n(mpz_limbs_read(size.get_mpz_t()), mpz_size(size.get_mpz_t()), sizeLimbs_.begin());
     }
 
     mpz_class at(const mpz_class &index) const
     {
         if (small_)
             return static_cast<unsigned long>(at(std::uint64_t(index.get_ui())));
-        mpz_class value = index;
+        std::fill(value_.begin(), value_.end(), 0);
+        std::copy_n(mpz_limbs_read(index.get_mpz_t()), mpz_size(index.get_mpz_t()), value_.begin());
         do
-            value = round(value);
-        while (value >= size_);
-        return value;
+            round();
+        while (!sizeAbove_ && !below(value_, sizeLimbs_));
+        mpz_class result;
+        std::copy(value_.begin(), value_.end(), mpz_limbs_write(result.get_mpz_t(), mp_size_t(value_.size())));
+        mpz_limbs_finish(result.get_mpz_t(), mp_size_t(value_.size()));
+        return result;
     }
 
     std::uint64_t at(std::uint64_t index) const
@@ -96,34 +111,73 @@ public:
     }
 
 private:
-    // Keeps its numbers between calls, so that a round allocates nothing.
-    mpz_class round(const mpz_class &value) const
+    // One pass of the network over value_, on machine words: the halves are
+    // the low and the high half_ bits, and each key's round hashes the
+    // significant words of the right half into as many words as a half
+    // takes.
+    void round() const
     {
-        mpz_tdiv_q_2exp(left_.get_mpz_t(), value.get_mpz_t(), half_);
-        mpz_tdiv_r_2exp(right_.get_mpz_t(), value.get_mpz_t(), half_);
-        const std::size_t words = (half_ + 63) / 64;
-        out_.resize(words);
+        split(0, right_);
+        split(half_, left_);
         for (const std::uint64_t key : keys_) {
+            std::size_t significant = right_.size();
+            while (significant > 0 && right_[significant - 1] == 0)
+                --significant;
             std::uint64_t state = key;
-            for (std::size_t i = 0; i < mpz_size(right_.get_mpz_t()); ++i)
-                state = mix(state ^ mpz_getlimbn(right_.get_mpz_t(), static_cast<mp_size_t>(i)));
-            for (std::size_t j = 0; j < words; ++j)
-                out_[j] = mix(state + j * 0xD1B54A32D192ED03ull);
-            mpz_import(hashed_.get_mpz_t(), words, -1, sizeof(std::uint64_t), 0, 0, out_.data());
-            mpz_tdiv_r_2exp(hashed_.get_mpz_t(), hashed_.get_mpz_t(), half_);
-            mpz_xor(hashed_.get_mpz_t(), hashed_.get_mpz_t(), left_.get_mpz_t());
-            mpz_swap(left_.get_mpz_t(), right_.get_mpz_t());
-            mpz_swap(right_.get_mpz_t(), hashed_.get_mpz_t());
+            for (std::size_t i = 0; i < significant; ++i)
+                state = mix(state ^ right_[i]);
+            for (std::size_t j = 0; j < hashed_.size(); ++j)
+                hashed_[j] = mix(state + j * 0xD1B54A32D192ED03ull) ^ left_[j];
+            hashed_.back() &= topMask_;
+            left_.swap(right_);
+            right_.swap(hashed_);
         }
-        mpz_class result;
-        mpz_mul_2exp(result.get_mpz_t(), left_.get_mpz_t(), half_);
-        mpz_ior(result.get_mpz_t(), result.get_mpz_t(), right_.get_mpz_t());
-        return result;
+        std::fill(value_.begin(), value_.end(), 0);
+        join(0, right_);
+        join(half_, left_);
     }
 
-    mutable mpz_class left_, right_, hashed_;
-    mutable std::vector<std::uint64_t> out_;
-    mpz_class size_;
+    // The half_ bits of value_ from bit `from` on.
+    void split(std::size_t from, std::vector<std::uint64_t> &half) const
+    {
+        for (std::size_t j = 0; j < half.size(); ++j) {
+            const std::size_t word = from / 64 + j;
+            const unsigned shift = from % 64;
+            std::uint64_t bits = word < value_.size() ? value_[word] >> shift : 0;
+            if (shift != 0 && word + 1 < value_.size())
+                bits |= value_[word + 1] << (64 - shift);
+            half[j] = bits;
+        }
+        half.back() &= topMask_;
+    }
+
+    // Adds a half of half_ bits into value_ from bit `from` on.
+    void join(std::size_t from, const std::vector<std::uint64_t> &half) const
+    {
+        for (std::size_t j = 0; j < half.size(); ++j) {
+            const std::size_t word = from / 64 + j;
+            const unsigned shift = from % 64;
+            value_[word] |= half[j] << shift;
+            if (shift != 0 && word + 1 < value_.size())
+                value_[word + 1] |= half[j] >> (64 - shift);
+        }
+    }
+
+    static bool below(const std::vector<std::uint64_t> &a, const std::vector<std::uint64_t> &b)
+    {
+        for (std::size_t i = a.size(); i-- > 0;) {
+            if (a[i] != b[i])
+                return a[i] < b[i];
+        }
+        return false;
+    }
+
+    mutable std::vector<std::uint64_t> value_, left_, right_, hashed_;
+    // The size in as many words as value_, unless it takes more, when every
+    // value of 2 half_ bits is below it.
+    std::vector<std::uint64_t> sizeLimbs_;
+    bool sizeAbove_ = false;
+    std::uint64_t topMask_ = 0;
     std::uint64_t smallSize_ = 0;
     std::size_t half_;
     bool small_;

@@ -106,6 +106,44 @@ TEST(Sample, IsUniformOverPositions)
                                 << firsts['d'];
 }
 
+// A seed gives the same sample everywhere and in every version: the first
+// variants of a seed, for counts whose halves in the permutation take part of
+// a word, a whole word and more than a word.
+struct SeededCase
+{
+    const char *name;
+    const char *group;
+    int times;
+    std::vector<std::string> expected;
+};
+
+class SeededSample : public testing::TestWithParam<SeededCase>
+{
+};
+
+TEST_P(SeededSample, GivesTheSameVariants)
+{
+    const SeededCase &row = GetParam();
+    std::string text;
+    for (int i = 0; i < row.times; ++i)
+        text += row.group;
+    EXPECT_EQ(draw(razmnozhator::CompiledTemplate::compile(text), 2, {}, 11), row.expected);
+}
+
+const SeededCase seededCases[] = {
+    { "halves_of_34_bits", "[0|1|2|3|4|5|6|7|8|9]", 20, { "43789690211482610206", "89189498209581832927" } },
+    { "halves_of_64_bits", "[0|1]", 128,
+        { "1000110001011111101111000110000001101011100100011101010000110010"
+          "0111110110110111010000011111110111010000101100100111001000111100",
+            "0111011111001000001111110000010001110111010110011110110100101101"
+            "1101011101000110101100001111001010000001011100111110101101000011" } },
+    { "halves_of_65_bits", "[0|1|2|3|4|5|6|7|8|9]", 39,
+        { "911003733349484365052888651020567860929", "895446160594554311981111112957231638658" } },
+};
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SeededSample, testing::ValuesIn(seededCases),
+    [](const testing::TestParamInfo<SeededCase> &row) { return std::string(row.param.name); });
+
 // Beyond a million the ranks stream through a permutation instead of being held.
 TEST(Sample, StreamsLargeSamplesWithoutRepeats)
 {
