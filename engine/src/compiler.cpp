@@ -43,6 +43,28 @@ TemplateError unclosed(char opener, std::size_t offset)
     return TemplateError(isSquare(opener) ? TemplateError::Bracket::Square : TemplateError::Bracket::Curly, offset);
 }
 
+// The first of the sorted [first, last) that is not below value, found by
+// steps that double away from hint, where the caller expects it.
+const std::uint32_t *lowerBoundNear(
+    const std::uint32_t *first, const std::uint32_t *last, const std::uint32_t *hint, std::size_t value)
+{
+    std::ptrdiff_t step = 1;
+    if (hint < last && *hint < value) {
+        first = hint + 1;
+        while (last - first > step && first[step - 1] < value) {
+            first += step;
+            step *= 2;
+        }
+        return std::lower_bound(first, std::min(last, first + step), value);
+    }
+    last = hint;
+    while (last - first > step && last[-step] >= value) {
+        last -= step;
+        step *= 2;
+    }
+    return std::lower_bound(std::max(first, last - step), last, value);
+}
+
 // Where every group of the text ends and where every group's inside splits.
 class BracketTable
 {
@@ -99,14 +121,20 @@ public:
     std::size_t curlyCount() const { return curlyCount_; }
     const Opener &opener(std::uint32_t ordinal) const { return openers_[ordinal]; }
 
-    std::uint32_t firstOpenerAtOrAfter(std::size_t position) const
+    // Searched among the openers [from, to) only: those inside one group, so
+    // that a group without nested ones costs nothing to split.
+    std::uint32_t firstOpenerAtOrAfter(std::size_t position, std::uint32_t from, std::uint32_t to) const
     {
-        const auto it = std::lower_bound(
-            openers_.begin(), openers_.end(), position, [](const Opener &o, std::size_t p) { return o.position < p; });
+        const auto it = std::lower_bound(openers_.begin() + from, openers_.begin() + to, position,
+            [](const Opener &o, std::size_t p) { return o.position < p; });
         return static_cast<std::uint32_t>(it - openers_.begin());
     }
 
     // The bars in [begin, end) that stand at the given mixed depth, in order.
+    // Groups are mostly split in text order, so each depth's search starts
+    // where the last one at that depth ended and widens from there: a long
+    // run of sibling groups then costs a few steps a group, not a search of
+    // all the bars at their depth.
     std::pair<const std::uint32_t *, const std::uint32_t *> barsAt(
         std::int32_t depth, std::size_t begin, std::size_t end) const
     {
@@ -114,7 +142,11 @@ public:
             return { nullptr, nullptr };
         const std::uint32_t *first = barPositions_.data() + depthStart_[depth - minDepth_];
         const std::uint32_t *last = barPositions_.data() + depthStart_[depth - minDepth_ + 1];
-        return { std::lower_bound(first, last, begin), std::lower_bound(first, last, end) };
+        std::uint32_t &finger = fingers_[depth - minDepth_];
+        const std::uint32_t *from = lowerBoundNear(first, last, first + finger, begin);
+        const std::uint32_t *to = lowerBoundNear(first, last, from, end);
+        finger = static_cast<std::uint32_t>(to - first);
+        return { from, to };
     }
 
 private:
@@ -135,6 +167,7 @@ private:
         for (std::size_t i = 1; i < depthStart_.size(); ++i)
             depthStart_[i] += depthStart_[i - 1];
         barPositions_.resize(bars.size());
+        fingers_.assign(depthStart_.size(), 0);
         std::vector<std::uint32_t> fill(depthStart_.begin(), depthStart_.end() - 1);
         for (const auto &bar : bars)
             barPositions_[fill[bar.first - minDepth_]++] = bar.second;
@@ -143,6 +176,7 @@ private:
     std::vector<Opener> openers_;
     std::vector<std::uint32_t> barPositions_;
     std::vector<std::uint32_t> depthStart_;
+    mutable std::vector<std::uint32_t> fingers_; // per depth: where its last search ended
     std::int32_t minDepth_ = 0;
     std::size_t curlyCount_ = 0;
 };
@@ -175,6 +209,9 @@ struct GroupBuilder
     const std::uint32_t *bars = nullptr;
     std::size_t splitPieces = 0; // pieces in the text; pairs may have more, empty, ones
     std::size_t piecesStarted = 0;
+    // The openers inside the group.
+    std::uint32_t firstOrdinal = 0;
+    std::uint32_t endOrdinal = 0;
     std::vector<std::uint32_t> pieces;
 };
 
@@ -211,7 +248,7 @@ public:
             tasks_.push_back({ Step::Parse, 0, root, 0, 0, text_.size() });
         else
             startGroup(entry == EntryPoint::AlternativesInner ? GroupKind::Alternatives : GroupKind::Pairs, 0,
-                text_.size(), 0, 0, root);
+                text_.size(), 0, 0, brackets_.openerCount(), root);
         while (!tasks_.empty())
             runTopTask();
         program_.root = finishSequence();
@@ -285,7 +322,8 @@ private:
         const std::size_t end = piece + 1 < group.splitPieces ? std::size_t(group.bars[piece]) : group.end;
         tasks_.push_back({ Step::EndPiece, 0, groupIndex, checkedIndex(piece), 0, 0 });
         const std::uint32_t sequence = pushSequenceBuilder();
-        tasks_.push_back({ Step::Parse, brackets_.firstOpenerAtOrAfter(begin), sequence, 0, begin, end });
+        tasks_.push_back({ Step::Parse, brackets_.firstOpenerAtOrAfter(begin, group.firstOrdinal, group.endOrdinal),
+            sequence, 0, begin, end });
     }
 
     // Copies text up to the next group into the sequence, then hands the
@@ -310,11 +348,11 @@ private:
         task.begin = opener.closer + 1;
         task.ordinal = opener.ordinalAfterCloser;
         startGroup(isSquare(text_[opener.position]) ? GroupKind::Alternatives : GroupKind::Pairs, opener.position + 1,
-            opener.closer, opener.depthInside, ordinal + 1, builder);
+            opener.closer, opener.depthInside, ordinal + 1, opener.ordinalAfterCloser, builder);
     }
 
     void startGroup(GroupKind kind, std::size_t begin, std::size_t end, std::int32_t depthInside,
-        std::uint32_t firstOrdinal, std::uint32_t owner)
+        std::uint32_t firstOrdinal, std::uint32_t endOrdinal, std::uint32_t owner)
     {
         const auto [firstBar, lastBar] = brackets_.barsAt(depthInside, begin, end);
         const std::size_t pieceCount = static_cast<std::size_t>(lastBar - firstBar) + 1;
@@ -334,6 +372,8 @@ private:
         builder.end = end;
         builder.bars = firstBar;
         builder.splitPieces = pieceCount;
+        builder.firstOrdinal = firstOrdinal;
+        builder.endOrdinal = endOrdinal;
         tasks_.push_back({ Step::NextPiece, 0, group, 0, 0, 0 });
     }
 
@@ -389,10 +429,14 @@ private:
         if (activeGroups_ == groupBuilders_.size())
             groupBuilders_.emplace_back();
         GroupBuilder &group = groupBuilders_[activeGroups_];
+        // Reused with its pieces' storage: a template of a million groups
+        // would otherwise allocate for each.
+        std::vector<std::uint32_t> pieces = std::move(group.pieces);
         group = GroupBuilder {};
         group.kind = kind;
         group.owner = owner;
-        group.pieces.assign(parts, none);
+        pieces.assign(parts, none);
+        group.pieces = std::move(pieces);
         return checkedIndex(activeGroups_++);
     }
 
