@@ -19,7 +19,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -156,18 +155,31 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
     using Map = heavypaths::Affine<Value>;
     const heavypaths::Tree tree(program);
     const Algebra<Semiring> algebra(semiring);
-    // Values of the tops of heavy paths, waiting for their parent's path.
-    std::unordered_map<std::uint32_t, Value> waiting;
+    // Values of the tops of heavy paths, waiting for their parent's path, in
+    // slots that are used again once taken: a flat sequence of a million
+    // groups keeps a million of them waiting, and a hash map would spend
+    // more on them than the arithmetic does.
+    std::vector<std::uint32_t> slotOf(tree.heavy.size(), heavypaths::Tree::none);
+    std::vector<Value> waiting;
+    std::vector<std::uint32_t> freeSlots;
+    const auto wait = [&](std::uint32_t node, Value value) {
+        if (freeSlots.empty()) {
+            slotOf[node] = static_cast<std::uint32_t>(waiting.size());
+            waiting.push_back(std::move(value));
+            return;
+        }
+        slotOf[node] = freeSlots.back();
+        freeSlots.pop_back();
+        waiting[slotOf[node]] = std::move(value);
+    };
     // A child that is plain text is valued on the spot; most light children are.
     const auto isLeaf
         = [&](std::uint32_t node) { return !tree.isGroup(node) && program.sequences[node].groupCount == 0; };
     const auto take = [&](std::uint32_t node) {
         if (isLeaf(node))
             return sequenceText(program, program.sequences[node], semiring);
-        auto found = waiting.find(node);
-        Value value = std::move(found->second);
-        waiting.erase(found);
-        return value;
+        freeSlots.push_back(slotOf[node]);
+        return std::move(waiting[slotOf[node]]);
     };
 
     // The map of one node on a heavy path, as a function of its heavy child.
@@ -253,7 +265,7 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
         }
         if (top == root)
             return value;
-        waiting.emplace(top, std::move(value));
+        wait(top, std::move(value));
     }
     return semiring.one();
 }
