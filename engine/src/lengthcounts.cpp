@@ -81,29 +81,49 @@ struct Spectra
     Value text(std::uint64_t characters, std::uint64_t) const { return monomial(characters, 1); }
     Value add(const Value &a, const Value &b) const
     {
-        const Value both[] = { a, b };
-        return sum(both);
+        const Value *both[] = { &a, &b };
+        return sumOf(both);
     }
     Value mul(const Value &a, const Value &b) const
     {
         const std::size_t bits = std::min(a.bits + b.bits, capBits);
         const PolyArithmetic math { wordsFor(bits) };
-        return { math.multiply(
-                     repacked(a.poly, wordsFor(a.bits), math.width), repacked(b.poly, wordsFor(b.bits), math.width)),
-            bits };
+        Poly aScratch, bScratch;
+        return { math.multiply(atWidth(a, math.width, aScratch), atWidth(b, math.width, bScratch)), bits };
     }
     Value sum(std::span<const Value> values) const
     {
-        std::size_t widest = 0;
+        std::vector<const Value *> all;
+        all.reserve(values.size());
         for (const Value &value : values)
-            widest = std::max(widest, value.bits);
+            all.push_back(&value);
+        return sumOf(all);
+    }
+
+    Value sumOf(std::span<const Value *const> values) const
+    {
+        std::size_t widest = 0;
+        for (const Value *value : values)
+            widest = std::max(widest, value->bits);
         const std::size_t bits = std::min(widest + std::bit_width(values.size() - 1), capBits);
         const PolyArithmetic math { wordsFor(bits) };
-        std::vector<Poly> polys;
+        std::vector<Poly> scratch(values.size());
+        std::vector<const Poly *> polys;
         polys.reserve(values.size());
-        for (const Value &value : values)
-            polys.push_back(repacked(value.poly, wordsFor(value.bits), math.width));
+        for (std::size_t i = 0; i < values.size(); ++i)
+            polys.push_back(&atWidth(*values[i], math.width, scratch[i]));
         return { math.sum(polys), bits };
+    }
+
+private:
+    // The polynomial of value in slots of `width` words: its own when they
+    // are that wide already, else a copy made in scratch.
+    static const Poly &atWidth(const Value &value, std::size_t width, Poly &scratch)
+    {
+        if (wordsFor(value.bits) == width)
+            return value.poly;
+        scratch = repacked(value.poly, wordsFor(value.bits), width);
+        return scratch;
     }
 };
 
@@ -176,7 +196,12 @@ Poly PolyArithmetic::sum(std::span<const Poly> polys) const
     std::vector<const Poly *> all;
     for (const Poly &poly : polys)
         all.push_back(&poly);
-    return sumOf(width, all);
+    return sum(all);
+}
+
+Poly PolyArithmetic::sum(std::span<const Poly *const> polys) const
+{
+    return sumOf(width, polys);
 }
 
 Poly PolyArithmetic::add(const Poly &a, const Poly &b) const
@@ -221,12 +246,12 @@ struct WeightedSpectra
     }
     Value sum(std::span<const Value> values) const
     {
-        std::vector<Packed> g, h;
+        std::vector<const Packed *> g, h;
         for (const Value &value : values) {
-            g.push_back(value.g);
-            h.push_back(value.h);
+            g.push_back(&value.g);
+            h.push_back(&value.h);
         }
-        return { spectra.sum(g), spectra.sum(h) };
+        return { spectra.sumOf(g), spectra.sumOf(h) };
     }
 };
 

@@ -38,6 +38,7 @@ struct PolyArithmetic
     Poly monomial(std::uint64_t length, mp_limb_t coefficient = 1) const;
     Poly multiply(const Poly &a, const Poly &b) const;
     Poly sum(std::span<const Poly> polys) const;
+    Poly sum(std::span<const Poly *const> polys) const;
     Poly add(const Poly &a, const Poly &b) const;
     // Coefficient of z^length, as a read-only big integer (shares the slot).
     void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
