@@ -58,11 +58,14 @@ std::string figuresText(const std::optional<CompiledTemplate> &compiled, const O
     if (!statistics)
         return kept.count.get_str() + '\n';
     const mpz_class bytesWritten = kept.totalBytes + kept.count;
-    return tr("variants: %1\nbytes: %2\nlongest: %3\nshortest: %4\n")
-        .arg(QString::fromStdString(kept.count.get_str()), QString::fromStdString(bytesWritten.get_str()))
-        .arg(longest)
-        .arg(shortest)
-        .toStdString();
+    const QString counts
+        = tr("variants: %1\nbytes: %2\n")
+              .arg(QString::fromStdString(kept.count.get_str()), QString::fromStdString(bytesWritten.get_str()));
+    // With nothing kept there is no longest or shortest line: a 0 there would
+    // read like an empty one.
+    if (kept.count == 0)
+        return counts.toStdString();
+    return (counts + tr("longest: %1\nshortest: %2\n").arg(longest).arg(shortest)).toStdString();
 }
 
 } // namespace razmnozhator::cli

@@ -40,7 +40,8 @@ struct Prepared
 
 // Reads and compiles the template and makes ready what the chosen way
 // writes. Running out of memory anywhere on the way ends the run with one
-// line saying what could not be done and about how much it needed.
+// line saying what could not be done, and about how much it needed where
+// that is known.
 void prepare(Prepared &prepared, const Options &options, std::istream &in)
 {
     QString doing = tr("compile the template");
@@ -54,6 +55,7 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
             const auto *sample = std::get_if<choice::Sample>(&options.choice);
             prepared.compiled = compileTemplate(input, sample && sample->diverse ? Encoding::Cp1251 : options.encoding);
         }
+        needed = 0;
         if (const auto *figures = std::get_if<choice::Figures>(&options.choice)) {
             doing = tr("count the variants");
             prepared.figures = figuresText(prepared.compiled, options, figures->statistics);
@@ -65,6 +67,10 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
     } catch (const std::bad_alloc &) {
     } catch (const std::length_error &) {
     }
+    // The estimate holds for compiling alone; a later step that ran out
+    // names no figure rather than a wrong one.
+    if (needed == 0)
+        throw Failure(UsageFailure, tr("not enough memory to %1").arg(doing));
     throw Failure(UsageFailure,
         tr("not enough memory to %1 (needed %2)").arg(doing, figures::aboutDataSize(needed, QLocale::c())));
 }

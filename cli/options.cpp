@@ -20,7 +20,14 @@ QString CommandLine::helpText() const
                "  1  template error: unbalanced brackets, a NUL character, or a character that CP1251 cannot "
                "hold\n"
                "  2  usage error: bad option or number, unreadable or invalid input, or not enough memory\n"
-               "  3  output error: the output cannot be created or written\n");
+               "  3  output error: the output cannot be created or written\n"
+               "\nOrder of operations:\n"
+               "  1  --min-length and --max-length decide which variants are kept.\n"
+               "  2  One choice among the kept ones: all of them in template order, --nth, --sample (with or "
+               "without --diverse) or --shuffle.\n"
+               "  3  --max-count cuts what the choice gives (listing and --shuffle).\n"
+               "  4  --shard slices what is left (listing, --shuffle, and --sample with --seed).\n"
+               "  --count and --stats give the figures of the kept variants instead.\n");
     return text;
 }
 
@@ -33,13 +40,6 @@ std::optional<mpz_class> decimal(const QString &text)
     if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return std::nullopt;
     return mpz_class(text.toStdString());
-}
-
-std::uint64_t toUnsigned(const mpz_class &number)
-{
-    std::uint64_t result = 0;
-    mpz_export(&result, nullptr, -1, sizeof result, 0, 0, number.get_mpz_t());
-    return result;
 }
 
 const mpz_class &uint64Max()
@@ -81,7 +81,7 @@ public:
         return *number;
     }
 
-    choice::Shard shard() const
+    Slice slice() const
     {
         const QString value = commandLine_.parser.value(commandLine_.shardOption);
         const QStringList parts = value.split(u'/');
@@ -93,10 +93,7 @@ public:
         if (*count > uint64Max())
             throw Failure(UsageFailure,
                 tr("invalid slice for --shard: \"%1\" (N may be at most %2)").arg(value, QString::number(UINT64_MAX)));
-        choice::Shard shard;
-        shard.index = toUnsigned(*index);
-        shard.count = toUnsigned(*count);
-        return shard;
+        return Slice { *index, *count };
     }
 
 private:
@@ -108,18 +105,24 @@ QString optionName(const QCommandLineOption &option)
     return QStringLiteral("--") + option.names().constLast();
 }
 
-// The one option that decides what is written, if any; they do not mix.
+// The one option that decides what is written, if any. Besides it only
+// --shard may be given, and only to slice what listing, --shuffle and
+// --sample write.
 const QCommandLineOption *chosenMode(const CommandLine &commandLine)
 {
     const QCommandLineOption *modes[] = { &commandLine.countOption, &commandLine.statsOption,
         &commandLine.shuffleOption, &commandLine.nthOption, &commandLine.sampleOption, &commandLine.shardOption };
+    const QCommandLineParser &parser = commandLine.parser;
+    const bool sliceable = !parser.isSet(commandLine.countOption) && !parser.isSet(commandLine.statsOption)
+        && !parser.isSet(commandLine.nthOption);
     QStringList given;
     const QCommandLineOption *chosen = nullptr;
     for (const QCommandLineOption *mode : modes) {
-        if (commandLine.parser.isSet(*mode)) {
-            given << optionName(*mode);
+        if (!parser.isSet(*mode) || (mode == &commandLine.shardOption && sliceable && chosen))
+            continue;
+        given << optionName(*mode);
+        if (!chosen)
             chosen = mode;
-        }
     }
     if (given.size() > 1)
         throw Failure(UsageFailure,
@@ -133,15 +136,16 @@ Choice parseChoice(const CommandLine &commandLine, const NumberReader &numbers)
     const QCommandLineParser &parser = commandLine.parser;
     const QCommandLineOption *mode = chosenMode(commandLine);
     const auto is = [mode](const QCommandLineOption &option) { return mode == &option; };
-    const bool capped = parser.isSet(commandLine.maxCountOption);
-    const std::uint64_t maxCount = capped ? numbers.small(commandLine.maxCountOption) : UINT64_MAX;
+    std::optional<std::uint64_t> maxCount;
+    if (parser.isSet(commandLine.maxCountOption))
+        maxCount = numbers.small(commandLine.maxCountOption);
     std::optional<std::uint32_t> seed;
     if (parser.isSet(commandLine.seedOption))
         seed = numbers.small(commandLine.seedOption);
 
     const bool exact = is(commandLine.countOption) || is(commandLine.statsOption) || is(commandLine.nthOption)
         || is(commandLine.sampleOption);
-    if (capped && exact)
+    if (maxCount && exact)
         throw Failure(UsageFailure, tr("--max-count cannot be combined with %1").arg(optionName(*mode)));
     if (seed && !is(commandLine.shuffleOption) && !is(commandLine.sampleOption))
         throw Failure(
@@ -152,6 +156,10 @@ Choice parseChoice(const CommandLine &commandLine, const NumberReader &numbers)
     const bool diverse = parser.isSet(commandLine.diverseOption);
     if (diverse && !is(commandLine.sampleOption))
         throw Failure(UsageFailure, tr("--diverse chooses a --sample; give --sample N too"));
+    if (is(commandLine.sampleOption) && parser.isSet(commandLine.shardOption) && !seed)
+        throw Failure(UsageFailure,
+            tr("--shard slices a --sample only with --seed: without it every slice would come from another "
+               "sample"));
 
     if (is(commandLine.countOption) || is(commandLine.statsOption))
         return choice::Figures { is(commandLine.statsOption) };
@@ -161,11 +169,6 @@ Choice parseChoice(const CommandLine &commandLine, const NumberReader &numbers)
         return choice::Nth { numbers.whole(commandLine.nthOption, 1) };
     if (is(commandLine.sampleOption))
         return choice::Sample { numbers.whole(commandLine.sampleOption, 0), seed, inOrder, diverse };
-    if (is(commandLine.shardOption)) {
-        choice::Shard shard = numbers.shard();
-        shard.maxCount = maxCount;
-        return shard;
-    }
     return choice::List { maxCount };
 }
 
@@ -213,6 +216,8 @@ Options parseOptions(const CommandLine &commandLine)
                 .arg(options.lengths.min)
                 .arg(options.lengths.max));
     options.choice = parseChoice(commandLine, numbers);
+    if (parser.isSet(commandLine.shardOption))
+        options.slice = numbers.slice();
     return options;
 }
 

@@ -20,18 +20,20 @@ namespace razmnozhator::cli {
 
 enum class Encoding { Utf8, Cp1251 };
 
-// What a run writes, chosen once from the options; each way runs straight
-// through from there.
+// What a run writes, in one order of operations: the length bounds decide
+// which variants are kept; one choice picks among the kept ones; --max-count
+// cuts what it gives; --shard slices what is left.
 namespace choice {
 // Every kept variant in order, up to --max-count.
 struct List
 {
-    std::uint64_t maxCount = UINT64_MAX;
+    std::optional<std::uint64_t> maxCount;
 };
-// --shuffle: the kept variants shuffled like the window's, then cut.
+// --shuffle: every kept variant in a random order, the one a --sample of all
+// of them with the same seed gives, then cut.
 struct Shuffle
 {
-    std::uint64_t maxCount = UINT64_MAX;
+    std::optional<std::uint64_t> maxCount;
     std::optional<std::uint32_t> seed;
 };
 // --nth K: the K-th (1-based) kept variant alone.
@@ -48,13 +50,6 @@ struct Sample
     // --diverse: the variants chosen to differ from each other as much as possible.
     bool diverse = false;
 };
-// --shard K/N: the K-th (1-based) of N contiguous slices of the list.
-struct Shard
-{
-    std::uint64_t index = 1;
-    std::uint64_t count = 1;
-    std::uint64_t maxCount = UINT64_MAX;
-};
 // --count and --stats: figures about the kept variants instead of them.
 struct Figures
 {
@@ -62,7 +57,15 @@ struct Figures
 };
 } // namespace choice
 
-using Choice = std::variant<choice::List, choice::Shuffle, choice::Nth, choice::Sample, choice::Shard, choice::Figures>;
+using Choice = std::variant<choice::List, choice::Shuffle, choice::Nth, choice::Sample, choice::Figures>;
+
+// --shard K/N: the K-th (1-based) of N contiguous, near-equal slices of what
+// the choice writes.
+struct Slice
+{
+    mpz_class index = 1;
+    mpz_class count = 1;
+};
 
 struct Options
 {
@@ -75,6 +78,7 @@ struct Options
     // --min-length and --max-length, in characters.
     LengthRange lengths;
     Choice choice;
+    std::optional<Slice> slice;
 };
 
 // The command line as QCommandLineParser sees it; kept in one place so that
@@ -103,11 +107,12 @@ struct CommandLine
     QCommandLineOption maxLengthOption { QStringLiteral("max-length"),
         tr("Keep only variants of at most N characters."), "N" };
     QCommandLineOption shuffleOption { QStringLiteral("shuffle"),
-        tr("Shuffle the kept variants before --max-count cuts them (holds them all in memory).") };
+        tr("Write the kept variants in a random order before --max-count cuts them, streaming in flat memory: the "
+           "order of a --sample of all of them with the same --seed.") };
     QCommandLineOption maxCountOption { QStringLiteral("max-count"), tr("Write at most N variants."), "N" };
     QCommandLineOption seedOption { QStringLiteral("seed"),
         tr("Seed the random generator of --shuffle or --sample with N. Without it --shuffle shuffles alike on every "
-           "run, and --sample draws a new sample each time."),
+           "run (as with --seed 0), and --sample draws a new sample each time."),
         "N" };
     QCommandLineOption nthOption { QStringLiteral("nth"),
         tr("Write only the K-th variant (1-based, of any size) of those kept, found without listing the ones "
@@ -126,7 +131,8 @@ struct CommandLine
            "lowercased); the choice adds, one at a time, the variant farthest from all those chosen.") };
     QCommandLineOption shardOption { QStringLiteral("shard"),
         tr("Write only the K-th of N contiguous, near-equal slices of the output (1 <= K <= N); the N slices "
-           "together are the whole output, in order."),
+           "together are the whole output, in order. Slices listing, --shuffle, --sample and --diverse (the last "
+           "two with --seed, so that every slice is of one sample)."),
         "K/N" };
     // Qt's own help options would promise Qt options that this tool does not
     // take; these say what the tool does, in the words of its manual page.

@@ -100,6 +100,11 @@ private:
         if (::access(filenames::toNative(folder).constData(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
             return tr("cannot create \"%1\": the folder \"%2\" is not writable")
                 .arg(name, filenames::printable(folder));
+        // A file that exists in a folder that takes no new file (such as
+        // /proc) cannot be replaced, whatever the error of the attempt says.
+        if (QFileInfo(file_.fileName()).isFile() && QFileInfo(folder).isDir())
+            return tr("cannot replace \"%1\": no new file can be made in its folder \"%2\" (%3)")
+                .arg(name, filenames::printable(folder), file_.errorString());
         return tr("cannot create \"%1\": %2").arg(name, file_.errorString());
     }
 

@@ -1,6 +1,7 @@
 #include "selection.h"
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <utility>
@@ -11,7 +12,6 @@
 #include "options.h"
 #include "razmnozhator/diversity.h"
 #include "razmnozhator/sample.h"
-#include "shuffle.h"
 
 namespace razmnozhator::cli {
 
@@ -26,36 +26,37 @@ std::uint64_t saturated(const mpz_class &value)
     return result;
 }
 
-// The variants in order, through the length bounds, from where the
-// enumerator stands and up to a number of kept ones. Nothing is held, and
-// nothing waits for an exact count.
+// The variants in order, through the length bounds, from the rank-th kept
+// one and up to a number of them. Nothing is held, and nothing waits for an
+// exact count.
 class Stream final : public Selection
 {
 public:
-    // Every kept variant, up to maxCount.
-    Stream(const CompiledTemplate &compiled, const Options &options, std::uint64_t maxCount)
-        : Stream(BoundedEnumerator(compiled, options.lengths), options, maxCount, double(compiled.countOrMax()))
-    {
-        if (!options.lengths.bounds() && !(compiled.countOrMax() == UINT64_MAX && maxCount == UINT64_MAX))
-            totalText_ = QString::number(std::min(compiled.countOrMax(), maxCount));
-        // Within length bounds the work is the kept variants, not all of them.
-        if (const mpz_class *kept = enumerator_.kept()) {
-            const std::uint64_t toWrite = std::min(saturated(*kept), maxCount);
-            cap_ = double(toWrite);
-            if (toWrite != UINT64_MAX)
-                totalText_ = QString::number(toWrite);
-        }
-    }
-
-    // One slice: `limit` kept variants from the one that `enumerator` gives next.
-    Stream(BoundedEnumerator enumerator, const Options &options, std::uint64_t limit, double total)
-        : enumerator_(std::move(enumerator))
+    // A slice's size is exact; --max-count only caps.
+    Stream(const CompiledTemplate &compiled, const Options &options, const mpz_class &rank,
+        std::optional<std::uint64_t> limit, bool exact)
+        : enumerator_(compiled, options.lengths, rank)
         , restriction_(RestrictRules { options.lengths, UINT64_MAX, false }, Restriction::Holding::Copies,
               characterLength(options.encoding))
-        , remaining_(limit)
-        , total_(total)
-        , cap_(double(limit))
+        , remaining_(limit.value_or(UINT64_MAX))
+        , total_(double(compiled.countOrMax()))
+        , cap_(double(remaining_))
     {
+        std::optional<std::uint64_t> toWrite;
+        if (exact)
+            toWrite = remaining_;
+        else if (const mpz_class *kept = enumerator_.kept())
+            toWrite = std::min(saturated(*kept), remaining_);
+        else if (!options.lengths.bounds() && (compiled.countOrMax() != UINT64_MAX || limit))
+            toWrite = std::min(compiled.countOrMax(), remaining_);
+        if (toWrite && *toWrite != UINT64_MAX)
+            totalText_ = QString::number(*toWrite);
+        // Within length bounds the work is the kept variants, not all of
+        // them; a slice does not start at the first variant.
+        if (toWrite)
+            cap_ = double(*toWrite);
+        if (exact)
+            total_ = std::numeric_limits<double>::infinity();
     }
 
     bool next() override
@@ -76,7 +77,6 @@ public:
     {
         return std::max(double(visited_) / total_, double(written) / cap_);
     }
-    void setTotalText(QString text) { totalText_ = std::move(text); }
 
 private:
     BoundedEnumerator enumerator_;
@@ -88,23 +88,38 @@ private:
     QString totalText_;
 };
 
+// A sample, or a shuffle of every kept variant, from its `begin`-th variant
+// on and up to a number of them.
 class Sampled final : public Selection
 {
 public:
-    explicit Sampled(Sample sample)
+    Sampled(Sample sample, const mpz_class &begin, const std::optional<mpz_class> &limit)
         : sample_(std::move(sample))
-        , size_(sample_.size().get_d())
     {
+        sample_.skip(begin);
+        const mpz_class left = begin < sample_.size() ? mpz_class(sample_.size() - begin) : mpz_class(0);
+        const mpz_class toWrite = limit && *limit < left ? *limit : left;
+        remaining_ = saturated(toWrite);
+        size_ = toWrite.get_d();
+        totalText_ = QString::fromStdString(toWrite.get_str());
     }
 
-    bool next() override { return sample_.next(); }
+    bool next() override
+    {
+        if (remaining_ == 0)
+            return false;
+        --remaining_;
+        return sample_.next();
+    }
     std::string_view current() const override { return sample_.current(); }
-    QString totalText() const override { return QString::fromStdString(sample_.size().get_str()); }
+    QString totalText() const override { return totalText_; }
     double fraction(std::uint64_t written) const override { return double(written) / std::max(size_, 1.0); }
 
 private:
     Sample sample_;
-    double size_;
+    std::uint64_t remaining_ = 0;
+    double size_ = 0;
+    QString totalText_;
 };
 
 // The most different variants, chosen before the first is written, in CP1251
@@ -112,15 +127,18 @@ private:
 class Diverse final : public Selection
 {
 public:
-    Diverse(VariantList chosen, Encoding encoding)
+    Diverse(VariantList chosen, Encoding encoding, std::size_t begin, std::size_t end)
         : chosen_(std::move(chosen))
         , encoding_(encoding)
+        , begin_(begin)
+        , next_(begin)
+        , end_(std::min(end, chosen_.size()))
     {
     }
 
     bool next() override
     {
-        if (next_ >= chosen_.size())
+        if (next_ >= end_)
             return false;
         const std::string_view variant = chosen_[next_++];
         if (encoding_ == Encoding::Cp1251) {
@@ -132,16 +150,18 @@ public:
         return true;
     }
     std::string_view current() const override { return current_; }
-    QString totalText() const override { return QString::number(chosen_.size()); }
+    QString totalText() const override { return QString::number(end_ - std::min(begin_, end_)); }
     double fraction(std::uint64_t written) const override
     {
-        return double(written) / double(std::max<std::size_t>(chosen_.size(), 1));
+        return double(written) / double(std::max<std::size_t>(end_ - std::min(begin_, end_), 1));
     }
 
 private:
     VariantList chosen_;
     Encoding encoding_;
-    std::size_t next_ = 0;
+    std::size_t begin_;
+    std::size_t next_;
+    std::size_t end_;
     QByteArray utf8_;
     std::string_view current_;
 };
@@ -200,23 +220,23 @@ void checkInRange(const mpz_class &position, const std::optional<CompiledTemplat
     throw Failure(UsageFailure, tr("--nth %1 is past the end: %2").arg(asked, reason));
 }
 
-std::unique_ptr<Selection> select(const CompiledTemplate &compiled, const Options &options, const choice::List &list)
+// The part of what the choice gives that this run writes: all of it, its
+// first --max-count, or one slice of those.
+struct Span
 {
-    return std::make_unique<Stream>(compiled, options, list.maxCount);
+    mpz_class begin = 0;
+    std::optional<mpz_class> size; // to the end when absent
+};
+
+std::optional<std::uint64_t> limitOf(const Span &span)
+{
+    if (!span.size)
+        return std::nullopt;
+    return saturated(*span.size);
 }
 
-std::unique_ptr<Selection> select(
-    const CompiledTemplate &compiled, const Options &options, const choice::Shuffle &shuffle)
-{
-    return shuffleVariants(compiled, options, shuffle);
-}
-
-std::unique_ptr<Selection> select(const CompiledTemplate &compiled, const Options &options, const choice::Nth &nth)
-{
-    const mpz_class position = nth.position - 1;
-    return std::make_unique<Single>(
-        options.lengths.bounds() ? compiled.variantInRange(position, options.lengths) : compiled.variantAt(position));
-}
+// --shuffle without --seed orders alike on every run.
+constexpr std::uint32_t fixedShuffleSeed = 0;
 
 std::uint64_t freshSeed()
 {
@@ -228,7 +248,29 @@ std::uint64_t freshSeed()
 constexpr unsigned long diverseLimit = 100'000;
 
 std::unique_ptr<Selection> select(
-    const CompiledTemplate &compiled, const Options &options, const choice::Sample &sample)
+    const CompiledTemplate &compiled, const Options &options, const choice::List &, const Span &span)
+{
+    return std::make_unique<Stream>(compiled, options, span.begin, limitOf(span), options.slice.has_value());
+}
+
+std::unique_ptr<Selection> select(
+    const CompiledTemplate &compiled, const Options &options, const choice::Shuffle &shuffle, const Span &span)
+{
+    const mpz_class all = keptCount(compiled, options);
+    Sample sample(compiled, all, options.lengths, shuffle.seed.value_or(fixedShuffleSeed), Sample::Order::Random);
+    return std::make_unique<Sampled>(std::move(sample), span.begin, span.size);
+}
+
+std::unique_ptr<Selection> select(
+    const CompiledTemplate &compiled, const Options &options, const choice::Nth &nth, const Span &)
+{
+    const mpz_class position = nth.position - 1;
+    return std::make_unique<Single>(
+        options.lengths.bounds() ? compiled.variantInRange(position, options.lengths) : compiled.variantAt(position));
+}
+
+std::unique_ptr<Selection> select(
+    const CompiledTemplate &compiled, const Options &options, const choice::Sample &sample, const Span &span)
 {
     const std::uint64_t seed = sample.seed ? *sample.seed : freshSeed();
     const Sample::Order order = sample.inOrder ? Sample::Order::Template : Sample::Order::Random;
@@ -238,30 +280,51 @@ std::unique_ptr<Selection> select(
         // The template stays in CP1251 for --diverse: the words are told apart there.
         std::optional<DiverseSample> chosen
             = chooseDiverseVariants(compiled, sample.size.get_ui(), options.lengths, seed, cp1251::wordBytes(), order);
-        return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding);
+        const std::size_t begin = span.begin.get_ui();
+        const std::size_t end = span.size ? std::size_t(mpz_class(span.begin + *span.size).get_ui()) : SIZE_MAX;
+        return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding, begin, end);
     }
-    return std::make_unique<Sampled>(Sample(compiled, sample.size, options.lengths, seed, order));
+    return std::make_unique<Sampled>(
+        Sample(compiled, sample.size, options.lengths, seed, order), span.begin, span.size);
+}
+
+std::unique_ptr<Selection> select(const CompiledTemplate &, const Options &, const choice::Figures &, const Span &)
+{
+    return nullptr;
+}
+
+// How many variants the choice gives, after --max-count: what a slice is cut from.
+mpz_class chosenCount(const CompiledTemplate &compiled, const Options &options)
+{
+    const mpz_class kept = keptCount(compiled, options);
+    const auto capped = [&kept](std::optional<std::uint64_t> maxCount) {
+        return maxCount && mpz_class(std::to_string(*maxCount)) < kept ? mpz_class(std::to_string(*maxCount)) : kept;
+    };
+    if (const auto *list = std::get_if<choice::List>(&options.choice))
+        return capped(list->maxCount);
+    if (const auto *shuffle = std::get_if<choice::Shuffle>(&options.choice))
+        return capped(shuffle->maxCount);
+    if (const auto *sample = std::get_if<choice::Sample>(&options.choice))
+        return sample->size < kept ? sample->size : kept;
+    return kept;
 }
 
 // Slice k of n of T variants is [T(k-1)/n, Tk/n): sizes differ by at most
 // one, and the slices meet end to end.
-std::unique_ptr<Selection> select(const CompiledTemplate &compiled, const Options &options, const choice::Shard &shard)
+Span spanOf(const CompiledTemplate &compiled, const Options &options)
 {
-    const mpz_class total = std::min(keptCount(compiled, options), mpz_class(std::to_string(shard.maxCount)));
-    const mpz_class count(std::to_string(shard.count));
-    const mpz_class begin = total * mpz_class(std::to_string(shard.index - 1)) / count;
-    const mpz_class end = total * mpz_class(std::to_string(shard.index)) / count;
-
-    const std::uint64_t size = saturated(end - begin);
-    auto stream
-        = std::make_unique<Stream>(BoundedEnumerator(compiled, options.lengths, begin), options, size, double(size));
-    stream->setTotalText(QString::number(size));
-    return stream;
-}
-
-std::unique_ptr<Selection> select(const CompiledTemplate &, const Options &, const choice::Figures &)
-{
-    return nullptr;
+    Span span;
+    if (options.slice) {
+        const mpz_class total = chosenCount(compiled, options);
+        span.begin = total * (options.slice->index - 1) / options.slice->count;
+        span.size = total * options.slice->index / options.slice->count - span.begin;
+        return span;
+    }
+    if (const auto *list = std::get_if<choice::List>(&options.choice); list && list->maxCount)
+        span.size = mpz_class(std::to_string(*list->maxCount));
+    if (const auto *shuffle = std::get_if<choice::Shuffle>(&options.choice); shuffle && shuffle->maxCount)
+        span.size = mpz_class(std::to_string(*shuffle->maxCount));
+    return span;
 }
 
 } // namespace
@@ -273,7 +336,8 @@ std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> 
             checkInRange(nth->position, compiled, options);
         if (!compiled)
             return nullptr;
-        return std::visit([&](const auto &choice) { return select(*compiled, options, choice); }, options.choice);
+        const Span span = spanOf(*compiled, options);
+        return std::visit([&](const auto &choice) { return select(*compiled, options, choice, span); }, options.choice);
     } catch (const LimitError &error) {
         throw Failure(UsageFailure, tr("cannot find variants by position here: %1").arg(limitText(error)));
     }

@@ -680,6 +680,13 @@ void Enumerator::seek(const mpz_class &position)
 void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
 {
     State &state = *state_;
+    // Bounds that hold every variant rank the variants as positions do, and
+    // a seek by position needs no figures by length.
+    const detail::Figures &figures = state.program->figures;
+    if (range.min <= figures.shortest && range.max >= figures.longest) {
+        seek(rank);
+        return;
+    }
     // Samples seek within the same range again and again.
     if (!state.keptInRange || state.keptInRange->first.min != range.min || state.keptInRange->first.max != range.max)
         state.keptInRange.emplace(range, CompiledTemplate(state.program).figuresInRange(range).count);

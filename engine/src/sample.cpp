@@ -22,6 +22,12 @@ constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
 // position's length is told without writing it (see rejectsOutside()).
 constexpr unsigned long rejectingShare = 8;
 
+// Passing over positions outside the range makes the k-th variant of the
+// sample depend on every one before it, so that starting a sample further on
+// costs as much as writing the ones passed; it is used only for samples small
+// enough for that.
+constexpr unsigned long rejectingSizeLimit = 1ul << 20;
+
 // Ranks turned into positions at once (see RangeDecoder::rootDigits()).
 constexpr std::size_t batchSize = 64;
 
@@ -215,7 +221,7 @@ struct Sample::State
     // order, the ones in one slice of [0, kept) at a time, sorted.
     std::unique_ptr<Permutation> permutation;
     mpz_class nextIndex;
-    std::vector<mpz_class> held;
+    std::vector<mpz_class> held; // positions instead, sorted, when rejecting
     std::size_t nextHeld = 0;
     std::uint64_t slices = 1;
     std::uint64_t slice = 0;
@@ -248,6 +254,16 @@ struct Sample::State
             walker.countLengths();
             walker.seek(0);
             permutation = std::make_unique<Permutation>(compiled.count(), random);
+            // In template order the same positions are written sorted: at
+            // most rejectingSizeLimit of them are held.
+            if (order == Order::Template) {
+                held.reserve(size.get_ui());
+                while (given < size) {
+                    held.push_back(nextPositionWithin());
+                    ++given;
+                }
+                std::sort(held.begin(), held.end());
+            }
             return;
         }
         // Builds the index that random access reads now, so that a template
@@ -278,25 +294,82 @@ struct Sample::State
     // template's own groups tell a position's length without writing it.
     bool rejectsOutside() const
     {
-        return !everyLength && order == Order::Random && kept * (rootLengths ? rejectingShare : 4) >= compiled.count();
+        return !everyLength && size <= rejectingSizeLimit
+            && kept * (rootLengths ? rejectingShare : 4) >= compiled.count();
+    }
+
+    // Passes over the next `count` variants of the sample without writing them.
+    void skip(mpz_class count)
+    {
+        if (!permutation || count <= 0)
+            return;
+        if (rejecting && order == Order::Random) {
+            for (; count > 0 && given < size; --count) {
+                nextPositionWithin();
+                ++given;
+            }
+            return;
+        }
+        if (rejecting) {
+            nextHeld = count < held.size() - nextHeld ? nextHeld + count.get_ui() : held.size();
+            return;
+        }
+        if (order == Order::Template) {
+            while (count > 0) {
+                const mpz_class left = held.size() - nextHeld;
+                if (count < left) {
+                    nextHeld += count.get_ui();
+                    return;
+                }
+                count -= left;
+                nextHeld = held.size();
+                if (slice + 1 >= slices)
+                    return;
+                ++slice;
+                fillSlice();
+            }
+            return;
+        }
+        nextIndex = nextIndex + count < size ? mpz_class(nextIndex + count) : size;
+    }
+
+    // The next position of the permutation of all positions whose variant
+    // is kept. Without the lengths of the template's own groups the variant
+    // is written to measure it, and the walker then holds it.
+    mpz_class nextPositionWithin()
+    {
+        for (;;) {
+            mpz_class at = permutation->at(nextIndex);
+            ++nextIndex;
+            if (rootLengths) {
+                if (range.contains(rootLengths->lengthAt(at)))
+                    return at;
+                continue;
+            }
+            walker.seek(at);
+            walker.next();
+            if (range.contains(walker.currentLength()))
+                return at;
+        }
     }
 
     bool nextWithin()
     {
+        if (order == Order::Template) {
+            if (nextHeld >= held.size())
+                return false;
+            walker.seek(held[nextHeld++]);
+            return walker.next();
+        }
         if (!permutation || given >= size)
             return false;
-        for (;;) {
-            const mpz_class at = permutation->at(nextIndex);
-            ++nextIndex;
-            if (rootLengths && !range.contains(rootLengths->lengthAt(at)))
-                continue;
+        const mpz_class at = nextPositionWithin();
+        ++given;
+        if (rootLengths) {
             walker.seek(at);
             walker.next();
-            if (rootLengths || range.contains(walker.currentLength())) {
-                ++given;
-                return true;
-            }
         }
+        return true;
     }
 
     // The next kept variant by its rank, through the batch.
@@ -381,6 +454,11 @@ Sample &Sample::operator=(Sample &&) noexcept = default;
 const mpz_class &Sample::size() const noexcept
 {
     return state_->size;
+}
+
+void Sample::skip(const mpz_class &count)
+{
+    state_->skip(count);
 }
 
 bool Sample::next()

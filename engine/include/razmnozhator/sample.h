@@ -47,6 +47,11 @@ public:
     // variants within the range when they are fewer.
     const mpz_class &size() const noexcept;
 
+    // Passes over the next `count` variants of the sample, at the cost of
+    // finding their ranks, not of writing them: a slice of a sample starts
+    // where the slices before it end. Called before the first next().
+    void skip(const mpz_class &count);
+
     // Moves to the next variant of the sample; false once all are given. The
     // view stays valid until the next call.
     bool next();
