@@ -9,9 +9,11 @@
 #include "differential.h"
 
 #include "razmnozhator/engine.h"
+#include "razmnozhator/sample.h"
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -157,6 +159,66 @@ void checkBoundedListing(const razmnozhator::CompiledTemplate &compiled, const r
     }
 }
 
+Outcome linesOutcome(std::vector<std::string> lines)
+{
+    Outcome outcome;
+    outcome.variants = std::move(lines);
+    return outcome;
+}
+
+// A shuffle within a length range (a sample of every kept variant) is a
+// random order of exactly the kept ones; a slice of it, started by skip(),
+// is the same run of lines as in the whole; a sample in template order holds
+// the same lines as in random order, in the list's order.
+void checkShufflesWithinBounds(
+    const razmnozhator::CompiledTemplate &compiled, std::string_view text, const std::vector<std::string> &variants)
+{
+    const std::uint64_t middle = (differential::shortest(variants) + differential::longest(variants)) / 2;
+    const razmnozhator::LengthRange ranges[] = { { 0, middle }, { middle, UINT64_MAX }, { middle, middle + 1 } };
+    const auto drawn = [&](const mpz_class &size, razmnozhator::LengthRange range, razmnozhator::Sample::Order order,
+                           const mpz_class &skipped) {
+        razmnozhator::Sample sample(compiled, size, range, 17, order);
+        sample.skip(skipped);
+        std::vector<std::string> lines;
+        while (sample.next())
+            lines.emplace_back(sample.current());
+        return lines;
+    };
+    const auto sorted = [](std::vector<std::string> lines) {
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    for (const razmnozhator::LengthRange range : ranges) {
+        std::vector<std::string> kept;
+        for (const std::string &variant : variants) {
+            if (range.contains(variant.size()))
+                kept.push_back(variant);
+        }
+        const std::string name = "shuffle within " + std::to_string(range.min) + ".." + std::to_string(range.max);
+        const mpz_class all(std::to_string(kept.size()));
+        const std::vector<std::string> shuffled = drawn(all, range, razmnozhator::Sample::Order::Random, 0);
+        expectEqual(linesOutcome(sorted(shuffled)), linesOutcome(sorted(kept)), name, text);
+        const std::size_t half = kept.size() / 2;
+        const std::vector<std::string> tail
+            = drawn(all, range, razmnozhator::Sample::Order::Random, mpz_class(std::to_string(half)));
+        expectEqual(linesOutcome(tail),
+            linesOutcome(std::vector<std::string>(shuffled.begin() + std::ptrdiff_t(half), shuffled.end())),
+            name + " from the middle", text);
+        const mpz_class some(std::to_string(half + 1));
+        const std::vector<std::string> inOrder = drawn(some, range, razmnozhator::Sample::Order::Template, 0);
+        const std::vector<std::string> random = drawn(some, range, razmnozhator::Sample::Order::Random, 0);
+        expectEqual(
+            linesOutcome(sorted(inOrder)), linesOutcome(sorted(random)), name + ": a sample in template order", text);
+        std::size_t at = 0;
+        for (const std::string &line : inOrder) {
+            while (at < kept.size() && kept[at] != line)
+                ++at;
+            if (at++ == kept.size())
+                disagree(name + ": a sample in template order out of order", text, line);
+        }
+    }
+}
+
 void checkTemplate(std::string_view text)
 {
     const std::optional<Outcome> expected = differential::referenceOutcome(Entry::Template, text, budget);
@@ -194,6 +256,7 @@ void checkTemplate(std::string_view text)
         expectEqual(figuresOf(remapped), mappedFigures, "mapped figures", text);
         checkRandomAccess(*compiled, text, variants);
         checkBoundedListing(*compiled, remapped, text, variants);
+        checkShufflesWithinBounds(*compiled, text, variants);
         return;
     }
 
