@@ -3,8 +3,10 @@
 # a sample of 10^5 within a length range that keeps about one variant in a
 # million of 10^100, a sample of 10^7 streamed to a file (time and peak
 # memory), the first and the last of three shards of 10^7 variants (the last
-# must cost no more than the first: it seeks, it does not skip), and one
-# --nth of 10^100 variants.
+# must cost no more than the first: it seeks, it does not skip), one
+# --nth of 10^100 variants, and options together: a shuffle within bounds,
+# bounds that keep everything, a small bounded count of a deep template and
+# --diverse over lines of a million characters.
 #
 # Usage: bench_random.sh RAZMNOZHATOR_CLI
 # Environment: TMPDIR (where the output files go; they are deleted afterwards).
@@ -38,13 +40,20 @@ repeat_group "$digits" 7 > "$work/ten-million.txt"
 measure() { # output command...
     local output=$1
     shift
-    /usr/bin/time -f '%e %M' -o "$work/time" "$@" > "$output"
-    cat "$work/time"
+    if /usr/bin/time -f '%e %M' -o "$work/time" "$@" > "$output"; then
+        tail -n 1 "$work/time"
+    else
+        echo "failed failed"
+    fi
 }
 
 report() { # label "seconds peak" [goal]
     local label=$1 seconds peak
     read -r seconds peak <<< "$2"
+    if [[ $seconds == failed ]]; then
+        printf '%-58s %21s   %s\n' "$label" "failed" "${3:-}"
+        return
+    fi
     printf '%-58s %8.2f s %8.1f MiB   %s\n' "$label" "$seconds" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "${3:-}"
 }
 
@@ -60,3 +69,21 @@ report "--shard 3/3 of 10^7 variants" "$(measure /dev/null "$tool" --shard 3/3 -
     "goal: no slower than 1/3"
 report "--nth 10^99 of 10^100 variants" \
     "$(measure /dev/null "$tool" --nth "1$(printf '0%.0s' $(seq 99))" "$work/googol.txt")"
+
+# Options together: a shuffle within bounds streams what the bounds keep,
+# bounds that keep every variant cost nothing, small bounded answers cost what
+# they keep, and --diverse holds no whole lines.
+repeat_group '[a|bb]' 40 > "$work/forty-pairs.txt"
+repeat_group '[a|b]' 1000000 > "$work/long-lines.txt"
+{ repeat_group '[x|{-|' 3000; repeat_group '}]' 3000; } > "$work/deep.txt"
+report "--shuffle --max-length 41 of [a|bb] x 40" \
+    "$(measure /dev/null "$tool" --shuffle --max-length 41 "$work/forty-pairs.txt")" "goal: under 0.1 s"
+report "--nth 5 of [a|b] x 10^6" "$(measure /dev/null "$tool" --nth 5 "$work/long-lines.txt")"
+report "--nth 5 --max-length 4294967295 of [a|b] x 10^6" \
+    "$(measure /dev/null "$tool" --nth 5 --max-length 4294967295 "$work/long-lines.txt")" \
+    "goal: within 1.2 x the line above"
+report "--count --max-length 9 of [x|{-| x 3000 }] x 3000" \
+    "$(measure /dev/null "$tool" --count --max-length 9 "$work/deep.txt")" "goal: under 0.1 s"
+report "--sample 200 --diverse of [a|b] x 10^6" \
+    "$(measure /dev/null "$tool" --sample 200 --diverse --seed 1 "$work/long-lines.txt")" \
+    "goal: under 20 s and 500 MiB"
