@@ -41,6 +41,7 @@ class CompiledTemplate;
 class LimitError;
 struct Diversity;
 struct LengthRange;
+struct RangeFigures;
 struct RestrictRules;
 namespace cp1251 {
 class TemplateText;
@@ -100,7 +101,9 @@ private:
     void restrictToDiverse(const razmnozhator::RestrictRules &rules);
     // The count, and how far apart the two closest lines are.
     void showDiversity(const razmnozhator::Diversity &diversity);
-    void saveAllVariants(const razmnozhator::CompiledTemplate &compiled);
+    // kept: how many of the variants lie within the lengths; null when that is
+    // too costly to find out.
+    void saveAllVariants(const razmnozhator::CompiledTemplate &compiled, const razmnozhator::RangeFigures *kept);
 
     // Runs work through the progress runner and keeps the commands from
     // starting again meanwhile. False when the user cancelled.
