@@ -82,6 +82,11 @@ private:
     void chooseTemplateWrapping();
     void createStatusLine();
     void createVariantCounter();
+    // Ctrl+Return generates from anywhere in the window.
+    void createShortcuts();
+    // The smallest size that shows every text of the buttons, the boxes and
+    // the labels whole.
+    void limitSize();
 
     // The template as the user typed it, with its line breaks; see generate.cpp.
     QString templateText() const;

@@ -309,7 +309,7 @@ void RestrictTest::keepsTheMostDifferent()
     WindowDriver driver;
     auto *diverseBox = driver.child<QCheckBox>("diverseBox");
     QVERIFY(!diverseBox->isChecked());
-    QCOMPARE(diverseBox->text(), QStringLiteral("Непохожие"));
+    QCOMPARE(diverseBox->text(), QStringLiteral("Непо&хожие"));
     driver.generate(QStringLiteral("[a|b|cc] k l m [x|y|zz]"));
     diverseBox->setChecked(true);
     driver.dialogs->cancelProgress = cancel;
