@@ -39,6 +39,27 @@ constexpr KeyStep keySteps[] = {
     { QKeySequence::SelectEndOfLine, Step::LineEnd, QTextCursor::KeepAnchor },
 };
 
+bool isModifierOnly(int key)
+{
+    switch (key) {
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 TemplateEdit::TemplateEdit(QWidget *parent)
@@ -146,11 +167,44 @@ void TemplateEdit::switchLayout(bool toPieces)
 
 void TemplateEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (leaveByKey(event) || (pieces && (moveByLines(event) || typeDirectly(event))))
+    // Qt's editor repaints its cursor at every key it is given, Ctrl or Shift
+    // alone too, and finding where the cursor is analyses all of a paragraph
+    // of megabytes after each change; a modifier alone does nothing here.
+    if (pieces && isModifierOnly(event->key())) {
+        event->ignore();
+        return;
+    }
+    if (leaveByKey(event) || (pieces && (moveByLines(event) || typeDirectly(event) || undoDirectly(event))))
         return;
     QTextEdit::keyPressEvent(event);
     if (pieces)
         keepCursorInView();
+}
+
+bool TemplateEdit::undoDirectly(QKeyEvent *event)
+{
+    // Qt's editor places its cursor after an undo where the undone change
+    // was, outside an edit block, and asks the paragraph's layout where that
+    // is: all of a paragraph of megabytes is analysed. The document's own
+    // undo moves the editor's cursor with the text; then it goes where Qt's
+    // editor puts it, the end of what the step left in the text.
+    const bool undo = event->matches(QKeySequence::Undo);
+    if (!undo && !event->matches(QKeySequence::Redo))
+        return false;
+    event->accept();
+    if (isReadOnly())
+        return true;
+    int end = -1;
+    const QMetaObject::Connection watch = connect(
+        document(), &QTextDocument::contentsChange, this, [&end](int from, int, int added) { end = from + added; });
+    if (undo)
+        document()->undo();
+    else
+        document()->redo();
+    disconnect(watch);
+    if (end >= 0 && textCursor().position() != end)
+        moveTo(std::min(end, document()->characterCount() - 1), QTextCursor::MoveAnchor);
+    return true;
 }
 
 bool TemplateEdit::leaveByKey(QKeyEvent *event)

@@ -52,6 +52,8 @@ private:
     // A character typed, Backspace or Delete, without a selection; false for
     // any other key.
     bool typeDirectly(QKeyEvent *event);
+    // Undo and Redo; false for any other key.
+    bool undoDirectly(QKeyEvent *event);
     // Ctrl+Tab and Ctrl+Shift+Tab; false for any other key.
     bool leaveByKey(QKeyEvent *event);
     // The end of the character at position (a letter with its combining
