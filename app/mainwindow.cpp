@@ -126,6 +126,8 @@ void MainWindow::createWidgets()
 
 std::array<QPushButton *, 3> MainWindow::createCommandButtons()
 {
+    // Every button, box and field label marks a letter of its own for Alt,
+    // none of them the menus' Ф and П.
     auto *generateButton = new QPushButton(tr("&Нагенерить"));
     generateButton->setObjectName(QStringLiteral("generateButton"));
     auto *saveButton = new QPushButton(tr("&Сохранить в файл"));
