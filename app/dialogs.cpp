@@ -21,7 +21,7 @@ class QtProgressView : public ProgressView
 {
 public:
     QtProgressView(QWidget *parent, const QString &title, const QString &what)
-        : dialog(what, QCoreApplication::translate("MainWindow", "Отмена"), 0, 1000, parent)
+        : dialog(what, QCoreApplication::translate("MainWindow", "Отмена"), 0, barSteps, parent)
         , text(what)
     {
         dialog.setWindowTitle(title);
@@ -34,25 +34,36 @@ public:
         dialog.setValue(0);
     }
 
-    void setProgress(std::uint64_t done, std::uint64_t total) override
+    void setProgress(std::uint64_t done, const mpz_class &total) override
     {
         using razmnozhator::figures::formatCountRussian;
+        const mpz_class doneCount = razmnozhator::figures::fromUnsigned(done);
+        // Until the work reaches a thousandth, a bar at its start would look
+        // stuck, and a streaming save of more lines than are ever written
+        // never reaches one: a busy bar shows that the work goes on.
+        const mpz_class steps = total == 0 ? mpz_class(0) : mpz_class(doneCount * barSteps / total);
+        const bool busy = steps == 0 && doneCount < total;
         if (total == 0) {
-            dialog.setRange(0, 0);
             dialog.setLabelText(
-                QCoreApplication::translate("MainWindow", "%1\nСтрок: %2").arg(text, formatCountRussian(done)));
+                QCoreApplication::translate("MainWindow", "%1\nСтрок: %2").arg(text, formatCountRussian(doneCount)));
+        } else {
+            dialog.setLabelText(QCoreApplication::translate("MainWindow", "%1\nСтрок: %2 из %3")
+                                    .arg(text, formatCountRussian(doneCount), formatCountRussian(total)));
+        }
+        if (total == 0 || busy) {
+            dialog.setRange(0, 0);
             dialog.setValue(0);
             return;
         }
-        dialog.setRange(0, 1000);
-        dialog.setLabelText(QCoreApplication::translate("MainWindow", "%1\nСтрок: %2 из %3")
-                                .arg(text, formatCountRussian(done), formatCountRussian(total)));
-        dialog.setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 1000.0));
+        dialog.setRange(0, barSteps);
+        dialog.setValue(steps >= barSteps ? barSteps : static_cast<int>(steps.get_si()));
     }
 
     bool wasCanceled() const override { return dialog.wasCanceled(); }
 
 private:
+    static constexpr int barSteps = 1000;
+
     QProgressDialog dialog;
     QString text;
 };

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include <gmpxx.h>
+
 #include <QString>
 
 class QWidget;
@@ -17,8 +19,9 @@ class ProgressView
 {
 public:
     virtual ~ProgressView();
-    // total 0 means the amount of work is not known in advance.
-    virtual void setProgress(std::uint64_t done, std::uint64_t total) = 0;
+    // total 0 means the amount of work is not known in advance; it may
+    // exceed 64 bits, as the lines of a streaming save do.
+    virtual void setProgress(std::uint64_t done, const mpz_class &total) = 0;
     virtual bool wasCanceled() const = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include <algorithm>
 #include <array>
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -16,7 +18,9 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -54,6 +58,8 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent
     createMenus();
     createWidgets();
     createVariantCounter();
+    createShortcuts();
+    limitSize();
 }
 
 MainWindow::~MainWindow()
@@ -120,11 +126,13 @@ void MainWindow::createWidgets()
 
 std::array<QPushButton *, 3> MainWindow::createCommandButtons()
 {
-    auto *generateButton = new QPushButton(tr("Нагенерить"));
+    // Every button, box and field label marks a letter of its own for Alt,
+    // none of them the menus' Ф and П.
+    auto *generateButton = new QPushButton(tr("&Нагенерить"));
     generateButton->setObjectName(QStringLiteral("generateButton"));
-    auto *saveButton = new QPushButton(tr("Сохранить в файл"));
+    auto *saveButton = new QPushButton(tr("&Сохранить в файл"));
     saveButton->setObjectName(QStringLiteral("saveButton"));
-    auto *clipboardButton = new QPushButton(tr("В Clipboard"));
+    auto *clipboardButton = new QPushButton(tr("&В Clipboard"));
     clipboardButton->setObjectName(QStringLiteral("clipboardButton"));
 
     connect(generateButton, &QPushButton::clicked, this, &MainWindow::go);
@@ -138,17 +146,17 @@ QGroupBox *MainWindow::createRestrictionGroup()
     auto *restrictionGroup = new QGroupBox(tr("После генерации"));
     restrictionGroup->setObjectName(QStringLiteral("restrictionGroup"));
 
-    auto *minLengthLabel = new QLabel(tr("Мин. строка"));
+    auto *minLengthLabel = new QLabel(tr("&Мин. строка"));
     minLengthLabel->setObjectName(QStringLiteral("minLengthLabel"));
-    auto *maxLengthLabel = new QLabel(tr("Макс. строка"));
+    auto *maxLengthLabel = new QLabel(tr("Ма&кс. строка"));
     maxLengthLabel->setObjectName(QStringLiteral("maxLengthLabel"));
-    auto *maxCountLabel = new QLabel(tr("Строк не более"));
+    auto *maxCountLabel = new QLabel(tr("Строк не &более"));
     maxCountLabel->setObjectName(QStringLiteral("maxCountLabel"));
 
-    shuffleBox = new QCheckBox(tr("Перемешать"));
+    shuffleBox = new QCheckBox(tr("Пе&ремешать"));
     shuffleBox->setObjectName(QStringLiteral("shuffleBox"));
     shuffleBox->setCheckState(Qt::Checked);
-    diverseBox = new QCheckBox(tr("Непохожие"));
+    diverseBox = new QCheckBox(tr("Непо&хожие"));
     diverseBox->setObjectName(QStringLiteral("diverseBox"));
     diverseBox->setToolTip(tr("Оставлять строки, которые меньше всего похожи друг на друга: "
                               "у них меньше всего общих сочетаний из трёх слов подряд"));
@@ -169,7 +177,7 @@ QGroupBox *MainWindow::createRestrictionGroup()
     maxLengthLabel->setBuddy(maxLengthEdit);
     maxCountLabel->setBuddy(maxCountEdit);
 
-    auto *restrictButton = new QPushButton(tr("Ограничить"));
+    auto *restrictButton = new QPushButton(tr("&Ограничить"));
     restrictButton->setObjectName(QStringLiteral("restrictButton"));
     restrictButton->setMaximumWidth(100);
     connect(restrictButton, &QPushButton::clicked, this, &MainWindow::restrict);
@@ -201,6 +209,13 @@ void MainWindow::createResultList()
     resultList->setModel(lineModel);
     connect(resultList, &QListView::clicked, this, &MainWindow::status);
     connect(resultList, &QListView::activated, this, &MainWindow::status);
+    // The keys move the current row without a click or an activation. A
+    // refresh clears the current row without a word, so "Строк: N" stays.
+    connect(
+        resultList->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+            if (current.isValid())
+                status(current);
+        });
 }
 
 void MainWindow::createTemplateEdit()
@@ -263,6 +278,71 @@ void MainWindow::createVariantCounter()
     connect(minLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
     connect(maxLengthEdit, &QLineEdit::textChanged, variantCounter, &VariantCounter::schedule);
     variantCounter->schedule();
+}
+
+void MainWindow::createShortcuts()
+{
+    // Return alone types a line break in the template; with Ctrl the editor
+    // leaves the key to the window. Enter of the keypad does the same.
+    for (const QKeyCombination keys : { Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter }) {
+        auto *shortcut = new QShortcut(QKeySequence(keys), this);
+        connect(shortcut, &QShortcut::activated, this, &MainWindow::go);
+    }
+}
+
+namespace {
+
+// Window managers hold a window to its minimum size; without one the X
+// server takes any size, and the window would squeeze its texts to nothing.
+// The window then asks again for its minimum, once for each size it refuses,
+// so that it never argues with a window manager that insists.
+class MinimumSizeKeeper : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if (event->type() != QEvent::Resize)
+            return false;
+        const QSize size = static_cast<QResizeEvent *>(event)->size();
+        const QSize allowed = size.expandedTo(window->minimumSize());
+        if (allowed != size && size != refused) {
+            refused = size;
+            QMetaObject::invokeMethod(
+                window, [window, allowed] { window->resize(allowed); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QSize refused;
+};
+
+// Wide enough for the largest number the field's mask takes.
+int widthForDigits(const QLineEdit *field)
+{
+    const QFontMetrics metrics = field->fontMetrics();
+    // The minimum size hint leaves room for one widest character.
+    return field->minimumSizeHint().width() - metrics.maxWidth()
+        + metrics.horizontalAdvance(QString(field->maxLength(), u'0'));
+}
+
+} // namespace
+
+void MainWindow::limitSize()
+{
+    // What the layout needs with every label, box and button text whole,
+    // plus room for the numbers in the fields and for ten rows of the list.
+    QSize smallest = minimumSizeHint();
+    for (const QLineEdit *field : { minLengthEdit, maxLengthEdit, maxCountEdit })
+        smallest.rwidth() += std::max(0, widthForDigits(field) - field->minimumSizeHint().width());
+    constexpr int rowsShown = 10;
+    const int listHeight = rowsShown * resultList->fontMetrics().height() + 2 * resultList->frameWidth();
+    smallest.rheight() += std::max(0, listHeight - resultList->minimumSizeHint().height());
+    setMinimumSize(smallest);
+    installEventFilter(new MinimumSizeKeeper(this));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

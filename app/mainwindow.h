@@ -41,6 +41,7 @@ class CompiledTemplate;
 class LimitError;
 struct Diversity;
 struct LengthRange;
+struct RangeFigures;
 struct RestrictRules;
 namespace cp1251 {
 class TemplateText;
@@ -81,6 +82,11 @@ private:
     void chooseTemplateWrapping();
     void createStatusLine();
     void createVariantCounter();
+    // Ctrl+Return generates from anywhere in the window.
+    void createShortcuts();
+    // The smallest size that shows every text of the buttons, the boxes and
+    // the labels whole.
+    void limitSize();
 
     // The template as the user typed it, with its line breaks; see generate.cpp.
     QString templateText() const;
@@ -100,7 +106,9 @@ private:
     void restrictToDiverse(const razmnozhator::RestrictRules &rules);
     // The count, and how far apart the two closest lines are.
     void showDiversity(const razmnozhator::Diversity &diversity);
-    void saveAllVariants(const razmnozhator::CompiledTemplate &compiled);
+    // kept: how many of the variants lie within the lengths; null when that is
+    // too costly to find out.
+    void saveAllVariants(const razmnozhator::CompiledTemplate &compiled, const razmnozhator::RangeFigures *kept);
 
     // Runs work through the progress runner and keeps the commands from
     // starting again meanwhile. False when the user cancelled.

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "dialogs.h"
+#include "figures.h"
 
 namespace {
 
@@ -16,6 +17,11 @@ namespace {
 constexpr int refreshMilliseconds = 50;
 
 } // namespace
+
+void WorkProgress::setTotal(std::uint64_t lines)
+{
+    setTotal(razmnozhator::figures::fromUnsigned(lines));
+}
 
 bool runWithProgress(Dialogs &dialogs, QWidget *parent, const QString &title, const QString &text,
     const std::function<bool(WorkProgress &)> &work, const std::function<bool()> &stopRequested)
@@ -50,6 +56,7 @@ bool runWithProgress(Dialogs &dialogs, QWidget *parent, const QString &title, co
     timer.start();
     loop.exec();
     worker->wait();
+    view->setProgress(progress.done(), progress.total());
     if (failure)
         std::rethrow_exception(failure);
     return finished;

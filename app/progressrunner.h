@@ -10,6 +10,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+
+#include <gmpxx.h>
 
 class Dialogs;
 class QString;
@@ -18,16 +21,28 @@ class QWidget;
 class WorkProgress
 {
 public:
-    void setTotal(std::uint64_t lines) noexcept { total_.store(lines, std::memory_order_relaxed); }
+    // The total may exceed 64 bits: a streaming save writes the kept lines of
+    // a template that has more of them than any machine ever writes.
+    void setTotal(std::uint64_t lines);
+    void setTotal(const mpz_class &lines)
+    {
+        const std::lock_guard lock(totalMutex);
+        total_ = lines;
+    }
     void setDone(std::uint64_t lines) noexcept { done_.store(lines, std::memory_order_relaxed); }
-    std::uint64_t total() const noexcept { return total_.load(std::memory_order_relaxed); }
+    mpz_class total() const
+    {
+        const std::lock_guard lock(totalMutex);
+        return total_;
+    }
     std::uint64_t done() const noexcept { return done_.load(std::memory_order_relaxed); }
 
     void cancel() noexcept { canceled_.store(true, std::memory_order_relaxed); }
     bool canceled() const noexcept { return canceled_.load(std::memory_order_relaxed); }
 
 private:
-    std::atomic<std::uint64_t> total_ { 0 };
+    mutable std::mutex totalMutex;
+    mpz_class total_ = 0;
     std::atomic<std::uint64_t> done_ { 0 };
     std::atomic<bool> canceled_ { false };
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -23,6 +24,22 @@
 #include "razmnozhator/restriction.h"
 
 using namespace razmnozhator;
+
+namespace {
+
+// The list stays when the length fields, not the count, leave none of its
+// lines, and the box says how long they are; true when it did.
+bool explainNoneFits(MainWindow *window, Dialogs &dialogs, const VariantList &lines, LengthRange range)
+{
+    const std::optional<nofit::LengthSpan> span = nofit::spanIfNoneFits(lines, range);
+    if (!span)
+        return false;
+    dialogs.showInformation(
+        window, MainWindow::tr("Размножатор v1.0b"), nofit::message(range, *span, nofit::Whose::List));
+    return true;
+}
+
+} // namespace
 
 // An empty field reads as 0, like any text that is not a number.
 std::uint32_t MainWindow::minLength() const
@@ -66,12 +83,8 @@ void MainWindow::restrict()
         });
         if (!finished)
             return;
-        // The list stays when the length fields, not the count, leave nothing.
-        if (const auto span = kept.empty() ? nofit::spanIfNoneFits(lines, lengthRange()) : std::nullopt) {
-            dialogs->showInformation(
-                this, tr("Размножатор v1.0b"), nofit::message(lengthRange(), *span, nofit::Whose::List));
+        if (kept.empty() && explainNoneFits(this, *dialogs, lines, rules.lengths))
             return;
-        }
         showLines(std::move(kept));
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
@@ -105,10 +118,10 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
                 kept.push_back(within[index]);
             return !progress.canceled();
         });
-        if (finished) {
-            showLines(std::move(kept));
-            showDiversity(diversity);
-        }
+        if (!finished || (kept.empty() && explainNoneFits(this, *dialogs, lines, rules.lengths)))
+            return;
+        showLines(std::move(kept));
+        showDiversity(diversity);
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
     } catch (const std::length_error &) {

@@ -5,10 +5,12 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextDocument>
 
 namespace {
@@ -36,6 +38,27 @@ constexpr KeyStep keySteps[] = {
     { QKeySequence::SelectStartOfLine, Step::LineStart, QTextCursor::KeepAnchor },
     { QKeySequence::SelectEndOfLine, Step::LineEnd, QTextCursor::KeepAnchor },
 };
+
+bool isModifierOnly(int key)
+{
+    switch (key) {
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -144,11 +167,60 @@ void TemplateEdit::switchLayout(bool toPieces)
 
 void TemplateEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (pieces && (moveByLines(event) || typeDirectly(event)))
+    // Qt's editor repaints its cursor at every key it is given, Ctrl or Shift
+    // alone too, and finding where the cursor is analyses all of a paragraph
+    // of megabytes after each change; a modifier alone does nothing here.
+    if (pieces && isModifierOnly(event->key())) {
+        event->ignore();
+        return;
+    }
+    if (leaveByKey(event) || (pieces && (moveByLines(event) || typeDirectly(event) || undoDirectly(event))))
         return;
     QTextEdit::keyPressEvent(event);
     if (pieces)
         keepCursorInView();
+}
+
+bool TemplateEdit::undoDirectly(QKeyEvent *event)
+{
+    // Qt's editor places its cursor after an undo where the undone change
+    // was, outside an edit block, and asks the paragraph's layout where that
+    // is: all of a paragraph of megabytes is analysed. The document's own
+    // undo moves the editor's cursor with the text; then it goes where Qt's
+    // editor puts it, the end of what the step left in the text.
+    const bool undo = event->matches(QKeySequence::Undo);
+    if (!undo && !event->matches(QKeySequence::Redo))
+        return false;
+    event->accept();
+    if (isReadOnly())
+        return true;
+    int end = -1;
+    const QMetaObject::Connection watch = connect(
+        document(), &QTextDocument::contentsChange, this, [&end](int from, int, int added) { end = from + added; });
+    if (undo)
+        document()->undo();
+    else
+        document()->redo();
+    disconnect(watch);
+    if (end >= 0 && textCursor().position() != end)
+        moveTo(std::min(end, document()->characterCount() - 1), QTextCursor::MoveAnchor);
+    return true;
+}
+
+bool TemplateEdit::leaveByKey(QKeyEvent *event)
+{
+    // Tab types a tab, which a template may hold for tab-separated output,
+    // and Shift+Tab leaves backwards; Ctrl+Tab leaves forwards. Qt's editor
+    // refuses to hand on the focus while Tab types, so ask its base.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool forward = event->key() == Qt::Key_Tab && modifiers == Qt::ControlModifier;
+    const bool backward = (event->key() == Qt::Key_Backtab || event->key() == Qt::Key_Tab)
+        && modifiers == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (!forward && !backward)
+        return false;
+    event->accept();
+    QAbstractScrollArea::focusNextPrevChild(forward);
+    return true;
 }
 
 bool TemplateEdit::moveByLines(QKeyEvent *event)
@@ -212,17 +284,77 @@ bool TemplateEdit::typeDirectly(QKeyEvent *event)
         cursor.joinPreviousEditBlock();
     else
         cursor.beginEditBlock();
-    if (backspace)
+    if (backspace) {
         cursor.deletePreviousChar();
-    else if (del)
-        cursor.deleteChar();
-    else
+    } else if (del) {
+        // Anchored after the character and placed before it, as Qt's
+        // deleteChar() leaves it, so that an undo puts the cursor back before it.
+        const int position = cursor.position();
+        cursor.setPosition(characterEnd(position));
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    } else {
         cursor.insertText(text);
+    }
     cursor.endEditBlock();
     typing = false;
     typedEnd = textCursor().position();
     typedDeletion = backspace || del;
     return true;
+}
+
+int TemplateEdit::characterEnd(int position) const
+{
+    const QTextDocument *text = document();
+    const int last = text->characterCount() - 1;
+    if (position >= last)
+        return position;
+    // No grapheme is anywhere near this long.
+    constexpr int window = 64;
+    QString around;
+    for (int at = position; at < std::min(last, position + window); ++at)
+        around += text->characterAt(at);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, around);
+    const qsizetype next = graphemes.toNextBoundary();
+    return position + int(next > 0 ? next : 1);
+}
+
+QTextCursor TemplateEdit::wordAt(int position) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    const int blockStart = block.position();
+    const int blockEnd = blockStart + block.length() - 1;
+    // The word ends at the first white space or separator each way, so a
+    // copy of the text around is enough, unless the word reaches its ends.
+    for (int reach = 64;; reach *= 2) {
+        const int from = std::max(blockStart, position - reach);
+        const int to = std::min(blockEnd, position + reach);
+        QString around(to - from, Qt::Uninitialized);
+        for (int at = from; at < to; ++at)
+            around[at - from] = document()->characterAt(at);
+        QTextDocument copy;
+        QTextCursor word(&copy);
+        word.insertText(around);
+        word.setPosition(position - from);
+        word.select(QTextCursor::WordUnderCursor);
+        const bool cut
+            = (word.selectionStart() == 0 && from > blockStart) || (word.selectionEnd() == to - from && to < blockEnd);
+        if (!cut || (from == blockStart && to == blockEnd)) {
+            QTextCursor found = textCursor();
+            found.setPosition(from + word.selectionStart());
+            found.setPosition(from + word.selectionEnd(), QTextCursor::KeepAnchor);
+            return found;
+        }
+    }
+}
+
+void TemplateEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseDoubleClickEvent(event);
+    // Qt's editor has placed the cursor and selects the word only where the
+    // paragraph's own layout has lines.
+    if (pieces && event->button() == Qt::LeftButton && !textCursor().hasSelection())
+        setTextCursor(wordAt(textCursor().position()));
 }
 
 void TemplateEdit::moveTo(int position, QTextCursor::MoveMode mode)

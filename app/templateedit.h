@@ -36,6 +36,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -51,6 +52,18 @@ private:
     // A character typed, Backspace or Delete, without a selection; false for
     // any other key.
     bool typeDirectly(QKeyEvent *event);
+    // Undo and Redo; false for any other key.
+    bool undoDirectly(QKeyEvent *event);
+    // Ctrl+Tab and Ctrl+Shift+Tab; false for any other key.
+    bool leaveByKey(QKeyEvent *event);
+    // The end of the character at position (a letter with its combining
+    // marks, or both halves of a surrogate pair), found from the characters
+    // around it; Qt's cursor asks the paragraph's layout.
+    int characterEnd(int position) const;
+    // The word under position as Qt's editor selects it on a double click,
+    // found in a copy of the text around it; Qt's editor asks the paragraph's
+    // layout, which stays empty while it is laid out in pieces.
+    QTextCursor wordAt(int position) const;
     void moveTo(int position, QTextCursor::MoveMode mode);
     void keepCursorInView();
     void showViewToLayout();

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include <new>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -12,6 +13,7 @@
 
 #include "cp1251.h"
 #include "dialogs.h"
+#include "figures.h"
 #include "memoryguard.h"
 #include "nofit.h"
 #include "progressrunner.h"
@@ -25,65 +27,92 @@ namespace {
 
 constexpr std::uint64_t progressStep = 4096;
 
+// "даёт 1 строку", "даёт 2 строки", "даёт 5 строк".
+QString linesGiven(const mpz_class &count)
+{
+    const QString number = memoryguard::formatCount(count);
+    switch (figures::russianForm(count)) {
+    case figures::RussianForm::One:
+        return MainWindow::tr("%1 строку").arg(number);
+    case figures::RussianForm::Few:
+        return MainWindow::tr("%1 строки").arg(number);
+    case figures::RussianForm::Many:
+        break;
+    }
+    return MainWindow::tr("%1 строк").arg(number);
+}
+
+// "не более 1 случайной строки", "не более 2 случайных строк".
+QString randomLinesUpTo(std::uint32_t count)
+{
+    const QString number = memoryguard::formatCount(count);
+    if (figures::russianForm(count) == figures::RussianForm::One)
+        return MainWindow::tr("%1 случайной строки").arg(number);
+    return MainWindow::tr("%1 случайных строк").arg(number);
+}
+
 } // namespace
 
 void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
 {
+    const auto lengthsText = [this] { return nofit::lengthsText({ minLength(), maxLength() }); };
     const mpz_class needed = memoryguard::memoryNeeded(compiled.count(), compiled.totalBytes());
-    QString kept;
+    QString keptText;
+    std::optional<RangeFigures> kept;
     try {
-        const RangeFigures figures = compiled.figuresInRange(lengthRange());
-        if (figures.count == 0) {
+        kept = compiled.figuresInRange(lengthRange());
+        if (kept->count == 0) {
             // Neither answer would give a line: say why instead of asking.
             dialogs->showInformation(this, tr("Размножатор v1.0b"),
                 nofit::message(lengthRange(), { compiled.minLength(), compiled.maxLength() }, nofit::Whose::Template));
             return;
         }
-        kept = tr(", из них длиной от %1 до %2 символов: %3")
-                   .arg(minLength())
-                   .arg(maxLength())
-                   .arg(memoryguard::formatCount(figures.count));
+        keptText = tr(", из них длиной %1: %2").arg(lengthsText(), memoryguard::formatCount(kept->count));
     } catch (const LimitError &) {
         // Too varied to split by length at a reasonable cost: the question goes without that figure.
     }
-    const QString text = tr("Шаблон даёт %1 строк%2. Чтобы держать все строки, нужно около %3 памяти, "
+    const QString text = tr("Шаблон даёт %1%2. Чтобы держать все строки, нужно около %3 памяти, "
                             "столько свободной памяти нет.\n\n"
-                            "Можно взять не более %4 случайных строк длиной от %5 до %6 символов "
-                            "или сохранить все строки такой длины сразу в файл.")
-                             .arg(memoryguard::formatCount(compiled.count()), kept, memoryguard::formatBytes(needed))
-                             .arg(maxCount())
-                             .arg(minLength())
-                             .arg(maxLength());
+                            "Можно взять не более %4 длиной %5 или сохранить все строки такой длины сразу в файл.")
+                             .arg(linesGiven(compiled.count()), keptText, memoryguard::formatBytes(needed),
+                                 randomLinesUpTo(maxCount()), lengthsText());
     switch (dialogs->askTooBig(this, tr("Размножатор v1.0b"), text)) {
     case Dialogs::TooBigAnswer::RandomLines:
         takeRandomLines(compiled);
         break;
     case Dialogs::TooBigAnswer::SaveAll:
-        saveAllVariants(compiled);
+        saveAllVariants(compiled, kept ? &*kept : nullptr);
         break;
     case Dialogs::TooBigAnswer::Cancel:
         break;
     }
 }
 
-void MainWindow::saveAllVariants(const CompiledTemplate &compiled)
+void MainWindow::saveAllVariants(const CompiledTemplate &compiled, const RangeFigures *kept)
 {
     const LengthRange range = lengthRange();
+    // The lines written of those that will be; without the kept count only
+    // the lines written, under a busy bar.
+    const mpz_class total = kept ? kept->count : mpz_class(0);
     writeToChosenFile([&](const auto &put, WorkProgress &progress) {
-        progress.setTotal(compiled.countOrMax());
+        progress.setTotal(total);
         Enumerator variants(compiled);
-        std::uint64_t done = 0;
+        std::uint64_t seen = 0;
+        std::uint64_t written = 0;
         while (variants.next()) {
             const std::string_view variant = variants.current();
-            if (range.contains(variant.size()) && !put(variant))
-                return false;
-            if (++done % progressStep == 0) {
-                progress.setDone(done);
+            if (range.contains(variant.size())) {
+                if (!put(variant))
+                    return false;
+                ++written;
+            }
+            if (++seen % progressStep == 0) {
+                progress.setDone(written);
                 if (progress.canceled())
                     return false;
             }
         }
-        progress.setDone(done);
+        progress.setDone(written);
         return true;
     });
 }

@@ -19,7 +19,7 @@ namespace {
 class QuietProgress : public ProgressView
 {
 public:
-    void setProgress(std::uint64_t, std::uint64_t) override { }
+    void setProgress(std::uint64_t, const mpz_class &) override { }
     bool wasCanceled() const override { return false; }
 };
 

@@ -22,7 +22,14 @@
 //                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on a display with the
 //                   accessibility bus to include what a screen reader costs
 //
-//   goals_bench [random|stream|count|unchanged|tenmillion|million|typing]
+//   editing         Backspace, Delete, Undo of a typed letter and a double
+//                   click at one place of "[a|b]" x 10^6 (one paragraph, laid
+//                   out in pieces), after Ctrl+Home and 50 x Down, and the
+//                   same in a template of 2,000 ordinary lines: milliseconds
+//                   from the key or click to the painted window, the median
+//                   of 15; run it with the accessibility bus as for typing
+//
+//   goals_bench [random|stream|count|unchanged|tenmillion|million|typing|editing]
 //   Without an argument every one runs in a process of its own, so that the
 //   peak memory of one does not hide another's.
 
@@ -32,6 +39,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -393,6 +401,102 @@ void typing()
     }
 }
 
+// Milliseconds from an input event to the window painted after it.
+template <typename Input> double timedToPaint(QWidget *window, Input &&input)
+{
+    QElapsedTimer timer;
+    timer.start();
+    input();
+    QApplication::processEvents();
+    window->repaint();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+struct EditingFigures
+{
+    double backspaceMs = 0;
+    double deleteMs = 0;
+    double undoMs = 0;
+    double doubleClickMs = 0;
+    double doubleClickAgainMs = 0;
+    QString selected;
+};
+
+EditingFigures editAt(const QString &text)
+{
+    constexpr int presses = 15;
+    BenchWindow bench;
+    auto *edit = bench.child<QTextEdit>("templateEdit");
+    QWidget *window = bench.window.get();
+    edit->setPlainText(text);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    for (int line = 0; line < 50; ++line)
+        QTest::keyClick(edit, Qt::Key_Down);
+    // Let the count and the colours of the pasted text settle first.
+    QTest::qWait(3000);
+
+    const auto pause = [] { QTest::qWait(150); };
+    std::vector<double> backspace, del, undo, doubleClick, doubleClickAgain;
+    EditingFigures figures;
+    for (int press = 0; press < presses; ++press) {
+        backspace.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Backspace); }));
+        pause();
+        del.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Delete); }));
+        pause();
+        QTest::keyClick(edit, Qt::Key_X);
+        pause();
+        // Ctrl is pressed and released on its own, as on a keyboard.
+        undo.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier); }));
+        pause();
+        // On the cursor, where the editor itself says it stands: right after
+        // the undo, and once more with the text unchanged.
+        const QPoint at = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center().toPoint();
+        doubleClick.push_back(
+            timedToPaint(window, [&] { QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at); }));
+        figures.selected = edit->textCursor().selectedText();
+        pause();
+        doubleClickAgain.push_back(
+            timedToPaint(window, [&] { QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at); }));
+        // Off the selection again, without typing over it.
+        QTest::keyClick(edit, Qt::Key_Right);
+        pause();
+    }
+    figures.backspaceMs = median(backspace);
+    figures.deleteMs = median(del);
+    figures.undoMs = median(undo);
+    figures.doubleClickMs = median(doubleClick);
+    figures.doubleClickAgainMs = median(doubleClickAgain);
+    return figures;
+}
+
+void editing()
+{
+    std::printf("editing: platform %s, accessibility %s\n", qPrintable(QGuiApplication::platformName()),
+        qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ? "always on" : "as the desktop says");
+    const QString pairs = QStringLiteral("[a|b]").repeated(1000000);
+    const QString line = QStringLiteral("[Ищете|Нужен|Хотите] {, |[рекламу|продвижение]|продажи} для бизнеса.\n");
+    const QString lines = line.repeated(2000);
+    for (const auto &[name, text] :
+        { std::pair { "[a|b] x 10^6", pairs }, std::pair { "2,000 ordinary lines", lines } }) {
+        const EditingFigures figures = editAt(text);
+        std::printf("editing: %s (%lld characters), median ms from the key to the painted window: Backspace %.1f, "
+                    "Delete %.1f (%+.1f), Ctrl+Z %.1f (%+.1f), double click right after the undo %.1f (%+.1f), "
+                    "again on the unchanged text %.1f (%+.1f), selecting \"%s\" (goal: each within 30 of Backspace)\n",
+            name, static_cast<long long>(text.size()), figures.backspaceMs, figures.deleteMs,
+            figures.deleteMs - figures.backspaceMs, figures.undoMs, figures.undoMs - figures.backspaceMs,
+            figures.doubleClickMs, figures.doubleClickMs - figures.backspaceMs, figures.doubleClickAgainMs,
+            figures.doubleClickAgainMs - figures.backspaceMs, qPrintable(figures.selected));
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -402,11 +506,12 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     if (which.isEmpty()) {
-        return runEachInChild({ "random", "stream", "count", "unchanged", "tenmillion", "million", "typing" });
+        return runEachInChild(
+            { "random", "stream", "count", "unchanged", "tenmillion", "million", "typing", "editing" });
     }
     const std::pair<const char *, void (*)()> benchmarks[] = { { "random", randomLines }, { "stream", streamingSave },
         { "count", liveCount }, { "unchanged", unchangedList }, { "tenmillion", tenMillion }, { "million", oneMillion },
-        { "typing", typing } };
+        { "typing", typing }, { "editing", editing } };
     for (const auto &[name, run] : benchmarks) {
         if (which == QLatin1StringView(name)) {
             run();

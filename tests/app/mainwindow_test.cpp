@@ -14,11 +14,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QWindow>
+
+#include <memory>
 
 #include "windowdriver.h"
 
@@ -45,6 +49,14 @@ private slots:
     void fieldsRefuseWhatIsNotADigit();
     void numberFieldsNamedByTheirLabels_data();
     void numberFieldsNamedByTheirLabels();
+    void mnemonicsAreUnique();
+    void mnemonicsReachTheirWidgets_data();
+    void mnemonicsReachTheirWidgets();
+    void ctrlReturnGeneratesFromAnywhere_data();
+    void ctrlReturnGeneratesFromAnywhere();
+    void tabKeysInTheEditor_data();
+    void tabKeysInTheEditor();
+    void smallestSizeShowsTextsWhole();
 };
 
 static const QString sampleTemplate
@@ -70,7 +82,7 @@ void MainWindowTest::startState()
     QCOMPARE(driver.maxLengthEdit()->text(), QStringLiteral("200"));
     QCOMPARE(driver.maxCountEdit()->text(), QStringLiteral("2500"));
     QCOMPARE(driver.shuffleBox()->checkState(), Qt::Checked);
-    QCOMPARE(driver.shuffleBox()->text(), QStringLiteral("Перемешать"));
+    QCOMPARE(driver.shuffleBox()->text(), QStringLiteral("Пе&ремешать"));
     QCOMPARE(driver.child<QGroupBox>("restrictionGroup")->title(), QStringLiteral("После генерации"));
 
     QCOMPARE(driver.rowCount(), 0);
@@ -130,9 +142,9 @@ void MainWindowTest::layoutInGrid()
     QLayout *boxes = row->itemAt(6)->layout();
     QVERIFY(boxes && boxes->count() == 2);
     QCOMPARE(boxes->itemAt(1)->widget(), driver.child<QWidget>("diverseBox"));
-    QCOMPARE(driver.child<QLabel>("minLengthLabel")->text(), QStringLiteral("Мин. строка"));
-    QCOMPARE(driver.child<QLabel>("maxLengthLabel")->text(), QStringLiteral("Макс. строка"));
-    QCOMPARE(driver.child<QLabel>("maxCountLabel")->text(), QStringLiteral("Строк не более"));
+    QCOMPARE(driver.child<QLabel>("minLengthLabel")->text(), QStringLiteral("&Мин. строка"));
+    QCOMPARE(driver.child<QLabel>("maxLengthLabel")->text(), QStringLiteral("Ма&кс. строка"));
+    QCOMPARE(driver.child<QLabel>("maxCountLabel")->text(), QStringLiteral("Строк не &более"));
 
     // The status line is the grid's bottom row; the window has no status bar of its own.
     const QList<QStatusBar *> statusBars = driver.window->findChildren<QStatusBar *>();
@@ -263,10 +275,10 @@ void MainWindowTest::buttonsReachTheirCommands_data()
 
     const auto row = [](const char *name, const QString &sender, bool isAction, const QString &text,
                          const QString &command) { QTest::newRow(name) << sender << isAction << text << command; };
-    row("generate button", "generateButton", false, QStringLiteral("Нагенерить"), "go");
-    row("save button", "saveButton", false, QStringLiteral("Сохранить в файл"), "save");
-    row("clipboard button", "clipboardButton", false, QStringLiteral("В Clipboard"), "clpbrd");
-    row("restrict button", "restrictButton", false, QStringLiteral("Ограничить"), "restrict");
+    row("generate button", "generateButton", false, QStringLiteral("&Нагенерить"), "go");
+    row("save button", "saveButton", false, QStringLiteral("&Сохранить в файл"), "save");
+    row("clipboard button", "clipboardButton", false, QStringLiteral("&В Clipboard"), "clpbrd");
+    row("restrict button", "restrictButton", false, QStringLiteral("&Ограничить"), "restrict");
     row("save entry", "saveAction", true, QStringLiteral("&Сохранить..."), "save");
     row("copy entry", "copyAction", true, QStringLiteral("&Копировать в Clipboard..."), "clpbrd");
     row("about entry", "aboutAction", true, QStringLiteral("&О Программе..."), "about");
@@ -428,7 +440,202 @@ void MainWindowTest::numberFieldsNamedByTheirLabels()
     QCOMPARE(labelWidget->buddy(), edit);
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(edit);
     QVERIFY(accessible);
-    QCOMPARE(accessible->text(QAccessible::Name), labelWidget->text());
+    QCOMPARE(accessible->text(QAccessible::Name), QString(labelWidget->text()).remove(u'&'));
+}
+
+// The letter of each button, box and field label, and of the two menus.
+void MainWindowTest::mnemonicsAreUnique()
+{
+    WindowDriver driver;
+    QStringList texts;
+    for (const QAbstractButton *button : driver.window->findChildren<QAbstractButton *>()) {
+        if (!button->text().isEmpty())
+            texts.append(button->text());
+    }
+    for (const QLabel *label : driver.window->findChildren<QLabel *>()) {
+        if (label->buddy())
+            texts.append(label->text());
+    }
+    for (const QAction *menu : driver.window->menuBar()->actions())
+        texts.append(menu->text());
+    QCOMPARE(texts.size(), 11);
+    QSet<QKeySequence> letters;
+    for (const QString &text : texts) {
+        const QKeySequence letter = QKeySequence::mnemonic(text);
+        QVERIFY2(!letter.isEmpty(), qPrintable(text));
+        QVERIFY2(!letters.contains(letter), qPrintable(text));
+        letters.insert(letter);
+    }
+}
+
+enum class Reached { Click, Toggle, Focus };
+Q_DECLARE_METATYPE(Reached)
+
+void MainWindowTest::mnemonicsReachTheirWidgets_data()
+{
+    QTest::addColumn<QChar>("letter");
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Reached>("reached");
+
+    const auto row = [](const char16_t *text, char16_t letter, const char *widget, Reached reached) {
+        const QString shown = QString::fromUtf16(text);
+        QTest::newRow(qPrintable(QString(shown).remove(u'&')))
+            << QChar(letter) << QString::fromLatin1(widget) << shown << reached;
+    };
+    row(u"&Нагенерить", u'Н', "generateButton", Reached::Click);
+    row(u"&Сохранить в файл", u'С', "saveButton", Reached::Click);
+    row(u"&В Clipboard", u'В', "clipboardButton", Reached::Click);
+    row(u"&Ограничить", u'О', "restrictButton", Reached::Click);
+    row(u"Пе&ремешать", u'Р', "shuffleBox", Reached::Toggle);
+    row(u"Непо&хожие", u'Х', "diverseBox", Reached::Toggle);
+    row(u"&Мин. строка", u'М', "minLengthEdit", Reached::Focus);
+    row(u"Ма&кс. строка", u'К', "maxLengthEdit", Reached::Focus);
+    row(u"Строк не &более", u'Б', "maxCountEdit", Reached::Focus);
+}
+
+// Alt with a Cyrillic letter, as the Russian keyboard layout sends it.
+void MainWindowTest::mnemonicsReachTheirWidgets()
+{
+    QFETCH(QChar, letter);
+    QFETCH(QString, widget);
+    QFETCH(QString, text);
+    QFETCH(Reached, reached);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    prepareForCommands(driver);
+    driver.dialogs->savePaths.clear();
+    auto *target = driver.child<QWidget>(qPrintable(widget));
+    auto *button = qobject_cast<QAbstractButton *>(target);
+    std::unique_ptr<QSignalSpy> clicked;
+    if (button) {
+        QCOMPARE(button->text(), text);
+        clicked = std::make_unique<QSignalSpy>(button, &QAbstractButton::clicked);
+    } else {
+        auto *label = driver.window->findChild<QLabel *>(widget.chopped(4) + QStringLiteral("Label"));
+        QVERIFY(label);
+        QCOMPARE(label->text(), text);
+    }
+    const bool wasChecked = button && button->isChecked();
+    driver.templateEdit()->setFocus();
+
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(letter.unicode()), QString(letter.toLower()),
+        Qt::AltModifier);
+
+    if (reached == Reached::Focus) {
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+    } else {
+        QTRY_COMPARE(clicked->size(), 1);
+        QCOMPARE(button->isChecked(), reached == Reached::Toggle ? !wasChecked : false);
+    }
+    // Typed nowhere.
+    QCOMPARE(driver.templateEdit()->toPlainText(), QStringLiteral("[x|y]"));
+}
+
+void MainWindowTest::ctrlReturnGeneratesFromAnywhere_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+
+    for (const char *focus : { "templateEdit", "minLengthEdit", "resultList", "shuffleBox", "generateButton" }) {
+        QTest::addRow("Ctrl+Return in %s", focus)
+            << QString::fromLatin1(focus) << Qt::Key_Return << Qt::KeyboardModifiers(Qt::ControlModifier);
+    }
+    QTest::newRow("Ctrl+Enter of the keypad in templateEdit") << QStringLiteral(
+        "templateEdit") << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::KeypadModifier);
+}
+
+void MainWindowTest::ctrlReturnGeneratesFromAnywhere()
+{
+    QFETCH(QString, focus);
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    prepareForCommands(driver);
+    auto *target = driver.child<QWidget>(qPrintable(focus));
+    target->setFocus();
+    QTextCursor cursor = driver.templateEdit()->textCursor();
+    cursor.setPosition(2);
+    driver.templateEdit()->setTextCursor(cursor);
+
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    checkCommandReached(driver, QStringLiteral("go"));
+    // No line break typed into the template, nothing into a field.
+    QCOMPARE(driver.templateEdit()->toPlainText(), QStringLiteral("[x|y]"));
+    QCOMPARE(driver.minLengthEdit()->text(), QStringLiteral("0"));
+}
+
+void MainWindowTest::tabKeysInTheEditor_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("leaves");
+
+    // Long enough to be laid out in pieces.
+    for (const int length : { 5, 100000 }) {
+        const char *size = length > 5 ? "long template" : "short template";
+        QTest::addRow("%s, Tab types a tab", size) << length << Qt::Key_Tab << Qt::KeyboardModifiers() << false;
+        QTest::addRow("%s, Ctrl+Tab moves on", size)
+            << length << Qt::Key_Tab << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
+        QTest::addRow("%s, Shift+Tab moves back", size)
+            << length << Qt::Key_Backtab << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+    }
+}
+
+void MainWindowTest::tabKeysInTheEditor()
+{
+    QFETCH(int, length);
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, leaves);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    const QString text = QStringLiteral("[a|b]").repeated(length / 5);
+    driver.templateEdit()->setPlainText(text);
+    driver.templateEdit()->setFocus();
+    QTest::keyClick(driver.templateEdit(), key, modifiers);
+
+    QCOMPARE(QApplication::focusWidget() != driver.templateEdit(), leaves);
+    QCOMPARE(driver.templateEdit()->toPlainText(), leaves ? text : u'\t' + text);
+}
+
+// Shrunk as far as it goes, the window still shows every text whole.
+void MainWindowTest::smallestSizeShowsTextsWhole()
+{
+    WindowDriver driver;
+    driver.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(driver.window.get()));
+    const QSize smallest = driver.window->minimumSize();
+    QVERIFY2(smallest.width() <= 700 && smallest.height() <= 500,
+        qPrintable(QStringLiteral("%1×%2").arg(smallest.width()).arg(smallest.height())));
+    driver.window->resize(40, 30);
+    QApplication::processEvents();
+    QCOMPARE(driver.window->size(), smallest);
+
+    QList<QWidget *> shown;
+    for (QAbstractButton *button : driver.window->findChildren<QAbstractButton *>()) {
+        if (!button->text().isEmpty())
+            shown.append(button);
+    }
+    for (QLabel *label : driver.window->findChildren<QLabel *>()) {
+        if (label->buddy())
+            shown.append(label);
+    }
+    QCOMPARE(shown.size(), 9);
+    for (const QWidget *widget : shown) {
+        QVERIFY2(
+            widget->isVisible() && widget->width() >= widget->sizeHint().width(), qPrintable(widget->objectName()));
+        QVERIFY2(driver.window->rect().contains(QRect(widget->mapTo(driver.window.get(), QPoint()), widget->size())),
+            qPrintable(widget->objectName()));
+    }
+    // The list keeps room for a few rows.
+    QVERIFY(driver.resultList()->height() >= 4 * driver.resultList()->fontMetrics().height());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -25,6 +26,8 @@ private slots:
     void cancelledSaveDialog();
     void tooBigQuestion_data();
     void tooBigQuestion();
+    void progressView_data();
+    void progressView();
 };
 
 void RealDialogsTest::errorBox()
@@ -190,6 +193,46 @@ void RealDialogsTest::tooBigQuestion()
     QCOMPARE(closer.seen.icon, QMessageBox::Question);
     buttonTexts.sort();
     QCOMPARE(buttonTexts, QStringList({ "Отмена", "Случайные строки", "Сохранить все в файл..." }));
+}
+
+void RealDialogsTest::progressView_data()
+{
+    QTest::addColumn<quint64>("done");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("maximum"); // 0: a busy bar
+    QTest::addColumn<int>("value");
+
+    const QString saving = QStringLiteral("Сохранение в файл\nСтрок: ");
+    QTest::newRow("streamed save of 2^100 lines") << quint64(11866112) << "1267650600228229401496703205376"
+                                                  << saving + QStringLiteral("11 866 112 из ≈ 1,27·10³⁰") << 0 << 0;
+    QTest::newRow("half way") << quint64(500) << "1000" << saving + QStringLiteral("500 из 1000") << 1000 << 500;
+    QTest::newRow("below a thousandth") << quint64(999) << "1000000" << saving + QStringLiteral("999 из 1 000 000") << 0
+                                        << 0;
+    QTest::newRow("a thousandth") << quint64(1000) << "1000000" << saving + QStringLiteral("1000 из 1 000 000") << 1000
+                                  << 1;
+    QTest::newRow("all of it") << quint64(7) << "7" << saving + QStringLiteral("7 из 7") << 1000 << 1000;
+    QTest::newRow("total unknown") << quint64(12345) << "0" << saving + QStringLiteral("12 345") << 0 << 0;
+}
+
+void RealDialogsTest::progressView()
+{
+    QFETCH(quint64, done);
+    QFETCH(QString, total);
+    QFETCH(QString, label);
+    QFETCH(int, maximum);
+    QFETCH(int, value);
+
+    QWidget parent;
+    QtDialogs dialogs;
+    const auto view
+        = dialogs.startProgress(&parent, QStringLiteral("Размножатор v1.0b"), QStringLiteral("Сохранение в файл"));
+    view->setProgress(done, mpz_class(total.toStdString()));
+    const auto *dialog = parent.findChild<QProgressDialog *>();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->labelText(), label);
+    QCOMPARE(dialog->maximum(), maximum);
+    QCOMPARE(dialog->value(), value);
 }
 
 QTEST_MAIN(RealDialogsTest)

@@ -14,16 +14,27 @@
 
 class RecordingDialogs : public Dialogs
 {
+public:
+    // What a progress view was last told.
+    struct Progress
+    {
+        std::uint64_t done = 0;
+        mpz_class total = 0;
+    };
+
+private:
     class View : public ProgressView
     {
     public:
-        View(bool cancel, std::function<void()> onFirstProgress)
+        View(bool cancel, std::function<void()> onFirstProgress, Progress &last)
             : canceled(cancel)
             , firstProgress(std::move(onFirstProgress))
+            , lastProgress(last)
         {
         }
-        void setProgress(std::uint64_t, std::uint64_t) override
+        void setProgress(std::uint64_t done, const mpz_class &total) override
         {
+            lastProgress = { done, total };
             if (firstProgress)
                 std::exchange(firstProgress, nullptr)();
         }
@@ -32,6 +43,7 @@ class RecordingDialogs : public Dialogs
     private:
         bool canceled;
         std::function<void()> firstProgress;
+        Progress &lastProgress;
     };
 
 public:
@@ -87,10 +99,11 @@ public:
     // Quick work and slow work ask alike, since the real view decides when to
     // appear, so progress is kept apart from the boxes the user sees.
     QList<Call> progressCalls;
+    Progress lastProgress;
     std::unique_ptr<ProgressView> startProgress(QWidget *parent, const QString &title, const QString &text) override
     {
         progressCalls.append({ Kind::Progress, parent, title, text });
-        return std::make_unique<View>(cancelProgress, std::exchange(whileWorking, nullptr));
+        return std::make_unique<View>(cancelProgress, std::exchange(whileWorking, nullptr), lastProgress);
     }
 
     QList<Call> callsOf(Kind kind) const

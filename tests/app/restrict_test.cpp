@@ -101,23 +101,42 @@ void RestrictTest::saysWhyNoLineFits_data()
     QTest::addColumn<QString>("minLength");
     QTest::addColumn<QString>("maxLength");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("diverse");
 
+    // "Непохожие" chooses among the lines within the lengths; none there is the same case.
+    const QString sample
+        = QStringLiteral("[Лучшее|Отличное|Прекрасное] решение для { и |[мелкого|малого]|среднего|крупного} бизнеса.");
+    const QString sampleTooShort
+        = QStringLiteral("Ни одна строка не подходит по длине 500–600: строки в списке длиной от 45 до 51 символа.");
+    QTest::newRow("the sample, all shorter") << sample << "500"
+                                             << "600" << sampleTooShort << false;
+    QTest::newRow("the sample, all shorter, most different") << sample << "500"
+                                                             << "600" << sampleTooShort << true;
+    QTest::newRow("all shorter, most different")
+        << lengthsZeroToFive << "7"
+        << "10"
+        << QStringLiteral("Ни одна строка не подходит по длине 7–10: строки в списке длиной от 0 до 5 символов.")
+        << true;
     QTest::newRow("all shorter") << lengthsZeroToFive << "7"
                                  << "10"
                                  << QStringLiteral("Ни одна строка не подходит по длине 7–10: строки в списке длиной "
-                                                   "от 0 до 5 символов.");
+                                                   "от 0 до 5 символов.")
+                                 << false;
     QTest::newRow("minimum above maximum")
         << lengthsZeroToFive << "4"
-        << "2" << QStringLiteral("Ни одна строка не подходит по длине 4–2: строки в списке длиной от 0 до 5 символов.");
+        << "2" << QStringLiteral("Ни одна строка не подходит по длине 4–2: строки в списке длиной от 0 до 5 символов.")
+        << false;
     QTest::newRow("one length, up to 21") << QStringLiteral("[%1|%2]").arg(QString(21, u'a'), QString(3, u'b')) << "4"
                                           << "20"
                                           << QStringLiteral("Ни одна строка не подходит по длине 4–20: строки в "
-                                                            "списке длиной от 3 до 21 символа.");
+                                                            "списке длиной от 3 до 21 символа.")
+                                          << false;
     QTest::newRow("every line as long") << "[aaa|bbb]"
                                         << "10"
                                         << "200"
                                         << QStringLiteral("Ни одна строка не подходит по длине 10–200: строки в "
-                                                          "списке длиной 3 символа.");
+                                                          "списке длиной 3 символа.")
+                                        << false;
 }
 
 void RestrictTest::saysWhyNoLineFits()
@@ -126,10 +145,12 @@ void RestrictTest::saysWhyNoLineFits()
     QFETCH(QString, minLength);
     QFETCH(QString, maxLength);
     QFETCH(QString, message);
+    QFETCH(bool, diverse);
 
     WindowDriver driver;
     driver.generate(templateText);
     const QStringList before = driver.listTexts();
+    driver.child<QCheckBox>("diverseBox")->setChecked(diverse);
     driver.restrict(minLength, maxLength, "100", false);
     const auto calls = driver.dialogs->calls;
     QCOMPARE(calls.size(), 1);
@@ -288,7 +309,7 @@ void RestrictTest::keepsTheMostDifferent()
     WindowDriver driver;
     auto *diverseBox = driver.child<QCheckBox>("diverseBox");
     QVERIFY(!diverseBox->isChecked());
-    QCOMPARE(diverseBox->text(), QStringLiteral("Непохожие"));
+    QCOMPARE(diverseBox->text(), QStringLiteral("Непо&хожие"));
     driver.generate(QStringLiteral("[a|b|cc] k l m [x|y|zz]"));
     diverseBox->setChecked(true);
     driver.dialogs->cancelProgress = cancel;

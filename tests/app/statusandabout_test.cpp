@@ -1,5 +1,6 @@
 // The line status on click and activation, and the About box's contents.
 
+#include <QApplication>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -16,6 +17,8 @@ private slots:
     void statusOfARow();
     void endKeysReachTheLastLine_data();
     void endKeysReachTheLastLine();
+    void statusFollowsTheKeys_data();
+    void statusFollowsTheKeys();
     void statusCountsTheLinesAfterRestrict();
     void generateAndRestrictReplaceTheStatus();
     void about();
@@ -100,6 +103,47 @@ void StatusAndAboutTest::endKeysReachTheLastLine()
     QVERIFY(list->viewport()->rect().contains(list->visualRect(list->currentIndex()).center()));
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(driver.statusText(), QStringLiteral("Строк: 1 000 000, Длина текущей строки: 8"));
+}
+
+void StatusAndAboutTest::statusFollowsTheKeys_data()
+{
+    QTest::addColumn<QList<Qt::Key>>("keys");
+    QTest::addColumn<int>("length");
+
+    // Lines of 1, 3, 2 and 4 characters.
+    QTest::newRow("Down") << QList<Qt::Key> { Qt::Key_Down } << 3;
+    QTest::newRow("Down twice") << QList<Qt::Key> { Qt::Key_Down, Qt::Key_Down } << 2;
+    QTest::newRow("End") << QList<Qt::Key> { Qt::Key_End } << 4;
+    QTest::newRow("End, Up") << QList<Qt::Key> { Qt::Key_End, Qt::Key_Up } << 2;
+    QTest::newRow("Page Down, Home") << QList<Qt::Key> { Qt::Key_PageDown, Qt::Key_Home } << 1;
+}
+
+// The current row moved by the keys shows its length as a click does; a
+// refresh of the list then shows the count alone, even with the list focused.
+void StatusAndAboutTest::statusFollowsTheKeys()
+{
+    QFETCH(QList<Qt::Key>, keys);
+    QFETCH(int, length);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    driver.generate("[a|bbb|cc|dddd]");
+    QListView *list = driver.resultList();
+    list->setFocus();
+    list->setCurrentIndex(list->model()->index(0, 0));
+    for (const Qt::Key key : keys)
+        QTest::keyClick(list, key);
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 4, Длина текущей строки: %1").arg(length));
+
+    driver.click("generateButton");
+    QApplication::processEvents();
+    QCOMPARE(driver.statusText(), countMessage(4));
+    QTest::keyClick(list, Qt::Key_Down);
+    QVERIFY2(driver.statusText().startsWith(QStringLiteral("Строк: 4, Длина текущей строки: ")),
+        qPrintable(driver.statusText()));
+    driver.restrict("2", "200", "2500", false);
+    QApplication::processEvents();
+    QCOMPARE(driver.statusText(), countMessage(3));
 }
 
 void StatusAndAboutTest::statusCountsTheLinesAfterRestrict()

@@ -2,6 +2,7 @@
 // in pieces: the text stays as typed, clicks and cursor keys land where the
 // user sees them, and a short template goes back to Qt's own layout.
 
+#include <QList>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -23,6 +24,10 @@ private slots:
     void typingAtTheEnd();
     void layoutChoice_data();
     void layoutChoice();
+    void keysAsInQtsLayout_data();
+    void keysAsInQtsLayout();
+    void doubleClickSelectsAsQtsLayout_data();
+    void doubleClickSelectsAsQtsLayout();
 };
 
 namespace {
@@ -215,6 +220,88 @@ void TemplateEditTest::layoutChoice()
     QCOMPARE(shown.edit.laysOutInPieces(), inPieces);
     QCOMPARE(shown.pieces() != nullptr, inPieces);
     QCOMPARE(shown.edit.toPlainText(), kept >= 0 ? text.left(kept) : text);
+}
+
+// The same keys at the same place of a short template, in Qt's own layout,
+// and after a long paragraph, laid out in pieces: the same text and cursor.
+void TemplateEditTest::keysAsInQtsLayout_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QList<QKeyCombination>>("keys");
+
+    const QString words = QStringLiteral("[один|два] {-|три|четыре}");
+    const auto row = [](const char *name, const QString &text, int position, QList<QKeyCombination> keys) {
+        QTest::newRow(name) << text << position << keys;
+    };
+    const QKeyCombination del(Qt::Key_Delete), backspace(Qt::Key_Backspace), undo(Qt::CTRL | Qt::Key_Z),
+        redo(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), x(Qt::Key_X);
+    row("Delete", words, 3, { del });
+    row("Delete three times, one undo", words, 3, { del, del, del, undo });
+    row("Backspace twice, one undo", words, 5, { backspace, backspace, undo });
+    row("a letter, undo", words, 5, { x, undo });
+    row("a letter, undo, redo", words, 5, { x, undo, redo });
+    row("Delete, undo, redo", words, 1, { del, undo, redo });
+    row("Delete at the end", words, int(words.size()), { del });
+    row("Delete, then a letter, two undos", words, 0, { del, x, undo, undo });
+    row("Delete takes a letter with its accent", QStringLiteral("ще\u0301ка"), 1, { del });
+    row("Delete takes both halves of an emoji", QStringLiteral("a\U0001F600b"), 1, { del, undo });
+}
+
+void TemplateEditTest::keysAsInQtsLayout()
+{
+    QFETCH(QString, text);
+    QFETCH(int, position);
+    QFETCH(QList<QKeyCombination>, keys);
+
+    const QString before = longParagraph + u' ';
+    ShownEdit qts(text);
+    ShownEdit inPieces(before + text);
+    QVERIFY(!qts.pieces() && inPieces.pieces());
+    qts.setCursor(position);
+    inPieces.setCursor(int(before.size()) + position);
+    for (const QKeyCombination key : keys) {
+        QTest::keyClick(&qts.edit, key.key(), key.keyboardModifiers());
+        QTest::keyClick(&inPieces.edit, key.key(), key.keyboardModifiers());
+    }
+    QCOMPARE(inPieces.edit.toPlainText(), before + qts.edit.toPlainText());
+    QCOMPARE(inPieces.edit.textCursor().position() - before.size(), qts.edit.textCursor().position());
+}
+
+void TemplateEditTest::doubleClickSelectsAsQtsLayout_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("position");
+
+    const QString words = QStringLiteral("[Лучшее|Отличное] решение для { и |[мелкого|малого]}  бизнеса.\tконец");
+    for (int position = 0; position <= words.size(); position += 3)
+        QTest::addRow("sample at %d", position) << words << position;
+    const QString longWord = QStringLiteral("слово").repeated(60) + QStringLiteral(" [x]");
+    for (const int position : { 0, 150, 300, 302 })
+        QTest::addRow("a word of 300 letters, at %d", position) << longWord << position;
+}
+
+// Qt selects the word under the pointer, a run of brackets and bars, or the
+// spaces between; the piece layout must select the same.
+void TemplateEditTest::doubleClickSelectsAsQtsLayout()
+{
+    QFETCH(QString, text);
+    QFETCH(int, position);
+
+    const QString before = longParagraph + u' ';
+    ShownEdit qts(text);
+    ShownEdit inPieces(before + text);
+    QVERIFY(!qts.pieces() && inPieces.pieces());
+    qts.setCursor(position);
+    const QPoint qtsPoint = qts.edit.cursorRect().center() + QPoint(1, 0);
+    QTest::mouseDClick(qts.edit.viewport(), Qt::LeftButton, {}, qtsPoint);
+    inPieces.setCursor(int(before.size()) + position);
+    QTest::mouseDClick(inPieces.edit.viewport(), Qt::LeftButton, {}, inPieces.pointOf(int(before.size()) + position));
+
+    const QTextCursor expected = qts.edit.textCursor();
+    const QTextCursor selected = inPieces.edit.textCursor();
+    QCOMPARE(selected.selectedText(), expected.selectedText());
+    QCOMPARE(selected.selectionStart() - before.size(), expected.selectionStart());
 }
 
 QTEST_MAIN(TemplateEditTest)

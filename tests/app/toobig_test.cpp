@@ -24,6 +24,9 @@ class TooBigTest : public QObject
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void asksWithTheFigures();
+    void questionAgreesWithItsNumbers_data();
+    void questionAgreesWithItsNumbers();
+    void streamedSaveCountsTheKeptLines();
     void saysWhyNoLineFits();
     void answers_data();
     void answers();
@@ -70,6 +73,80 @@ void TooBigTest::asksWithTheFigures()
                        "нужно около 117 Б памяти, столько свободной памяти нет.\n\n"
                        "Можно взять не более 2 случайных строк длиной от 3 до 4 символов "
                        "или сохранить все строки такой длины сразу в файл."));
+}
+
+void TooBigTest::questionAgreesWithItsNumbers_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<QString>("maxLength");
+    QTest::addColumn<QString>("maxCount");
+    QTest::addColumn<QString>("text");
+
+    const auto row = [](const char *name, const QString &templateText, const char *maxLength, const char *maxCount,
+                         const char16_t *given, const char16_t *rest) {
+        QTest::newRow(name) << templateText << QString::fromLatin1(maxLength) << QString::fromLatin1(maxCount)
+                            << QString::fromUtf16(given) + QStringLiteral(" памяти, столько свободной памяти нет.\n\n")
+                + QString::fromUtf16(rest);
+    };
+    row("2^100 lines up to 201, a million", QStringLiteral("[a|b]").repeated(100) + u' ' + QString(100, u'x'), "201",
+        "1000000",
+        u"Шаблон даёт ≈ 1,27·10³⁰ строк, из них длиной от 10 до 201 символа: ≈ 1,27·10³⁰. Чтобы держать все строки, "
+        u"нужно около 2,39·10¹⁴ ЭиБ",
+        u"Можно взять не более 1 000 000 случайных строк длиной от 10 до 201 символа или сохранить все строки такой "
+        u"длины сразу в файл.");
+    row("one line, one random line", QStringLiteral("abcdefghijkl"), "200", "1",
+        u"Шаблон даёт 1 строку, из них длиной от 10 до 200 символов: 1. Чтобы держать все строки, нужно около 28 Б",
+        u"Можно взять не более 1 случайной строки длиной от 10 до 200 символов или сохранить все строки такой длины "
+        u"сразу в файл.");
+    row("two lines, two random lines", QStringLiteral("abcdefghijk[l|m]"), "21", "2",
+        u"Шаблон даёт 2 строки, из них длиной от 10 до 21 символа: 2. Чтобы держать все строки, нужно около 56 Б",
+        u"Можно взять не более 2 случайных строк длиной от 10 до 21 символа или сохранить все строки такой длины "
+        u"сразу в файл.");
+    row("21 lines, 21 random lines, eleven", QStringLiteral("abcdefghi[a|b|c][d|e|f|g|h|i|j]"), "11", "21",
+        u"Шаблон даёт 21 строку, из них длиной от 10 до 11 символов: 21. Чтобы держать все строки, нужно около 567 Б",
+        u"Можно взять не более 21 случайной строки длиной от 10 до 11 символов или сохранить все строки такой длины "
+        u"сразу в файл.");
+    row("five, eleven and 2500", QStringLiteral("abcdefghi[a|b|c|d|e]"), "2500", "11",
+        u"Шаблон даёт 5 строк, из них длиной от 10 до 2500 символов: 5. Чтобы держать все строки, нужно около 130 Б",
+        u"Можно взять не более 11 случайных строк длиной от 10 до 2500 символов или сохранить все строки такой "
+        u"длины сразу в файл.");
+}
+
+// Every count agrees with its noun, and every number is in the window's style.
+void TooBigTest::questionAgreesWithItsNumbers()
+{
+    QFETCH(QString, templateText);
+    QFETCH(QString, maxLength);
+    QFETCH(QString, maxCount);
+    QFETCH(QString, text);
+
+    WindowDriver driver;
+    driver.window->setMemorySource([] { return std::uint64_t(0); });
+    driver.minLengthEdit()->setText(QStringLiteral("10"));
+    driver.maxLengthEdit()->setText(maxLength);
+    driver.maxCountEdit()->setText(maxCount);
+    driver.generate(templateText);
+
+    const auto questions = driver.dialogs->callsOf(Kind::TooBig);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions.first().text, text);
+}
+
+// The progress counts the lines written of those within the lengths, not the
+// variants passed over, and its total is theirs, however big.
+void TooBigTest::streamedSaveCountsTheKeptLines()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.txt"));
+    WindowDriver driver;
+    prepare(driver);
+    driver.dialogs->tooBigAnswers.enqueue(Answer::SaveAll);
+    driver.dialogs->savePaths.enqueue(path);
+    driver.generate(smallTemplate);
+
+    QCOMPARE(readFile(path), QByteArray("ayy\nbbx\nbbyy\ncccx\n"));
+    QCOMPARE(driver.dialogs->lastProgress.done, std::uint64_t(4));
+    QCOMPARE(QString::fromStdString(driver.dialogs->lastProgress.total.get_str()), QStringLiteral("4"));
 }
 
 void TooBigTest::saysWhyNoLineFits()
