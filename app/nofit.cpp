@@ -23,12 +23,14 @@ QString tr(const char *source)
 // "до 21 символа", the word takes the genitive.
 QString characters(std::uint64_t number, bool afterUpTo)
 {
-    const std::uint64_t lastTwo = number % 100;
-    const std::uint64_t last = number % 10;
-    if (last == 1 && lastTwo != 11)
+    switch (figures::russianForm(number)) {
+    case figures::RussianForm::One:
         return afterUpTo ? tr("символа") : tr("символ");
-    if (!afterUpTo && last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
-        return tr("символа");
+    case figures::RussianForm::Few:
+        return afterUpTo ? tr("символов") : tr("символа");
+    case figures::RussianForm::Many:
+        break;
+    }
     return tr("символов");
 }
 

@@ -22,14 +22,14 @@ QString exponentText(std::size_t exponent, bool superscript)
     return text;
 }
 
+} // namespace
+
 mpz_class fromUnsigned(std::uint64_t value)
 {
     mpz_class result;
     mpz_import(result.get_mpz_t(), 1, 1, sizeof value, 0, 0, &value);
     return result;
 }
-
-} // namespace
 
 QString formatNumber(const mpz_class &number, const NumberStyle &style)
 {
@@ -146,6 +146,8 @@ QString groupedRussian(const std::string &digits)
 }
 
 constexpr int shownDigits = 3;
+// Counts with more digits are shown approximately.
+constexpr std::size_t russianExactDigits = 20;
 
 // "1,70", "17,3", "370", "1020" for a value below 10^4; otherwise "9,74·10²²".
 QString approximateRussian(const mpz_class &numerator, const mpz_class &denominator)
@@ -168,11 +170,26 @@ QString approximateRussian(const mpz_class &numerator, const mpz_class &denomina
 
 QString formatCountRussian(const mpz_class &count)
 {
-    constexpr std::size_t exactDigits = 20;
     const std::string digits = count.get_str();
-    if (count < 0 || digits.size() <= exactDigits)
+    if (count < 0 || digits.size() <= russianExactDigits)
         return groupedRussian(digits);
     return QStringLiteral("≈ ") + approximateRussian(count, 1);
+}
+
+RussianForm russianForm(const mpz_class &count)
+{
+    const mpz_class magnitude = abs(count);
+    if (decimalDigits(magnitude) > russianExactDigits)
+        return RussianForm::Many;
+    const mpz_class lastTwo = magnitude % 100;
+    const mpz_class last = magnitude % 10;
+    if (lastTwo >= 11 && lastTwo <= 14)
+        return RussianForm::Many;
+    if (last == 1)
+        return RussianForm::One;
+    if (last >= 2 && last <= 4)
+        return RussianForm::Few;
+    return RussianForm::Many;
 }
 
 QString formatDataSizeRussian(const mpz_class &bytes)

@@ -17,6 +17,9 @@ class QLocale;
 
 namespace razmnozhator::figures {
 
+// A 64-bit count as a big number, whatever the width of long.
+mpz_class fromUnsigned(std::uint64_t value);
+
 struct NumberStyle
 {
     // Longer numbers are shown approximately.
@@ -66,5 +69,11 @@ QString formatCountRussian(const mpz_class &count);
 // "117 Б", "1,70 КиБ", "17,3 ТиБ", beyond the largest unit "9,74·10²² ЭиБ".
 // Approximate without saying so: the sentence around it says "около".
 QString formatDataSizeRussian(const mpz_class &bytes);
+
+// The form a Russian noun takes after a count: "1 строка", "2 строки",
+// "5 строк", and "21 строка" but "11 строк". A count that formatCountRussian()
+// shows approximately takes the last form, as in "≈ 1,27·10³⁰ строк".
+enum class RussianForm { One, Few, Many };
+RussianForm russianForm(const mpz_class &count);
 
 } // namespace razmnozhator::figures

@@ -9,6 +9,7 @@
 using namespace razmnozhator::figures;
 
 Q_DECLARE_METATYPE(mpz_class)
+Q_DECLARE_METATYPE(razmnozhator::figures::RussianForm)
 
 namespace {
 
@@ -34,6 +35,8 @@ private slots:
     void checksMemory();
     void russianStyle_data();
     void russianStyle();
+    void russianForms_data();
+    void russianForms();
 };
 
 void FiguresTest::formatsNumbers_data()
@@ -155,6 +158,35 @@ void FiguresTest::russianStyle()
     QFETCH(mpz_class, number);
     QFETCH(QString, text);
     QCOMPARE(size ? formatDataSizeRussian(number) : formatCountRussian(number), text);
+}
+
+void FiguresTest::russianForms_data()
+{
+    QTest::addColumn<mpz_class>("count");
+    QTest::addColumn<RussianForm>("form");
+
+    QTest::newRow("0 строк") << mpz_class(0) << RussianForm::Many;
+    QTest::newRow("1 строка") << mpz_class(1) << RussianForm::One;
+    QTest::newRow("2 строки") << mpz_class(2) << RussianForm::Few;
+    QTest::newRow("4 строки") << mpz_class(4) << RussianForm::Few;
+    QTest::newRow("5 строк") << mpz_class(5) << RussianForm::Many;
+    QTest::newRow("11 строк") << mpz_class(11) << RussianForm::Many;
+    QTest::newRow("12 строк") << mpz_class(12) << RussianForm::Many;
+    QTest::newRow("14 строк") << mpz_class(14) << RussianForm::Many;
+    QTest::newRow("21 строка") << mpz_class(21) << RussianForm::One;
+    QTest::newRow("22 строки") << mpz_class(22) << RussianForm::Few;
+    QTest::newRow("101 строка") << mpz_class(101) << RussianForm::One;
+    QTest::newRow("111 строк") << mpz_class(111) << RussianForm::Many;
+    QTest::newRow("1 000 000 строк") << mpz_class(1000000) << RussianForm::Many;
+    QTest::newRow("twenty digits, exact, ending in 1") << mpz_class(power(10, 19) + 1) << RussianForm::One;
+    QTest::newRow("approximate, ending in 1") << mpz_class(power(10, 20) + 1) << RussianForm::Many;
+}
+
+void FiguresTest::russianForms()
+{
+    QFETCH(mpz_class, count);
+    QFETCH(RussianForm, form);
+    QCOMPARE(russianForm(count), form);
 }
 
 QTEST_GUILESS_MAIN(FiguresTest)
