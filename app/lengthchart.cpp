@@ -1,0 +1,245 @@
+#include "lengthchart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include "memoryguard.h"
+
+using namespace razmnozhator;
+
+namespace {
+
+// The height of the columns at their tallest, in lines of text: enough to
+// tell a tenth from a half, little enough to leave the list its room.
+constexpr double plotLines = 3;
+// Columns at least this wide keep a pixel of space between them.
+constexpr int gapFrom = 4;
+
+} // namespace
+
+LengthChart::LengthChart(QWidget *parent)
+    : QWidget(parent)
+{
+    setAccessibleName(tr("Длины строк"));
+    setMouseTracking(true);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void LengthChart::changeModel(const std::function<void(LengthChartModel &)> &change)
+{
+    change(model_);
+    refresh();
+}
+
+void LengthChart::setBounds(LengthRange bounds)
+{
+    if (model_.bounds() == bounds)
+        return;
+    model_.setBounds(bounds);
+    update();
+}
+
+QSize LengthChart::sizeHint() const
+{
+    return minimumSizeHint().expandedTo(QSize(400, 0));
+}
+
+QSize LengthChart::minimumSizeHint() const
+{
+    const int line = fontMetrics().height();
+    const QMargins margins = contentsMargins();
+    return { 100, 2 * line + int(std::lround(plotLines * line)) + margins.top() + margins.bottom() };
+}
+
+QRect LengthChart::plotRect() const
+{
+    const QRect area = contentsRect();
+    const int line = fontMetrics().height();
+    return area.adjusted(0, line, 0, -line);
+}
+
+void LengthChart::refresh()
+{
+    columns_ = model_.columns(plotRect().width());
+    pointed_.clear();
+    pointedColumn_ = -1;
+    const QString description = model_.description();
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
+    update();
+}
+
+void LengthChart::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    refresh();
+}
+
+int LengthChart::xOf(std::uint64_t length) const
+{
+    const QRect plot = plotRect();
+    if (length > model_.longest())
+        return plot.left() + plot.width();
+    return plot.left() + int(std::lround(model_.position(length) * plot.width()));
+}
+
+std::uint64_t LengthChart::lengthAt(int x) const
+{
+    const QRect plot = plotRect();
+    return model_.lengthAt((double(x - plot.left()) + 0.5) / double(std::max(1, plot.width())));
+}
+
+const LengthChartModel::Column *LengthChart::columnAt(int x) const
+{
+    if (columns_.empty() || x < plotRect().left() || x > plotRect().right())
+        return nullptr;
+    const std::uint64_t length = lengthAt(x);
+    const auto found = std::partition_point(columns_.begin(), columns_.end(),
+        [length](const LengthChartModel::Column &column) { return column.last < length; });
+    return found == columns_.end() ? nullptr : &*found;
+}
+
+void LengthChart::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QPalette &colours = palette();
+    painter.fillRect(rect(), colours.window());
+    const QRect area = contentsRect();
+    if (!model_.hasSpectrum()) {
+        painter.setPen(colours.color(QPalette::WindowText));
+        painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
+            fontMetrics().elidedText(model_.refusal(), Qt::ElideRight, area.width()));
+        return;
+    }
+
+    const QRect plot = plotRect();
+    painter.fillRect(plot, colours.base());
+    const LengthRange bounds = model_.bounds();
+    if (bounds.min <= bounds.max && bounds.max >= model_.shortest() && bounds.min <= model_.longest()) {
+        const int left = xOf(std::max(bounds.min, model_.shortest()));
+        const int right = xOf(std::min(bounds.max, model_.longest()) + 1);
+        QColor shade = colours.color(QPalette::Highlight);
+        shade.setAlpha(48);
+        painter.fillRect(QRect(left, plot.top(), std::max(1, right - left), plot.height()), shade);
+    }
+
+    const QColor inside = colours.color(QPalette::Highlight);
+    QColor outside = colours.color(QPalette::Disabled, QPalette::WindowText);
+    outside.setAlpha(110);
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const LengthChartModel::Column &column = columns_[i];
+        if (column.count == 0)
+            continue;
+        const int left = xOf(column.first);
+        const int right = xOf(column.last + 1);
+        int width = std::max(1, right - left);
+        if (width >= gapFrom)
+            --width;
+        const int height = std::max(1, int(std::lround(column.height * plot.height())));
+        const bool kept = column.last >= bounds.min && column.first <= bounds.max;
+        QColor colour = kept ? inside : outside;
+        if (int(i) == pointedColumn_)
+            colour = colour.darker(140);
+        painter.fillRect(QRect(left, plot.bottom() + 1 - height, width, height), colour);
+    }
+    painter.setPen(colours.color(QPalette::Mid));
+    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+
+    // Above: the pointed column's figure, or the tallest one's; the scale.
+    painter.setPen(colours.color(QPalette::WindowText));
+    const QRect top(area.left(), area.top(), area.width(), plot.top() - area.top());
+    QString scale;
+    if (model_.logScale())
+        scale = tr("логарифмическая шкала");
+    const int scaleWidth
+        = scale.isEmpty() ? 0 : fontMetrics().horizontalAdvance(scale) + fontMetrics().averageCharWidth();
+    QString figure = pointed_;
+    if (figure.isEmpty()) {
+        const auto tallest = std::max_element(columns_.begin(), columns_.end(),
+            [](const LengthChartModel::Column &a, const LengthChartModel::Column &b) { return a.count < b.count; });
+        if (tallest != columns_.end())
+            figure = tr("больше всего: %1").arg(LengthChartModel::pointText(*tallest));
+    }
+    painter.drawText(top.adjusted(0, 0, -scaleWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+        fontMetrics().elidedText(figure, Qt::ElideRight, top.width() - scaleWidth));
+    if (!scale.isEmpty())
+        painter.drawText(top, Qt::AlignRight | Qt::AlignVCenter, scale);
+
+    // Below: the shortest and the longest length.
+    const QRect bottom(area.left(), plot.bottom() + 1, area.width(), area.bottom() - plot.bottom());
+    painter.drawText(bottom, Qt::AlignLeft | Qt::AlignVCenter, memoryguard::formatCount(model_.shortest()));
+    if (model_.longest() != model_.shortest())
+        painter.drawText(bottom, Qt::AlignRight | Qt::AlignVCenter, memoryguard::formatCount(model_.longest()));
+    painter.drawText(bottom, Qt::AlignHCenter | Qt::AlignVCenter, tr("длина строки, символов"));
+}
+
+bool LengthChart::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        if (const LengthChartModel::Column *column = columnAt(help->pos().x())) {
+            const QRect plot = plotRect();
+            const QRect area(
+                xOf(column->first), plot.top(), std::max(1, xOf(column->last + 1) - xOf(column->first)), plot.height());
+            QToolTip::showText(help->globalPos(), LengthChartModel::pointText(*column), this, area);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void LengthChart::point(const QPoint &at)
+{
+    const LengthChartModel::Column *column = plotRect().contains(at) ? columnAt(at.x()) : nullptr;
+    const int index = column ? int(column - columns_.data()) : -1;
+    if (index == pointedColumn_)
+        return;
+    pointedColumn_ = index;
+    pointed_ = column ? LengthChartModel::pointText(*column) : QString();
+    update();
+}
+
+void LengthChart::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !model_.hasSpectrum())
+        return QWidget::mousePressEvent(event);
+    dragStart_ = event->position().toPoint();
+    dragging_ = false;
+}
+
+void LengthChart::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    point(at);
+    if (!dragStart_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    if (!dragging_ && (at - *dragStart_).manhattanLength() < QApplication::startDragDistance())
+        return;
+    dragging_ = true;
+    const LengthRange bounds = LengthChartModel::dragBounds(lengthAt(dragStart_->x()), lengthAt(at.x()));
+    if (bounds != model_.bounds())
+        emit boundsDragged(bounds);
+}
+
+void LengthChart::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        dragStart_.reset();
+    QWidget::mouseReleaseEvent(event);
+}
+
+void LengthChart::leaveEvent(QEvent *event)
+{
+    point({ -1, -1 });
+    QWidget::leaveEvent(event);
+}
