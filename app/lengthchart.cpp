@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include "memoryguard.h"
+#include "nofit.h"
 
 using namespace razmnozhator;
 
@@ -17,7 +18,7 @@ namespace {
 
 // The height of the columns at their tallest, in lines of text: enough to
 // tell a tenth from a half, little enough to leave the list its room.
-constexpr double plotLines = 3;
+constexpr double plotLines = 4;
 // Columns at least this wide keep a pixel of space between them.
 constexpr int gapFrom = 4;
 
@@ -30,6 +31,8 @@ LengthChart::LengthChart(QWidget *parent)
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The numbers at both ends keep clear of the window's edges.
+    setContentsMargins(4, 0, 4, 0);
 }
 
 void LengthChart::changeModel(const std::function<void(LengthChartModel &)> &change)
@@ -122,12 +125,25 @@ void LengthChart::paintEvent(QPaintEvent *)
     const QRect plot = plotRect();
     painter.fillRect(plot, colours.base());
     const LengthRange bounds = model_.bounds();
+    const QColor edge = colours.color(QPalette::Highlight);
     if (bounds.min <= bounds.max && bounds.max >= model_.shortest() && bounds.min <= model_.longest()) {
         const int left = xOf(std::max(bounds.min, model_.shortest()));
         const int right = xOf(std::min(bounds.max, model_.longest()) + 1);
-        QColor shade = colours.color(QPalette::Highlight);
+        QColor shade = edge;
         shade.setAlpha(48);
         painter.fillRect(QRect(left, plot.top(), std::max(1, right - left), plot.height()), shade);
+        painter.setPen(edge);
+        if (bounds.min > model_.shortest())
+            painter.drawLine(left, plot.top(), left, plot.bottom());
+        if (bounds.max < model_.longest())
+            painter.drawLine(right - 1, plot.top(), right - 1, plot.bottom());
+    } else if (bounds.min <= bounds.max) {
+        // The bounds keep none of these lengths: say on which side they lie.
+        painter.setPen(edge);
+        const bool left = bounds.max < model_.shortest();
+        const QString where
+            = left ? tr("← %1–%2").arg(bounds.min).arg(bounds.max) : tr("%1–%2 →").arg(bounds.min).arg(bounds.max);
+        painter.drawText(plot.adjusted(2, 0, -2, 0), (left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, where);
     }
 
     const QColor inside = colours.color(QPalette::Highlight);
@@ -137,11 +153,9 @@ void LengthChart::paintEvent(QPaintEvent *)
         const LengthChartModel::Column &column = columns_[i];
         if (column.count == 0)
             continue;
-        const int left = xOf(column.first);
-        const int right = xOf(column.last + 1);
-        int width = std::max(1, right - left);
-        if (width >= gapFrom)
-            --width;
+        const QRect slot = slotOf(column);
+        const int width = std::min(barWidth(), slot.width() >= gapFrom ? slot.width() - 1 : slot.width());
+        const int left = slot.center().x() + 1 - (width + 1) / 2;
         const int height = std::max(1, int(std::lround(column.height * plot.height())));
         const bool kept = column.last >= bounds.min && column.first <= bounds.max;
         QColor colour = kept ? inside : outside;
@@ -165,19 +179,42 @@ void LengthChart::paintEvent(QPaintEvent *)
         const auto tallest = std::max_element(columns_.begin(), columns_.end(),
             [](const LengthChartModel::Column &a, const LengthChartModel::Column &b) { return a.count < b.count; });
         if (tallest != columns_.end())
-            figure = tr("больше всего: %1").arg(LengthChartModel::pointText(*tallest));
+            figure = tr("чаще всего — %1").arg(LengthChartModel::pointText(*tallest));
     }
     painter.drawText(top.adjusted(0, 0, -scaleWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
         fontMetrics().elidedText(figure, Qt::ElideRight, top.width() - scaleWidth));
     if (!scale.isEmpty())
         painter.drawText(top, Qt::AlignRight | Qt::AlignVCenter, scale);
 
-    // Below: the shortest and the longest length.
+    // Below: the shortest and the longest length, under their columns.
     const QRect bottom(area.left(), plot.bottom() + 1, area.width(), area.bottom() - plot.bottom());
-    painter.drawText(bottom, Qt::AlignLeft | Qt::AlignVCenter, memoryguard::formatCount(model_.shortest()));
-    if (model_.longest() != model_.shortest())
-        painter.drawText(bottom, Qt::AlignRight | Qt::AlignVCenter, memoryguard::formatCount(model_.longest()));
+    if (model_.longest() == model_.shortest()) {
+        painter.drawText(
+            bottom, Qt::AlignHCenter | Qt::AlignVCenter, nofit::lengthsText({ model_.shortest(), model_.longest() }));
+        return;
+    }
+    const auto label = [&](const LengthChartModel::Column &column, std::uint64_t length) {
+        const QString text = memoryguard::formatCount(length);
+        const int width = fontMetrics().horizontalAdvance(text);
+        const int left = std::clamp(slotOf(column).center().x() - width / 2, bottom.left(), bottom.right() - width);
+        painter.drawText(QRect(left, bottom.top(), width, bottom.height()), Qt::AlignCenter, text);
+    };
+    label(columns_.front(), model_.shortest());
+    label(columns_.back(), model_.longest());
     painter.drawText(bottom, Qt::AlignHCenter | Qt::AlignVCenter, tr("длина строки, символов"));
+}
+
+QRect LengthChart::slotOf(const LengthChartModel::Column &column) const
+{
+    const QRect plot = plotRect();
+    const int left = xOf(column.first);
+    return { left, plot.top(), std::max(1, xOf(column.last + 1) - left), plot.height() };
+}
+
+int LengthChart::barWidth() const
+{
+    // A template of few lengths gets bars, not blocks as wide as the window.
+    return 2 * fontMetrics().height();
 }
 
 bool LengthChart::event(QEvent *event)
@@ -185,10 +222,7 @@ bool LengthChart::event(QEvent *event)
     if (event->type() == QEvent::ToolTip) {
         auto *help = static_cast<QHelpEvent *>(event);
         if (const LengthChartModel::Column *column = columnAt(help->pos().x())) {
-            const QRect plot = plotRect();
-            const QRect area(
-                xOf(column->first), plot.top(), std::max(1, xOf(column->last + 1) - xOf(column->first)), plot.height());
-            QToolTip::showText(help->globalPos(), LengthChartModel::pointText(*column), this, area);
+            QToolTip::showText(help->globalPos(), LengthChartModel::pointText(*column), this, slotOf(*column));
         } else {
             QToolTip::hideText();
             event->ignore();

@@ -53,6 +53,9 @@ private:
     // The column under x, if any.
     const LengthChartModel::Column *columnAt(int x) const;
     int xOf(std::uint64_t length) const;
+    // The part of the plot a column's lengths take.
+    QRect slotOf(const LengthChartModel::Column &column) const;
+    int barWidth() const;
 
     LengthChartModel model_;
     // The columns for the current width.
