@@ -29,6 +29,8 @@
 
 #include "dialogs.h"
 #include "documenttext.h"
+#include "lengthchart.h"
+#include "lengthchartfeeder.h"
 #include "linelistmodel.h"
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
@@ -106,6 +108,7 @@ void MainWindow::createWidgets()
     createResultList();
     createTemplateEdit();
     createStatusLine();
+    createLengthChart();
 
     auto *centralFrame = new QFrame;
     centralFrame->setObjectName(QStringLiteral("centralFrame"));
@@ -115,8 +118,9 @@ void MainWindow::createWidgets()
     for (int column = 1; column <= 3; ++column)
         grid->addWidget(commandButtons[static_cast<std::size_t>(column - 1)], 0, column, 1, 1);
     grid->addWidget(restrictionGroup, 1, 0, 1, 4);
-    grid->addWidget(resultList, 2, 0, 1, 4);
-    grid->addWidget(statusLine, 3, 0, 1, 4);
+    grid->addWidget(lengthChart, 2, 0, 1, 4);
+    grid->addWidget(resultList, 3, 0, 1, 4);
+    grid->addWidget(statusLine, 4, 0, 1, 4);
 
     setCentralWidget(centralFrame);
     setWindowTitle(tr("Размножатор v1.0b"));
@@ -263,6 +267,21 @@ void MainWindow::createStatusLine()
     statusLine->addPermanentWidget(variantCountLabel);
 }
 
+void MainWindow::createLengthChart()
+{
+    lengthChart = new LengthChart;
+    lengthChart->setObjectName(QStringLiteral("lengthChart"));
+    // The shading follows the fields at once; the fields follow a drag.
+    const auto followFields = [this] { lengthChart->setBounds(lengthRange()); };
+    connect(minLengthEdit, &QLineEdit::textChanged, lengthChart, followFields);
+    connect(maxLengthEdit, &QLineEdit::textChanged, lengthChart, followFields);
+    followFields();
+    connect(lengthChart, &LengthChart::boundsDragged, this, [this](razmnozhator::LengthRange bounds) {
+        minLengthEdit->setText(QString::number(bounds.min));
+        maxLengthEdit->setText(QString::number(bounds.max));
+    });
+}
+
 void MainWindow::createVariantCounter()
 {
     variantCounter = new VariantCounter(
@@ -271,6 +290,9 @@ void MainWindow::createVariantCounter()
         },
         this);
     templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
+    auto *lengthChartFeeder = new LengthChartFeeder(lengthChart, this);
+    lengthChartFeeder->setObjectName(QStringLiteral("lengthChartFeeder"));
+    connect(variantCounter, &VariantCounter::countedFigures, lengthChartFeeder, &LengthChartFeeder::counted);
     connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
     // Told of a change before the editor lays it out, not after as by textChanged;
     // the template's text is already up to date then.

@@ -21,6 +21,7 @@
 
 class Dialogs;
 class DocumentText;
+class LengthChart;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -78,6 +79,7 @@ private:
     std::array<QPushButton *, 3> createCommandButtons();
     QGroupBox *createRestrictionGroup();
     void createResultList();
+    void createLengthChart();
     void createTemplateEdit();
     void chooseTemplateWrapping();
     void createStatusLine();
@@ -147,6 +149,7 @@ private:
     QLabel *variantCountLabel = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
+    LengthChart *lengthChart = nullptr;
     TemplateHighlighter *templateHighlighter = nullptr;
     // A long command is running; commands that would start meanwhile do nothing.
     bool busy = false;

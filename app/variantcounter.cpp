@@ -62,22 +62,30 @@ void VariantCounter::start()
     started = latest;
     const std::uint64_t ticket = latest;
     pool.start([this, ticket, input = source()] {
-        QString text = describe(input);
+        auto figures = std::make_shared<Figures>();
+        figures->input = input;
+        QString text = describe(input, figures.get());
         QMetaObject::invokeMethod(
-            this, [this, ticket, text = std::move(text)] { finished(ticket, text); }, Qt::QueuedConnection);
+            this,
+            [this, ticket, text = std::move(text), figures = std::shared_ptr<const Figures>(std::move(figures))] {
+                finished(ticket, text, figures);
+            },
+            Qt::QueuedConnection);
     });
 }
 
-void VariantCounter::finished(std::uint64_t ticket, const QString &text)
+void VariantCounter::finished(std::uint64_t ticket, const QString &text, const std::shared_ptr<const Figures> &figures)
 {
     counting = false;
-    if (ticket == latest)
+    if (ticket == latest) {
         emit counted(text);
-    else
+        emit countedFigures(figures);
+    } else {
         start();
+    }
 }
 
-QString VariantCounter::describe(const Input &input)
+QString VariantCounter::describe(const Input &input, Figures *figures)
 {
     // On a thread of its own nothing may escape: a count that cannot be made
     // says so in the label.
@@ -91,9 +99,13 @@ QString VariantCounter::describe(const Input &input)
         if (encoded.bytes().empty())
             return {};
         const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes());
+        if (figures)
+            figures->compiled = compiled;
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
         try {
             const RangeFigures kept = compiled.figuresInRange(input.lengths);
+            if (figures)
+                figures->kept = kept.count;
             if (kept.count == 0) {
                 return tr("%1, по длине подходят: 0 (строки длиной %2)")
                     .arg(all, nofit::lengthsText({ compiled.minLength(), compiled.maxLength() }));

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -19,6 +21,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "razmnozhator/engine.h"
 #include "razmnozhator/lengthbounds.h"
 
 class VariantCounter : public QObject
@@ -41,17 +44,29 @@ public:
     void schedule();
     bool isCounting() const noexcept { return counting; }
 
+    // What a count learned besides its text, for whoever shows more of the
+    // same template: the template compiled (none when it is empty or faulty),
+    // and how many variants the length fields keep, unless that was refused.
+    struct Figures
+    {
+        Input input;
+        std::optional<razmnozhator::CompiledTemplate> compiled;
+        std::optional<mpz_class> kept;
+    };
+
     // The label's text for one template: the exact count with digit groups,
     // and how many variants the length fields keep where that differs; the
     // error that generate would report; nothing for an empty template.
-    static QString describe(const Input &input);
+    static QString describe(const Input &input, Figures *figures = nullptr);
 
 signals:
     void counted(const QString &text);
+    // Right after counted(), for the same count.
+    void countedFigures(const std::shared_ptr<const VariantCounter::Figures> &figures);
 
 private:
     void start();
-    void finished(std::uint64_t ticket, const QString &text);
+    void finished(std::uint64_t ticket, const QString &text, const std::shared_ptr<const Figures> &figures);
 
     void paused();
 

@@ -113,8 +113,9 @@ void MainWindowTest::layoutInGrid()
         { "saveButton", 0, 2, 1 },
         { "clipboardButton", 0, 3, 1 },
         { "restrictionGroup", 1, 0, 4 },
-        { "resultList", 2, 0, 4 },
-        { "statusLine", 3, 0, 4 },
+        { "lengthChart", 2, 0, 4 },
+        { "resultList", 3, 0, 4 },
+        { "statusLine", 4, 0, 4 },
     };
     for (const Cell &cell : cells) {
         const int index = grid->indexOf(driver.child<QWidget>(cell.name));

@@ -69,6 +69,21 @@ struct RangeFigures
     mpz_class totalBytes;
 };
 
+// How many variants have each length, from the shortest to the longest, in
+// at most a given number of columns: each column sums, exactly, a run of
+// lengthsPerColumn consecutive lengths (the last run may be shorter).
+struct LengthSpectrum
+{
+    std::uint64_t shortest = 0;
+    std::uint64_t longest = 0;
+    std::uint64_t lengthsPerColumn = 1;
+    std::vector<mpz_class> columns;
+    // The length that most variants have (the shortest of several such), and
+    // how many have it: exact whatever the columns hold.
+    std::uint64_t mostFrequent = 0;
+    mpz_class mostFrequentCount;
+};
+
 // A figure or an index that would cost more memory or time than the engine
 // allows itself. The plain count, streaming and the other figures keep
 // working. what() says it in English; the fields say what was refused and by
@@ -147,6 +162,10 @@ public:
     // the range; its cost does not depend on how few variants that is. Throws
     // std::out_of_range past the end, LimitError like figuresInRange().
     std::string variantInRange(const mpz_class &rank, LengthRange range) const;
+    // The numbers of variants of every length, in at most maxColumns (at
+    // least 1) columns; never cut at the bounds of an earlier question.
+    // Throws LimitError like figuresInRange().
+    LengthSpectrum lengthSpectrum(std::size_t maxColumns) const;
 
 private:
     friend class Enumerator;
