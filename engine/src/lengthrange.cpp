@@ -36,7 +36,7 @@ std::int64_t cutAfter(std::uint64_t cut, std::uint64_t written)
 
 // What follows each group of a sequence: its shortest and longest length
 // (the longest as the cut keeps it), and the cut left after the shortest
-// that comes before it, in the sequence and before the sequence.
+// that comes before it in the sequence, the group included.
 struct Rest
 {
     std::uint64_t shortest = 0;
@@ -76,7 +76,7 @@ std::vector<Rest> restsOf(const SpectrumIndex &spectra, const Sequence &sequence
     return rests;
 }
 
-// An upper bound of log2 of the count of a spectrum.
+// log2 of the count of a spectrum, up to rounding.
 double log2Count(const Poly &poly, std::size_t width)
 {
     mpz_class count;
