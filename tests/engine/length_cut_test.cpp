@@ -18,6 +18,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -87,6 +88,14 @@ TEST_P(LengthCut, AgreesWithTheFilteredList)
     const std::vector<std::string> &variants = expected->variants;
     const CutAtEveryEnd cut;
     const auto compiled = CompiledTemplate::compile(GetParam().text);
+    // Lengths count the characters as written, bytes what the map made.
+    const auto twice = [](std::string_view text) {
+        std::string doubled;
+        for (const char c : text)
+            doubled += std::string(2, c);
+        return doubled;
+    };
+    const auto mapped = compiled.withLiteralsMapped(twice);
     const std::uint64_t longest = differential::longest(variants);
     // Ends from the top down: one enumerator for all, whose index cut at a
     // higher end serves the lower ones, beside a fresh one for each.
@@ -106,8 +115,12 @@ TEST_P(LengthCut, AgreesWithTheFilteredList)
             const razmnozhator::RangeFigures figures = compiled.figuresInRange(range);
             ASSERT_EQ(figures.count, static_cast<unsigned long>(kept.size()));
             ASSERT_EQ(figures.totalBytes, static_cast<unsigned long>(bytes));
+            const razmnozhator::RangeFigures mappedFigures = mapped.figuresInRange(range);
+            ASSERT_EQ(mappedFigures.count, static_cast<unsigned long>(kept.size()));
+            ASSERT_EQ(mappedFigures.totalBytes, static_cast<unsigned long>(2 * bytes));
             for (std::size_t rank = 0; rank < kept.size(); ++rank) {
                 ASSERT_EQ(compiled.variantInRange(rank, range), kept[rank]) << "rank " << rank;
+                ASSERT_EQ(mapped.variantInRange(rank, range), twice(kept[rank])) << "rank " << rank << ", mapped";
                 reused.seekInRange(rank, range);
                 ASSERT_TRUE(reused.next());
                 ASSERT_EQ(reused.current(), kept[rank]) << "rank " << rank << " by the reused enumerator";
