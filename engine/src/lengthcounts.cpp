@@ -373,8 +373,11 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     // spectra may need fewer words (see below).
     const mpz_class &count = exactCount(program);
     width = (mpz_sizeinbase(count.get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    checkIndexBudget(
-        LimitError::Task::LengthCounts, double(spectrumSlots(program, cut)) * double(width) * sizeof(mp_limb_t));
+    const double slots = spectrumSlots(program, cut);
+    const auto bytesAt = [slots](std::size_t words) { return slots * double(words) * sizeof(mp_limb_t); };
+    // Cut spectra take at least a word a slot; how many more is measured as
+    // they are made.
+    checkIndexBudget(LimitError::Task::LengthCounts, bytesAt(cut == noCut ? width : 1));
     // The template's own spectrum is one number of this many words, and the
     // last products that make it take time beyond its memory.
     const std::uint64_t longest = std::min(figures.longest, cut);
@@ -399,9 +402,13 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     // a pairs group's items (see RangeIndex).
     std::vector<std::size_t> bits(program.sequences.size() + program.groups.size());
     std::size_t widest = 1;
+    const double budget = indexBudget();
     walkPostorder(program, Spectra { width * GMP_NUMB_BITS, cut }, [&](std::uint32_t node, const Packed &value) {
         place(node) = value.poly;
         bits[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node] = value.bits;
+        if (wordsFor(value.bits + 2) > wordsFor(widest + 2) && !(bytesAt(wordsFor(value.bits + 2)) <= budget))
+            throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Memory,
+                wholeAmount(bytesAt(wordsFor(value.bits + 2))), wholeAmount(budget));
         widest = std::max(widest, value.bits);
     });
     width = wordsFor(widest + 2);

@@ -201,6 +201,8 @@ TEST(LengthCut, DeepTemplatesWithShortEnds)
     EXPECT_EQ(deepFigures.totalBytes, 4097);
     EXPECT_EQ(deep.variantInRange(0, { 0, 9 }), "x");
     EXPECT_EQ(deep.variantInRange(510, { 0, 9 }), "--------x");
+    // Its counts up to 300 take five words, not the 48 of its whole count.
+    EXPECT_EQ(deep.figuresInRange({ 0, 300 }).count, (mpz_class(1) << 300) - 1);
 
     // 3,000 groups of "a" or "bb" up to 3,010 characters: at most ten "bb".
     const auto wide = CompiledTemplate::compile(repeated("[a|bb]", 3000));
