@@ -113,8 +113,8 @@ std::vector<std::size_t> rootRestWidths(const SpectrumIndex &spectra)
 } // namespace
 
 RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
-    : owned_(std::move(spectrumIndex))
-    , spectra(*owned_)
+    : held(std::move(spectrumIndex))
+    , spectra(*held)
 {
     const Program &program = spectra.program;
     const std::size_t width = spectra.width;

@@ -35,10 +35,8 @@ public:
     // Throws LimitError beyond its memory budget.
     explicit RangeIndex(std::shared_ptr<const SpectrumIndex> spectra);
 
-private:
-    std::shared_ptr<const SpectrumIndex> owned_;
-
-public:
+    // The spectra it reads, held as long as it lives.
+    const std::shared_ptr<const SpectrumIndex> held;
     const SpectrumIndex &spectra;
     // Per Program::groupRefs entry outside the template's own sequence: the
     // spectrum of what follows the group in its sequence (the literals and
