@@ -124,9 +124,8 @@ RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
         return { count(), totalBytes() };
     if (range.min > range.max || range.min > figures.longest || range.max < figures.shortest)
         return { 0, 0 };
-    const detail::SpectrumIndex &spectra = detail::spectrumIndex(*program_);
     RangeFigures result;
-    spectra.rangeFigures(range.min, range.max, result.count, result.totalBytes);
+    detail::spectrumIndex(*program_, range.max)->rangeFigures(range.min, range.max, result.count, result.totalBytes);
     return result;
 }
 

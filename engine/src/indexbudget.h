@@ -16,10 +16,15 @@ namespace razmnozhator::detail {
 
 inline constexpr double indexBudgetCap = 1024.0 * 1024 * 1024;
 
+inline double indexBudget()
+{
+    return std::min(indexBudgetCap, double(availableMemory()) / 2);
+}
+
 // Throws LimitError for `task` when an index of `bytes` bytes does not fit.
 inline void checkIndexBudget(LimitError::Task task, double bytes)
 {
-    const double budget = std::min(indexBudgetCap, double(availableMemory()) / 2);
+    const double budget = indexBudget();
     if (!(bytes <= budget))
         throw LimitError(task, LimitError::Resource::Memory, wholeAmount(bytes), wholeAmount(budget));
 }

@@ -18,12 +18,17 @@ namespace {
 // million words it alone takes seconds.
 constexpr double rootWordsCap = double(1 << 22);
 
-std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
+// The words of the first `size` that are left without the zeros on top.
+std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs, std::size_t size)
 {
-    std::size_t size = limbs.size();
     while (size > 0 && limbs[size - 1] == 0)
         --size;
     return size;
+}
+
+std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
+{
+    return trimmedSize(limbs, limbs.size());
 }
 
 bool isUnitMonomial(const Poly &poly)
@@ -64,18 +69,32 @@ Poly repacked(const Poly &poly, std::size_t from, std::size_t to)
     return result;
 }
 
+// The bits of the sum of the coefficients, which fits `width` words.
+std::size_t sumBits(const Poly &poly, std::size_t width)
+{
+    std::vector<mp_limb_t> total(width, 0);
+    for (std::size_t at = 0; at < poly.limbs.size(); at += width)
+        mpn_add_n(total.data(), total.data(), poly.limbs.data() + at, static_cast<mp_size_t>(width));
+    const std::size_t words = trimmedSize(total);
+    return words == 0 ? 1 : (words - 1) * GMP_NUMB_BITS + std::size_t(std::bit_width(total[words - 1]));
+}
+
 // Spectra as a semiring: products are convolutions, sums add coefficients
 // of equal lengths. Plain text is a monomial z^length, and a product with it
 // stays a shift, as PolyArithmetic::multiply makes it. No coefficient needs
-// more than `capBits`, the bits of the widest figure of the template.
+// more than `capBits`, the bits of the widest figure of the template. Cut
+// spectra count far fewer variants than their nodes have: their bits are
+// measured after each step, so that the slots stay as narrow as what the cut
+// keeps.
 struct Spectra
 {
     using Value = Packed;
     std::size_t capBits;
+    std::uint64_t cut = noCut;
 
     Value monomial(std::uint64_t length, mp_limb_t coefficient) const
     {
-        return { PolyArithmetic { 1 }.monomial(length, coefficient),
+        return { PolyArithmetic { 1, cut }.monomial(length, coefficient),
             std::max<std::size_t>(1, std::bit_width(coefficient)) };
     }
     Value text(std::uint64_t characters, std::uint64_t) const { return monomial(characters, 1); }
@@ -87,9 +106,9 @@ struct Spectra
     Value mul(const Value &a, const Value &b) const
     {
         const std::size_t bits = std::min(a.bits + b.bits, capBits);
-        const PolyArithmetic math { wordsFor(bits) };
+        const PolyArithmetic math { wordsFor(bits), cut };
         Poly aScratch, bScratch;
-        return { math.multiply(atWidth(a, math.width, aScratch), atWidth(b, math.width, bScratch)), bits };
+        return measured({ math.multiply(atWidth(a, math.width, aScratch), atWidth(b, math.width, bScratch)), bits });
     }
     Value sum(std::span<const Value> values) const
     {
@@ -106,13 +125,23 @@ struct Spectra
         for (const Value *value : values)
             widest = std::max(widest, value->bits);
         const std::size_t bits = std::min(widest + std::bit_width(values.size() - 1), capBits);
-        const PolyArithmetic math { wordsFor(bits) };
+        const PolyArithmetic math { wordsFor(bits), cut };
         std::vector<Poly> scratch(values.size());
         std::vector<const Poly *> polys;
         polys.reserve(values.size());
         for (std::size_t i = 0; i < values.size(); ++i)
             polys.push_back(&atWidth(*values[i], math.width, scratch[i]));
-        return { math.sum(polys), bits };
+        return measured({ math.sum(polys), bits });
+    }
+
+    Value measured(Value value) const
+    {
+        if (cut == noCut)
+            return value;
+        const std::size_t bits = std::min(value.bits, sumBits(value.poly, wordsFor(value.bits)));
+        value.poly = repacked(value.poly, wordsFor(value.bits), wordsFor(bits));
+        value.bits = bits;
+        return value;
     }
 
 private:
@@ -133,32 +162,64 @@ Poly PolyArithmetic::monomial(std::uint64_t length, mp_limb_t coefficient) const
 {
     Poly poly;
     poly.offset = length;
-    poly.limbs.assign(width, 0);
-    poly.limbs[0] = coefficient;
+    if (length <= cut) {
+        poly.limbs.assign(width, 0);
+        poly.limbs[0] = coefficient;
+    }
     return poly;
 }
 
+namespace {
+
+// out = a * b, where an >= bn and out holds an + bn zero words. A factor of
+// few slots whose coefficients are small, as the spectrum of a group of
+// plain alternatives, is mostly zero words in wide slots: one pass over the
+// other factor per word that is not zero costs less than a full product.
+void multiplyWords(const mp_limb_t *a, std::size_t an, const mp_limb_t *b, std::size_t bn, mp_limb_t *out)
+{
+    constexpr std::size_t fewWords = 16;
+    const auto nonzero = std::size_t(std::count_if(b, b + bn, [](mp_limb_t word) { return word != 0; }));
+    if (nonzero > fewWords || 2 * nonzero > bn) {
+        mpn_mul(out, a, static_cast<mp_size_t>(an), b, static_cast<mp_size_t>(bn));
+        return;
+    }
+    for (std::size_t k = 0; k < bn; ++k) {
+        if (b[k] == 0)
+            continue;
+        const mp_limb_t carry = mpn_addmul_1(out + k, a, static_cast<mp_size_t>(an), b[k]);
+        if (carry != 0)
+            mpn_add_1(out + k + an, out + k + an, static_cast<mp_size_t>(bn - k), carry);
+    }
+}
+
+} // namespace
+
 Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
 {
-    if (isUnitMonomial(a) || isUnitMonomial(b)) {
-        Poly result = isUnitMonomial(a) ? b : a;
-        result.offset = a.offset + b.offset;
-        return result;
-    }
-    const std::size_t slots = a.slots(width) + b.slots(width) - 1;
-    const std::size_t an = trimmedSize(a.limbs);
-    const std::size_t bn = trimmedSize(b.limbs);
     Poly result;
     result.offset = a.offset + b.offset;
+    const std::uint64_t room = slotsFrom(result.offset);
+    if (a.limbs.empty() || b.limbs.empty() || room == 0)
+        return result;
+    if (isUnitMonomial(a) || isUnitMonomial(b)) {
+        const Poly &other = isUnitMonomial(a) ? b : a;
+        const std::size_t kept = std::min<std::uint64_t>(other.slots(width), room) * width;
+        result.limbs.assign(other.limbs.begin(), other.limbs.begin() + std::ptrdiff_t(kept));
+        return result;
+    }
+    const std::size_t slots = std::min<std::uint64_t>(a.slots(width) + b.slots(width) - 1, room);
+    // The slots of either factor above the cut add only to slots above it.
+    const std::size_t an = trimmedSize(a.limbs, std::min(a.limbs.size(), slots * width));
+    const std::size_t bn = trimmedSize(b.limbs, std::min(b.limbs.size(), slots * width));
     if (an == 0 || bn == 0) {
         result.limbs.assign(slots * width, 0);
         return result;
     }
     std::vector<mp_limb_t> product(an + bn);
     if (an >= bn)
-        mpn_mul(product.data(), a.limbs.data(), static_cast<mp_size_t>(an), b.limbs.data(), static_cast<mp_size_t>(bn));
+        multiplyWords(a.limbs.data(), an, b.limbs.data(), bn, product.data());
     else
-        mpn_mul(product.data(), b.limbs.data(), static_cast<mp_size_t>(bn), a.limbs.data(), static_cast<mp_size_t>(an));
+        multiplyWords(b.limbs.data(), bn, a.limbs.data(), an, product.data());
     product.resize(slots * width, 0);
     result.limbs = std::move(product);
     return result;
@@ -171,14 +232,23 @@ template <class Polys> Poly sumOf(std::size_t width, const Polys &polys)
 {
     std::uint64_t low = UINT64_MAX;
     std::uint64_t high = 0;
+    std::uint64_t shortest = UINT64_MAX;
     for (const Poly *poly : polys) {
+        shortest = std::min(shortest, poly->offset);
+        if (poly->limbs.empty())
+            continue;
         low = std::min(low, poly->offset);
         high = std::max<std::uint64_t>(high, poly->offset + poly->slots(width));
     }
     Poly total;
+    total.offset = shortest;
+    if (high == 0)
+        return total;
     total.offset = low;
     total.limbs.assign((high - low) * width, 0);
     for (const Poly *poly : polys) {
+        if (poly->limbs.empty())
+            continue;
         mp_limb_t *at = total.limbs.data() + (poly->offset - low) * width;
         const mp_size_t size = static_cast<mp_size_t>(poly->limbs.size());
         const mp_limb_t carry = mpn_add_n(at, at, poly->limbs.data(), size);
@@ -261,6 +331,8 @@ void addRange(const PolyArithmetic &math, const Poly &poly, std::uint64_t min, s
     total = 0;
     if (lengthTotal)
         *lengthTotal = 0;
+    if (poly.limbs.empty())
+        return;
     const std::uint64_t first = std::max(min, poly.offset);
     const std::uint64_t last = std::min<std::uint64_t>(max, poly.offset + poly.slots(math.width) - 1);
     for (std::uint64_t length = first; length <= last && first <= last; ++length) {
@@ -287,41 +359,102 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     PolyArithmetic wide;
     const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
     wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    const Weighted weighted = walkPostorder(
-        program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS } }, [](std::uint32_t, const Weighted &) {});
+    const Weighted weighted = walkPostorder(program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS, cut } },
+        [](std::uint32_t, const Weighted &) {});
     addRange(wide, repacked(weighted.h.poly, wordsFor(weighted.h.bits), wide.width), min, max, bytes, nullptr);
 }
 
-SpectrumIndex::SpectrumIndex(const Program &compiled)
+SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     : program(compiled)
 {
+    const Figures &figures = program.figures;
+    cut = kept < figures.longest ? kept : noCut;
+    // Wide enough for the template's whole count; the coefficients of cut
+    // spectra may need fewer words (see below).
     const mpz_class &count = exactCount(program);
     width = (mpz_sizeinbase(count.get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    checkIndexBudget(
-        LimitError::Task::LengthCounts, double(spectrumSlots(program)) * double(width) * sizeof(mp_limb_t));
+    const double slots = spectrumSlots(program, cut);
+    const auto bytesAt = [slots](std::size_t words) { return slots * double(words) * sizeof(mp_limb_t); };
+    // Cut spectra take at least a word a slot; how many more is measured as
+    // they are made.
+    checkIndexBudget(LimitError::Task::LengthCounts, bytesAt(cut == noCut ? width : 1));
     // The template's own spectrum is one number of this many words, and the
     // last products that make it take time beyond its memory.
-    const double rootWords = double(program.figures.longest - program.figures.shortest + 1) * double(width);
+    const std::uint64_t longest = std::min(figures.longest, cut);
+    const double rootWords = longest < figures.shortest ? 0 : double(longest - figures.shortest + 1) * double(width);
     if (!(rootWords <= rootWordsCap))
         throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(rootWords),
             wholeAmount(rootWordsCap));
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
-    walkPostorder(program, Spectra { width * GMP_NUMB_BITS }, [this](std::uint32_t node, const Packed &value) {
-        Poly stored = repacked(value.poly, wordsFor(value.bits), width);
-        if (node & groupTag)
-            groupSpectrum[node & ~groupTag] = std::move(stored);
-        else
-            sequenceSpectrum[node] = std::move(stored);
+    const auto place = [this](std::uint32_t node) -> Poly & {
+        return node & groupTag ? groupSpectrum[node & ~groupTag] : sequenceSpectrum[node];
+    };
+    if (cut == noCut) {
+        walkPostorder(program, Spectra { width * GMP_NUMB_BITS }, [&](std::uint32_t node, const Packed &value) {
+            place(node) = repacked(value.poly, wordsFor(value.bits), width);
+        });
+        return;
+    }
+    // Every coefficient of a node is at most the number of its variants that
+    // the cut keeps, and every count a query meets is at most the number of
+    // the template's that it keeps. Two bits more leave room for the sums of
+    // a pairs group's items (see RangeIndex).
+    std::vector<std::size_t> bits(program.sequences.size() + program.groups.size());
+    std::size_t widest = 1;
+    const double budget = indexBudget();
+    walkPostorder(program, Spectra { width * GMP_NUMB_BITS, cut }, [&](std::uint32_t node, const Packed &value) {
+        place(node) = value.poly;
+        bits[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node] = value.bits;
+        if (wordsFor(value.bits + 2) > wordsFor(widest + 2) && !(bytesAt(wordsFor(value.bits + 2)) <= budget))
+            throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Memory,
+                wholeAmount(bytesAt(wordsFor(value.bits + 2))), wholeAmount(budget));
+        widest = std::max(widest, value.bits);
     });
+    width = wordsFor(widest + 2);
+    for (std::size_t s = 0; s < sequenceSpectrum.size(); ++s)
+        sequenceSpectrum[s] = repacked(sequenceSpectrum[s], wordsFor(bits[s]), width);
+    for (std::size_t g = 0; g < groupSpectrum.size(); ++g)
+        groupSpectrum[g] = repacked(groupSpectrum[g], wordsFor(bits[sequenceSpectrum.size() + g]), width);
 }
 
-const SpectrumIndex &spectrumIndex(const Program &program)
+std::atomic<bool> cutAtEveryEnd { false };
+
+std::shared_ptr<const SpectrumIndex> spectrumIndex(const Program &program, std::uint64_t max, bool cutAtMax)
 {
+    cutAtMax = cutAtMax || cutAtEveryEnd;
     std::lock_guard lock(program.indexMutex);
-    if (!program.spectrumIndex)
-        program.spectrumIndex = std::make_shared<const SpectrumIndex>(program);
-    return *program.spectrumIndex;
+    const bool whole = max >= program.figures.longest;
+    if (!cutAtMax || whole) {
+        if (auto served = servingIndex(program.spectrumIndex, program.cutSpectrumIndexes, max,
+                [](const SpectrumIndex &index) { return index.cut; }))
+            return served;
+    } else {
+        for (const auto &index : program.cutSpectrumIndexes) {
+            if (index->cut == max)
+                return index;
+        }
+    }
+    // A cut that keeps much of the template's own spectrum, the biggest, is
+    // not worth an index of its own: the whole one serves every question.
+    const Figures &figures = program.figures;
+    const auto span = [&figures](std::uint64_t longest) {
+        return longest < figures.shortest ? 0 : double(longest - figures.shortest) + 1;
+    };
+    if (whole || (!cutAtMax && 4 * span(max) > span(figures.longest))) {
+        try {
+            program.spectrumIndex = std::make_shared<const SpectrumIndex>(program, noCut);
+            return program.spectrumIndex;
+        } catch (const LimitError &) {
+            if (whole)
+                throw;
+        }
+    }
+    auto &kept = program.cutSpectrumIndexes;
+    if (kept.size() == cutIndexesKept)
+        kept.erase(kept.begin());
+    kept.push_back(std::make_shared<const SpectrumIndex>(program, max));
+    return kept.back();
 }
 
 } // namespace razmnozhator::detail

@@ -3,21 +3,152 @@
 #include "indexbudget.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace razmnozhator::detail {
 
-RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
-    : spectra(spectrumIndex)
+namespace {
+
+std::size_t wordsFor(std::size_t bits)
+{
+    return (bits + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+}
+
+// The same without the slots above `cut`.
+Poly cutAbove(const Poly &poly, std::size_t width, std::uint64_t cut)
+{
+    const PolyArithmetic math { width, cut };
+    Poly result;
+    result.offset = poly.offset;
+    const std::size_t kept = std::min<std::uint64_t>(poly.slots(width), math.slotsFrom(poly.offset)) * width;
+    result.limbs.assign(poly.limbs.begin(), poly.limbs.begin() + std::ptrdiff_t(kept));
+    return result;
+}
+
+// The cut left after `written` characters; none left is below zero.
+std::int64_t cutAfter(std::uint64_t cut, std::uint64_t written)
+{
+    if (cut == noCut)
+        return INT64_MAX;
+    return written > cut ? -1 : std::int64_t(cut - written);
+}
+
+// What follows each group of a sequence: its shortest and longest length
+// (the longest as the cut keeps it), and the cut left after the shortest
+// that comes before it in the sequence, the group included.
+struct Rest
+{
+    std::uint64_t shortest = 0;
+    std::uint64_t longest = 0;
+    bool empty = false; // a part of it has no length within the cut
+    std::int64_t cut = INT64_MAX;
+
+    std::uint64_t slots() const
+    {
+        const std::uint64_t kept = cut == INT64_MAX ? longest : std::min<std::uint64_t>(longest, std::uint64_t(cut));
+        return empty || cut < 0 || kept < shortest ? 0 : kept - shortest + 1;
+    }
+};
+
+std::vector<Rest> restsOf(const SpectrumIndex &spectra, const Sequence &sequence)
 {
     const Program &program = spectra.program;
-    // Each suffix is no wider than its sequence's spectrum. The template's
-    // own sequence keeps only the running totals of its suffixes.
-    double words = 0;
-    for (const Sequence &sequence : program.sequences) {
-        const Poly &whole = spectra.sequenceSpectrum[&sequence - program.sequences.data()];
-        words += double(sequence.groupCount + (&sequence == &program.sequences[program.root]))
-            * double(whole.limbs.size());
+    std::vector<Rest> rests(sequence.groupCount);
+    std::uint64_t before = 0;
+    for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
+        before += program.characters(sequence.literalBegin + i)
+            + spectra.groupSpectrum[program.groupRefs[sequence.groupBegin + i]].offset;
+        rests[i].cut = cutAfter(spectra.cut, before);
+    }
+    Rest after;
+    after.shortest = after.longest = program.characters(sequence.literalBegin + sequence.groupCount);
+    for (std::uint32_t i = sequence.groupCount; i-- > 0;) {
+        const std::int64_t cut = rests[i].cut;
+        rests[i] = after;
+        rests[i].cut = cut;
+        const Poly &group = spectra.groupSpectrum[program.groupRefs[sequence.groupBegin + i]];
+        const std::uint64_t literal = program.characters(sequence.literalBegin + i);
+        after.shortest += literal + group.offset;
+        after.longest += literal + group.offset + group.slots(spectra.width) - 1;
+        after.empty = after.empty || group.limbs.empty();
+    }
+    return rests;
+}
+
+// log2 of the count of a spectrum, up to rounding.
+double log2Count(const Poly &poly, std::size_t width)
+{
+    mpz_class count;
+    for (std::size_t at = 0; at < poly.limbs.size(); at += width) {
+        mpz_t coefficient;
+        mpz_roinit_n(coefficient, poly.limbs.data() + at, static_cast<mp_size_t>(width));
+        mpz_add(count.get_mpz_t(), count.get_mpz_t(), coefficient);
+    }
+    if (count == 0)
+        return 0;
+    long exponent = 0;
+    const double mantissa = mpz_get_d_2exp(&exponent, count.get_mpz_t());
+    return double(exponent) + std::log2(mantissa);
+}
+
+// Words per slot for the running totals of what follows each group of the
+// template's own sequence: at most the product of the counts of the groups
+// after it.
+std::vector<std::size_t> rootRestWidths(const SpectrumIndex &spectra)
+{
+    const Program &program = spectra.program;
+    const Sequence &root = program.sequences[program.root];
+    std::vector<std::size_t> widths(root.groupCount);
+    double bits = 0;
+    for (std::uint32_t i = root.groupCount; i-- > 0;) {
+        // Rounding errors of the sum stay far below this margin.
+        const double margin = bits * 1e-15 * double(root.groupCount - i) + 1e-9;
+        widths[i] = std::min(spectra.width, wordsFor(std::size_t(std::floor(bits + margin)) + 1));
+        bits += log2Count(spectra.groupSpectrum[program.groupRefs[root.groupBegin + i]], spectra.width);
+    }
+    return widths;
+}
+
+} // namespace
+
+RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
+    : held(std::move(spectrumIndex))
+    , spectra(*held)
+{
+    const Program &program = spectra.program;
+    const std::size_t width = spectra.width;
+    // Counted as they are made below: the spectrum of what follows each
+    // group, the template's own with the width of its own count; the sums
+    // of items; and the running totals of the whole.
+    rootSuffixWidth = rootRestWidths(spectra);
+    std::vector<std::vector<Rest>> rests(program.sequences.size());
+    double words = double(spectra.sequenceSpectrum[program.root].limbs.size());
+    for (std::size_t s = 0; s < program.sequences.size(); ++s) {
+        rests[s] = restsOf(spectra, program.sequences[s]);
+        for (std::size_t i = 0; i < rests[s].size(); ++i)
+            words += double(rests[s][i].slots()) * double(s == program.root ? rootSuffixWidth[i] : width);
+    }
+    // The items of a pairs group are followed by at least the separator and
+    // the shortest item.
+    std::vector<std::uint64_t> itemCut(program.groups.size(), noCut);
+    for (std::size_t g = 0; g < program.groups.size(); ++g) {
+        const Group &group = program.groups[g];
+        if (group.kind != GroupKind::Pairs)
+            continue;
+        std::uint64_t shortest = UINT64_MAX;
+        std::uint64_t longest = 0;
+        for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
+            const Poly &item = spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]];
+            shortest = std::min(shortest, item.offset);
+            if (!item.limbs.empty())
+                longest = std::max<std::uint64_t>(longest, item.offset + item.slots(width) - 1);
+        }
+        const std::int64_t cut
+            = cutAfter(spectra.cut, spectra.sequenceSpectrum[program.pieces[group.pieceBegin]].offset + shortest);
+        itemCut[g] = cut == INT64_MAX ? noCut : cut < 0 ? 0 : std::uint64_t(cut);
+        if (cut >= 0 && longest >= shortest && itemCut[g] >= shortest)
+            words += double(std::min(longest, itemCut[g]) - shortest + 1) * double(width);
     }
     checkIndexBudget(LimitError::Task::LengthChoice, words * sizeof(mp_limb_t));
 
@@ -29,18 +160,44 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
         if (sequence.groupCount == 0)
             continue;
         const bool isRoot = s == program.root;
-        Poly after = spectra.monomial(program.characters(sequence.literalBegin + sequence.groupCount));
+        const std::vector<Rest> &rest = rests[s];
+        // With the cut of rest i: what follows group i is needed only up to it.
+        const auto cutOf = [&](std::uint32_t i) {
+            PolyArithmetic math = spectra;
+            math.cut = rest[i].cut == INT64_MAX ? noCut : std::uint64_t(std::max<std::int64_t>(rest[i].cut, 0));
+            return math;
+        };
+        Poly after = rest[sequence.groupCount - 1].cut < 0
+            ? Poly { rest[sequence.groupCount - 1].shortest, {} }
+            : cutOf(sequence.groupCount - 1).monomial(program.characters(sequence.literalBegin + sequence.groupCount));
         for (std::uint32_t i = sequence.groupCount; i-- > 0;) {
             if (isRoot)
                 rootSuffixTotals[i] = runningTotals(spectra, after);
             else
                 suffix[sequence.groupBegin + i] = after;
+            if (isRoot && rootSuffixWidth[i] != width) {
+                Poly &totals = rootSuffixTotals[i];
+                const std::size_t narrow = rootSuffixWidth[i];
+                for (std::size_t slot = 1; slot < totals.slots(width); ++slot)
+                    std::copy_n(totals.limbs.data() + slot * width, narrow, totals.limbs.data() + slot * narrow);
+                totals.limbs.resize(totals.slots(width) * narrow);
+                totals.limbs.shrink_to_fit();
+            }
             if (i == 0)
                 break;
             const std::uint32_t group = program.groupRefs[sequence.groupBegin + i];
-            after = spectra.multiply(after, spectra.groupSpectrum[group]);
+            const auto literal = program.characters(sequence.literalBegin + i);
+            // After the literal, the cut left is the literal's less.
+            PolyArithmetic math = cutOf(i - 1);
+            if (rest[i - 1].cut < 0 || (math.cut != noCut && math.cut < literal)) {
+                after = Poly { rest[i - 1].shortest, {} };
+                continue;
+            }
+            if (math.cut != noCut)
+                math.cut -= literal;
+            after = math.multiply(after, spectra.groupSpectrum[group]);
             // A literal only moves the lengths.
-            after.offset += program.characters(sequence.literalBegin + i);
+            after.offset += literal;
         }
     }
     itemSum.resize(program.groups.size());
@@ -50,19 +207,55 @@ RangeIndex::RangeIndex(const SpectrumIndex &spectrumIndex)
             continue;
         std::vector<Poly> items;
         for (std::uint32_t i = 1; i < group.pieceCount; ++i)
-            items.push_back(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]]);
+            items.push_back(
+                cutAbove(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]], width, itemCut[g]));
         itemSum[g] = spectra.sum(items);
     }
     rootTotals = runningTotals(spectra, spectra.sequenceSpectrum[program.root]);
 }
 
-const RangeIndex &rangeIndex(const Program &program)
+namespace {
+
+std::shared_ptr<const RangeIndex> keptRangeIndex(const Program &program, std::shared_ptr<const SpectrumIndex> spectra)
 {
-    const SpectrumIndex &spectra = spectrumIndex(program);
     std::lock_guard lock(program.indexMutex);
-    if (!program.rangeIndex)
-        program.rangeIndex = std::make_shared<const RangeIndex>(spectra);
-    return *program.rangeIndex;
+    const auto cutOf = [](const RangeIndex &index) { return index.spectra.cut; };
+    const std::uint64_t cut = spectra->cut;
+    if (cut == noCut) {
+        if (!program.rangeIndex)
+            program.rangeIndex = std::make_shared<const RangeIndex>(std::move(spectra));
+        return program.rangeIndex;
+    }
+    auto &kept = program.cutRangeIndexes;
+    const auto found = std::find_if(kept.begin(), kept.end(), [&](const auto &index) { return cutOf(*index) == cut; });
+    if (found != kept.end())
+        return *found;
+    if (kept.size() == cutIndexesKept)
+        kept.erase(kept.begin());
+    kept.push_back(std::make_shared<const RangeIndex>(std::move(spectra)));
+    return kept.back();
+}
+
+} // namespace
+
+std::shared_ptr<const RangeIndex> rangeIndex(const Program &program, std::uint64_t max)
+{
+    {
+        std::lock_guard lock(program.indexMutex);
+        if (auto served = servingIndex(program.rangeIndex, program.cutRangeIndexes, max,
+                [](const RangeIndex &index) { return index.spectra.cut; }))
+            return served;
+    }
+    std::shared_ptr<const SpectrumIndex> spectra = spectrumIndex(program, max);
+    if (spectra->cut == max || max >= program.figures.longest)
+        return keptRangeIndex(program, std::move(spectra));
+    try {
+        return keptRangeIndex(program, std::move(spectra));
+    } catch (const LimitError &) {
+        // Spectra cut higher up make more of what follows each group than
+        // the question needs; cut at its own end, they may fit.
+        return keptRangeIndex(program, spectrumIndex(program, max, true));
+    }
 }
 
 Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly)
@@ -81,7 +274,7 @@ namespace {
 void totalUpTo(const SpectrumIndex &spectra, const Poly &totals, std::int64_t length, mpz_t out)
 {
     static const mp_limb_t zero = 0;
-    if (length < std::int64_t(totals.offset)) {
+    if (length < std::int64_t(totals.offset) || totals.limbs.empty()) {
         mpz_roinit_n(out, &zero, 0);
         return;
     }
@@ -208,17 +401,30 @@ void difference(const mp_limb_t *a, const mp_limb_t *b, std::size_t n, mp_limb_t
 
 RangeDecoder::RangeDecoder(const Program &program)
     : program_(program)
-    , index_(rangeIndex(program))
-    , spectra_(index_.spectra)
 {
+}
+
+// The index cut at the window's end, and what is worked out from it.
+void RangeDecoder::useIndexFor(Window window)
+{
+    const std::uint64_t end = window.high < 0 ? 0 : std::uint64_t(window.high);
+    // An index cut higher up serves the window as well.
+    if (index_ && end <= index_->spectra.cut)
+        return;
+    index_ = rangeIndex(program_, end);
+    spectra_ = &index_->spectra;
+    rows_.built = false;
+    rootEndShortest_.clear();
+    rootEndLongest_.clear();
+    const Program &program = program_;
     const Sequence &root = program.sequences[program.root];
     std::int64_t shortest = 0;
     std::int64_t longest = 0;
     for (std::uint32_t i = 0; i < root.groupCount; ++i) {
         const auto literal = std::int64_t(program.characters(root.literalBegin + i));
-        const Poly &group = spectra_.groupSpectrum[program.groupRefs[root.groupBegin + i]];
+        const Poly &group = spectra_->groupSpectrum[program.groupRefs[root.groupBegin + i]];
         shortest += literal + std::int64_t(group.offset);
-        longest += literal + std::int64_t(group.offset + group.slots(spectra_.width)) - 1;
+        longest += literal + std::int64_t(group.offset + group.slots(spectra_->width)) - 1;
         rootEndShortest_.push_back(shortest);
         rootEndLongest_.push_back(longest);
     }
@@ -226,7 +432,8 @@ RangeDecoder::RangeDecoder(const Program &program)
 
 void RangeDecoder::start(const mpz_class &rank, Window window)
 {
-    const std::size_t width = spectra_.width;
+    useIndexFor(window);
+    const std::size_t width = spectra_->width;
     rank_.assign(width, 0);
     weight_.assign(width, 0);
     std::copy_n(mpz_limbs_read(rank.get_mpz_t()), mpz_size(rank.get_mpz_t()), rank_.data());
@@ -251,15 +458,15 @@ void RangeDecoder::buildRows(Window window)
 {
     rows_.built = false;
     rows_.ends.clear();
-    const std::size_t width = spectra_.width;
+    const std::size_t width = spectra_->width;
     const std::size_t groups = rootEndShortest_.size();
     std::vector<std::pair<std::int64_t, std::int64_t>> spans(groups);
     double bytes = 0;
     for (std::size_t i = 0; i < groups; ++i) {
         // Only ends from which the rest can still land within the window.
-        const Poly &totals = index_.rootSuffixTotals[i];
+        const Poly &totals = index_->rootSuffixTotals[i];
         const auto restShortest = std::int64_t(totals.offset);
-        const auto restLongest = std::int64_t(totals.offset + totals.slots(width)) - 1;
+        const auto restLongest = std::int64_t(totals.offset + totals.slots(index_->rootSuffixWidth[i])) - 1;
         spans[i] = { std::max(rootEndShortest_[i], window.low - restLongest),
             std::min(rootEndLongest_[i], window.high - restShortest) };
         bytes += double(std::max<std::int64_t>(spans[i].second - spans[i].first + 1, 0)) * double(width)
@@ -268,7 +475,7 @@ void RangeDecoder::buildRows(Window window)
     if (!(bytes <= rowsBytesCap))
         return;
     mpz_class kept;
-    countInWindow(spectra_, index_.rootTotals, window, kept);
+    countInWindow(*spectra_, index_->rootTotals, window, kept);
     rows_.kept.assign(width, 0);
     std::copy_n(mpz_limbs_read(kept.get_mpz_t()), mpz_size(kept.get_mpz_t()), rows_.kept.data());
     // A row is read while the counts are at most those of the row before
@@ -280,7 +487,8 @@ void RangeDecoder::buildRows(Window window)
     rows_.ends.resize(groups);
     for (std::size_t i = 0; i < groups; ++i) {
         Ends &ends = rows_.ends[i];
-        const Poly &totals = index_.rootSuffixTotals[i];
+        const Poly &totals = index_->rootSuffixTotals[i];
+        const std::size_t totalsWidth = index_->rootSuffixWidth[i];
         ends.low = spans[i].first;
         ends.size = std::size_t(std::max<std::int64_t>(spans[i].second - spans[i].first + 1, 0));
         ends.stride = stride;
@@ -289,8 +497,11 @@ void RangeDecoder::buildRows(Window window)
         std::size_t used = 1;
         for (std::size_t at = 0; at < ends.size; ++at) {
             const std::int64_t t = ends.low + std::int64_t(at);
-            const mp_limb_t *upper = window.high >= window.low ? totalUpTo(totals, window.high - t) : nullptr;
-            difference(upper, upper ? totalUpTo(totals, window.low - 1 - t) : nullptr, width, slot.data());
+            const mp_limb_t *upper
+                = window.high >= window.low ? totalUpTo(totals, totalsWidth, window.high - t) : nullptr;
+            difference(
+                upper, upper ? totalUpTo(totals, totalsWidth, window.low - 1 - t) : nullptr, totalsWidth, slot.data());
+            std::fill(slot.begin() + std::ptrdiff_t(totalsWidth), slot.end(), 0);
             std::copy_n(slot.data(), stride, ends.limbs.data() + at * stride);
             std::size_t words = width;
             while (words > used && slot[words - 1] == 0)
@@ -312,7 +523,7 @@ bool RangeDecoder::rootDigits(
     if (!rows_.built)
         return false;
     const Sequence &root = program_.sequences[program_.root];
-    const std::size_t width = spectra_.width;
+    const std::size_t width = spectra_->width;
     const std::size_t groups = root.groupCount;
     // Per rank: the rank left, a word buffer, how many words its counts take
     // (at most the number of ways to finish from its group on, and the
@@ -394,7 +605,7 @@ bool RangeDecoder::rootDigits(
 // products may be cut to it.
 void RangeDecoder::weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out)
 {
-    const std::size_t width = spectra_.width;
+    const std::size_t width = spectra_->width;
     const std::size_t active = active_;
     std::fill_n(out, active, 0);
     for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
@@ -431,11 +642,10 @@ bool RangeDecoder::takesWeight()
 
 // The running total of a spectrum up to and including `length`, or null
 // below its shortest length.
-const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::int64_t length) const
+const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::size_t width, std::int64_t length) const
 {
-    if (length < std::int64_t(totals.offset))
+    if (length < std::int64_t(totals.offset) || totals.limbs.empty())
         return nullptr;
-    const std::size_t width = spectra_.width;
     const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, totals.slots(width) - 1);
     return totals.limbs.data() + slot * width;
 }
@@ -453,8 +663,11 @@ const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
     ends.known[at] = ends.stamp;
     if (ends.totals) {
         const Window rest { start_.low - t, start_.high - t };
-        const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, rest.high) : nullptr;
-        difference(upper, totalUpTo(*ends.totals, rest.low - 1), active_, out);
+        // The totals may take fewer words than the counts here.
+        const std::size_t words = std::min(active_, ends.totalsWidth);
+        const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, ends.totalsWidth, rest.high) : nullptr;
+        difference(upper, totalUpTo(*ends.totals, ends.totalsWidth, rest.low - 1), words, out);
+        std::fill(out + words, out + active_, 0);
     } else if (ends.poly) {
         weigh(*ends.poly, *ends.after, t, out);
     } else {
@@ -473,9 +686,9 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
     Ends &ends = made_[used_++];
     ends.low = low;
     ends.size = std::size_t(std::max<std::int64_t>(high - low + 1, 0));
-    ends.stride = spectra_.width;
-    if (ends.limbs.size() < ends.size * spectra_.width)
-        ends.limbs.resize(ends.size * spectra_.width);
+    ends.stride = spectra_->width;
+    if (ends.limbs.size() < ends.size * spectra_->width)
+        ends.limbs.resize(ends.size * spectra_->width);
     // A slot is known when it carries the stamp of this use.
     ends.stamp = ++stamp_;
     if (ends.known.size() < ends.size)
@@ -492,7 +705,7 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
 RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high)
 {
     // Nothing follows: the ways to finish stay as they are.
-    if (poly.offset == 0 && poly.limbs.size() == spectra_.width && poly.limbs[0] == 1
+    if (poly.offset == 0 && poly.limbs.size() == spectra_->width && poly.limbs[0] == 1
         && std::all_of(poly.limbs.begin() + 1, poly.limbs.end(), [](mp_limb_t limb) { return limb == 0; }))
         return &after;
     Ends &ends = fresh(low, high);
@@ -508,7 +721,7 @@ RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int
 std::uint64_t RangeDecoder::plainTextChoice(
     const Group &group, Ends &after, std::int64_t written, const mp_limb_t *total)
 {
-    const std::size_t width = spectra_.width;
+    const std::size_t width = spectra_->width;
     const std::size_t words = active_;
     if (scratch_.size() != 2 * width)
         scratch_.resize(2 * width);
@@ -574,8 +787,8 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const std::uint32_t reference = program_.sequences[at.sequence].groupBegin + at.element;
     const Group &group = program_.groups[groupIndex];
     const std::int64_t written = start_.low - window_.low;
-    const std::size_t width = spectra_.width;
-    const Poly &content = spectra_.groupSpectrum[groupIndex];
+    const std::size_t width = spectra_->width;
+    const Poly &content = spectra_->groupSpectrum[groupIndex];
     const auto shortest = [](const Poly &poly) { return std::int64_t(poly.offset); };
     const auto longest = [width](const Poly &poly) { return std::int64_t(poly.offset + poly.slots(width)) - 1; };
     // The ways to finish after the group, for every length its end may have.
@@ -594,9 +807,10 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
             --active_;
     } else if (at.owner == noFrame) {
         ends = &fresh(low, high);
-        ends->totals = &index_.rootSuffixTotals[at.element];
+        ends->totals = &index_->rootSuffixTotals[at.element];
+        ends->totalsWidth = index_->rootSuffixWidth[at.element];
     } else {
-        ends = before(index_.suffix[reference], *slotEnds_[at.owner][at.slot], low, high);
+        ends = before(index_->suffix[reference], *slotEnds_[at.owner][at.slot], low, high);
     }
     if (slotEnds_.size() <= frameIndex)
         slotEnds_.resize(frameIndex + 1);
@@ -611,7 +825,7 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
         } else {
             while (made.choice + 1 < group.choices
                 && !takes(
-                    spectra_.sequenceSpectrum[program_.choicePieces[group.choiceBegin + made.choice]], *ends, written))
+                    spectra_->sequenceSpectrum[program_.choicePieces[group.choiceBegin + made.choice]], *ends, written))
                 ++made.choice;
         }
         slotEnds_[frameIndex][0] = ends;
@@ -619,8 +833,8 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     }
     const std::uint32_t *pieces = program_.pieces.data() + group.pieceBegin;
     const std::uint32_t items = group.pieceCount - 1;
-    const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_.sequenceSpectrum[pieces[1 + i]]; };
-    const Poly &separator = spectra_.sequenceSpectrum[pieces[0]];
+    const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_->sequenceSpectrum[pieces[1 + i]]; };
+    const Poly &separator = spectra_->sequenceSpectrum[pieces[0]];
     if (group.pieceLiteralsBegin != noLiterals) {
         // Plain text: each ordered pair is one variant of known length.
         const auto addPair = [&](std::uint32_t r, std::uint32_t f) {
@@ -652,7 +866,7 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
         made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
         return made;
     }
-    const Poly &sum = index_.itemSum[groupIndex];
+    const Poly &sum = index_->itemSum[groupIndex];
     // Products of spectra are never made: weighing against a product is
     // weighing against the ways to finish moved back by each factor in turn.
     // A pair (r, f) writes r, the separator, then f.

@@ -26,27 +26,34 @@
 
 namespace razmnozhator::detail {
 
-// The spectra that choosing by length needs beyond the nodes' own.
+// The spectra that choosing by length needs beyond the nodes' own, cut as
+// the nodes' are. What follows a part is cut lower still: after the
+// shortest that can come before it, only so much length is left.
 class RangeIndex
 {
 public:
     // Throws LimitError beyond its memory budget.
-    explicit RangeIndex(const SpectrumIndex &spectra);
+    explicit RangeIndex(std::shared_ptr<const SpectrumIndex> spectra);
 
+    // The spectra it reads, held as long as it lives.
+    const std::shared_ptr<const SpectrumIndex> held;
     const SpectrumIndex &spectra;
     // Per Program::groupRefs entry outside the template's own sequence: the
     // spectrum of what follows the group in its sequence (the literals and
     // groups after it).
     std::vector<Poly> suffix;
     // For the template's own sequence, the same summed from the shortest
-    // length up, ready for counting within a window; and of the whole.
+    // length up, ready for counting within a window, each in slots only as
+    // wide as its own count needs (rootSuffixWidth words); and of the whole.
     std::vector<Poly> rootSuffixTotals;
+    std::vector<std::size_t> rootSuffixWidth;
     Poly rootTotals;
     // Per pairs group: the sum of its items' spectra.
     std::vector<Poly> itemSum;
 };
 
-const RangeIndex &rangeIndex(const Program &program);
+// Built once per program and cut, as the spectra are.
+std::shared_ptr<const RangeIndex> rangeIndex(const Program &program, std::uint64_t max = noCut);
 
 // A window of lengths; lengths before the window has moved may go negative.
 struct Window
@@ -69,11 +76,11 @@ void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &
 class RangeDecoder final : public ChoiceSource
 {
 public:
-    // Throws LimitError like RangeIndex.
     explicit RangeDecoder(const Program &program);
 
     // The next walk from the template's start writes the rank-th variant
-    // within the window (below their number).
+    // within the window (below their number). Throws LimitError like
+    // RangeIndex, for the index cut at the window's end.
     void start(const mpz_class &rank, Window window);
 
     // The choices of the template's own groups alone, as the digits of the
@@ -106,6 +113,7 @@ private:
         std::vector<std::uint64_t> known;
         std::uint64_t stamp = 0;
         const Poly *totals = nullptr;
+        std::size_t totalsWidth = 0; // words per slot of totals
         const Poly *poly = nullptr;
         Ends *after = nullptr;
         Ends *less = nullptr;
@@ -126,8 +134,9 @@ private:
         std::vector<mp_limb_t> kept; // the number within the window
     };
 
+    void useIndexFor(Window window);
     void weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out);
-    const mp_limb_t *totalUpTo(const Poly &totals, std::int64_t length) const;
+    const mp_limb_t *totalUpTo(const Poly &totals, std::size_t width, std::int64_t length) const;
     const mp_limb_t *value(Ends &ends, std::int64_t t);
     bool takes(const Poly &content, Ends &ends, std::int64_t at);
     bool takesWeight();
@@ -137,8 +146,8 @@ private:
     void buildRows(Window window);
 
     const Program &program_;
-    const RangeIndex &index_;
-    const SpectrumIndex &spectra_;
+    std::shared_ptr<const RangeIndex> index_;
+    const SpectrumIndex *spectra_ = nullptr;
     std::vector<mp_limb_t> rank_; // in the spectra's width
     Window window_ {};
     Window start_ {};

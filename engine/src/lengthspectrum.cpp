@@ -32,7 +32,9 @@ LengthSpectrum CompiledTemplate::lengthSpectrum(std::size_t maxColumns) const
         return result;
     }
 
-    const detail::SpectrumIndex &spectra = detail::spectrumIndex(*program_);
+    // The whole spectrum: a chart shows every length, whatever a question cuts.
+    const std::shared_ptr<const detail::SpectrumIndex> index = detail::spectrumIndex(*program_);
+    const detail::SpectrumIndex &spectra = *index;
     const detail::Poly &whole = spectra.sequenceSpectrum[program_->root];
     // Read-only views into the spectrum, which outlives them.
     mpz_t mostFrequent;

@@ -119,6 +119,10 @@ struct Program
     mutable std::shared_ptr<const PositionIndex> positionIndex;
     mutable std::shared_ptr<const SpectrumIndex> spectrumIndex;
     mutable std::shared_ptr<const RangeIndex> rangeIndex;
+    // The same cut at the longest length that a question keeps, for the
+    // last few such lengths.
+    mutable std::vector<std::shared_ptr<const SpectrumIndex>> cutSpectrumIndexes;
+    mutable std::vector<std::shared_ptr<const RangeIndex>> cutRangeIndexes;
 };
 
 enum class EntryPoint { Template, AlternativesInner, PairsInner };
@@ -162,7 +166,8 @@ struct NodeLengths
 };
 NodeLengths nodeLengths(const Program &program);
 // Coefficients in all the length spectra of the program's nodes: the sum of
-// their spreads from shortest to longest variant.
-double spectrumSlots(const Program &program);
+// their spreads from shortest to longest variant, or to `cut` when that is
+// shorter.
+double spectrumSlots(const Program &program, std::uint64_t cut = UINT64_MAX);
 
 } // namespace razmnozhator::detail

@@ -11,6 +11,7 @@
 #include "semirings.h"
 #include "walk.h"
 
+#include <algorithm>
 #include <tuple>
 
 namespace razmnozhator::detail {
@@ -56,11 +57,13 @@ const mpz_class &exactTotalBytes(const Program &program)
     return withExactFigures(program).exactTotalBytes;
 }
 
-double spectrumSlots(const Program &program)
+double spectrumSlots(const Program &program, std::uint64_t cut)
 {
     double slots = 0;
-    walkPostorder(program, Lengths {}, [&slots](std::uint32_t, const Lengths::Value &lengths) {
-        slots += double(std::get<1>(lengths) - std::get<0>(lengths) + 1);
+    walkPostorder(program, Lengths {}, [&slots, cut](std::uint32_t, const Lengths::Value &lengths) {
+        const std::uint64_t longest = std::min(std::get<1>(lengths), cut);
+        if (longest >= std::get<0>(lengths))
+            slots += double(longest - std::get<0>(lengths) + 1);
     });
     return slots;
 }
