@@ -808,9 +808,8 @@ struct Enumerator::State
                     restart();
                     write(Cursor { program->root, 0, noFrame, 0 }, first);
                 } else if (!advance()) {
+                    // current() stays the last line written until next() says the end.
                     finished = true;
-                    length = 0;
-                    characters = 0;
                     break;
                 }
                 primed = true;
@@ -936,8 +935,11 @@ Enumerator &Enumerator::operator=(Enumerator &&) noexcept = default;
 bool Enumerator::next()
 {
     State &state = *state_;
-    if (state.finished)
+    if (state.finished) {
+        state.length = 0;
+        state.characters = 0;
         return false;
+    }
     // Primed after a seek, or after writeLines() found no room for it.
     if (!state.started || state.primed) {
         if (!state.primed) {

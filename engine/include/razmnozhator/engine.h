@@ -184,9 +184,10 @@ public:
     std::string_view current() const noexcept;
     // Goes on through the variants as next() does, writing each followed by
     // `terminator` into `out`: as many whole ones as fit in `capacity` bytes,
-    // and at most `maxLines`. current() is then the last one written. Writes
-    // nothing once every variant has been visited, or when the next one does
-    // not fit: next() then gives it. The variants of the template's last
+    // and at most `maxLines`. current() is then the last one written, unless
+    // the call stopped at one that does not fit: current() is that one, and
+    // next() gives it. Writes nothing once every variant has been visited, or
+    // when the next one does not fit. The variants of the template's last
     // groups, when they hold plain text, are copied as one block per prefix,
     // so short lines cost little more than their bytes.
     WrittenLines writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines = UINT64_MAX);
