@@ -126,7 +126,7 @@ WrittenLines BoundedEnumerator::writeLines(char *out, std::size_t capacity, char
         return written;
     }
     WrittenLines written;
-    while (written.lines < maxLines && (std::exchange(held_, false) || nextKept())) {
+    while (written.lines < maxLines && nextKept()) {
         const std::string_view variant = enumerator_.current();
         if (variant.size() >= capacity - written.bytes) {
             held_ = true;
@@ -142,6 +142,8 @@ WrittenLines BoundedEnumerator::writeLines(char *out, std::size_t capacity, char
 
 bool BoundedEnumerator::nextKept()
 {
+    if (std::exchange(held_, false))
+        return true;
     State &state = *state_;
     switch (state.way) {
     case State::Way::Nothing:

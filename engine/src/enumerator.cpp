@@ -170,7 +170,9 @@ struct Enumerator::State
     bool countCharacters = false;
     std::uint64_t characters = 0;
     bool started = false;
-    bool primed = false; // the variant the next call reveals is already written
+    // The variant the next call reveals is already written: after a seek, or
+    // after writeLines() found no room for it. Only while not started.
+    bool primed = false;
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
     // Random access, kept between seeks.
     std::unique_ptr<detail::PositionDecoder> positions;
@@ -815,8 +817,11 @@ struct Enumerator::State
                 primed = true;
             }
             started = true;
-            if (length >= capacity - written.bytes)
+            if (length >= capacity - written.bytes) {
+                // Left for next() to reveal, as after a seek.
+                started = false;
                 break;
+            }
             char *const to = out + written.bytes;
             std::memcpy(to, buffer.get(), length);
             to[length] = terminator;
@@ -940,14 +945,13 @@ bool Enumerator::next()
         state.characters = 0;
         return false;
     }
-    // Primed after a seek, or after writeLines() found no room for it.
-    if (!state.started || state.primed) {
+    if (!state.started) {
+        state.started = true;
         if (!state.primed) {
             FirstChoices first;
             state.restart();
             state.write(Cursor { state.program->root, 0, noFrame, 0 }, first);
         }
-        state.started = true;
         state.primed = false;
         return true;
     }

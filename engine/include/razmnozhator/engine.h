@@ -29,7 +29,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace razmnozhator {
@@ -237,7 +236,7 @@ public:
     bool next()
     {
         if (!everyLength_)
-            return std::exchange(held_, false) || nextKept();
+            return nextKept();
         ++visited_;
         return enumerator_.next();
     }
