@@ -9,6 +9,7 @@
 
 #include "razmnozhator/engine.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -159,10 +160,10 @@ struct LineBuffers
 
 // Every variant that an Enumerator or a BoundedEnumerator lists through
 // writeLines(), cut at the terminators, which the variants must not hold;
-// next() takes over whenever writeLines() writes nothing. A line that does
-// not end where the call said, or a current() that is not the last line
-// written after a call that the line cap stopped, is listed as a marked line
-// so that the comparison fails.
+// next() takes over whenever writeLines() writes nothing. Lines that do not
+// end where the call said, or a current() that is not the last line written
+// after a call that the line cap stopped, add a marked line so that the
+// comparison fails.
 template <class Lines> std::vector<std::string> listInLines(Lines &lines, const LineBuffers &buffers)
 {
     std::vector<std::string> variants;
@@ -172,20 +173,13 @@ template <class Lines> std::vector<std::string> listInLines(Lines &lines, const 
             = lines.writeLines(buffer.data(), buffers.capacity, buffers.terminator, buffers.maxLines);
         std::size_t start = 0;
         for (std::uint64_t line = 0; line < written.lines; ++line) {
-            const std::size_t end = buffer.find(buffers.terminator, start);
-            if (end >= written.bytes) {
-                variants.emplace_back("<no terminator where a line should end>");
-                return variants;
-            }
+            const std::size_t end = std::min(buffer.find(buffers.terminator, start), written.bytes);
             variants.push_back(buffer.substr(start, end - start));
             start = end + 1;
         }
-        if (start != written.bytes || written.lines > buffers.maxLines) {
-            variants.emplace_back("<bytes or lines other than reported>");
-            return variants;
-        }
-        if (written.lines == buffers.maxLines && lines.current() != variants.back())
-            variants.emplace_back("<current() is not the last line written>");
+        if (start != written.bytes || written.lines > buffers.maxLines
+            || (written.lines != 0 && written.lines == buffers.maxLines && lines.current() != variants.back()))
+            variants.emplace_back("<lines other than reported>");
         if (written.lines == 0 || (buffers.nextEvery != 0 && call % buffers.nextEvery == 0)) {
             if (!lines.next())
                 return variants;

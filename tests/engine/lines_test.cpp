@@ -26,11 +26,6 @@ struct LinesCase
     std::string text; // CP1251 bytes
 };
 
-void PrintTo(const LinesCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
-
 std::string times(std::string_view piece, std::size_t count)
 {
     std::string text;
@@ -88,7 +83,9 @@ class Lines : public testing::TestWithParam<LinesCase>
 {
 };
 
-TEST_P(Lines, MatchReferenceWhateverTheBuffers)
+// Every buffer setup from the start, then from three positions (after a
+// seek), then with recoded literals.
+TEST_P(Lines, MatchReference)
 {
     const std::string &text = GetParam().text;
     const std::vector<std::string> expected = reference::expandTemplate(text);
@@ -98,29 +95,17 @@ TEST_P(Lines, MatchReferenceWhateverTheBuffers)
         Enumerator lines(compiled);
         ASSERT_EQ(differential::listInLines(lines, buffers), expected);
     }
-}
-
-TEST_P(Lines, MatchReferenceFromAPosition)
-{
-    const std::string &text = GetParam().text;
-    const std::vector<std::string> expected = reference::expandTemplate(text);
-    const auto compiled = CompiledTemplate::compile(text);
     for (const std::size_t position : { std::size_t { 1 }, expected.size() / 3, expected.size() - 1 }) {
-        SCOPED_TRACE("from " + std::to_string(position));
         Enumerator lines(compiled, position);
         ASSERT_EQ(differential::listInLines(lines, { 4096, 5000, 2 }),
-            std::vector<std::string>(expected.begin() + std::ptrdiff_t(position), expected.end()));
+            std::vector<std::string>(expected.begin() + std::ptrdiff_t(position), expected.end()))
+            << "from " << position;
     }
-}
-
-TEST_P(Lines, MatchReferenceWithRecodedLiterals)
-{
-    const std::string &text = GetParam().text;
-    std::vector<std::string> expected = reference::expandTemplate(text);
-    for (std::string &variant : expected)
-        variant = doubled(variant);
-    Enumerator lines(CompiledTemplate::compile(text).withLiteralsMapped(doubled));
-    ASSERT_EQ(differential::listInLines(lines, { 1 << 16, 99'999, 5 }), expected);
+    std::vector<std::string> recoded;
+    for (const std::string &variant : expected)
+        recoded.push_back(doubled(variant));
+    Enumerator lines(compiled.withLiteralsMapped(doubled));
+    ASSERT_EQ(differential::listInLines(lines, { 1 << 16, 99'999, 5 }), recoded);
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, Lines, testing::ValuesIn(linesCases),
