@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -108,9 +109,33 @@ int generate(
         Progress progress(
             err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay, selection->totalText());
         std::uint64_t written = 0;
-        while (selection->next()) {
+        // Many variants at once straight into the output buffer, for as long
+        // as the selection writes that way; one at a time otherwise. Either
+        // way the progress line hears every 65536 variants.
+        constexpr std::uint64_t progressStep = 0x10000;
+        bool inPlace = true;
+        for (;;) {
+            if (inPlace) {
+                const std::span<char> room = writer->room();
+                const WrittenLines lines = selection->fill(
+                    room.data(), room.size(), options.terminator, progressStep - written % progressStep);
+                if (lines.lines != 0) {
+                    writer->commit(lines.bytes);
+                    written += lines.lines;
+                    if (written % progressStep == 0)
+                        progress.update(written, selection->fraction(written));
+                    continue;
+                }
+                if (!selection->next())
+                    break;
+                // Nothing written although the variant fits: this selection
+                // gives its variants one by one.
+                inPlace = selection->current().size() >= room.size();
+            } else if (!selection->next()) {
+                break;
+            }
             writer->put(selection->current());
-            if ((++written & 0xFFFF) == 0)
+            if (++written % progressStep == 0)
                 progress.update(written, selection->fraction(written));
         }
         progress.finish();

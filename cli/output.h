@@ -13,6 +13,7 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -56,6 +57,7 @@ class VariantWriter
 {
 public:
     static constexpr std::size_t capacity = std::size_t(1) << 20;
+    static constexpr std::size_t minimumRoom = capacity / 16;
 
     VariantWriter(OutputSink &sink, char terminator);
     ~VariantWriter();
@@ -71,6 +73,17 @@ public:
             putLarge(variant);
         }
     }
+
+    // Room for variants written straight into the buffer by a source that
+    // makes many at once; commit() then takes the bytes written. A buffer
+    // with little room left is handed over first.
+    std::span<char> room()
+    {
+        if (capacity - used_ < minimumRoom)
+            handOver();
+        return { filling_ + used_, capacity - used_ };
+    }
+    void commit(std::size_t bytes) { used_ += bytes; }
 
     // Writes everything still buffered and makes the output final.
     void finish();

@@ -38,6 +38,7 @@ public:
         : enumerator_(compiled, options.lengths, rank)
         , restriction_(RestrictRules { options.lengths, UINT64_MAX, false }, Restriction::Holding::Copies,
               characterLength(options.encoding))
+        , everyKept_(!options.lengths.bounds())
         , remaining_(limit.value_or(UINT64_MAX))
         , total_(double(compiled.countOrMax()))
         , cap_(double(remaining_))
@@ -72,6 +73,16 @@ public:
     }
 
     std::string_view current() const override { return enumerator_.current(); }
+    // Without length bounds the restriction keeps every variant offered.
+    WrittenLines fill(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines) override
+    {
+        if (!everyKept_)
+            return {};
+        const WrittenLines written = enumerator_.writeLines(out, capacity, terminator, std::min(remaining_, maxLines));
+        remaining_ -= written.lines;
+        visited_ += written.lines;
+        return written;
+    }
     QString totalText() const override { return totalText_; }
     double fraction(std::uint64_t written) const override
     {
@@ -81,6 +92,7 @@ public:
 private:
     BoundedEnumerator enumerator_;
     Restriction restriction_;
+    bool everyKept_;
     std::uint64_t remaining_;
     std::uint64_t visited_ = 0;
     double total_;

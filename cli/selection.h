@@ -7,6 +7,7 @@
 // a position past the end, an index too costly to build) leaves an existing
 // output file as it was.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,6 +32,15 @@ public:
     // from current() stays valid until the next call.
     virtual bool next() = 0;
     virtual std::string_view current() const = 0;
+    // Moves on through many variants at once where the selection can, writing
+    // each followed by the terminator straight into `out`: as many whole ones
+    // as fit in `capacity` bytes, and at most `maxLines`. Writes nothing where
+    // it cannot, when the next variant does not fit, or when there is none;
+    // next() then goes on.
+    virtual WrittenLines fill(char * /*out*/, std::size_t /*capacity*/, char /*terminator*/, std::uint64_t /*maxLines*/)
+    {
+        return {};
+    }
 
     // How many variants will be written, when that is known in advance.
     virtual QString totalText() const = 0;

@@ -1,10 +1,10 @@
 // libFuzzer target: every input is a template (and, separately, the inside of
 // a "[...]" and of a "{...}" group). The engine must agree with the reference
 // expander on the variants in order, or on the first error and its offset;
-// the compiled figures, random access, figures within a length range and
-// listing within one must match the list; and nothing may crash or trip a
-// sanitizer. A disagreement is printed and aborts, which libFuzzer
-// records as a crash with the input saved beside it.
+// the compiled figures, random access, figures within a length range,
+// listing within one and listing many lines at a time must match the list;
+// and nothing may crash or trip a sanitizer. A disagreement is printed and
+// aborts, which libFuzzer records as a crash with the input saved beside it.
 
 #include "differential.h"
 
@@ -245,6 +245,17 @@ void checkTemplate(std::string_view text)
         Outcome enumerated;
         enumerated.variants = differential::enumerateAll(*compiled);
         expectEqual(enumerated, *expected, "Enumerator", text);
+        // Many lines at a time, cut at a terminator that the template does not hold.
+        char terminator = '\n';
+        while (text.find(terminator) != std::string_view::npos)
+            ++terminator;
+        for (const differential::LineBuffers buffers : { differential::LineBuffers { 4096, UINT64_MAX, 0, terminator },
+                 differential::LineBuffers { 7, 3, 2, terminator } }) {
+            razmnozhator::Enumerator lines(*compiled);
+            Outcome listed;
+            listed.variants = differential::listInLines(lines, buffers);
+            expectEqual(listed, *expected, "writeLines() into " + std::to_string(buffers.capacity) + " bytes", text);
+        }
 
         Outcome mapped;
         for (const std::string &variant : variants)

@@ -15,7 +15,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 namespace razmnozhator {
 
@@ -115,8 +118,32 @@ void BoundedEnumerator::filterFrom(const mpz_class &rank)
     state.skip = rank.get_ui();
 }
 
+WrittenLines BoundedEnumerator::writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines)
+{
+    if (everyLength_) {
+        const WrittenLines written = enumerator_.writeLines(out, capacity, terminator, maxLines);
+        visited_ += written.lines;
+        return written;
+    }
+    WrittenLines written;
+    while (written.lines < maxLines && nextKept()) {
+        const std::string_view variant = enumerator_.current();
+        if (variant.size() >= capacity - written.bytes) {
+            held_ = true;
+            break;
+        }
+        std::memcpy(out + written.bytes, variant.data(), variant.size());
+        out[written.bytes + variant.size()] = terminator;
+        written.bytes += variant.size() + 1;
+        ++written.lines;
+    }
+    return written;
+}
+
 bool BoundedEnumerator::nextKept()
 {
+    if (std::exchange(held_, false))
+        return true;
     State &state = *state_;
     switch (state.way) {
     case State::Way::Nothing:

@@ -36,6 +36,18 @@ struct GroupChoice
     std::uint32_t second = 1;
 };
 
+// The ordered pair that choice `choice` of a pairs group of `items` items
+// makes when every item is plain text, so that each pair is one choice: the
+// first item changes slowest, and the second runs through the other items
+// in order.
+inline GroupChoice plainPair(std::uint64_t choice, std::uint32_t items)
+{
+    const std::uint32_t others = items - 1;
+    const auto first = static_cast<std::uint32_t>(choice / others);
+    const auto second = static_cast<std::uint32_t>(choice % others);
+    return GroupChoice { choice, first, second < first ? second : second + 1 };
+}
+
 class ChoiceSource
 {
 public:

@@ -13,6 +13,13 @@
 // gap), so a rewrite reopens them in place and never climbs back through the
 // groups that enclose the advanced frame. A variant thus costs the same however
 // deeply its groups nest.
+//
+// Listing many variants at once goes faster still where the template's own
+// sequence ends in groups of plain text whose variants together are few (the
+// last digits of a number, the last words of a phrase): every prefix before
+// them is followed by the same lines in the same order, so those lines are
+// made once and copied after each prefix, and the odometer turns once per
+// prefix instead of once per variant.
 
 #include "razmnozhator/engine.h"
 
@@ -21,11 +28,14 @@
 #include "positions.h"
 #include "program.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace razmnozhator {
 
@@ -54,6 +64,24 @@ using detail::noFrame;
         *to = *from;
     }
 }
+
+// The lines that the template's last groups make after every prefix, each
+// with the terminator: the groups' text from the first one's output on.
+struct TailBlock
+{
+    std::uint32_t element = 0; // the first of the groups in the template's own sequence
+    std::uint32_t groups = 0;
+    std::uint64_t lines = 0;
+    char terminator = 0;
+    std::string text;
+    std::vector<std::uint32_t> ends; // where each line ends in text, after a leading 0
+};
+
+// A block stays small enough for the nearest caches; a prefix of the usual
+// few dozen bytes is then copied a thousand times or so for each turn of the
+// odometer.
+constexpr std::uint64_t tailBlockLines = 16384;
+constexpr std::uint64_t tailBlockBytes = 64 * 1024;
 
 struct Frame
 {
@@ -142,7 +170,9 @@ struct Enumerator::State
     bool countCharacters = false;
     std::uint64_t characters = 0;
     bool started = false;
-    bool primed = false; // the variant the next call reveals is already written
+    // The variant the next call reveals is already written: after a seek, or
+    // after writeLines() found no room for it. Only while not started.
+    bool primed = false;
     std::optional<std::pair<LengthRange, mpz_class>> keptInRange;
     // Random access, kept between seeks.
     std::unique_ptr<detail::PositionDecoder> positions;
@@ -191,6 +221,10 @@ struct Enumerator::State
     std::vector<Reopened> reopened;
     // The gaps before, between and after the reopened frames, one after another.
     std::string gapText;
+    // Listing many at once: the block of the last groups, made on first use;
+    // none when the template does not end in groups of plain text.
+    bool tailBlockMade = false;
+    std::unique_ptr<TailBlock> tailBlock;
 
     std::uint32_t sequenceOfSlot(const Frame &frame, std::uint8_t slot) const
     {
@@ -604,6 +638,200 @@ struct Enumerator::State
         return true;
     }
 
+    // The text of choice `choice` of a group whose pieces are plain text.
+    template <class Append> void choiceText(const detail::Group &group, std::uint64_t choice, Append append) const
+    {
+        const detail::Span *pieces = program->pieceLiterals.data() + group.pieceLiteralsBegin;
+        if (group.kind == GroupKind::Alternatives) {
+            append(pieces[choice]);
+            return;
+        }
+        const detail::GroupChoice pair = detail::plainPair(choice, group.pieceCount - 1);
+        append(pieces[1 + pair.first]);
+        append(pieces[0]);
+        append(pieces[1 + pair.second]);
+    }
+
+    std::uint64_t choiceLength(const detail::Group &group, std::uint64_t choice) const
+    {
+        std::uint64_t total = 0;
+        choiceText(group, choice, [&](detail::Span piece) { total += piece.length; });
+        return total;
+    }
+
+    // Takes the template's last groups into the block, from the last one
+    // back, for as long as they hold plain text and the block stays small.
+    void makeTailBlock(char terminator)
+    {
+        tailBlockMade = true;
+        tailBlock.reset();
+        const detail::Program &p = *program;
+        const detail::Sequence &root = p.sequences[p.root];
+        std::uint64_t lines = 1;
+        std::uint64_t bytes = 0; // terminators left out
+        std::uint32_t element = root.groupCount;
+        while (element > 0) {
+            const detail::Group &group = p.groups[p.groupRefs[root.groupBegin + element - 1]];
+            if (group.pieceLiteralsBegin == detail::noLiterals || group.choices > tailBlockLines / lines)
+                break;
+            std::uint64_t choiceBytes = 0;
+            for (std::uint64_t choice = 0; choice < group.choices; ++choice)
+                choiceBytes += choiceLength(group, choice);
+            const std::uint64_t moreLines = lines * group.choices;
+            const std::uint64_t moreBytes = choiceBytes * lines + bytes * group.choices
+                + std::uint64_t { p.literals[root.literalBegin + element].length } * moreLines;
+            if (moreBytes + moreLines > tailBlockBytes)
+                break;
+            lines = moreLines;
+            bytes = moreBytes;
+            --element;
+        }
+        if (element == root.groupCount)
+            return;
+        auto block = std::make_unique<TailBlock>();
+        block->element = element;
+        block->groups = root.groupCount - element;
+        block->lines = lines;
+        block->terminator = terminator;
+        block->text.reserve(bytes + lines);
+        block->ends.reserve(lines + 1);
+        block->ends.push_back(0);
+        // An odometer of its own over the groups, the last one fastest.
+        std::vector<std::uint64_t> digits(block->groups, 0);
+        const auto append = [&](detail::Span piece) { block->text.append(p.pool, piece.offset, piece.length); };
+        for (std::uint64_t line = 0; line < lines; ++line) {
+            for (std::uint32_t g = 0; g < block->groups; ++g) {
+                choiceText(p.groups[p.groupRefs[root.groupBegin + element + g]], digits[g], append);
+                append(p.literals[root.literalBegin + element + g + 1]);
+            }
+            block->text += terminator;
+            block->ends.push_back(static_cast<std::uint32_t>(block->text.size()));
+            for (std::uint32_t g = block->groups; g-- > 0;) {
+                if (++digits[g] < p.groups[p.groupRefs[root.groupBegin + element + g]].choices)
+                    break;
+                digits[g] = 0;
+            }
+        }
+        tailBlock = std::move(block);
+    }
+
+    // Where the current variant stands among the lines of the block.
+    std::uint64_t tailBlockLine() const
+    {
+        std::uint64_t line = 0;
+        for (std::size_t index = frames.size() - tailBlock->groups; index < frames.size(); ++index)
+            line = line * frames[index].choices + frames[index].choice;
+        return line;
+    }
+
+    // Makes line `line` of the block the current variant, with the frames
+    // of the block's groups at its choices, as the odometer would leave them.
+    void moveInTailBlock(std::uint64_t line)
+    {
+        const TailBlock &block = *tailBlock;
+        const detail::Program &p = *program;
+        const std::size_t firstFrame = frames.size() - block.groups;
+        std::size_t at = frames[firstFrame].outputStart;
+        const std::uint32_t begin = block.ends[line];
+        const std::size_t lineLength = block.ends[line + 1] - begin - 1;
+        std::memcpy(buffer.get() + at, block.text.data() + begin, lineLength);
+        length = at + lineLength;
+        for (std::size_t index = frames.size(); index-- > firstFrame;) {
+            Frame &frame = frames[index];
+            frame.choice = line % frame.choices;
+            line /= frame.choices;
+            if (p.groups[frame.group].kind == GroupKind::Pairs) {
+                const detail::GroupChoice pair = detail::plainPair(frame.choice, p.groups[frame.group].pieceCount - 1);
+                frame.first = pair.first;
+                frame.second = pair.second;
+            }
+        }
+        const std::uint32_t literals = p.sequences[p.root].literalBegin + block.element + 1;
+        for (std::size_t index = firstFrame; index < frames.size(); ++index) {
+            Frame &frame = frames[index];
+            frame.outputStart = at;
+            at += choiceLength(p.groups[frame.group], frame.choice)
+                + p.literals[literals + (index - firstFrame)].length;
+        }
+    }
+
+    // Writes the lines of the block after the current one, each after the
+    // prefix, for as long as they fit and are wanted; the last one written
+    // becomes the current variant.
+    void writeTailBlock(char *out, std::size_t capacity, std::uint64_t maxLines, WrittenLines &written)
+    {
+        const TailBlock &block = *tailBlock;
+        const std::uint64_t line = tailBlockLine();
+        const std::uint64_t last = line + std::min(block.lines - 1 - line, maxLines - written.lines);
+        const std::size_t prefix = frames[frames.size() - block.groups].outputStart;
+        const char *const prefixText = buffer.get();
+        const char *const text = block.text.data();
+        const std::uint32_t *const ends = block.ends.data();
+        char *to = out + written.bytes;
+        const char *const end = out + capacity;
+        std::uint64_t next = line + 1;
+        for (; next <= last; ++next) {
+            const std::uint32_t begin = ends[next];
+            const std::size_t size = ends[next + 1] - begin;
+            if (prefix + size > static_cast<std::size_t>(end - to))
+                break;
+            copyText(to, prefixText, prefix);
+            to += prefix;
+            copyText(to, text + begin, size);
+            to += size;
+        }
+        if (next == line + 1)
+            return;
+        written.lines += next - line - 1;
+        written.bytes = static_cast<std::size_t>(to - out);
+        moveInTailBlock(next - 1);
+    }
+
+    WrittenLines writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines)
+    {
+        if (!tailBlockMade || (tailBlock && tailBlock->terminator != terminator))
+            makeTailBlock(terminator);
+        // Within lengths the odometer passes over choices, and characters
+        // are counted: the block knows neither.
+        const bool blocks = tailBlock && !bounds && !countCharacters;
+        WrittenLines written;
+        while (written.lines < maxLines && !finished) {
+            if (!primed) {
+                if (blocks && started && !framesPending) {
+                    const std::uint64_t before = written.lines;
+                    writeTailBlock(out, capacity, maxLines, written);
+                    if (written.lines != before)
+                        continue;
+                    if (tailBlockLine() + 1 < tailBlock->lines)
+                        break; // the next line of the block does not fit
+                }
+                if (!started) {
+                    FirstChoices first;
+                    restart();
+                    write(Cursor { program->root, 0, noFrame, 0 }, first);
+                } else if (!advance()) {
+                    // current() stays the last line written until next() says the end.
+                    finished = true;
+                    break;
+                }
+                primed = true;
+            }
+            started = true;
+            if (length >= capacity - written.bytes) {
+                // Left for next() to reveal, as after a seek.
+                started = false;
+                break;
+            }
+            char *const to = out + written.bytes;
+            std::memcpy(to, buffer.get(), length);
+            to[length] = terminator;
+            written.bytes += length + 1;
+            ++written.lines;
+            primed = false;
+        }
+        return written;
+    }
+
     // Forgets the variant, also one that a failed seek left half written.
     void restart()
     {
@@ -719,8 +947,11 @@ Enumerator &Enumerator::operator=(Enumerator &&) noexcept = default;
 bool Enumerator::next()
 {
     State &state = *state_;
-    if (state.finished)
+    if (state.finished) {
+        state.length = 0;
+        state.characters = 0;
         return false;
+    }
     if (!state.started) {
         state.started = true;
         if (!state.primed) {
@@ -737,6 +968,11 @@ bool Enumerator::next()
     state.length = 0;
     state.characters = 0;
     return false;
+}
+
+WrittenLines Enumerator::writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines)
+{
+    return state_->writeLines(out, capacity, terminator, maxLines);
 }
 
 std::string_view Enumerator::current() const noexcept

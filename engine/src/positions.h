@@ -137,11 +137,7 @@ public:
         const std::uint64_t variant = sequenceDigits(at)[at.element];
         if (compiled.kind == GroupKind::Alternatives)
             return GroupChoice { variant, 0, 1 };
-        // Plain-text pairs: every ordered pair is one variant.
-        const std::uint32_t others = compiled.pieceCount - 2;
-        const auto first = static_cast<std::uint32_t>(variant / others);
-        const auto second = static_cast<std::uint32_t>(variant % others);
-        return GroupChoice { variant, first, second < first ? second : second + 1 };
+        return plainPair(variant, compiled.pieceCount - 1);
     }
     // The variant index of every group of the sequence at `at`, which is the
     // choice of each of its plain-text alternatives groups.

@@ -9,6 +9,7 @@
 
 #include "razmnozhator/engine.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -145,6 +146,46 @@ inline std::vector<std::string> enumerateAll(const razmnozhator::CompiledTemplat
     while (enumerator.next())
         variants.emplace_back(enumerator.current());
     return variants;
+}
+
+// How a listing hands out its buffers: their size, the most lines asked for
+// at a time, and how often a variant is taken by next() between two calls.
+struct LineBuffers
+{
+    std::size_t capacity;
+    std::uint64_t maxLines = UINT64_MAX;
+    int nextEvery = 0; // 0: only when writeLines() wrote nothing
+    char terminator = '\n';
+};
+
+// Every variant that an Enumerator or a BoundedEnumerator lists through
+// writeLines(), cut at the terminators, which the variants must not hold;
+// next() takes over whenever writeLines() writes nothing. Lines that do not
+// end where the call said, or a current() that is not the last line written
+// after a call that the line cap stopped, add a marked line so that the
+// comparison fails.
+template <class Lines> std::vector<std::string> listInLines(Lines &lines, const LineBuffers &buffers)
+{
+    std::vector<std::string> variants;
+    std::string buffer(buffers.capacity, '\0');
+    for (int call = 1;; ++call) {
+        const razmnozhator::WrittenLines written
+            = lines.writeLines(buffer.data(), buffers.capacity, buffers.terminator, buffers.maxLines);
+        std::size_t start = 0;
+        for (std::uint64_t line = 0; line < written.lines; ++line) {
+            const std::size_t end = std::min(buffer.find(buffers.terminator, start), written.bytes);
+            variants.push_back(buffer.substr(start, end - start));
+            start = end + 1;
+        }
+        if (start != written.bytes || written.lines > buffers.maxLines
+            || (written.lines != 0 && written.lines == buffers.maxLines && lines.current() != variants.back()))
+            variants.emplace_back("<lines other than reported>");
+        if (written.lines == 0 || (buffers.nextEvery != 0 && call % buffers.nextEvery == 0)) {
+            if (!lines.next())
+                return variants;
+            variants.emplace_back(lines.current());
+        }
+    }
 }
 
 inline std::size_t totalLength(const std::vector<std::string> &variants)

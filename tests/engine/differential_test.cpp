@@ -130,6 +130,12 @@ TEST_P(RandomCompiledTemplates, CompiledFormMatchesReference)
         ASSERT_EQ(compiled.totalBytesOrMax(), differential::totalLength(variants));
         ASSERT_EQ(compiled.expand().toStrings(), variants);
         ASSERT_EQ(differential::enumerateAll(compiled), variants);
+        // Many lines at a time, and a few bytes at a time with next() in between.
+        for (const differential::LineBuffers buffers :
+            { differential::LineBuffers { 4096 }, differential::LineBuffers { 7, 3, 2, '\0' } }) {
+            razmnozhator::Enumerator lines(compiled);
+            ASSERT_EQ(differential::listInLines(lines, buffers), variants) << "capacity " << buffers.capacity;
+        }
     }
     expectSensibleMix(tally, suite);
 }

@@ -70,9 +70,12 @@ TEST(Listing, WithinLengthRangesOfRandomTemplates)
                     kept.push_back(variant);
             }
             for (const std::size_t first : { std::size_t { 0 }, kept.size() / 3 }) {
+                const std::vector<std::string> from(kept.begin() + std::ptrdiff_t(first), kept.end());
                 BoundedEnumerator lines(compiled, range, first);
-                ASSERT_EQ(listed(lines), std::vector<std::string>(kept.begin() + std::ptrdiff_t(first), kept.end()));
+                ASSERT_EQ(listed(lines), from);
                 ASSERT_LE(lines.visited(), variants.size() + 1);
+                BoundedEnumerator inLines(compiled, range, first);
+                ASSERT_EQ(differential::listInLines(inLines, { 9, 2, 3 }), from);
             }
             BoundedEnumerator mappedLines(mapped, range);
             std::vector<std::string> keptMapped;

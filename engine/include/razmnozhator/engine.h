@@ -175,6 +175,14 @@ private:
     std::shared_ptr<const detail::Program> program_;
 };
 
+// What a call that lists many variants at once wrote: whole lines, each a
+// variant followed by the terminator asked for.
+struct WrittenLines
+{
+    std::uint64_t lines = 0;
+    std::size_t bytes = 0;
+};
+
 // Walks the variants of a compiled template in order. The view returned by
 // current() stays valid until the next call to next().
 class Enumerator
@@ -192,6 +200,15 @@ public:
     // false once every variant has been visited.
     bool next();
     std::string_view current() const noexcept;
+    // Goes on through the variants as next() does, writing each followed by
+    // `terminator` into `out`: as many whole ones as fit in `capacity` bytes,
+    // and at most `maxLines`. current() is then the last one written, unless
+    // the call stopped at one that does not fit: current() is that one, and
+    // next() gives it. Writes nothing once every variant has been visited, or
+    // when the next one does not fit. The variants of the template's last
+    // groups, when they hold plain text, are copied as one block per prefix,
+    // so short lines cost little more than their bytes.
+    WrittenLines writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines = UINT64_MAX);
     // Moves so that the next call to next() gives the variant at `position`;
     // at the count itself, next() returns false. Throws like variantAt().
     void seek(const mpz_class &position);
@@ -243,6 +260,8 @@ public:
         return enumerator_.next();
     }
     std::string_view current() const noexcept { return enumerator_.current(); }
+    // Enumerator::writeLines() through the kept variants.
+    WrittenLines writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines = UINT64_MAX);
     // Variants looked at so far, kept or not, a jump counting as one.
     std::uint64_t visited() const noexcept { return visited_; }
     // How many variants the range keeps, when that is known already: only
@@ -258,6 +277,8 @@ private:
     // The plain walk, when the range holds every length, stays inline.
     Enumerator enumerator_;
     bool everyLength_ = false;
+    // A kept variant that writeLines() found but could not fit: next() gives it.
+    bool held_ = false;
     std::uint64_t visited_ = 0;
     std::unique_ptr<State> state_;
 };
