@@ -107,12 +107,13 @@ private:
     double size_;
 };
 
-// The most different variants, chosen before the first is written, in CP1251
-// and recoded one by one for the output.
+// The most different variants, chosen before the first is written and
+// made again one by one from the sample that drew them, in CP1251 and
+// recoded for the output.
 class Diverse final : public Selection
 {
 public:
-    Diverse(VariantList chosen, Encoding encoding)
+    Diverse(DiverseVariants chosen, Encoding encoding)
         : chosen_(std::move(chosen))
         , encoding_(encoding)
     {
@@ -120,9 +121,9 @@ public:
 
     bool next() override
     {
-        if (next_ >= chosen_.size())
+        if (!chosen_.next())
             return false;
-        const std::string_view variant = chosen_[next_++];
+        const std::string_view variant = chosen_.current();
         if (encoding_ == Encoding::Cp1251) {
             current_ = variant;
         } else {
@@ -139,9 +140,8 @@ public:
     }
 
 private:
-    VariantList chosen_;
+    DiverseVariants chosen_;
     Encoding encoding_;
-    std::size_t next_ = 0;
     QByteArray utf8_;
     std::string_view current_;
 };
@@ -236,9 +236,9 @@ std::unique_ptr<Selection> select(
         if (sample.size > diverseLimit)
             throw Failure(UsageFailure, tr("--diverse chooses at most %1 variants").arg(diverseLimit));
         // The template stays in CP1251 for --diverse: the words are told apart there.
-        std::optional<DiverseSample> chosen
+        std::optional<DiverseVariants> chosen
             = chooseDiverseVariants(compiled, sample.size.get_ui(), options.lengths, seed, cp1251::wordBytes(), order);
-        return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding);
+        return std::make_unique<Diverse>(std::move(*chosen), options.encoding);
     }
     return std::make_unique<Sampled>(Sample(compiled, sample.size, options.lengths, seed, order));
 }
@@ -275,6 +275,8 @@ std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> 
             return nullptr;
         return std::visit([&](const auto &choice) { return select(*compiled, options, choice); }, options.choice);
     } catch (const LimitError &error) {
+        if (error.task() == LimitError::Task::DiversePool)
+            throw Failure(UsageFailure, tr("cannot choose the most different variants here: %1").arg(limitText(error)));
         throw Failure(UsageFailure, tr("cannot find variants by position here: %1").arg(limitText(error)));
     }
 }

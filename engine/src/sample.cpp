@@ -196,6 +196,8 @@ struct Sample::State
     // range, instead of ranks among the kept ones (see rejectsOutside()).
     bool rejecting = false;
     mpz_class given;
+    // The permutation's index that gave the current variant.
+    std::uint64_t draw = 0;
     Random random;
     mpz_class kept;
     mpz_class size;
@@ -294,6 +296,7 @@ struct Sample::State
             walker.next();
             if (rootLengths || range.contains(walker.currentLength())) {
                 ++given;
+                draw = mpz_class(nextIndex - 1).get_ui();
                 return true;
             }
         }
@@ -388,6 +391,10 @@ bool Sample::next()
     State &state = *state_;
     if (state.rejecting)
         return state.nextWithin();
+    // In random order the ranks are the permutation's values at 0, 1, ...
+    if (state.given < state.size)
+        state.draw = state.given.get_ui();
+    ++state.given;
     if (state.ranks)
         return state.nextByDigits();
     mpz_class rank;
@@ -403,6 +410,29 @@ bool Sample::next()
 std::string_view Sample::current() const noexcept
 {
     return state_->walker.current();
+}
+
+std::uint64_t Sample::currentDraw() const noexcept
+{
+    return state_->draw;
+}
+
+void Sample::redraw(std::uint64_t draw)
+{
+    State &state = *state_;
+    const mpz_class at = state.permutation->at(mpz_class(static_cast<unsigned long>(draw)));
+    if (state.rejecting || state.everyLength)
+        state.walker.seek(at);
+    else
+        state.walker.seekInRange(at, state.range);
+    state.walker.next();
+}
+
+bool Sample::drawnBefore(std::uint64_t a, std::uint64_t b) const
+{
+    const Permutation &permutation = *state_->permutation;
+    return permutation.at(mpz_class(static_cast<unsigned long>(a)))
+        < permutation.at(mpz_class(static_cast<unsigned long>(b)));
 }
 
 } // namespace razmnozhator

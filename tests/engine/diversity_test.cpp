@@ -35,11 +35,14 @@ const WordBytes letters = asciiLetters();
 std::vector<std::string> chosenLines(const std::string &text, std::size_t n, std::uint64_t seed, LengthRange range = {},
     Sample::Order order = Sample::Order::Random, Diversity *diversity = nullptr)
 {
-    const auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), n, range, seed, letters, order);
+    auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), n, range, seed, letters, order);
     EXPECT_TRUE(chosen.has_value());
     if (diversity)
-        *diversity = chosen->diversity;
-    return std::vector<std::string>(chosen->lines.begin(), chosen->lines.end());
+        *diversity = chosen->diversity();
+    std::vector<std::string> lines;
+    while (chosen->next())
+        lines.emplace_back(chosen->current());
+    return lines;
 }
 
 // Lines "F k l m L": two that share their first word differ by 1/2, as do two
