@@ -196,8 +196,10 @@ struct Sample::State
     // range, instead of ranks among the kept ones (see rejectsOutside()).
     bool rejecting = false;
     mpz_class given;
-    // The permutation's index that gave the current variant.
+    // The permutation's index that gave the current variant, and how many
+    // calls to next() there have been.
     std::uint64_t draw = 0;
+    std::uint64_t drawn = 0;
     Random random;
     mpz_class kept;
     mpz_class size;
@@ -392,9 +394,7 @@ bool Sample::next()
     if (state.rejecting)
         return state.nextWithin();
     // In random order the ranks are the permutation's values at 0, 1, ...
-    if (state.given < state.size)
-        state.draw = state.given.get_ui();
-    ++state.given;
+    state.draw = state.drawn++;
     if (state.ranks)
         return state.nextByDigits();
     mpz_class rank;
