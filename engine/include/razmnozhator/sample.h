@@ -56,8 +56,8 @@ public:
     // whatever the template, from which redraw() makes it again. Callers that
     // must keep many variants keep these instead of their text.
     std::uint64_t currentDraw() const noexcept;
-    // Makes current() give the variant drawn as `draw` again; next() does not
-    // go on from there. Throws like the constructor never does later.
+    // Makes current() give again the variant that currentDraw() numbered
+    // `draw`; next() goes on with the sample where it was.
     void redraw(std::uint64_t draw);
     // Whether the variant drawn as `a` comes before the one drawn as `b` in
     // template order.
