@@ -34,12 +34,13 @@ constexpr std::size_t poolFactor = 8;
 constexpr std::size_t poolCap = 40'000;
 
 // The most memory a pooled line and each of its shingles take at once. A
-// line: its draw, where its shingles start, its shared count, nearest
-// difference, mark and place among the chosen. A shingle: its hash while the
-// pool fills (twice over while the list of them grows), then its hash, a
+// line: its draw, where its shingles start (twice over while that list
+// grows), its shared count, nearest difference and mark, and its place among
+// the chosen three times over. A shingle: its hash while the pool fills
+// (up to three times over while the list of them grows), then its hash, a
 // sorted copy and its dense number, then its dense number, its place in the
 // lists and the figures of a distinct shingle.
-constexpr double bytesPerPooledLine = 40;
+constexpr double bytesPerPooledLine = 56;
 constexpr double bytesPerShingle = 32;
 // What taking one line's shingles needs besides: the hash of each word and
 // of each shingle.

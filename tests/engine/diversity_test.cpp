@@ -227,11 +227,11 @@ INSTANTIATE_TEST_SUITE_P(Diversity, MostWords,
     [](const testing::TestParamInfo<WordsCase> &row) { return std::string(row.param.name); });
 
 // A pool of 40,000 lines of 100,000 words each: refused before the first
-// draw, with what its shingles would need (40 bytes a line and 32 a
+// draw, with what its shingles would need (56 bytes a line and 32 a
 // shingle, and one line's words while they are hashed).
 TEST(Diversity, RefusesAPoolThatCannotFit)
 {
-    const std::uint64_t needed = 40'000ull * (40 + 32 * 99'998) + 16 * 100'000;
+    const std::uint64_t needed = 128'001'280'000;
     if (availableMemory() / 2 >= needed)
         GTEST_SKIP() << "this machine could hold the pool";
     const CompiledTemplate compiled = CompiledTemplate::compile(repeated("[a|b] ", 100'000));
