@@ -306,6 +306,15 @@ DiverseVariants::DiverseVariants(Sample sample, std::vector<std::uint64_t> draws
 {
 }
 
+void DiverseVariants::keepSlice(std::size_t begin, std::size_t end)
+{
+    end = std::min(end, draws_.size());
+    begin = std::min(begin, end);
+    draws_.erase(draws_.begin() + std::ptrdiff_t(end), draws_.end());
+    draws_.erase(draws_.begin(), draws_.begin() + std::ptrdiff_t(begin));
+    next_ = 0;
+}
+
 bool DiverseVariants::next()
 {
     if (next_ >= draws_.size())

@@ -144,6 +144,31 @@ TEST(Diversity, OneSeedKeepsItsLines)
         (std::vector<std::string> { "ccc k l x", "a k l zzz", "dddd k l yy", "dddd k l zzz" }));
 }
 
+// A slice of the choice is those lines of the whole, in their places.
+TEST(Diversity, KeepsASliceOfTheChoice)
+{
+    const std::string text = "[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]";
+    const std::vector<std::string> all { "a l m n p w q s", "c k m n o z q s", "d l m n o w q r", "a k m n p x q r",
+        "c l m n p z q r" };
+    const struct
+    {
+        std::size_t begin, end;
+        std::vector<std::string> lines;
+    } rows[] = { { 0, 2, { all[0], all[1] } }, { 3, 5, { all[3], all[4] } }, { 2, 3, { all[2] } }, { 4, 9, { all[4] } },
+        { 6, 9, {} }, { 3, 1, {} } };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.begin << ".." << row.end);
+        auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), 5, {}, 4, letters);
+        ASSERT_TRUE(chosen);
+        chosen->keepSlice(row.begin, row.end);
+        EXPECT_EQ(chosen->size(), row.lines.size());
+        std::vector<std::string> lines;
+        while (chosen->next())
+            lines.emplace_back(chosen->current());
+        EXPECT_EQ(lines, row.lines);
+    }
+}
+
 struct OrderCase
 {
     const char *name;

@@ -85,6 +85,10 @@ public:
     // How many were chosen.
     std::size_t size() const noexcept { return draws_.size(); }
     const Diversity &diversity() const noexcept { return diversity_; }
+    // Keeps only those from place `begin` to `end` (0-based, end excluded)
+    // in the order they are written, without writing the others; the figures
+    // stay those of the whole choice.
+    void keepSlice(std::size_t begin, std::size_t end);
 
     // Moves to the next chosen variant; false once all are given. The view
     // stays valid until the next call.
