@@ -158,21 +158,25 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
     try {
         const std::uint32_t wanted = maxCount();
         const LengthRange range = lengthRange();
-        std::optional<DiverseSample> chosen;
+        VariantList taken;
+        Diversity diversity;
         const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
-            chosen = chooseDiverseVariants(compiled, wanted, range, seed, cp1251::wordBytes(), Sample::Order::Random,
-                [&](std::uint64_t done, std::uint64_t total) {
+            std::optional<DiverseVariants> chosen = chooseDiverseVariants(compiled, wanted, range, seed,
+                cp1251::wordBytes(), Sample::Order::Random, [&](std::uint64_t done, std::uint64_t total) {
                     progress.setTotal(total);
                     progress.setDone(done);
                     return !progress.canceled();
                 });
             if (!chosen)
                 return false;
+            diversity = chosen->diversity();
+            while (chosen->next())
+                taken.push_back(chosen->current());
             return !progress.canceled();
         });
         if (finished) {
-            showLines(std::move(chosen->lines));
-            showDiversity(chosen->diversity);
+            showLines(std::move(taken));
+            showDiversity(diversity);
         }
     } catch (const LimitError &error) {
         showError(tr("Непохожие строки этого шаблона выбрать не удалось: %1.").arg(describeLimit(error)));
@@ -195,6 +199,9 @@ QString MainWindow::describeLimit(const LimitError &error) const
         break;
     case LimitError::Task::LengthChoice:
         what = tr("выбора строк по длине");
+        break;
+    case LimitError::Task::DiversePool:
+        what = tr("сравнения слов строк-кандидатов");
         break;
     case LimitError::Task::Unspecified:
         what = tr("работы с этим шаблоном");

@@ -20,6 +20,9 @@ QString limitText(const LimitError &error)
     case LimitError::Task::LengthChoice:
         what = tr("choosing its variants by length");
         break;
+    case LimitError::Task::DiversePool:
+        what = tr("comparing the words of the candidates");
+        break;
     case LimitError::Task::Unspecified:
         return QString::fromUtf8(error.what());
     }

@@ -126,7 +126,8 @@ struct CommandLine
         tr("With --sample: write the sample in template order.") };
     QCommandLineOption diverseOption { QStringLiteral("diverse"),
         tr("With --sample: choose the N variants that differ from each other the most instead of uniformly (from a "
-           "uniform pool of 8 times N, at most 40000, taken in template order with --in-order). Two variants differ by "
+           "uniform pool of 8 times N, at most 40000; --in-order writes the same ones in template order). Two variants "
+           "differ by "
            "1 - |A and B| / |A or B| over their sets of runs of three consecutive words (letters and digits, "
            "lowercased); the choice adds, one at a time, the variant farthest from all those chosen.") };
     QCommandLineOption shardOption { QStringLiteral("shard"),

@@ -134,25 +134,23 @@ private:
     QString totalText_;
 };
 
-// The most different variants, chosen before the first is written, in CP1251
-// and recoded one by one for the output.
+// The most different variants, chosen before the first is written and
+// made again one by one from the sample that drew them, in CP1251 and
+// recoded for the output.
 class Diverse final : public Selection
 {
 public:
-    Diverse(VariantList chosen, Encoding encoding, std::size_t begin, std::size_t end)
+    Diverse(DiverseVariants chosen, Encoding encoding)
         : chosen_(std::move(chosen))
         , encoding_(encoding)
-        , begin_(begin)
-        , next_(begin)
-        , end_(std::min(end, chosen_.size()))
     {
     }
 
     bool next() override
     {
-        if (next_ >= end_)
+        if (!chosen_.next())
             return false;
-        const std::string_view variant = chosen_[next_++];
+        const std::string_view variant = chosen_.current();
         if (encoding_ == Encoding::Cp1251) {
             current_ = variant;
         } else {
@@ -162,18 +160,15 @@ public:
         return true;
     }
     std::string_view current() const override { return current_; }
-    QString totalText() const override { return QString::number(end_ - std::min(begin_, end_)); }
+    QString totalText() const override { return QString::number(chosen_.size()); }
     double fraction(std::uint64_t written) const override
     {
-        return double(written) / double(std::max<std::size_t>(end_ - std::min(begin_, end_), 1));
+        return double(written) / double(std::max<std::size_t>(chosen_.size(), 1));
     }
 
 private:
-    VariantList chosen_;
+    DiverseVariants chosen_;
     Encoding encoding_;
-    std::size_t begin_;
-    std::size_t next_;
-    std::size_t end_;
     QByteArray utf8_;
     std::string_view current_;
 };
@@ -290,11 +285,12 @@ std::unique_ptr<Selection> select(
         if (sample.size > diverseLimit)
             throw Failure(UsageFailure, tr("--diverse chooses at most %1 variants").arg(diverseLimit));
         // The template stays in CP1251 for --diverse: the words are told apart there.
-        std::optional<DiverseSample> chosen
+        std::optional<DiverseVariants> chosen
             = chooseDiverseVariants(compiled, sample.size.get_ui(), options.lengths, seed, cp1251::wordBytes(), order);
         const std::size_t begin = span.begin.get_ui();
-        const std::size_t end = span.size ? std::size_t(mpz_class(span.begin + *span.size).get_ui()) : SIZE_MAX;
-        return std::make_unique<Diverse>(std::move(chosen->lines), options.encoding, begin, end);
+        const std::size_t end = span.size ? std::size_t(mpz_class(span.begin + *span.size).get_ui()) : chosen->size();
+        chosen->keepSlice(begin, std::min(end, chosen->size()));
+        return std::make_unique<Diverse>(std::move(*chosen), options.encoding);
     }
     return std::make_unique<Sampled>(
         Sample(compiled, sample.size, options.lengths, seed, order), span.begin, span.size);
@@ -351,6 +347,8 @@ std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> 
         const Span span = spanOf(*compiled, options);
         return std::visit([&](const auto &choice) { return select(*compiled, options, choice, span); }, options.choice);
     } catch (const LimitError &error) {
+        if (error.task() == LimitError::Task::DiversePool)
+            throw Failure(UsageFailure, tr("cannot choose the most different variants here: %1").arg(limitText(error)));
         throw Failure(UsageFailure, tr("cannot find variants by position here: %1").arg(limitText(error)));
     }
 }

@@ -8,10 +8,15 @@
 //                "Ограничить" in the window
 //   article      1,000 of a long nested article's lines of about 2,000
 //                characters, from the tool
+//   long         200 of the lines of a million characters of "[a|b]" written
+//                a million times: the tool's time and its own peak memory
 //
-//   diversity_bench [advertising|list|article]   (all of them by default)
+//   diversity_bench [advertising|list|article|long]   (all of them by default)
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -187,6 +192,69 @@ void article()
         static_cast<long long>(diverse.milliseconds), static_cast<long long>(random.milliseconds));
 }
 
+struct MeasuredRun
+{
+    double seconds = 0;
+    // The processor time it took, which a busy machine stretches less.
+    double cpuSeconds = 0;
+    double peakMegabytes = 0;
+    int status = -1;
+};
+
+// The tool alone, its output dropped: its own time and peak memory, whatever
+// ran before it.
+MeasuredRun measuredRun(const QStringList &args)
+{
+    std::vector<std::string> words { RAZMNOZHATOR_CLI };
+    for (const QString &arg : args)
+        words.push_back(arg.toStdString());
+    std::vector<char *> argv;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    MeasuredRun run;
+    QElapsedTimer timer;
+    timer.start();
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        rusage usage {};
+        int status = 0;
+        if (wait4(child, &status, 0, &usage) == child) {
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            run.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
+            run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        }
+    }
+    run.seconds = double(timer.elapsed()) / 1000.0;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+void longLines()
+{
+    std::printf("200 most different lines of a million characters, \"[a|b]\" written a million times:\n");
+    const QString path = QDir::temp().filePath(QStringLiteral("razmnozhator_diversity_long.txt"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QByteArray("[a|b]").repeated(1'000'000));
+        file.close();
+    }
+    const QStringList common { QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral("--sample"),
+        QStringLiteral("200"), path };
+    const MeasuredRun diverse = measuredRun(QStringList { QStringLiteral("--diverse") } + common);
+    const MeasuredRun random = measuredRun(common);
+    std::printf("  --diverse %.1f s (processor %.1f s; goal under 20), peak memory %.0f MB (goal under 500), exit "
+                "status %d\n",
+        diverse.seconds, diverse.cpuSeconds, diverse.peakMegabytes, diverse.status);
+    std::printf("  --sample alone %.1f s (processor %.1f s), peak memory %.0f MB\n", random.seconds, random.cpuSeconds,
+        random.peakMegabytes);
+    QFile::remove(path);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -199,5 +267,7 @@ int main(int argc, char *argv[])
         list();
     if (which.isEmpty() || which == QLatin1String("article"))
         article();
+    if (which.isEmpty() || which == QLatin1String("long"))
+        longLines();
     return 0;
 }

@@ -7,11 +7,20 @@
 // over its shingles' lists. A shingle that most lines hold (the fixed text of
 // a template) is listed the other way round, by the lines that lack it, so no
 // list is longer than half the pool.
+//
+// The pool holds no text: a line's shingles are taken as it comes and kept
+// as sorted 64-bit hashes, then as small dense numbers.
 
 #include "razmnozhator/diversity.h"
 
+#include "program.h"
+#include "shingles.h"
+
+#include "razmnozhator/memorybudget.h"
+
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <random>
 #include <stdexcept>
 
@@ -23,6 +32,36 @@ namespace {
 // larger one gains little for the time it costs, which grows with its size.
 constexpr std::size_t poolFactor = 8;
 constexpr std::size_t poolCap = 40'000;
+
+// The most memory a pooled line and each of its shingles take at once. A
+// line: its draw, where its shingles start (twice over while that list
+// grows), its shared count, nearest difference and mark, and its place among
+// the chosen three times over. A shingle: its hash while the pool fills
+// (up to three times over while the list of them grows), then its hash, a
+// sorted copy and its dense number, then its dense number, its place in the
+// lists and the figures of a distinct shingle.
+constexpr double bytesPerPooledLine = 56;
+constexpr double bytesPerShingle = 32;
+// What taking one line's shingles needs besides: the hash of each word and
+// of each shingle.
+constexpr double bytesPerWordOfOneLine = 16;
+
+// The shingles of the pool's lines, one line after another.
+struct ShingleSets
+{
+    std::vector<std::uint64_t> hashes;
+    std::vector<std::uint32_t> begin { 0 };
+
+    void add(const std::vector<std::uint64_t> &own)
+    {
+        hashes.insert(hashes.end(), own.begin(), own.end());
+        // Shingles are counted in 32 bits: a pool beyond is far beyond memory too.
+        if (hashes.size() > UINT32_MAX)
+            throw std::length_error("too many shingles in the pool");
+        begin.push_back(static_cast<std::uint32_t>(hashes.size()));
+    }
+    std::size_t size() const noexcept { return begin.size() - 1; }
+};
 
 // std::mt19937_64 reduced to a range by rejection: the same everywhere.
 class Random
@@ -50,10 +89,10 @@ private:
 class FarthestFirst
 {
 public:
-    FarthestFirst(const std::vector<std::string_view> &lines, const WordBytes &letters)
-        : size_(lines.size())
+    explicit FarthestFirst(ShingleSets sets)
+        : size_(sets.size())
     {
-        buildSets(lines, letters);
+        buildSets(std::move(sets));
         buildLists();
     }
 
@@ -120,26 +159,16 @@ private:
 
     // Every line's shingles as small dense numbers, so that the lists can be
     // indexed by them.
-    void buildSets(const std::vector<std::string_view> &lines, const WordBytes &letters)
+    void buildSets(ShingleSets sets)
     {
-        std::vector<std::uint64_t> hashes;
-        setBegin_.reserve(size_ + 1);
-        setBegin_.push_back(0);
-        for (const std::string_view line : lines) {
-            const std::vector<std::uint64_t> own = shingles(line, letters);
-            hashes.insert(hashes.end(), own.begin(), own.end());
-            // Shingles are counted in 32 bits: a pool beyond is far beyond memory too.
-            if (hashes.size() > UINT32_MAX)
-                throw std::length_error("too many shingles in the pool");
-            setBegin_.push_back(static_cast<std::uint32_t>(hashes.size()));
-        }
-        std::vector<std::uint64_t> distinct = hashes;
+        setBegin_ = std::move(sets.begin);
+        std::vector<std::uint64_t> distinct = sets.hashes;
         std::sort(distinct.begin(), distinct.end());
         distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        sets_.resize(hashes.size());
-        for (std::size_t k = 0; k < hashes.size(); ++k)
+        sets_.resize(sets.hashes.size());
+        for (std::size_t k = 0; k < sets.hashes.size(); ++k)
             sets_[k] = static_cast<std::uint32_t>(
-                std::lower_bound(distinct.begin(), distinct.end(), hashes[k]) - distinct.begin());
+                std::lower_bound(distinct.begin(), distinct.end(), sets.hashes[k]) - distinct.begin());
         shingleCount_ = distinct.size();
     }
 
@@ -190,10 +219,61 @@ private:
     std::vector<std::size_t> chosen_;
 };
 
-// chooseDiverse, with its steps counted from `before` of `total`.
-std::optional<DiverseChoice> chooseFromPool(const std::vector<std::string_view> &lines, std::size_t n,
-    std::uint64_t seed, const WordBytes &letters, const DiverseProgress &progress, std::uint64_t before,
-    std::uint64_t total)
+// Farthest-first over a pool, with its steps counted from `before` of
+// `total`: indexes into the pool, in the order chosen, or all of them in
+// their order when all the lines are in it.
+std::optional<DiverseChoice> chooseAmong(ShingleSets sets, std::size_t n, bool takesAll, Random &random,
+    const DiverseProgress &progress, std::uint64_t before, std::uint64_t total)
+{
+    DiverseChoice choice;
+    const std::size_t size = sets.size();
+    const std::size_t wanted = std::min(n, size);
+    if (wanted == 0)
+        return choice;
+    FarthestFirst farthest(std::move(sets));
+    const std::size_t first = random.below(size);
+    const bool finished
+        = farthest.choose(wanted, first, [&](std::size_t done) { return !progress || progress(before + done, total); });
+    if (!finished)
+        return std::nullopt;
+    choice.diversity = farthest.diversity();
+    if (takesAll) {
+        choice.chosen.resize(size);
+        for (std::size_t i = 0; i < size; ++i)
+            choice.chosen[i] = i;
+    } else {
+        choice.chosen = farthest.chosen();
+    }
+    return choice;
+}
+
+// What the pool of `poolSize` lines needs at most, in bytes.
+double poolMemory(const CompiledTemplate &compiled, std::uint64_t poolSize, LengthRange range, const WordBytes &letters)
+{
+    const detail::Program &program = detail::programOf(compiled);
+    std::uint64_t words = detail::mostWords(program, letters);
+    // A word and what parts it from the next take two characters, when a
+    // character is a byte.
+    if (program.literalCharacters.empty())
+        words = std::min(words, range.max / 2 + 1);
+    return double(poolSize) * (bytesPerPooledLine + bytesPerShingle * double(detail::mostShingles(words)))
+        + bytesPerWordOfOneLine * double(words);
+}
+
+std::uint64_t wholeBytes(double bytes)
+{
+    return bytes >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(std::ceil(bytes));
+}
+
+} // namespace
+
+std::size_t diversePoolSize(std::size_t n)
+{
+    return n > poolCap / poolFactor ? std::max(n, poolCap) : n * poolFactor;
+}
+
+std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &lines, std::size_t n,
+    std::uint64_t seed, const WordBytes &letters, const DiverseProgress &progress)
 {
     Random random(seed);
     // A uniform pool: the first ones of a partial shuffle, back in their order.
@@ -207,71 +287,80 @@ std::optional<DiverseChoice> chooseFromPool(const std::vector<std::string_view> 
         pool.resize(poolSize);
         std::sort(pool.begin(), pool.end());
     }
-    std::vector<std::string_view> candidates;
-    candidates.reserve(pool.size());
+    ShingleSets sets;
     for (const std::size_t line : pool)
-        candidates.push_back(lines[line]);
-
-    DiverseChoice choice;
-    const std::size_t wanted = std::min(n, pool.size());
-    if (wanted == 0)
-        return choice;
-    FarthestFirst farthest(candidates, letters);
-    const std::size_t first = random.below(pool.size());
-    const bool finished
-        = farthest.choose(wanted, first, [&](std::size_t done) { return !progress || progress(before + done, total); });
-    if (!finished)
-        return std::nullopt;
-    choice.diversity = farthest.diversity();
-    if (lines.size() <= n) {
-        choice.chosen = pool;
-    } else {
-        for (const std::size_t index : farthest.chosen())
-            choice.chosen.push_back(pool[index]);
+        sets.add(shingles(lines[line], letters));
+    std::optional<DiverseChoice> choice
+        = chooseAmong(std::move(sets), n, lines.size() <= n, random, progress, 0, std::min(n, lines.size()));
+    if (choice) {
+        for (std::size_t &index : choice->chosen)
+            index = pool[index];
     }
     return choice;
 }
 
-} // namespace
-
-std::size_t diversePoolSize(std::size_t n)
+DiverseVariants::DiverseVariants(Sample sample, std::vector<std::uint64_t> draws, Diversity diversity)
+    : sample_(std::move(sample))
+    , draws_(std::move(draws))
+    , diversity_(diversity)
 {
-    return n > poolCap / poolFactor ? std::max(n, poolCap) : n * poolFactor;
 }
 
-std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &lines, std::size_t n,
-    std::uint64_t seed, const WordBytes &letters, const DiverseProgress &progress)
+void DiverseVariants::keepSlice(std::size_t begin, std::size_t end)
 {
-    return chooseFromPool(lines, n, seed, letters, progress, 0, std::min(n, lines.size()));
+    end = std::min(end, draws_.size());
+    begin = std::min(begin, end);
+    draws_.erase(draws_.begin() + std::ptrdiff_t(end), draws_.end());
+    draws_.erase(draws_.begin(), draws_.begin() + std::ptrdiff_t(begin));
+    next_ = 0;
 }
 
-std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
+bool DiverseVariants::next()
+{
+    if (next_ >= draws_.size())
+        return false;
+    sample_.redraw(draws_[next_++]);
+    return true;
+}
+
+std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
     std::uint64_t seed, const WordBytes &letters, Sample::Order order, const DiverseProgress &progress)
 {
-    Sample sample(compiled, static_cast<unsigned long>(diversePoolSize(n)), range, seed, order);
+    // The pool is drawn in random order whatever the order asked: the order
+    // of the output must not change which variants are chosen.
+    Sample sample(compiled, static_cast<unsigned long>(diversePoolSize(n)), range, seed, Sample::Order::Random);
     const std::uint64_t poolSize = sample.size().get_ui();
+    const double needed = poolMemory(compiled, poolSize, range, letters);
+    const double budget = double(availableMemory()) / 2;
+    if (!(needed <= budget))
+        throw LimitError(
+            LimitError::Task::DiversePool, LimitError::Resource::Memory, wholeBytes(needed), wholeBytes(budget));
+
     const std::uint64_t total = poolSize + std::min<std::uint64_t>(n, poolSize);
-    VariantList pool;
+    std::vector<std::uint64_t> draws;
+    draws.reserve(poolSize);
+    ShingleSets sets;
     while (sample.next()) {
-        pool.push_back(sample.current());
-        if (pool.size() % 256 == 0 && progress && !progress(pool.size(), total))
+        draws.push_back(sample.currentDraw());
+        sets.add(shingles(sample.current(), letters));
+        if (draws.size() % 256 == 0 && progress && !progress(draws.size(), total))
             return std::nullopt;
     }
-    const std::vector<std::string_view> lines(pool.begin(), pool.end());
     // The pool is drawn already; the choice must not draw the same numbers again.
+    Random random(seed ^ 0x5DEECE66Dull);
     std::optional<DiverseChoice> choice
-        = chooseFromPool(lines, n, seed ^ 0x5DEECE66Dull, letters, progress, poolSize, total);
+        = chooseAmong(std::move(sets), n, poolSize <= n, random, progress, poolSize, total);
     if (!choice)
         return std::nullopt;
-    // The pool lies in template order when asked, and so do the chosen ones
-    // once sorted by their place in it.
-    if (order == Sample::Order::Template)
-        std::sort(choice->chosen.begin(), choice->chosen.end());
-    DiverseSample result;
-    result.diversity = choice->diversity;
+    std::vector<std::uint64_t> chosen;
+    chosen.reserve(choice->chosen.size());
     for (const std::size_t index : choice->chosen)
-        result.lines.push_back(lines[index]);
-    return result;
+        chosen.push_back(draws[index]);
+    if (order == Sample::Order::Template) {
+        std::sort(chosen.begin(), chosen.end(),
+            [&sample](std::uint64_t a, std::uint64_t b) { return sample.drawnBefore(a, b); });
+    }
+    return DiverseVariants(std::move(sample), std::move(chosen), choice->diversity);
 }
 
 } // namespace razmnozhator

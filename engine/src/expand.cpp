@@ -24,7 +24,9 @@ std::string limitMessage(
     const char *what = task == LimitError::Task::PositionIndex ? "random access to the variants of this template"
         : task == LimitError::Task::LengthCounts               ? "counting the variants of this template by length"
         : task == LimitError::Task::LengthChoice               ? "choosing variants of this template by length"
-                                                               : "this";
+        : task == LimitError::Task::DiversePool
+        ? "comparing the words of the candidates for the most different variants"
+        : "this";
     if (resource == LimitError::Resource::Work)
         return std::string(what) + " would take minutes (about " + std::to_string(needed)
             + " operations, more than the " + std::to_string(allowed) + " allowed)";
@@ -57,6 +59,11 @@ const char *TemplateError::messageFor(Bracket bracket) noexcept
 CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program)
     : program_(std::move(program))
 {
+}
+
+const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept
+{
+    return *compiled.program_;
 }
 
 CompiledTemplate CompiledTemplate::compile(std::string_view text)

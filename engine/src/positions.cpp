@@ -6,6 +6,7 @@
 #include "walk.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -283,6 +284,7 @@ PositionIndex::PositionIndex(const Program &compiled)
             tree.product[node] = tree.product[2 * node] * tree.product[2 * node + 1];
         };
         build(build, 1, 0, static_cast<std::uint32_t>(leaves.size()));
+        tree.powerOfTwo = !tree.hasBigGroups && mpz_popcount(tree.product[1].get_mpz_t()) == 1;
     }
 }
 
@@ -349,9 +351,36 @@ void PositionDecoder::split(std::uint32_t sequence, const mpz_class &residual, D
     const PositionIndex::BigSequence &tree = index_.bigSequences.at(sequence);
     const std::uint32_t groups = index_.program.sequences[sequence].groupCount;
     digits.word.resize(groups);
+    if (tree.powerOfTwo) {
+        splitBits(sequence, residual, digits);
+        return;
+    }
     if (tree.hasBigGroups)
         digits.big.resize(groups);
     splitTree(tree, sequence, 1, 0, static_cast<std::uint32_t>(tree.blockEnd.size()), residual, digits, 0);
+}
+
+// The last group's digit is the residual's lowest bits, and so on up.
+void PositionDecoder::splitBits(std::uint32_t sequence, const mpz_class &residual, Digits &digits) const
+{
+    const Program &program = index_.program;
+    const Sequence &compiled = program.sequences[sequence];
+    const std::uint32_t *groups = program.groupRefs.data() + compiled.groupBegin;
+    const mp_limb_t *limbs = mpz_limbs_read(residual.get_mpz_t());
+    const std::size_t size = mpz_size(residual.get_mpz_t());
+    const auto limb = [&](std::size_t i) { return i < size ? std::uint64_t(limbs[i]) : 0; };
+    std::size_t from = 0;
+    for (std::uint32_t i = compiled.groupCount; i-- > 0;) {
+        const std::uint64_t radix = index_.count[index_.groupNode(groups[i])];
+        const auto bits = static_cast<unsigned>(std::countr_zero(radix));
+        const std::size_t word = from / 64;
+        const unsigned shift = from % 64;
+        std::uint64_t value = limb(word) >> shift;
+        if (shift + bits > 64)
+            value |= limb(word + 1) << (64 - shift);
+        digits.word[i] = value & (radix - 1);
+        from += bits;
+    }
 }
 
 // A residual of a few words, of the blocks from `low` to `high`, is split

@@ -96,6 +96,9 @@ public:
         std::vector<std::uint64_t> blockCount;
         std::vector<mpz_class> product;
         bool hasBigGroups = false;
+        // Every group's count is a power of two, as a run of two-way choices
+        // gives: the residual's bits are the digits, read without dividing.
+        bool powerOfTwo = false;
     };
     std::unordered_map<std::uint32_t, BigSequence> bigSequences;
 };
@@ -157,6 +160,7 @@ private:
     void splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const;
     void split(std::uint32_t sequence, const mpz_class &residual, Digits &digits);
     static constexpr std::size_t shortResidual = 16;
+    void splitBits(std::uint32_t sequence, const mpz_class &residual, Digits &digits) const;
     void splitShort(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::uint32_t low,
         std::uint32_t high, const mpz_class &residual, Digits &digits);
     void splitTree(const PositionIndex::BigSequence &tree, std::uint32_t sequence, std::size_t node, std::uint32_t low,

@@ -202,6 +202,10 @@ struct Sample::State
     // range, instead of ranks among the kept ones (see rejectsOutside()).
     bool rejecting = false;
     mpz_class given;
+    // The permutation's index that gave the current variant, and how many
+    // calls to next() there have been.
+    std::uint64_t draw = 0;
+    std::uint64_t drawn = 0;
     Random random;
     mpz_class kept;
     mpz_class size;
@@ -331,6 +335,7 @@ struct Sample::State
             return;
         }
         nextIndex = nextIndex + count < size ? mpz_class(nextIndex + count) : size;
+        drawn = nextIndex.get_ui();
     }
 
     // The next position of the permutation of all positions whose variant
@@ -365,6 +370,7 @@ struct Sample::State
             return false;
         const mpz_class at = nextPositionWithin();
         ++given;
+        draw = mpz_class(nextIndex - 1).get_ui();
         if (rootLengths) {
             walker.seek(at);
             walker.next();
@@ -466,6 +472,8 @@ bool Sample::next()
     State &state = *state_;
     if (state.rejecting)
         return state.nextWithin();
+    // In random order the ranks are the permutation's values at 0, 1, ...
+    state.draw = state.drawn++;
     if (state.ranks)
         return state.nextByDigits();
     mpz_class rank;
@@ -481,6 +489,29 @@ bool Sample::next()
 std::string_view Sample::current() const noexcept
 {
     return state_->walker.current();
+}
+
+std::uint64_t Sample::currentDraw() const noexcept
+{
+    return state_->draw;
+}
+
+void Sample::redraw(std::uint64_t draw)
+{
+    State &state = *state_;
+    const mpz_class at = state.permutation->at(mpz_class(static_cast<unsigned long>(draw)));
+    if (state.rejecting || state.everyLength)
+        state.walker.seek(at);
+    else
+        state.walker.seekInRange(at, state.range);
+    state.walker.next();
+}
+
+bool Sample::drawnBefore(std::uint64_t a, std::uint64_t b) const
+{
+    const Permutation &permutation = *state_->permutation;
+    return permutation.at(mpz_class(static_cast<unsigned long>(a)))
+        < permutation.at(mpz_class(static_cast<unsigned long>(b)));
 }
 
 } // namespace razmnozhator

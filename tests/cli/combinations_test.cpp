@@ -199,12 +199,16 @@ void CombinationsTest::agreeWithTheReference()
         QCOMPARE(chosen.status, 0);
         QCOMPARE(linesOf(chosen.out).size(), std::min<qsizetype>(3, t));
         QVERIFY2(isSubMultiset(linesOf(chosen.out), kept), qPrintable(where));
+        const Result chosenInOrder = runOn(text, bounds.args + diverse + QStringList { "--in-order" });
+        QCOMPARE(sorted(linesOf(chosenInOrder.out)), sorted(linesOf(chosen.out)));
+        QVERIFY2(isSubsequence(linesOf(chosenInOrder.out), kept), qPrintable(where));
 
         // --shard of each: the slices, one after another, are the whole output.
         const QList<QStringList> sliceable { {}, { "--max-count", number(cut) }, { "--shuffle", "--seed", seedText },
             { "--shuffle", "--seed", seedText, "--max-count", number(cut) },
             { "--sample", number(cut), "--seed", seedText },
-            { "--sample", number(cut), "--seed", seedText, "--in-order" }, diverse };
+            { "--sample", number(cut), "--seed", seedText, "--in-order" }, diverse,
+            diverse + QStringList { "--in-order" } };
         for (const QStringList &choice : sliceable) {
             const QByteArray whole = runOn(text, bounds.args + choice).out;
             const qsizetype total = linesOf(whole).size();

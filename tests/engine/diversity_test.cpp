@@ -1,14 +1,18 @@
 // The most different lines: the choice on templates whose best sets are
-// known, seeds, pools, stopping, and the indexed sweep against the plain
-// pairwise measure. The measure's own table, on CP1251 words, is in the
-// codec tests, where the real letter table lives.
+// known, seeds, pools, stopping, the order of the output, the bound that
+// sizes the pool, and the indexed sweep on sets whose figures are worked out
+// by hand. The measure's own table, on CP1251 words, is in the codec tests,
+// where the real letter table lives.
 
 #include "razmnozhator/diversity.h"
+
+#include "razmnozhator/memorybudget.h"
+#include "shingles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,11 +39,14 @@ const WordBytes letters = asciiLetters();
 std::vector<std::string> chosenLines(const std::string &text, std::size_t n, std::uint64_t seed, LengthRange range = {},
     Sample::Order order = Sample::Order::Random, Diversity *diversity = nullptr)
 {
-    const auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), n, range, seed, letters, order);
+    auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), n, range, seed, letters, order);
     EXPECT_TRUE(chosen.has_value());
     if (diversity)
-        *diversity = chosen->diversity;
-    return std::vector<std::string>(chosen->lines.begin(), chosen->lines.end());
+        *diversity = chosen->diversity();
+    std::vector<std::string> lines;
+    while (chosen->next())
+        lines.emplace_back(chosen->current());
+    return lines;
 }
 
 // Lines "F k l m L": two that share their first word differ by 1/2, as do two
@@ -126,39 +133,184 @@ TEST(Diversity, PoolGrowsWithTheCountUpToItsCap)
     EXPECT_EQ(diversePoolSize(50'000), 50'000u);
 }
 
-// The sweep over the shingle index, with shingles that most lines hold listed
-// by the lines that lack them, must find the same nearest differences as
-// comparing every pair.
-TEST(Diversity, IndexedSweepAgreesWithPairwiseMeasure)
+// Farthest-first must give the same choice for a seed as it always has:
+// users keep seeds to make a set again.
+TEST(Diversity, OneSeedKeepsItsLines)
 {
-    std::mt19937_64 random(5);
-    const std::vector<std::string> words { "a", "b", "c", "d", "e", "f", "g" };
-    for (int round = 0; round < 30; ++round) {
-        SCOPED_TRACE(round);
-        std::vector<std::string> lines(2 + random() % 40);
-        const std::size_t length = random() % 7;
-        for (std::string &line : lines) {
-            // Few words, so that some shingles are held by most lines.
-            for (std::size_t w = 0; w < length + random() % 2; ++w)
-                line += words[random() % (2 + round % 5)] + (random() % 3 == 0 ? ", " : " ");
-        }
-        const std::vector<std::string_view> views(lines.begin(), lines.end());
-        const auto all = chooseDiverse(views, lines.size(), round, letters);
-        ASSERT_TRUE(all);
-        double smallest = 1;
-        double sum = 0;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            double nearest = 2;
-            for (std::size_t j = 0; j < lines.size(); ++j) {
-                if (j != i)
-                    nearest = std::min(nearest, difference(lines[i], lines[j], letters));
-            }
-            smallest = std::min(smallest, nearest);
-            sum += nearest;
-        }
-        EXPECT_DOUBLE_EQ(all->diversity.smallest, smallest);
-        EXPECT_NEAR(all->diversity.mean, sum / double(lines.size()), 1e-12);
+    EXPECT_EQ(chosenLines("[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]", 5, 4),
+        (std::vector<std::string> {
+            "a l m n p w q s", "c k m n o z q s", "d l m n o w q r", "a k m n p x q r", "c l m n p z q r" }));
+    EXPECT_EQ(chosenLines("[a|bb|ccc|dddd] k l [x|yy|zzz]", 4, 2, { 8, UINT64_MAX }),
+        (std::vector<std::string> { "ccc k l x", "a k l zzz", "dddd k l yy", "dddd k l zzz" }));
+}
+
+// A slice of the choice is those lines of the whole, in their places.
+TEST(Diversity, KeepsASliceOfTheChoice)
+{
+    const std::string text = "[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]";
+    const std::vector<std::string> all { "a l m n p w q s", "c k m n o z q s", "d l m n o w q r", "a k m n p x q r",
+        "c l m n p z q r" };
+    const struct
+    {
+        std::size_t begin, end;
+        std::vector<std::string> lines;
+    } rows[] = { { 0, 2, { all[0], all[1] } }, { 3, 5, { all[3], all[4] } }, { 2, 3, { all[2] } }, { 4, 9, { all[4] } },
+        { 6, 9, {} }, { 3, 1, {} } };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.begin << ".." << row.end);
+        auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), 5, {}, 4, letters);
+        ASSERT_TRUE(chosen);
+        chosen->keepSlice(row.begin, row.end);
+        EXPECT_EQ(chosen->size(), row.lines.size());
+        std::vector<std::string> lines;
+        while (chosen->next())
+            lines.emplace_back(chosen->current());
+        EXPECT_EQ(lines, row.lines);
     }
 }
+
+struct OrderCase
+{
+    const char *name;
+    const char *text;
+    std::size_t n;
+    LengthRange range;
+};
+
+class DiverseOrder : public testing::TestWithParam<OrderCase>
+{
+};
+
+// Template order only orders the chosen ones: the same variants as in the
+// order chosen, whichever way the sample finds them.
+TEST_P(DiverseOrder, InOrderWritesTheSameVariants)
+{
+    const OrderCase &row = GetParam();
+    std::map<std::string, std::size_t> place;
+    const VariantList all = CompiledTemplate::compile(row.text).expand();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        place.emplace(all[i], i);
+    ASSERT_EQ(place.size(), all.size()) << "the rows need variants that differ";
+    for (std::uint64_t seed = 0; seed < 6; ++seed) {
+        SCOPED_TRACE(seed);
+        std::vector<std::string> random = chosenLines(row.text, row.n, seed, row.range);
+        const std::vector<std::string> inOrder = chosenLines(row.text, row.n, seed, row.range, Sample::Order::Template);
+        std::sort(random.begin(), random.end(),
+            [&](const std::string &a, const std::string &b) { return place.at(a) < place.at(b); });
+        EXPECT_EQ(inOrder, random);
+        EXPECT_FALSE(random.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Diversity, DiverseOrder,
+    testing::Values(OrderCase { "Unbounded", "[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]", 7, {} },
+        // Most lengths kept: the sample passes over the positions outside.
+        OrderCase { "MostLengthsKept", "[a|bb|ccc|dddd] k l [x|yy|zzz] [p|q|r]", 20, { 10, UINT64_MAX } },
+        // Few kept: the sample finds them by rank among the kept ones.
+        OrderCase { "FewLengthsKept", "[a|bb|ccc|dddd] [k|ll|mmm] [x|yy|zzz] [p|qq|rrr] [s|tt|uuu]", 5, { 12, 12 } },
+        OrderCase { "FewerThanAsked", "[a|bb|ccc] k [x|yy]", 50, { 6, 7 } }),
+    [](const testing::TestParamInfo<OrderCase> &row) { return std::string(row.param.name); });
+
+struct WordsCase
+{
+    const char *name;
+    std::string text;
+    std::uint64_t words;
+};
+
+class MostWords : public testing::TestWithParam<WordsCase>
+{
+};
+
+// The pool is sized by this bound before anything is drawn: it must never be
+// below a real variant's words, and not count a word as many where parts
+// meet inside it.
+TEST_P(MostWords, BoundsTheWordsOfEveryVariant)
+{
+    const WordsCase &row = GetParam();
+    const CompiledTemplate compiled = CompiledTemplate::compile(row.text);
+    EXPECT_EQ(detail::mostWords(detail::programOf(compiled), letters), row.words);
+}
+
+std::string repeated(const std::string &piece, std::size_t times)
+{
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Diversity, MostWords,
+    testing::Values(WordsCase { "NoWords", "", 0 }, WordsCase { "OnlySeparators", "[!|?] ,", 0 },
+        WordsCase { "GroupsInsideOneWord", repeated("[a|b]", 1000), 1 },
+        WordsCase { "GroupsApart", repeated("[a|b] ", 5), 5 }, WordsCase { "ASpaceThatMaySplit", "x[a| ]y", 2 },
+        WordsCase { "LongestAlternativeWins", "[a|b c]d e", 3 },
+        WordsCase { "NestedAlternatives", "[[a|b c]|d e f] g", 4 }, WordsCase { "PairsMeetInsideAWord", "{|a|b}", 1 },
+        WordsCase { "PairsJoinedBySeparator", "{-|ab|cd}", 2 },
+        // The largest item twice: a bound, wider than the best pair's 5.
+        WordsCase { "PairsOfManyWords", "{, |one two|three|four five six}", 6 }),
+    [](const testing::TestParamInfo<WordsCase> &row) { return std::string(row.param.name); });
+
+// A pool of 40,000 lines of 100,000 words each: refused before the first
+// draw, with what its shingles would need (56 bytes a line and 32 a
+// shingle, and one line's words while they are hashed).
+TEST(Diversity, RefusesAPoolThatCannotFit)
+{
+    const std::uint64_t needed = 128'001'280'000;
+    if (availableMemory() / 2 >= needed)
+        GTEST_SKIP() << "this machine could hold the pool";
+    const CompiledTemplate compiled = CompiledTemplate::compile(repeated("[a|b] ", 100'000));
+    std::uint64_t calls = 0;
+    try {
+        chooseDiverseVariants(compiled, 5000, {}, 1, letters, Sample::Order::Random, [&](std::uint64_t, std::uint64_t) {
+            ++calls;
+            return true;
+        });
+        FAIL() << "the pool was not refused";
+    } catch (const LimitError &error) {
+        EXPECT_EQ(error.task(), LimitError::Task::DiversePool);
+        EXPECT_EQ(error.resource(), LimitError::Resource::Memory);
+        EXPECT_EQ(error.needed(), needed);
+    }
+    EXPECT_EQ(calls, 0u);
+}
+
+struct SweepCase
+{
+    const char *name;
+    std::vector<std::string_view> lines;
+    double smallest;
+    double mean;
+};
+
+class IndexedSweep : public testing::TestWithParam<SweepCase>
+{
+};
+
+// The sweep over the shingle index, with shingles that most lines hold
+// listed by the lines that lack them, finds every line's nearest other.
+TEST_P(IndexedSweep, FindsTheNearestDifferences)
+{
+    const SweepCase &row = GetParam();
+    for (std::uint64_t seed = 0; seed < 3; ++seed) {
+        const auto all = chooseDiverse(row.lines, row.lines.size(), seed, letters);
+        ASSERT_TRUE(all);
+        EXPECT_DOUBLE_EQ(all->diversity.smallest, row.smallest);
+        EXPECT_DOUBLE_EQ(all->diversity.mean, row.mean);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Diversity, IndexedSweep,
+    testing::Values(
+        // 1 and 2 share one of three shingles: 2/3 apart; 3 shares nothing.
+        SweepCase { "OneSharedShingle", { "a b c d", "a b c e", "x y z" }, 2.0 / 3, (2.0 / 3 + 2.0 / 3 + 1) / 3 },
+        // "a b c" is held by four lines of five, so it is listed by the one
+        // that lacks it: every one of the four is 1/2 from the first.
+        SweepCase { "ShingleMostLinesHold", { "a b c", "a b c d", "a b c e", "a b c f", "x y" }, 0.5, 0.6 },
+        SweepCase { "CaseAndPunctuationIgnored", { "A, b c", "a b C!", "" }, 0, 1.0 / 3 },
+        SweepCase { "NoWordsAtAll", { "", "!" }, 0, 0 },
+        // One, two and three words make shingles that never meet.
+        SweepCase { "ShortLinesApart", { "a b", "a b c", "b" }, 1, 1 }),
+    [](const testing::TestParamInfo<SweepCase> &row) { return std::string(row.param.name); });
 
 } // namespace

@@ -133,6 +133,56 @@ INSTANTIATE_TEST_SUITE_P(BigGroups, PositionsBeyondSixtyFourBits, testing::Value
         return name;
     });
 
+// Groups whose counts are all powers of two: the variant at p is p written
+// in their base, one digit per group (pairs of "0" and "1" give "01" for 0
+// and "10" for 1); three-bit digits straddle the words of p.
+struct PowerOfTwoCase
+{
+    const char *name;
+    const char *group;
+    int groups;
+    int base;
+    std::vector<std::string> digitText;
+};
+
+class PowerOfTwoCounts : public testing::TestWithParam<PowerOfTwoCase>
+{
+};
+
+TEST_P(PowerOfTwoCounts, DigitsAreThePositionInTheirBase)
+{
+    const PowerOfTwoCase &row = GetParam();
+    std::string text;
+    for (int i = 0; i < row.groups; ++i)
+        text += row.group;
+    const auto compiled = razmnozhator::CompiledTemplate::compile(text);
+    std::mt19937_64 random(11);
+    std::vector<mpz_class> positions { 0, compiled.count() - 1 };
+    for (int i = 0; i < 20; ++i) {
+        mpz_class position = 0;
+        for (int word = 0; word < 4; ++word)
+            position = (position << 64) + mpz_class(static_cast<unsigned long>(random()));
+        positions.push_back(position % compiled.count());
+    }
+    for (const mpz_class &position : positions) {
+        const std::string digits = position.get_str(row.base);
+        std::string expected;
+        for (std::size_t i = digits.size(); i < std::size_t(row.groups); ++i)
+            expected += row.digitText[0];
+        for (const char digit : digits)
+            expected += row.digitText[std::size_t(digit - '0')];
+        EXPECT_EQ(compiled.variantAt(position), expected) << "position " << position;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomAccess, PowerOfTwoCounts,
+    testing::Values(PowerOfTwoCase { "TwoWay", "[0|1]", 130, 2, { "0", "1" } },
+        PowerOfTwoCase { "FourWay", "[0|1|2|3]", 70, 4, { "0", "1", "2", "3" } },
+        PowerOfTwoCase {
+            "EightWayAcrossWords", "[0|1|2|3|4|5|6|7]", 50, 8, { "0", "1", "2", "3", "4", "5", "6", "7" } },
+        PowerOfTwoCase { "PairsOfTwoItems", "{|0|1}", 100, 2, { "01", "10" } }),
+    [](const testing::TestParamInfo<PowerOfTwoCase> &row) { return std::string(row.param.name); });
+
 // Length ranges around the template's own lengths: empty, partial, whole.
 std::vector<razmnozhator::LengthRange> rangesFor(const std::vector<std::string> &variants)
 {

@@ -73,16 +73,42 @@ struct DiverseChoice
 std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &lines, std::size_t n,
     std::uint64_t seed, const WordBytes &letters, const DiverseProgress &progress = {});
 
-struct DiverseSample
+// The variants chosen from a template. The pool keeps of every candidate
+// only the number the sample drew it by and its shingles, so that lines of
+// millions of characters cost no more than short ones with as many words;
+// the chosen ones are written again from those numbers, one at a time.
+class DiverseVariants
 {
-    VariantList lines;
-    Diversity diversity;
+public:
+    DiverseVariants(Sample sample, std::vector<std::uint64_t> draws, Diversity diversity);
+
+    // How many were chosen.
+    std::size_t size() const noexcept { return draws_.size(); }
+    const Diversity &diversity() const noexcept { return diversity_; }
+    // Keeps only those from place `begin` to `end` (0-based, end excluded)
+    // in the order they are written, without writing the others; the figures
+    // stay those of the whole choice.
+    void keepSlice(std::size_t begin, std::size_t end);
+
+    // Moves to the next chosen variant; false once all are given. The view
+    // stays valid until the next call.
+    bool next();
+    std::string_view current() const noexcept { return sample_.current(); }
+
+private:
+    Sample sample_;
+    std::vector<std::uint64_t> draws_;
+    std::size_t next_ = 0;
+    Diversity diversity_;
 };
 
 // Chooses up to n of the template's variants within the length range, from
-// a uniform Sample of them; in the order chosen, or in template order.
-// Throws LimitError like Sample. Nothing when stopped.
-std::optional<DiverseSample> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
+// a uniform Sample of them in random order; in the order chosen, or in
+// template order. The order does not change which are chosen. Throws
+// LimitError like Sample, and before drawing anything when the shingles of
+// the pool could take more memory than there is to spare. Nothing when
+// stopped.
+std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
     std::uint64_t seed, const WordBytes &letters, Sample::Order order = Sample::Order::Random,
     const DiverseProgress &progress = {});
 

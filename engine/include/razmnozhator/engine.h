@@ -41,6 +41,8 @@ struct Program;
 // with error offsets relative to it: the tests check each expansion function
 // of the grammar separately through it.
 CompiledTemplate compileGroupInside(std::string_view inner, bool pairs);
+// The compiled form, for the engine's readers that are not members.
+const Program &programOf(const CompiledTemplate &compiled) noexcept;
 } // namespace detail
 
 // A group whose opener has no closer. what() is the exact user-facing message.
@@ -97,6 +99,7 @@ public:
         PositionIndex, // the per-node counts that finding a variant by position reads
         LengthCounts, // the numbers of variants of every length
         LengthChoice, // the spectra that finding a variant by its rank within lengths reads
+        DiversePool, // the shingles of the candidates that the most different variants are chosen from
     };
     // Which of its limits that would have passed: memory in bytes, or work in
     // machine-word operations.
@@ -171,6 +174,7 @@ private:
     friend class Enumerator;
     friend class Sample;
     friend CompiledTemplate detail::compileGroupInside(std::string_view inner, bool pairs);
+    friend const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept;
     explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
     std::shared_ptr<const detail::Program> program_;
 };
