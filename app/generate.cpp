@@ -1,4 +1,4 @@
-// The generate command and the list refresh that generate and restrict share.
+// The generate command: the template compiled and every line listed.
 
 #include "mainwindow.h"
 
@@ -8,37 +8,14 @@
 #include <string>
 #include <utility>
 
-#include <QListView>
-#include <QStatusBar>
-#include <QTextEdit>
-
 #include "cp1251.h"
 #include "dialogs.h"
-#include "documenttext.h"
-#include "linelistmodel.h"
 #include "memoryguard.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
 #include "templatetext.h"
 
 using namespace razmnozhator;
-
-namespace {
-
-// Rows are counted into the progress in steps of this many, so that the
-// shared counters cost nothing next to the rows themselves.
-constexpr std::uint64_t progressStep = 4096;
-
-} // namespace
-
-QString MainWindow::templateText() const
-{
-    // Not toPlainText(), which would also turn non-breaking spaces into plain
-    // ones, and CP1251 has a byte of its own for them. The raw text keeps
-    // every character and marks line breaks with the Unicode separators, one
-    // position each, as the document counts them.
-    return templateDocumentText->text();
-}
 
 bool MainWindow::reportTextProblem(const cp1251::TemplateText &encoded)
 {
@@ -106,17 +83,4 @@ void MainWindow::go()
     } catch (const std::length_error &) {
         showOutOfMemory();
     }
-}
-
-void MainWindow::showLines(VariantList fresh)
-{
-    lineModel->replaceLines([&] { std::swap(lines, fresh); });
-    discardInBackground(std::move(fresh));
-    resultList->scrollToTop();
-    showLineCount();
-}
-
-void MainWindow::showLineCount()
-{
-    statusLine->showMessage(tr("Строк: %1").arg(memoryguard::formatCount(lines.size())), 0);
 }

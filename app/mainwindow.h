@@ -1,12 +1,14 @@
 #pragma once
 
 // The one window of Размножатор. It holds the current result lines and runs
-// the six commands on them, each in its own source file: generate and the
-// list refresh, restrict, save and copy, line status and About, and beside
-// them the answers to a result too big to hold. Long work runs off the GUI
-// thread through the progress runner; the live count and the highlighting
-// are classes of their own. Every text the window exchanges with the engine
-// is CP1251 bytes, converted only through the shared template text and cp1251
+// the six commands on them, each in its own source file: generate, restrict,
+// save and copy, line status and About, and beside them the answers to a
+// result too big to hold, which only generate calls. What the commands share,
+// the fields they read, the showing of the lines and the writing into a
+// chosen file, lies in commandhelpers.cpp. Long work runs off the GUI thread
+// through the progress runner; the live count and the highlighting are
+// classes of their own. Every text the window exchanges with the engine is
+// CP1251 bytes, converted only through the shared template text and cp1251
 // helpers; every modal box goes through the injected Dialogs.
 
 #include "razmnozhator/variantlist.h"
@@ -90,7 +92,7 @@ private:
     // the labels whole.
     void limitSize();
 
-    // The template as the user typed it, with its line breaks; see generate.cpp.
+    // The template as the user typed it, with its line breaks; see commandhelpers.cpp.
     QString templateText() const;
     // Shows the character the template may not hold, if any, and selects it.
     bool reportTextProblem(const razmnozhator::cp1251::TemplateText &encoded);

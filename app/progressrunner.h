@@ -18,6 +18,10 @@ class Dialogs;
 class QString;
 class QWidget;
 
+// Rows are counted into the progress in steps of this many, so that the
+// shared counters cost nothing next to the rows themselves.
+inline constexpr std::uint64_t progressStep = 4096;
+
 class WorkProgress
 {
 public:

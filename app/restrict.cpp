@@ -3,7 +3,6 @@
 
 #include "mainwindow.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <optional>
@@ -11,12 +10,9 @@
 #include <vector>
 
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QStatusBar>
 
 #include "cp1251.h"
 #include "dialogs.h"
-#include "memoryguard.h"
 #include "nofit.h"
 #include "progressrunner.h"
 #include "razmnozhator/diversity.h"
@@ -40,27 +36,6 @@ bool explainNoneFits(MainWindow *window, Dialogs &dialogs, const VariantList &li
 }
 
 } // namespace
-
-// An empty field reads as 0, like any text that is not a number.
-std::uint32_t MainWindow::minLength() const
-{
-    return minLengthEdit->text().toUInt();
-}
-
-std::uint32_t MainWindow::maxLength() const
-{
-    return maxLengthEdit->text().toUInt();
-}
-
-std::uint32_t MainWindow::maxCount() const
-{
-    return maxCountEdit->text().toUInt();
-}
-
-LengthRange MainWindow::lengthRange() const
-{
-    return { minLength(), maxLength() };
-}
 
 void MainWindow::restrict()
 {
@@ -127,15 +102,4 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
     } catch (const std::length_error &) {
         showOutOfMemory();
     }
-}
-
-void MainWindow::showDiversity(const Diversity &diversity)
-{
-    // With fewer than two lines nothing can be alike; the count says it all.
-    if (lines.size() < 2)
-        return;
-    statusLine->showMessage(tr("Строк: %1, отличие не меньше %2 %")
-                                .arg(memoryguard::formatCount(lines.size()))
-                                .arg(static_cast<int>(std::lround(diversity.smallest * 100))),
-        0);
 }

@@ -1,6 +1,6 @@
 // The ways the lines leave the program: a CP1251 text file and the
-// clipboard, both only reading the lines, and the streaming save of a result
-// too big to hold, which writes every variant without keeping any.
+// clipboard, both only reading the lines. The file is written by the helper
+// that the streaming save of a result too big to hold uses too.
 
 #include "mainwindow.h"
 
@@ -8,61 +8,10 @@
 #include <string>
 
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
 
 #include "cp1251.h"
-#include "dialogs.h"
-#include "outputfile.h"
 #include "progressrunner.h"
-
-namespace {
-
-// Lines go to the file in blocks of about this size rather than one write per line.
-constexpr std::size_t writeBlock = 1 << 20;
-
-} // namespace
-
-void MainWindow::writeToChosenFile(const LineProducer &produce)
-{
-    const QString fileName = dialogs->askSavePath(this, tr("SaveToFile"), tr("All Files (*);;Text Files (*.txt)"));
-    if (fileName.isEmpty())
-        return;
-
-    QString failure;
-    const auto work = [&](WorkProgress &progress) {
-        // A regular file is replaced only once every line has been written;
-        // on any failure or cancel it stays as it was. A device or a FIFO is
-        // written into, as the command-line tool does.
-        razmnozhator::OutputFile file(fileName);
-        if (!file.open()) {
-            failure = file.errorString();
-            return false;
-        }
-        std::string block;
-        block.reserve(writeBlock + 256);
-        bool writable = true;
-        const auto flushBlock = [&] {
-            writable = writable && file.write(block.data(), block.size());
-            block.clear();
-            return writable;
-        };
-        const auto put = [&](std::string_view line) {
-            block.append(line);
-            block.push_back('\n');
-            return block.size() < writeBlock || flushBlock();
-        };
-        const bool produced = produce(put, progress) && flushBlock();
-        if (!writable || (produced && !progress.canceled() && !file.commit())) {
-            failure = file.errorString();
-            return false;
-        }
-        // An uncommitted atomic write is dropped with the file.
-        return produced && !progress.canceled();
-    };
-    if (!runLong(tr("Сохранение в файл"), work) && !failure.isEmpty())
-        showError(tr("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
-}
 
 void MainWindow::save()
 {

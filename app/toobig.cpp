@@ -25,8 +25,6 @@ using namespace razmnozhator;
 
 namespace {
 
-constexpr std::uint64_t progressStep = 4096;
-
 // "даёт 1 строку", "даёт 2 строки", "даёт 5 строк".
 QString linesGiven(const mpz_class &count)
 {

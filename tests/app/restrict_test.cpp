@@ -1,14 +1,15 @@
 // The restrict command as the window applies it: field values, inclusive
 // bounds, order kept without shuffle, and a shuffle drawn from the unseeded
-// rand() so that a fresh start repeats the same orders.
+// rand() so that a fresh start repeats the same orders. The shuffled orders
+// are those of the rules shared with the tool, whose own tests hold them to
+// the full shuffle written out on its own.
 
 #include <cstdlib>
-#include <numeric>
-#include <vector>
+#include <string_view>
 
 #include <QTest>
 
-#include "randshuffle.h"
+#include "cp1251.h"
 #include "razmnozhator/restriction.h"
 #include "windowdriver.h"
 
@@ -168,24 +169,21 @@ void RestrictTest::beforeAnyGenerateShowsNoLines()
     QCOMPARE(driver.statusText(), countMessage(0));
 }
 
-// What the window should show: the lines within the bounds, in the order the
-// shared shuffle gives from the generator's current state, cut to the count.
+// What the window should show: the rules it shares with the tool applied to
+// the generated lines, drawing from the generator's current state.
 static QStringList expectedShuffle(const QStringList &lines, uint minLength, uint maxLength, uint maxCount)
 {
-    QStringList survivors;
-    for (const QString &line : lines) {
-        if (uint(line.size()) >= minLength && uint(line.size()) <= maxLength)
-            survivors.append(line);
-    }
-    std::vector<std::size_t> order(static_cast<std::size_t>(survivors.size()));
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    razmnozhator::shuffleWithRand(order);
-    QStringList shuffled;
-    for (std::size_t index : order) {
-        if (uint(shuffled.size()) < maxCount)
-            shuffled.append(survivors.at(qsizetype(index)));
-    }
-    return shuffled;
+    razmnozhator::VariantList generated;
+    for (const QString &line : lines)
+        generated.push_back(razmnozhator::cp1251::encode(line).bytes);
+    razmnozhator::RestrictRules rules;
+    rules.lengths = { minLength, maxLength };
+    rules.maxCount = maxCount;
+    rules.shuffle = true;
+    QStringList kept;
+    for (const std::string_view line : razmnozhator::restrictVariants(generated, rules))
+        kept.append(razmnozhator::cp1251::decode(line));
+    return kept;
 }
 
 void RestrictTest::shuffles_data()

@@ -5,6 +5,8 @@
 
 #include "razmnozhator/engine.h"
 
+#include "testtext.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,13 +16,7 @@
 
 namespace {
 
-std::string times(const std::string &piece, int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
+using testtext::times;
 
 struct SpectrumCase
 {

@@ -9,12 +9,16 @@
 
 #include "razmnozhator/engine.h"
 
+#include "testtext.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
+
+using testtext::times;
 
 using differential::LineBuffers;
 using razmnozhator::CompiledTemplate;
@@ -25,14 +29,6 @@ struct LinesCase
     const char *name;
     std::string text; // CP1251 bytes
 };
-
-std::string times(std::string_view piece, std::size_t count)
-{
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
 
 const std::string digits = "[0|1|2|3|4|5|6|7|8|9]";
 

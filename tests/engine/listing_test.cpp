@@ -7,6 +7,8 @@
 
 #include "razmnozhator/engine.h"
 
+#include "testtext.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -15,17 +17,11 @@
 
 namespace {
 
+using testtext::times;
+
 using razmnozhator::BoundedEnumerator;
 using razmnozhator::CompiledTemplate;
 using razmnozhator::LengthRange;
-
-std::string times(std::string_view piece, std::size_t count)
-{
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
 
 std::vector<std::string> listed(BoundedEnumerator &lines, std::size_t limit = SIZE_MAX)
 {

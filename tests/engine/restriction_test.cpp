@@ -6,6 +6,8 @@
 
 #include "randshuffle.h"
 
+#include "testtext.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,17 +20,11 @@
 
 namespace {
 
+using testtext::listOf;
+
 using razmnozhator::RestrictRules;
 using razmnozhator::VariantList;
 using Strings = std::vector<std::string>;
-
-VariantList listOf(const Strings &items)
-{
-    VariantList list;
-    for (const std::string &item : items)
-        list.push_back(item);
-    return list;
-}
 
 RestrictRules rules(std::uint64_t minLength, std::uint64_t maxLength, std::uint64_t maxCount)
 {

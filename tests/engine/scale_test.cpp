@@ -8,6 +8,8 @@
 #include "razmnozhator/engine.h"
 #include "razmnozhator/memorybudget.h"
 
+#include "testtext.h"
+
 #include <gtest/gtest.h>
 
 #include <gmpxx.h>
@@ -22,6 +24,8 @@
 #include <sys/resource.h>
 
 namespace {
+
+using testtext::times;
 
 constexpr std::size_t million = 1'000'000;
 
@@ -56,15 +60,6 @@ public:
 [[maybe_unused]] testing::Environment *const addressSpaceCap = testing::AddGlobalTestEnvironment(new AddressSpaceCap);
 constexpr const char *square = "Incomplete number of '[]'s";
 constexpr const char *curly = "Incomplete number of '{}'s";
-
-std::string times(std::string_view piece, std::size_t count)
-{
-    std::string text;
-    text.reserve(piece.size() * count);
-    for (std::size_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
 
 mpz_class power(unsigned long base, unsigned long exponent)
 {

@@ -1,0 +1,128 @@
+// What the commands share: the fields they read, the showing of the lines
+// they leave, and the writing of lines into a file the user chooses, which
+// both the save and the streaming save of a result too big to hold use. Kept
+// apart from the command files so that none of them calls another for these.
+
+#include "mainwindow.h"
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListView>
+#include <QStatusBar>
+
+#include "dialogs.h"
+#include "documenttext.h"
+#include "linelistmodel.h"
+#include "memoryguard.h"
+#include "outputfile.h"
+#include "progressrunner.h"
+#include "razmnozhator/diversity.h"
+#include "razmnozhator/lengthbounds.h"
+
+using namespace razmnozhator;
+
+namespace {
+
+// Lines go to the file in blocks of about this size rather than one write per line.
+constexpr std::size_t writeBlock = 1 << 20;
+
+} // namespace
+
+void MainWindow::writeToChosenFile(const LineProducer &produce)
+{
+    const QString fileName = dialogs->askSavePath(this, tr("SaveToFile"), tr("All Files (*);;Text Files (*.txt)"));
+    if (fileName.isEmpty())
+        return;
+
+    QString failure;
+    const auto work = [&](WorkProgress &progress) {
+        // A regular file is replaced only once every line has been written;
+        // on any failure or cancel it stays as it was. A device or a FIFO is
+        // written into, as the command-line tool does.
+        razmnozhator::OutputFile file(fileName);
+        if (!file.open()) {
+            failure = file.errorString();
+            return false;
+        }
+        std::string block;
+        block.reserve(writeBlock + 256);
+        bool writable = true;
+        const auto flushBlock = [&] {
+            writable = writable && file.write(block.data(), block.size());
+            block.clear();
+            return writable;
+        };
+        const auto put = [&](std::string_view line) {
+            block.append(line);
+            block.push_back('\n');
+            return block.size() < writeBlock || flushBlock();
+        };
+        const bool produced = produce(put, progress) && flushBlock();
+        if (!writable || (produced && !progress.canceled() && !file.commit())) {
+            failure = file.errorString();
+            return false;
+        }
+        // An uncommitted atomic write is dropped with the file.
+        return produced && !progress.canceled();
+    };
+    if (!runLong(tr("Сохранение в файл"), work) && !failure.isEmpty())
+        showError(tr("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
+}
+
+QString MainWindow::templateText() const
+{
+    // Not toPlainText(), which would also turn non-breaking spaces into plain
+    // ones, and CP1251 has a byte of its own for them. The raw text keeps
+    // every character and marks line breaks with the Unicode separators, one
+    // position each, as the document counts them.
+    return templateDocumentText->text();
+}
+
+// An empty field reads as 0, like any text that is not a number.
+std::uint32_t MainWindow::minLength() const
+{
+    return minLengthEdit->text().toUInt();
+}
+
+std::uint32_t MainWindow::maxLength() const
+{
+    return maxLengthEdit->text().toUInt();
+}
+
+std::uint32_t MainWindow::maxCount() const
+{
+    return maxCountEdit->text().toUInt();
+}
+
+LengthRange MainWindow::lengthRange() const
+{
+    return { minLength(), maxLength() };
+}
+
+void MainWindow::showLines(VariantList fresh)
+{
+    lineModel->replaceLines([&] { std::swap(lines, fresh); });
+    discardInBackground(std::move(fresh));
+    resultList->scrollToTop();
+    showLineCount();
+}
+
+void MainWindow::showLineCount()
+{
+    statusLine->showMessage(tr("Строк: %1").arg(memoryguard::formatCount(lines.size())), 0);
+}
+
+void MainWindow::showDiversity(const Diversity &diversity)
+{
+    // With fewer than two lines nothing can be alike; the count says it all.
+    if (lines.size() < 2)
+        return;
+    statusLine->showMessage(tr("Строк: %1, отличие не меньше %2 %")
+                                .arg(memoryguard::formatCount(lines.size()))
+                                .arg(static_cast<int>(std::lround(diversity.smallest * 100))),
+        0);
+}

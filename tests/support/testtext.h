@@ -1,0 +1,32 @@
+#pragma once
+
+// Inputs the tests write the same way: a piece repeated into a long
+// template, and a variant list of given lines.
+
+#include "razmnozhator/variantlist.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testtext {
+
+inline std::string times(std::string_view piece, std::size_t count)
+{
+    std::string text;
+    text.reserve(piece.size() * count);
+    for (std::size_t i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+inline razmnozhator::VariantList listOf(const std::vector<std::string> &items)
+{
+    razmnozhator::VariantList list;
+    for (const std::string &item : items)
+        list.push_back(item);
+    return list;
+}
+
+} // namespace testtext
