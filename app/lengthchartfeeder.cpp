@@ -51,7 +51,7 @@ void LengthChartFeeder::start()
     pool.start([this, ticket, figures = std::exchange(waiting, nullptr)] {
         Reading result;
         try {
-            result.spectrum = figures->compiled->lengthSpectrum(engineColumns);
+            result.spectrum = figures->compiled->lengthColumns(engineColumns);
         } catch (const LimitError &error) {
             if (error.resource() == LimitError::Resource::Memory && error.needed() != 0) {
                 result.refusal = tr("Длины строк не показаны: для их подсчёта нужно около %1 памяти")

@@ -43,7 +43,7 @@ signals:
 private:
     struct Reading
     {
-        std::optional<razmnozhator::LengthSpectrum> spectrum;
+        std::optional<razmnozhator::LengthColumns> spectrum;
         QString refusal;
     };
 

@@ -47,7 +47,7 @@ void LengthChartModel::setRefused(const QString &line)
     refusal_ = line;
 }
 
-void LengthChartModel::setSpectrum(LengthSpectrum spectrum, LengthRange counted, std::optional<mpz_class> kept)
+void LengthChartModel::setSpectrum(LengthColumns spectrum, LengthRange counted, std::optional<mpz_class> kept)
 {
     clear();
     const mpz_class *largest = nullptr;

@@ -40,7 +40,7 @@ public:
     void setRefused(const QString &line);
     // The figures of a template, with how many variants `counted` keeps (none when unknown).
     void setSpectrum(
-        razmnozhator::LengthSpectrum spectrum, razmnozhator::LengthRange counted, std::optional<mpz_class> kept);
+        razmnozhator::LengthColumns spectrum, razmnozhator::LengthRange counted, std::optional<mpz_class> kept);
     // How many variants the bounds keep, for the template shown.
     void setKept(razmnozhator::LengthRange counted, std::optional<mpz_class> kept);
     // The bounds in the fields, which the shading follows at once.
@@ -74,7 +74,7 @@ public:
     QString description() const;
 
 private:
-    std::optional<razmnozhator::LengthSpectrum> spectrum_;
+    std::optional<razmnozhator::LengthColumns> spectrum_;
     QString refusal_;
     razmnozhator::LengthRange bounds_;
     razmnozhator::LengthRange counted_;

@@ -12,17 +12,17 @@
 #include "variantcounter.h"
 #include "windowdriver.h"
 
+using razmnozhator::LengthColumns;
 using razmnozhator::LengthRange;
-using razmnozhator::LengthSpectrum;
 
-Q_DECLARE_METATYPE(LengthSpectrum)
+Q_DECLARE_METATYPE(LengthColumns)
 
 namespace {
 
-LengthSpectrum spectrum(std::uint64_t shortest, std::uint64_t lengthsPerColumn, const std::vector<mpz_class> &columns,
+LengthColumns spectrum(std::uint64_t shortest, std::uint64_t lengthsPerColumn, const std::vector<mpz_class> &columns,
     std::uint64_t mostFrequent = 0, std::uint64_t longest = 0)
 {
-    LengthSpectrum result;
+    LengthColumns result;
     result.shortest = shortest;
     result.longest = longest ? longest : shortest + columns.size() * lengthsPerColumn - 1;
     result.lengthsPerColumn = lengthsPerColumn;
@@ -32,7 +32,7 @@ LengthSpectrum spectrum(std::uint64_t shortest, std::uint64_t lengthsPerColumn, 
 }
 
 LengthChartModel modelOf(
-    const LengthSpectrum &figures, LengthRange counted = { 10, 200 }, std::optional<mpz_class> kept = std::nullopt)
+    const LengthColumns &figures, LengthRange counted = { 10, 200 }, std::optional<mpz_class> kept = std::nullopt)
 {
     LengthChartModel model;
     model.setSpectrum(figures, counted, std::move(kept));
@@ -84,7 +84,7 @@ private slots:
 
 void LengthChartTest::columns_data()
 {
-    QTest::addColumn<LengthSpectrum>("figures");
+    QTest::addColumn<LengthColumns>("figures");
     QTest::addColumn<int>("pixels");
     QTest::addColumn<QString>("expected");
 
@@ -101,7 +101,7 @@ void LengthChartTest::columns_data()
 
 void LengthChartTest::columns()
 {
-    QFETCH(LengthSpectrum, figures);
+    QFETCH(LengthColumns, figures);
     QFETCH(int, pixels);
     QFETCH(QString, expected);
     const auto columns = modelOf(figures).columns(pixels);
@@ -124,7 +124,7 @@ void LengthChartTest::columns()
 
 void LengthChartTest::scale_data()
 {
-    QTest::addColumn<LengthSpectrum>("figures");
+    QTest::addColumn<LengthColumns>("figures");
     QTest::addColumn<bool>("logarithmic");
     QTest::addColumn<QList<double>>("heights");
 
@@ -142,7 +142,7 @@ void LengthChartTest::scale_data()
 
 void LengthChartTest::scale()
 {
-    QFETCH(LengthSpectrum, figures);
+    QFETCH(LengthColumns, figures);
     QFETCH(bool, logarithmic);
     QFETCH(QList<double>, heights);
     const LengthChartModel model = modelOf(figures);
@@ -158,7 +158,7 @@ void LengthChartTest::texts_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    LengthSpectrum advertising = spectrum(216, 1, std::vector<mpz_class>(113, 1), 272);
+    LengthColumns advertising = spectrum(216, 1, std::vector<mpz_class>(113, 1), 272);
     QTest::newRow("bounds keep none") << modelOf(advertising, { 10, 200 }, 0).description()
                                       << QStringLiteral("от 216 до 328 символов, чаще всего 272; в границах 10–200: 0");
     QTest::newRow("unknown how many the bounds keep")

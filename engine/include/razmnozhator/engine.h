@@ -74,7 +74,7 @@ struct RangeFigures
 // How many variants have each length, from the shortest to the longest, in
 // at most a given number of columns: each column sums, exactly, a run of
 // lengthsPerColumn consecutive lengths (the last run may be shorter).
-struct LengthSpectrum
+struct LengthColumns
 {
     std::uint64_t shortest = 0;
     std::uint64_t longest = 0;
@@ -168,7 +168,7 @@ public:
     // The numbers of variants of every length, in at most maxColumns (at
     // least 1) columns; never cut at the bounds of an earlier question.
     // Throws LimitError like figuresInRange().
-    LengthSpectrum lengthSpectrum(std::size_t maxColumns) const;
+    LengthColumns lengthColumns(std::size_t maxColumns) const;
 
 private:
     friend class Enumerator;
