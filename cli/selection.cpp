@@ -19,7 +19,7 @@ namespace {
 
 std::uint64_t saturated(const mpz_class &value)
 {
-    if (value > mpz_class(std::to_string(UINT64_MAX)))
+    if (value > figures::fromUnsigned(UINT64_MAX))
         return UINT64_MAX;
     std::uint64_t result = 0;
     mpz_export(&result, nullptr, -1, sizeof result, 0, 0, value.get_mpz_t());
@@ -287,9 +287,9 @@ std::unique_ptr<Selection> select(
         // The template stays in CP1251 for --diverse: the words are told apart there.
         std::optional<DiverseVariants> chosen
             = chooseDiverseVariants(compiled, sample.size.get_ui(), options.lengths, seed, cp1251::wordBytes(), order);
+        // At most diverseLimit are chosen: the slice's bounds fit a word.
         const std::size_t begin = span.begin.get_ui();
-        const std::size_t end = span.size ? std::size_t(mpz_class(span.begin + *span.size).get_ui()) : chosen->size();
-        chosen->keepSlice(begin, std::min(end, chosen->size()));
+        chosen->keepSlice(begin, span.size ? begin + span.size->get_ui() : chosen->size());
         return std::make_unique<Diverse>(std::move(*chosen), options.encoding);
     }
     return std::make_unique<Sampled>(
@@ -301,20 +301,24 @@ std::unique_ptr<Selection> select(const CompiledTemplate &, const Options &, con
     return nullptr;
 }
 
+// --max-count, where the choice takes it.
+std::optional<std::uint64_t> maxCountOf(const Choice &choice)
+{
+    if (const auto *list = std::get_if<choice::List>(&choice))
+        return list->maxCount;
+    if (const auto *shuffle = std::get_if<choice::Shuffle>(&choice))
+        return shuffle->maxCount;
+    return std::nullopt;
+}
+
 // How many variants the choice gives, after --max-count: what a slice is cut from.
 mpz_class chosenCount(const CompiledTemplate &compiled, const Options &options)
 {
     const mpz_class kept = keptCount(compiled, options);
-    const auto capped = [&kept](std::optional<std::uint64_t> maxCount) {
-        return maxCount && mpz_class(std::to_string(*maxCount)) < kept ? mpz_class(std::to_string(*maxCount)) : kept;
-    };
-    if (const auto *list = std::get_if<choice::List>(&options.choice))
-        return capped(list->maxCount);
-    if (const auto *shuffle = std::get_if<choice::Shuffle>(&options.choice))
-        return capped(shuffle->maxCount);
     if (const auto *sample = std::get_if<choice::Sample>(&options.choice))
         return sample->size < kept ? sample->size : kept;
-    return kept;
+    const std::optional<std::uint64_t> maxCount = maxCountOf(options.choice);
+    return maxCount && figures::fromUnsigned(*maxCount) < kept ? figures::fromUnsigned(*maxCount) : kept;
 }
 
 // Slice k of n of T variants is [T(k-1)/n, Tk/n): sizes differ by at most
@@ -326,12 +330,9 @@ Span spanOf(const CompiledTemplate &compiled, const Options &options)
         const mpz_class total = chosenCount(compiled, options);
         span.begin = total * (options.slice->index - 1) / options.slice->count;
         span.size = total * options.slice->index / options.slice->count - span.begin;
-        return span;
+    } else if (const std::optional<std::uint64_t> maxCount = maxCountOf(options.choice)) {
+        span.size = figures::fromUnsigned(*maxCount);
     }
-    if (const auto *list = std::get_if<choice::List>(&options.choice); list && list->maxCount)
-        span.size = mpz_class(std::to_string(*list->maxCount));
-    if (const auto *shuffle = std::get_if<choice::Shuffle>(&options.choice); shuffle && shuffle->maxCount)
-        span.size = mpz_class(std::to_string(*shuffle->maxCount));
     return span;
 }
 

@@ -63,7 +63,7 @@ BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRan
 {
     if (rank < 0)
         throw std::out_of_range("rank " + rank.get_str() + " is negative");
-    if (range.min <= compiled.minLength() && range.max >= compiled.maxLength()) {
+    if (compiled.keepsEveryLength(range)) {
         everyLength_ = true;
         if (rank != 0)
             enumerator_.seek(rank);

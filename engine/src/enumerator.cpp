@@ -910,8 +910,7 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     State &state = *state_;
     // Bounds that hold every variant rank the variants as positions do, and
     // a seek by position needs no figures by length.
-    const detail::Figures &figures = state.program->figures;
-    if (range.min <= figures.shortest && range.max >= figures.longest) {
+    if (CompiledTemplate(state.program).keepsEveryLength(range)) {
         seek(rank);
         return;
     }

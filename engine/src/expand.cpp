@@ -96,6 +96,11 @@ std::size_t CompiledTemplate::minLength() const noexcept
     return program_->figures.shortest;
 }
 
+bool CompiledTemplate::keepsEveryLength(LengthRange range) const noexcept
+{
+    return range.min <= program_->figures.shortest && range.max >= program_->figures.longest;
+}
+
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const
 {
     // Recompiling is linear and cheap; it lets the statistics follow the new lengths.
@@ -127,7 +132,7 @@ std::string CompiledTemplate::variantAt(const mpz_class &position) const
 RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
 {
     const detail::Figures &figures = program_->figures;
-    if (range.min <= figures.shortest && range.max >= figures.longest)
+    if (keepsEveryLength(range))
         return { count(), totalBytes() };
     if (range.min > range.max || range.min > figures.longest || range.max < figures.shortest)
         return { 0, 0 };

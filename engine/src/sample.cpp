@@ -234,7 +234,7 @@ struct Sample::State
         Order wantedOrder)
         : compiled(source)
         , range(lengths)
-        , everyLength(lengths.min <= source.minLength() && lengths.max >= source.maxLength())
+        , everyLength(source.keepsEveryLength(lengths))
         , order(wantedOrder)
         , random(seed)
         , kept(everyLength ? source.count() : source.figuresInRange(lengths).count)

@@ -140,6 +140,9 @@ public:
     // text as written (a literal map changes bytes, not characters).
     std::size_t maxLength() const noexcept;
     std::size_t minLength() const noexcept;
+    // Whether the range holds every variant's length: it then keeps them all,
+    // and every question within it is the question without it.
+    bool keepsEveryLength(LengthRange range) const noexcept;
 
     // The same template with every literal run of text replaced by map(run):
     // a fixed per-byte recoding of the output is done here once, not per variant.
