@@ -39,29 +39,21 @@ LengthChartModel modelOf(
     return model;
 }
 
-mpz_class googol()
-{
-    mpz_class result;
-    mpz_ui_pow_ui(result.get_mpz_t(), 10, 100);
-    return result;
-}
+const mpz_class googol("1" + std::string(100, '0'));
 
 // A press, a move and a release of the left button between two lengths.
 void drag(LengthChart *chart, std::uint64_t from, std::uint64_t to)
 {
     const QRect plot = chart->plotRect();
-    const auto at = [&](std::uint64_t length) {
-        const double share
-            = chart->model().position(length) + 0.5 / double(chart->model().longest() - chart->model().shortest() + 1);
-        return QPointF(plot.left() + share * plot.width(), plot.center().y());
+    const double half = 0.5 / double(chart->model().longest() - chart->model().shortest() + 1);
+    const auto send = [&](QEvent::Type type, std::uint64_t length, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        const QPointF at(plot.left() + (chart->model().position(length) + half) * plot.width(), plot.center().y());
+        QMouseEvent event(type, at, chart->mapToGlobal(at), button, buttons, {});
+        QCoreApplication::sendEvent(chart, &event);
     };
-    QMouseEvent press(
-        QEvent::MouseButtonPress, at(from), chart->mapToGlobal(at(from)), Qt::LeftButton, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(chart, &press);
-    QMouseEvent move(QEvent::MouseMove, at(to), chart->mapToGlobal(at(to)), Qt::NoButton, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(chart, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, at(to), chart->mapToGlobal(at(to)), Qt::LeftButton, {}, {});
-    QCoreApplication::sendEvent(chart, &release);
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, {});
 }
 
 } // namespace
@@ -136,8 +128,8 @@ void LengthChartTest::scale_data()
         << spectrum(1, 1, { 0, 3, 0, 1 }) << false << QList<double> { 0, 1, 0, 1.0 / 3 };
     QTest::newRow("decades evenly") << spectrum(1, 1, { 1000, 10, 1 }) << true
                                     << QList<double> { 1, 0.125 + 0.875 / 3, 0.125 };
-    QTest::newRow("huge and equal") << spectrum(1, 1, { googol(), googol() }) << false << QList<double> { 1, 1 };
-    QTest::newRow("huge beside small") << spectrum(1, 1, { googol(), 1 }) << true << QList<double> { 1, 0.125 };
+    QTest::newRow("huge and equal") << spectrum(1, 1, { googol, googol }) << false << QList<double> { 1, 1 };
+    QTest::newRow("huge beside small") << spectrum(1, 1, { googol, 1 }) << true << QList<double> { 1, 0.125 };
 }
 
 void LengthChartTest::scale()
@@ -165,7 +157,7 @@ void LengthChartTest::texts_data()
         << modelOf(spectrum(1, 1, std::vector<mpz_class>(21, 1), 5)).description()
         << QStringLiteral("от 1 до 21 символа, чаще всего 5");
     QTest::newRow("one length, 10^100 lines")
-        << modelOf(spectrum(100, 1, { googol() }, 100), { 10, 200 }, googol()).description()
+        << modelOf(spectrum(100, 1, { googol }, 100), { 10, 200 }, googol).description()
         << QStringLiteral("100 символов; в границах 10–200: ≈ 1,00·10¹⁰⁰");
     QTest::newRow("big numbers grouped")
         << modelOf(spectrum(10000, 1, { 1, 2 }, 10001), { 0, 99999 }, 3).description()
@@ -183,7 +175,7 @@ void LengthChartTest::texts_data()
     QTest::newRow("point: few") << point(7, 7, 3) << QStringLiteral("длина 7: 3 строки");
     QTest::newRow("point: eleven to fourteen") << point(7, 7, 12) << QStringLiteral("длина 7: 12 строк");
     QTest::newRow("point: a wide column") << point(56, 60, 22) << QStringLiteral("длины 56–60: 22 строки");
-    QTest::newRow("point: approximate") << point(100, 100, googol() + 1)
+    QTest::newRow("point: approximate") << point(100, 100, googol + 1)
                                         << QStringLiteral("длина 100: ≈ 1,00·10¹⁰⁰ строк");
 }
 
