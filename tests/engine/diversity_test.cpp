@@ -8,6 +8,7 @@
 
 #include "razmnozhator/memorybudget.h"
 #include "shingles.h"
+#include "testtext.h"
 
 #include <gtest/gtest.h>
 
@@ -135,11 +136,13 @@ TEST(Diversity, PoolGrowsWithTheCountUpToItsCap)
 
 // Farthest-first must give the same choice for a seed as it always has:
 // users keep seeds to make a set again.
+const std::string eightGroups = "[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]";
+const std::vector<std::string> fiveOfSeedFour { "a l m n p w q s", "c k m n o z q s", "d l m n o w q r",
+    "a k m n p x q r", "c l m n p z q r" };
+
 TEST(Diversity, OneSeedKeepsItsLines)
 {
-    EXPECT_EQ(chosenLines("[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]", 5, 4),
-        (std::vector<std::string> {
-            "a l m n p w q s", "c k m n o z q s", "d l m n o w q r", "a k m n p x q r", "c l m n p z q r" }));
+    EXPECT_EQ(chosenLines(eightGroups, 5, 4), fiveOfSeedFour);
     EXPECT_EQ(chosenLines("[a|bb|ccc|dddd] k l [x|yy|zzz]", 4, 2, { 8, UINT64_MAX }),
         (std::vector<std::string> { "ccc k l x", "a k l zzz", "dddd k l yy", "dddd k l zzz" }));
 }
@@ -147,9 +150,7 @@ TEST(Diversity, OneSeedKeepsItsLines)
 // A slice of the choice is those lines of the whole, in their places.
 TEST(Diversity, KeepsASliceOfTheChoice)
 {
-    const std::string text = "[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]";
-    const std::vector<std::string> all { "a l m n p w q s", "c k m n o z q s", "d l m n o w q r", "a k m n p x q r",
-        "c l m n p z q r" };
+    const auto &all = fiveOfSeedFour;
     const struct
     {
         std::size_t begin, end;
@@ -158,7 +159,7 @@ TEST(Diversity, KeepsASliceOfTheChoice)
         { 6, 9, {} }, { 3, 1, {} } };
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::Message() << row.begin << ".." << row.end);
-        auto chosen = chooseDiverseVariants(CompiledTemplate::compile(text), 5, {}, 4, letters);
+        auto chosen = chooseDiverseVariants(CompiledTemplate::compile(eightGroups), 5, {}, 4, letters);
         ASSERT_TRUE(chosen);
         chosen->keepSlice(row.begin, row.end);
         EXPECT_EQ(chosen->size(), row.lines.size());
@@ -203,7 +204,7 @@ TEST_P(DiverseOrder, InOrderWritesTheSameVariants)
 }
 
 INSTANTIATE_TEST_SUITE_P(Diversity, DiverseOrder,
-    testing::Values(OrderCase { "Unbounded", "[a|b|c|d] [k|l] m n [o|p] [x|y|z|w] q [r|s]", 7, {} },
+    testing::Values(OrderCase { "Unbounded", eightGroups.c_str(), 7, {} },
         // Most lengths kept: the sample passes over the positions outside.
         OrderCase { "MostLengthsKept", "[a|bb|ccc|dddd] k l [x|yy|zzz] [p|q|r]", 20, { 10, UINT64_MAX } },
         // Few kept: the sample finds them by rank among the kept ones.
@@ -232,18 +233,10 @@ TEST_P(MostWords, BoundsTheWordsOfEveryVariant)
     EXPECT_EQ(detail::mostWords(detail::programOf(compiled), letters), row.words);
 }
 
-std::string repeated(const std::string &piece, std::size_t times)
-{
-    std::string text;
-    for (std::size_t i = 0; i < times; ++i)
-        text += piece;
-    return text;
-}
-
 INSTANTIATE_TEST_SUITE_P(Diversity, MostWords,
     testing::Values(WordsCase { "NoWords", "", 0 }, WordsCase { "OnlySeparators", "[!|?] ,", 0 },
-        WordsCase { "GroupsInsideOneWord", repeated("[a|b]", 1000), 1 },
-        WordsCase { "GroupsApart", repeated("[a|b] ", 5), 5 }, WordsCase { "ASpaceThatMaySplit", "x[a| ]y", 2 },
+        WordsCase { "GroupsInsideOneWord", testtext::times("[a|b]", 1000), 1 },
+        WordsCase { "GroupsApart", testtext::times("[a|b] ", 5), 5 }, WordsCase { "ASpaceThatMaySplit", "x[a| ]y", 2 },
         WordsCase { "LongestAlternativeWins", "[a|b c]d e", 3 },
         WordsCase { "NestedAlternatives", "[[a|b c]|d e f] g", 4 }, WordsCase { "PairsMeetInsideAWord", "{|a|b}", 1 },
         WordsCase { "PairsJoinedBySeparator", "{-|ab|cd}", 2 },
@@ -259,7 +252,7 @@ TEST(Diversity, RefusesAPoolThatCannotFit)
     const std::uint64_t needed = 128'001'280'000;
     if (availableMemory() / 2 >= needed)
         GTEST_SKIP() << "this machine could hold the pool";
-    const CompiledTemplate compiled = CompiledTemplate::compile(repeated("[a|b] ", 100'000));
+    const CompiledTemplate compiled = CompiledTemplate::compile(testtext::times("[a|b] ", 100'000));
     std::uint64_t calls = 0;
     try {
         chooseDiverseVariants(compiled, 5000, {}, 1, letters, Sample::Order::Random, [&](std::uint64_t, std::uint64_t) {

@@ -66,15 +66,6 @@ const LineBuffers lineBuffers[] = {
     { 100'003, 777, 2 },
 };
 
-// Every byte doubled, as recoding to another encoding does to the literals.
-std::string doubled(std::string_view text)
-{
-    std::string out;
-    for (const char c : text)
-        out.append(2, c);
-    return out;
-}
-
 class Lines : public testing::TestWithParam<LinesCase>
 {
 };
@@ -99,8 +90,8 @@ TEST_P(Lines, MatchReference)
     }
     std::vector<std::string> recoded;
     for (const std::string &variant : expected)
-        recoded.push_back(doubled(variant));
-    Enumerator lines(compiled.withLiteralsMapped(doubled));
+        recoded.push_back(testtext::doubled(variant));
+    Enumerator lines(compiled.withLiteralsMapped(testtext::doubled));
     ASSERT_EQ(differential::listInLines(lines, { 1 << 16, 99'999, 5 }), recoded);
 }
 

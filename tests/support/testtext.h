@@ -1,7 +1,8 @@
 #pragma once
 
 // Inputs the tests write the same way: a piece repeated into a long
-// template, and a variant list of given lines.
+// template, every byte doubled as recoding literals does, and a variant list
+// of given lines.
 
 #include "razmnozhator/variantlist.h"
 
@@ -19,6 +20,14 @@ inline std::string times(std::string_view piece, std::size_t count)
     for (std::size_t i = 0; i < count; ++i)
         text += piece;
     return text;
+}
+
+inline std::string doubled(std::string_view text)
+{
+    std::string out;
+    for (const char c : text)
+        out.append(2, c);
+    return out;
 }
 
 inline razmnozhator::VariantList listOf(const std::vector<std::string> &items)
