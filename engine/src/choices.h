@@ -9,6 +9,8 @@
 // ranks within a length range (lengthrange.h) are such sources; each lives
 // beside the index it reads.
 
+#include "choicearithmetic.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -26,27 +28,6 @@ struct GroupPlace
     std::uint32_t owner;
     std::uint8_t slot;
 };
-
-// The choice a group makes: its index among the group's choices, and for
-// pairs the two items of the ordered pair.
-struct GroupChoice
-{
-    std::uint64_t choice = 0;
-    std::uint32_t first = 0;
-    std::uint32_t second = 1;
-};
-
-// The ordered pair that choice `choice` of a pairs group of `items` items
-// makes when every item is plain text, so that each pair is one choice: the
-// first item changes slowest, and the second runs through the other items
-// in order.
-inline GroupChoice plainPair(std::uint64_t choice, std::uint32_t items)
-{
-    const std::uint32_t others = items - 1;
-    const auto first = static_cast<std::uint32_t>(choice / others);
-    const auto second = static_cast<std::uint32_t>(choice % others);
-    return GroupChoice { choice, first, second < first ? second : second + 1 };
-}
 
 class ChoiceSource
 {

@@ -1,18 +1,17 @@
 // Compiles template text into a Program in one pass over the text plus work
 // proportional to the number of groups and pieces.
 //
-// The step-by-step definition of the language rescans text at every level: it
-// searches each group's closer and splits each group's inside anew. Both scans
-// are local properties of the text, so they are answered here from tables made
-// once: an opener's closer is its match among brackets of its own kind, and a
-// bar splits a group exactly when the mixed bracket depth before it equals the
-// depth just inside the group's opener. Groups are then visited with an
-// explicit task stack in the order the definition meets them (closer search,
-// the inside with pairs parts in the order 2, 0, 1, 3, ..., then the tail), so
-// the first error reported is the one the definition reports.
+// Where each group closes and where its inside splits are read from the
+// bracket table (brackettable.h). Groups are visited with an explicit task
+// stack, never the C++ stack, in the expansion order: a group's closer is
+// looked for first, then its inside, with the pieces of a pairs group in the
+// order 2, 0, 1, 3, ..., then the text after the group. The first unclosed
+// group met in that order is the one reported.
 
 #include "program.h"
 
+#include "brackettable.h"
+#include "choicearithmetic.h"
 #include "razmnozhator/engine.h"
 
 #include <algorithm>
@@ -24,6 +23,7 @@ namespace razmnozhator::detail {
 
 namespace {
 
+// A piece not compiled yet.
 constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
 
 std::uint32_t checkedIndex(std::size_t value)
@@ -42,144 +42,6 @@ TemplateError unclosed(char opener, std::size_t offset)
 {
     return TemplateError(isSquare(opener) ? TemplateError::Bracket::Square : TemplateError::Bracket::Curly, offset);
 }
-
-// The first of the sorted [first, last) that is not below value, found by
-// steps that double away from hint, where the caller expects it.
-const std::uint32_t *lowerBoundNear(
-    const std::uint32_t *first, const std::uint32_t *last, const std::uint32_t *hint, std::size_t value)
-{
-    std::ptrdiff_t step = 1;
-    if (hint < last && *hint < value) {
-        first = hint + 1;
-        while (last - first > step && first[step - 1] < value) {
-            first += step;
-            step *= 2;
-        }
-        return std::lower_bound(first, std::min(last, first + step), value);
-    }
-    last = hint;
-    while (last - first > step && last[-step] >= value) {
-        last -= step;
-        step *= 2;
-    }
-    return std::lower_bound(std::max(first, last - step), last, value);
-}
-
-// Where every group of the text ends and where every group's inside splits.
-class BracketTable
-{
-public:
-    explicit BracketTable(std::string_view text)
-    {
-        std::vector<std::uint32_t> openSquare;
-        std::vector<std::uint32_t> openCurly;
-        std::vector<std::pair<std::int32_t, std::uint32_t>> bars;
-        std::int32_t depth = 0;
-        for (std::size_t position = 0; position < text.size(); ++position) {
-            const char byte = text[position];
-            switch (byte) {
-            case '[':
-            case '{': {
-                const auto ordinal = static_cast<std::uint32_t>(openers_.size());
-                openers_.push_back({ static_cast<std::uint32_t>(position), none, 0, ++depth });
-                (byte == '[' ? openSquare : openCurly).push_back(ordinal);
-                curlyCount_ += byte == '{' ? 1 : 0;
-                break;
-            }
-            case ']':
-            case '}': {
-                --depth;
-                auto &open = byte == ']' ? openSquare : openCurly;
-                if (!open.empty()) {
-                    Opener &opener = openers_[open.back()];
-                    open.pop_back();
-                    opener.closer = static_cast<std::uint32_t>(position);
-                    opener.ordinalAfterCloser = static_cast<std::uint32_t>(openers_.size());
-                }
-                break;
-            }
-            case '|':
-                bars.emplace_back(depth, static_cast<std::uint32_t>(position));
-                break;
-            default:
-                break;
-            }
-        }
-        bucketBarsByDepth(bars);
-    }
-
-    struct Opener
-    {
-        std::uint32_t position;
-        std::uint32_t closer; // none when the group never closes
-        std::uint32_t ordinalAfterCloser;
-        std::int32_t depthInside; // mixed depth just after the opener
-    };
-
-    std::uint32_t openerCount() const { return static_cast<std::uint32_t>(openers_.size()); }
-    std::size_t barCount() const { return barPositions_.size(); }
-    std::size_t curlyCount() const { return curlyCount_; }
-    const Opener &opener(std::uint32_t ordinal) const { return openers_[ordinal]; }
-
-    // Searched among the openers [from, to) only: those inside one group, so
-    // that a group without nested ones costs nothing to split.
-    std::uint32_t firstOpenerAtOrAfter(std::size_t position, std::uint32_t from, std::uint32_t to) const
-    {
-        const auto it = std::lower_bound(openers_.begin() + from, openers_.begin() + to, position,
-            [](const Opener &o, std::size_t p) { return o.position < p; });
-        return static_cast<std::uint32_t>(it - openers_.begin());
-    }
-
-    // The bars in [begin, end) that stand at the given mixed depth, in order.
-    // Groups are mostly split in text order, so each depth's search starts
-    // where the last one at that depth ended and widens from there: a long
-    // run of sibling groups then costs a few steps a group, not a search of
-    // all the bars at their depth.
-    std::pair<const std::uint32_t *, const std::uint32_t *> barsAt(
-        std::int32_t depth, std::size_t begin, std::size_t end) const
-    {
-        if (barPositions_.empty() || depth < minDepth_ || depth - minDepth_ + 1 >= std::int64_t(depthStart_.size()))
-            return { nullptr, nullptr };
-        const std::uint32_t *first = barPositions_.data() + depthStart_[depth - minDepth_];
-        const std::uint32_t *last = barPositions_.data() + depthStart_[depth - minDepth_ + 1];
-        std::uint32_t &finger = fingers_[depth - minDepth_];
-        const std::uint32_t *from = lowerBoundNear(first, last, first + finger, begin);
-        const std::uint32_t *to = lowerBoundNear(first, last, from, end);
-        finger = static_cast<std::uint32_t>(to - first);
-        return { from, to };
-    }
-
-private:
-    // Counting sort: stable, so each depth's bars stay in text order.
-    void bucketBarsByDepth(const std::vector<std::pair<std::int32_t, std::uint32_t>> &bars)
-    {
-        if (bars.empty())
-            return;
-        std::int32_t maxDepth = bars.front().first;
-        minDepth_ = maxDepth;
-        for (const auto &bar : bars) {
-            minDepth_ = std::min(minDepth_, bar.first);
-            maxDepth = std::max(maxDepth, bar.first);
-        }
-        depthStart_.assign(static_cast<std::size_t>(maxDepth - minDepth_) + 2, 0);
-        for (const auto &bar : bars)
-            ++depthStart_[bar.first - minDepth_ + 1];
-        for (std::size_t i = 1; i < depthStart_.size(); ++i)
-            depthStart_[i] += depthStart_[i - 1];
-        barPositions_.resize(bars.size());
-        fingers_.assign(depthStart_.size(), 0);
-        std::vector<std::uint32_t> fill(depthStart_.begin(), depthStart_.end() - 1);
-        for (const auto &bar : bars)
-            barPositions_[fill[bar.first - minDepth_]++] = bar.second;
-    }
-
-    std::vector<Opener> openers_;
-    std::vector<std::uint32_t> barPositions_;
-    std::vector<std::uint32_t> depthStart_;
-    mutable std::vector<std::uint32_t> fingers_; // per depth: where its last search ended
-    std::int32_t minDepth_ = 0;
-    std::size_t curlyCount_ = 0;
-};
 
 // A sequence under construction. The literal being collected may come from
 // several runs of text, since single-piece groups are spliced in.
@@ -297,16 +159,6 @@ private:
         }
     }
 
-    // Pieces run in the order the definition expands them: alternatives left
-    // to right; pairs parts 2, 0, 1, 3, 4, ...
-    static std::size_t pieceInCompileOrder(GroupKind kind, std::size_t started)
-    {
-        if (kind == GroupKind::Alternatives || started >= 3)
-            return started;
-        constexpr std::size_t pairsOrder[] = { 2, 0, 1 };
-        return pairsOrder[started];
-    }
-
     void startNextPiece(std::uint32_t groupIndex)
     {
         GroupBuilder &group = groupBuilders_[groupIndex];
@@ -338,7 +190,7 @@ private:
         }
         const auto &opener = brackets_.opener(ordinal);
         appendLiteral(task.builder, task.begin, opener.position);
-        if (opener.closer == none || opener.closer >= task.end)
+        if (opener.closer == noCloser || opener.closer >= task.end)
             throw unclosed(text_[opener.position], opener.position);
         if (recorder_) {
             recorder_->marks.push_back({ opener.position, opener.position, SyntaxRecorder::Opener });
@@ -491,8 +343,7 @@ private:
             pieceLiterals = literalPieces(std::span(program_.choicePieces).subspan(choiceBegin));
         } else {
             pieceLiterals = literalPieces(group.pieces);
-            const std::uint64_t items = group.pieces.size() - 1;
-            choices = items * (items - 1);
+            choices = pairCount(group.pieces.size() - 1);
         }
         const Group compiled { group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
             choices, choiceBegin, pieceLiterals };
@@ -528,8 +379,12 @@ std::shared_ptr<const Program> compileProgram(
     program->literalMap = std::move(literalMap);
     Compiler(*program, recorder).run(entry);
     program->pool.append(poolSlack, '\0');
-    // The tables grew by doubling; a template of millions of groups would keep
-    // up to half of them unused for as long as it lives.
+    // Most tables were reserved for the most that the brackets and bars
+    // allow, which bars of nested groups and single-piece groups spliced
+    // into their sequence leave partly unused; the flattened choices, the
+    // plain-text spans and a recoded pool grew as they were filled. A
+    // template of millions of groups would keep the room left over for as
+    // long as it lives.
     program->pool.shrink_to_fit();
     program->literals.shrink_to_fit();
     program->literalCharacters.shrink_to_fit();

@@ -14,6 +14,7 @@
 // template.
 
 #include "algebra.h"
+#include "choicearithmetic.h"
 #include "program.h"
 
 #include <cstddef>
@@ -24,7 +25,7 @@
 
 namespace razmnozhator::detail {
 
-// Pieces of a pairs group are compiled in the order 2, 0, 1, 3, 4, ...: the
+// A group's pieces are compiled in the order of pieceInCompileOrder(), the
 // order in which the expansion meets them. Returns their values in piece order.
 template <class Value> void piecesInOrder(GroupKind kind, std::span<Value> compiled, std::vector<Value> &ordered)
 {
@@ -34,11 +35,9 @@ template <class Value> void piecesInOrder(GroupKind kind, std::span<Value> compi
             ordered.push_back(std::move(value));
         return;
     }
-    ordered.push_back(std::move(compiled[1]));
-    ordered.push_back(std::move(compiled[2]));
-    ordered.push_back(std::move(compiled[0]));
-    for (std::size_t i = 3; i < compiled.size(); ++i)
-        ordered.push_back(std::move(compiled[i]));
+    ordered.resize(compiled.size());
+    for (std::size_t started = 0; started < compiled.size(); ++started)
+        ordered[pieceInCompileOrder(kind, started)] = std::move(compiled[started]);
 }
 
 // A sequence's literals taken together.
@@ -72,7 +71,7 @@ typename Semiring::Value walkPostorder(const Program &program, const Semiring &s
             piecesInOrder(group.kind, std::span(stack).last(taken), parts);
             value = group.kind == GroupKind::Alternatives
                 ? algebra.alternatives(parts)
-                : algebra.pairs(parts[0], std::span<const Value>(parts).subspan(1));
+                : algebra.pairs(parts[separatorPiece], std::span<const Value>(parts).subspan(itemPiece(0)));
         } else {
             const Sequence &sequence = program.sequences[node];
             taken = sequence.groupCount;
@@ -209,16 +208,16 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
             map.hasB = true;
             return map;
         }
-        for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
+        for (std::uint32_t i = itemPiece(0); i < group.pieceCount; ++i) {
             if (pieces[i] != heavyChild)
                 others.push_back(take(pieces[i]));
         }
         const PairSums<Semiring> sums(semiring, others);
-        if (pieces[0] == heavyChild) {
+        if (pieces[separatorPiece] == heavyChild) {
             map.a = sums.separatorFactor();
             return map;
         }
-        const Value separator = take(pieces[0]);
+        const Value separator = take(pieces[separatorPiece]);
         map.a = sums.itemFactor(separator);
         if (sums.hasPairs()) {
             map.b = sums.pairs(separator);
