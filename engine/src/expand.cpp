@@ -9,14 +9,12 @@
 
 namespace razmnozhator {
 
-TemplateError::TemplateError(Bracket bracket, std::size_t offset)
-    : std::runtime_error(messageFor(bracket))
-    , bracket_(bracket)
-    , offset_(offset)
-{
-}
-
 namespace {
+
+const char *messageFor(TemplateError::Bracket bracket) noexcept
+{
+    return bracket == TemplateError::Bracket::Square ? "Incomplete number of '[]'s" : "Incomplete number of '{}'s";
+}
 
 std::string limitMessage(
     LimitError::Task task, LimitError::Resource resource, std::uint64_t needed, std::uint64_t allowed)
@@ -37,6 +35,13 @@ std::string limitMessage(
 
 } // namespace
 
+TemplateError::TemplateError(Bracket bracket, std::size_t offset)
+    : std::runtime_error(messageFor(bracket))
+    , bracket_(bracket)
+    , offset_(offset)
+{
+}
+
 LimitError::LimitError(const std::string &message)
     : std::runtime_error(message)
 {
@@ -49,11 +54,6 @@ LimitError::LimitError(Task task, Resource resource, std::uint64_t needed, std::
     , needed_(needed)
     , allowed_(allowed)
 {
-}
-
-const char *TemplateError::messageFor(Bracket bracket) noexcept
-{
-    return bracket == Bracket::Square ? "Incomplete number of '[]'s" : "Incomplete number of '{}'s";
 }
 
 CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program)
@@ -153,12 +153,6 @@ std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange 
 VariantList expandTemplate(std::string_view text)
 {
     return CompiledTemplate::compile(text).expand();
-}
-
-CompiledTemplate detail::compileGroupInside(std::string_view inner, bool pairs)
-{
-    const auto entry = pairs ? detail::EntryPoint::PairsInner : detail::EntryPoint::AlternativesInner;
-    return CompiledTemplate(detail::compileProgram(std::string(inner), entry, nullptr));
 }
 
 } // namespace razmnozhator

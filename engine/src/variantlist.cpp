@@ -56,13 +56,4 @@ std::size_t VariantList::memoryUsage() const noexcept
     return bytes_.capacity() + ends_.capacity() * sizeof(std::uint64_t);
 }
 
-std::vector<std::string> VariantList::toStrings() const
-{
-    std::vector<std::string> strings;
-    strings.reserve(size());
-    for (const auto variant : *this)
-        strings.emplace_back(variant);
-    return strings;
-}
-
 } // namespace razmnozhator

@@ -6,6 +6,7 @@
 
 #include "groupexpansion.h"
 #include "reference_expander.h"
+#include "testtext.h"
 
 #include "razmnozhator/engine.h"
 
@@ -83,7 +84,7 @@ inline std::ostream &operator<<(std::ostream &out, const Outcome &outcome)
 inline Outcome fromList(const razmnozhator::VariantList &list)
 {
     Outcome outcome;
-    outcome.variants = list.toStrings();
+    outcome.variants = testtext::toStrings(list);
     return outcome;
 }
 

@@ -8,6 +8,7 @@
 
 #include "razmnozhator/engine.h"
 #include "razmnozhator/sample.h"
+#include "testtext.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,7 @@ TEST_P(RandomCompiledTemplates, CompiledFormMatchesReference)
         ASSERT_EQ(compiled.minLength(), differential::shortest(variants));
         ASSERT_EQ(compiled.countOrMax(), variants.size());
         ASSERT_EQ(compiled.totalBytesOrMax(), differential::totalLength(variants));
-        ASSERT_EQ(compiled.expand().toStrings(), variants);
+        ASSERT_EQ(testtext::toStrings(compiled.expand()), variants);
         ASSERT_EQ(differential::enumerateAll(compiled), variants);
         // Many lines at a time, and a few bytes at a time with next() in between.
         for (const differential::LineBuffers buffers :
@@ -218,7 +219,7 @@ TEST_P(LiteralMaps, MappedTemplateEqualsMappedVariants)
 
         const auto compiled = razmnozhator::CompiledTemplate::compile(text);
         const auto mapped = compiled.withLiteralsMapped(runMap);
-        ASSERT_EQ(mapped.expand().toStrings(), mappedVariants);
+        ASSERT_EQ(testtext::toStrings(mapped.expand()), mappedVariants);
         ASSERT_EQ(differential::enumerateAll(mapped), mappedVariants);
         ASSERT_EQ(mapped.count(), mpz_class(mappedVariants.size()));
         ASSERT_EQ(mapped.totalBytes(), mpz_class(differential::totalLength(mappedVariants)));
@@ -254,7 +255,7 @@ TEST_P(LiteralMaps, MappedTemplateEqualsMappedVariants)
             ASSERT_EQ(drawn, wanted);
         }
         // The original is a separate value and must not have been touched.
-        ASSERT_EQ(compiled.expand().toStrings(), expected->variants);
+        ASSERT_EQ(testtext::toStrings(compiled.expand()), expected->variants);
     }
     EXPECT_GE(checked, 1000);
 }

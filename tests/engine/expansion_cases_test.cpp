@@ -7,6 +7,7 @@
 #include "differential.h"
 
 #include "razmnozhator/engine.h"
+#include "testtext.h"
 
 #include <gtest/gtest.h>
 
@@ -138,13 +139,15 @@ TEST_P(ExpansionCases, CompiledListEnumeratorAndFigures)
         } catch (const TemplateError &error) {
             EXPECT_STREQ(error.what(), c.expected.message.c_str());
             EXPECT_EQ(error.offset(), c.expected.offset);
-            EXPECT_STREQ(TemplateError::messageFor(error.bracket()), error.what());
+            // The bracket the error names is the one its message names.
+            EXPECT_EQ(
+                error.bracket() == TemplateError::Bracket::Square, c.expected.message.find("[]") != std::string::npos);
         }
         return;
     }
     const auto compiled = razmnozhator::CompiledTemplate::compile(c.text);
     const std::vector<std::string> &expected = c.expected.variants;
-    EXPECT_EQ(compiled.expand().toStrings(), expected);
+    EXPECT_EQ(testtext::toStrings(compiled.expand()), expected);
     EXPECT_EQ(differential::enumerateAll(compiled), expected);
     EXPECT_EQ(compiled.count(), mpz_class(expected.size()));
     EXPECT_EQ(compiled.totalBytes(), mpz_class(differential::totalLength(expected)));

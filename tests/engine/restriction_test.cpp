@@ -75,7 +75,7 @@ class RestrictWithoutShuffle : public testing::TestWithParam<RestrictCase>
 TEST_P(RestrictWithoutShuffle, KeepsSurvivorsInOrder)
 {
     const RestrictCase &c = GetParam();
-    EXPECT_EQ(razmnozhator::restrictVariants(listOf(c.lines), c.rules).toStrings(), c.expected);
+    EXPECT_EQ(testtext::toStrings(razmnozhator::restrictVariants(listOf(c.lines), c.rules)), c.expected);
 }
 
 // The same rules applied to variants that arrive one at a time and are gone
@@ -171,7 +171,7 @@ TEST_P(Shuffle, FollowsDocumentedAlgorithmAndDrawsOneLessThanSize)
     std::srand(c.seed);
     const VariantList result = razmnozhator::restrictVariants(listOf(numbered(c.size)), shuffled(RestrictRules {}));
     EXPECT_EQ(std::rand(), expectedNext) << "the shuffle drew a different number of values";
-    EXPECT_EQ(result.toStrings(), expectedLines);
+    EXPECT_EQ(testtext::toStrings(result), expectedLines);
 }
 
 TEST_P(Shuffle, RestrictShufflesSurvivorsThenCuts)
@@ -198,7 +198,7 @@ TEST_P(Shuffle, RestrictShufflesSurvivorsThenCuts)
     std::srand(c.seed);
     const VariantList result = razmnozhator::restrictVariants(listOf(lines), cut);
     EXPECT_EQ(std::rand(), expectedNext) << "restrict drew a different number of values";
-    EXPECT_EQ(result.toStrings(), expected);
+    EXPECT_EQ(testtext::toStrings(result), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(WithRand, Shuffle, testing::ValuesIn(shuffleCases),
@@ -209,15 +209,15 @@ TEST(ShuffleOrder, SameSeedSameOrderOtherSeedOtherOrder)
     const VariantList lines = listOf(numbered(200));
     const auto shuffledWith = [&lines](unsigned seed) {
         std::srand(seed);
-        return razmnozhator::restrictVariants(lines, shuffled(RestrictRules {})).toStrings();
+        return testtext::toStrings(razmnozhator::restrictVariants(lines, shuffled(RestrictRules {})));
     };
     const Strings first = shuffledWith(2024);
     EXPECT_EQ(shuffledWith(2024), first);
     EXPECT_NE(shuffledWith(2025), first);
-    EXPECT_NE(first, lines.toStrings());
+    EXPECT_NE(first, testtext::toStrings(lines));
     Strings sorted = first;
     std::sort(sorted.begin(), sorted.end());
-    Strings identity = lines.toStrings();
+    Strings identity = testtext::toStrings(lines);
     std::sort(identity.begin(), identity.end());
     EXPECT_EQ(sorted, identity) << "a shuffle must be a permutation";
 }
@@ -232,7 +232,7 @@ TEST_P(Shuffle, StreamHoldingCopiesShufflesAlike)
     cut.shuffle = true;
 
     std::srand(c.seed);
-    const Strings expected = razmnozhator::restrictVariants(listOf(lines), cut).toStrings();
+    const Strings expected = testtext::toStrings(razmnozhator::restrictVariants(listOf(lines), cut));
 
     std::srand(c.seed);
     razmnozhator::Restriction restriction(cut);
@@ -325,7 +325,7 @@ TEST(ShuffleOrder, ShuffleOffDrawsNothing)
     noShuffle.shuffle = false;
     const VariantList result = razmnozhator::restrictVariants(listOf({ "c", "b", "a" }), noShuffle);
     EXPECT_EQ(std::rand(), expectedNext);
-    EXPECT_EQ(result.toStrings(), Strings({ "c", "b" }));
+    EXPECT_EQ(testtext::toStrings(result), Strings({ "c", "b" }));
 }
 
 } // namespace

@@ -1,17 +1,31 @@
 #include "groupexpansion.h"
 
-#include "razmnozhator/engine.h"
+#include "program.h"
+#include "templateaccess.h"
+
+#include <string>
 
 namespace razmnozhator {
 
+namespace {
+
+// The inside of a group compiled on its own, with error offsets relative to
+// it.
+VariantList expandInside(std::string_view inner, detail::EntryPoint entry)
+{
+    return detail::TemplateAccess::make(detail::compileProgram(std::string(inner), entry, nullptr)).expand();
+}
+
+} // namespace
+
 VariantList expandAlternatives(std::string_view inner)
 {
-    return detail::compileGroupInside(inner, false).expand();
+    return expandInside(inner, detail::EntryPoint::AlternativesInner);
 }
 
 VariantList expandPairs(std::string_view inner)
 {
-    return detail::compileGroupInside(inner, true).expand();
+    return expandInside(inner, detail::EntryPoint::PairsInner);
 }
 
 } // namespace razmnozhator

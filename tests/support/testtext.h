@@ -1,8 +1,8 @@
 #pragma once
 
 // Inputs the tests write the same way: a piece repeated into a long
-// template, every byte doubled as recoding literals does, and a variant list
-// of given lines.
+// template, every byte doubled as recoding literals does, a variant list of
+// given lines, and a variant list's lines as strings to compare.
 
 #include "razmnozhator/variantlist.h"
 
@@ -36,6 +36,11 @@ inline razmnozhator::VariantList listOf(const std::vector<std::string> &items)
     for (const std::string &item : items)
         list.push_back(item);
     return list;
+}
+
+inline std::vector<std::string> toStrings(const razmnozhator::VariantList &list)
+{
+    return std::vector<std::string>(list.begin(), list.end());
 }
 
 } // namespace testtext

@@ -37,10 +37,8 @@ class CompiledTemplate;
 
 namespace detail {
 struct Program;
-// The inside of a "[...]" or, with pairs, a "{...}" group compiled on its own,
-// with error offsets relative to it: the tests check each expansion function
-// of the grammar separately through it.
-CompiledTemplate compileGroupInside(std::string_view inner, bool pairs);
+// Makes a CompiledTemplate of a compiled form, for the engine's own parts.
+struct TemplateAccess;
 // The compiled form, for the engine's readers that are not members.
 const Program &programOf(const CompiledTemplate &compiled) noexcept;
 } // namespace detail
@@ -56,8 +54,6 @@ public:
     Bracket bracket() const noexcept { return bracket_; }
     // Byte offset of the unclosed opener in the text that was compiled.
     std::size_t offset() const noexcept { return offset_; }
-
-    static const char *messageFor(Bracket bracket) noexcept;
 
 private:
     Bracket bracket_;
@@ -176,7 +172,7 @@ public:
 private:
     friend class Enumerator;
     friend class Sample;
-    friend CompiledTemplate detail::compileGroupInside(std::string_view inner, bool pairs);
+    friend struct detail::TemplateAccess;
     friend const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept;
     explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
     std::shared_ptr<const detail::Program> program_;

@@ -118,8 +118,6 @@ public:
     // Bytes that the list holds on the heap, spare capacity included.
     std::size_t memoryUsage() const noexcept;
 
-    std::vector<std::string> toStrings() const;
-
     friend bool operator==(const VariantList &a, const VariantList &b) noexcept
     {
         return a.ends_ == b.ends_ && a.bytes_ == b.bytes_;
