@@ -190,7 +190,7 @@ inline std::uint64_t Enumerator::State::literalFrameCharacters(const Frame &fram
 // group there would have a frame of its own. When its pieces are plain text
 // as well, the next variant changes only in place and no walk is needed.
 // This is the path taken for most variants of most templates.
-template <bool Within> inline bool Enumerator::State::advanceLastLiteralFrame()
+template <bool Within> [[gnu::always_inline]] inline bool Enumerator::State::advanceLastLiteralFrame()
 {
     Frame &frame = frames.back();
     if (!frame.pieceLiterals)

@@ -87,12 +87,19 @@ public:
     // word, and for those of big numbers.
     GroupChoice decodeWord(const Group &group, std::uint64_t variant, std::uint64_t slots[3]) const
     {
-        if (group.kind == GroupKind::Alternatives) {
-            const std::uint64_t *const prefix = choicePrefix.data() + group.choiceBegin;
-            const std::uint32_t chosen = prefixDecode(prefix, group.choices, variant);
-            slots[0] = variant - prefix[chosen];
-            return GroupChoice { chosen };
-        }
+        if (group.kind == GroupKind::Alternatives)
+            return GroupChoice { decodeWordAlternatives(group, variant, slots[0]) };
+        return decodeWordPairs(group, variant, slots);
+    }
+    std::uint32_t decodeWordAlternatives(const Group &group, std::uint64_t variant, std::uint64_t &residual) const
+    {
+        const std::uint64_t *const prefix = choicePrefix.data() + group.choiceBegin;
+        const std::uint32_t chosen = prefixDecode(prefix, group.choices, variant);
+        residual = variant - prefix[chosen];
+        return chosen;
+    }
+    GroupChoice decodeWordPairs(const Group &group, std::uint64_t variant, std::uint64_t slots[3]) const
+    {
         const std::uint32_t *const pieces = program.pieces.data() + group.pieceBegin;
         return decodePair(
             group.pieceCount - 1, itemPrefix.data() + group.pieceBegin + itemPiece(0),

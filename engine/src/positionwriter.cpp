@@ -191,19 +191,26 @@ private:
             return;
         }
         std::vector<Step> &steps = decoder_.steps_;
-        std::uint64_t residuals[3];
-        const GroupChoice choice = index.decodeWord(compiled, variant, residuals);
-        const int slots = slotsOf(compiled.kind);
-        int slot = 0;
-        for (; slot < slots; ++slot) {
-            const std::uint32_t sequence = slotSequence(choicePieces_, pieces_, compiled, choice, slot);
-            if (!flat_[sequence])
-                break;
-            flat(sequence, residuals[slot]);
+        if (compiled.kind == GroupKind::Alternatives) {
+            std::uint64_t residual = 0;
+            const GroupChoice choice { index.decodeWordAlternatives(compiled, variant, residual) };
+            const std::uint32_t sequence = slotSequence(choicePieces_, pieces_, compiled, choice, 0);
+            if (flat_[sequence])
+                flat(sequence, residual);
+            else
+                steps.push_back(Step { sequence, 0, residual, wordResidual });
+            return;
         }
-        for (int later = slots; later-- > slot;)
-            steps.push_back(Step {
-                slotSequence(choicePieces_, pieces_, compiled, choice, later), 0, residuals[later], wordResidual });
+        std::uint64_t residuals[3];
+        const GroupChoice choice = index.decodeWordPairs(compiled, variant, residuals);
+        std::uint32_t slots[3];
+        for (int slot = 0; slot < 3; ++slot)
+            slots[slot] = slotSequence(choicePieces_, pieces_, compiled, choice, slot);
+        int slot = 0;
+        for (; slot < 3 && flat_[slots[slot]]; ++slot)
+            flat(slots[slot], residuals[slot]);
+        for (int later = 2; later >= slot; --later)
+            steps.push_back(Step { slots[later], 0, residuals[later], wordResidual });
     }
 
     PositionDecoder &decoder_;
