@@ -58,10 +58,7 @@ public:
         const Group &compiled = index_.program.groups[group];
         if (compiled.pieceLiteralsBegin == noLiterals)
             return openGroup(group, frame, at);
-        const std::uint64_t variant = sequenceDigits(at)[at.element];
-        if (compiled.kind == GroupKind::Alternatives)
-            return GroupChoice { variant, 0, 1 };
-        return pairAt(variant, compiled.pieceCount - 1);
+        return choiceAt(compiled, sequenceDigits(at)[at.element]);
     }
     // The variant index of every group of the sequence at `at`, which is the
     // choice of each of its plain-text alternatives groups.
