@@ -143,7 +143,7 @@ constexpr std::size_t pieceInCompileOrder(GroupKind kind, std::size_t started)
 
 // Where a value falls among running counts that start at 0 and increase:
 // the index of the last one not above it.
-template <class Number> std::uint32_t prefixDecode(const Number *prefix, std::size_t size, const Number &value)
+template <class Number> inline std::uint32_t prefixDecode(const Number *prefix, std::size_t size, const Number &value)
 {
     return static_cast<std::uint32_t>(std::upper_bound(prefix, prefix + size, value) - prefix - 1);
 }
@@ -216,8 +216,8 @@ template <class Number> Number divideWithRemainder(const Number &a, const Number
 // The ordered pair that a pairs group's variant index makes, from the
 // running counts of pairPrefixes(), and the residuals of its three slots.
 template <class Number, class Count>
-GroupChoice decodePair(std::uint32_t items, const Number *itemPrefix, const Number *pairPrefix, Count count,
-    const Number &separator, const Number &variant, Number slots[3])
+[[gnu::always_inline]] inline GroupChoice decodePair(std::uint32_t items, const Number *itemPrefix,
+    const Number *pairPrefix, Count count, const Number &separator, const Number &variant, Number slots[3])
 {
     const std::uint32_t first = prefixDecode(pairPrefix, items, variant);
     const Number inBlock = variant - pairPrefix[first];

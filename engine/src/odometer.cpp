@@ -137,8 +137,12 @@ template <class Source>
         detail::GroupPlace { at.sequence, at.element, at.owner, at.slot });
     const detail::Group &compiled = p.groups[group];
     if (!Source::readsLiterals && !countCharacters) {
-        detail::appendChoiceSpans(p.pieceLiterals.data() + compiled.pieceLiteralsBegin, compiled.kind, choice,
-            p.pool.data(), buffer.get(), length);
+        // Each kind with its kind known, so that no slot asks it again.
+        const detail::Span *spans = p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
+        if (compiled.kind == GroupKind::Alternatives)
+            detail::appendChoiceSpans(spans, GroupKind::Alternatives, choice, p.pool.data(), buffer.get(), length);
+        else
+            detail::appendChoiceSpans(spans, GroupKind::Pairs, choice, p.pool.data(), buffer.get(), length);
         return;
     }
     detail::forEachSlotSequence(p, compiled, choice, [&](std::uint32_t sequence) {

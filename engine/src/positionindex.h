@@ -98,7 +98,8 @@ public:
         residual = variant - prefix[chosen];
         return chosen;
     }
-    GroupChoice decodeWordPairs(const Group &group, std::uint64_t variant, std::uint64_t slots[3]) const
+    [[gnu::always_inline]] GroupChoice decodeWordPairs(
+        const Group &group, std::uint64_t variant, std::uint64_t slots[3]) const
     {
         const std::uint32_t *const pieces = program.pieces.data() + group.pieceBegin;
         return decodePair(

@@ -154,15 +154,24 @@ private:
         return true;
     }
 
+    // Every ordered pair of plain text is one variant. Each kind is written
+    // with its kind known, so that no slot asks it again.
     [[gnu::always_inline]] void plainGroup(const Group &group, std::uint64_t variant)
     {
-        // Every ordered pair of plain text is one variant.
-        const GroupChoice choice
-            = group.kind == GroupKind::Alternatives ? GroupChoice { variant } : pairAt(variant, group.pieceCount - 1);
-        if constexpr (Characters)
-            forEachSlotSequence(program_, group, choice, [&](std::uint32_t sequence) { piece(sequence); });
+        if (group.kind == GroupKind::Alternatives)
+            plainChoiceOf<GroupKind::Alternatives>(group, GroupChoice { variant });
         else
-            appendChoiceSpans(pieceLiterals_ + group.pieceLiteralsBegin, group.kind, choice, pool_, out_, length_);
+            plainChoiceOf<GroupKind::Pairs>(group, pairAt(variant, group.pieceCount - 1));
+    }
+
+    template <GroupKind Kind> [[gnu::always_inline]] void plainChoiceOf(const Group &group, const GroupChoice &choice)
+    {
+        if constexpr (Characters) {
+            for (int slot = 0; slot < slotsOf(Kind); ++slot)
+                piece(slotSequence(choicePieces_, pieces_, group, choice, slot));
+        } else {
+            appendChoiceSpans(pieceLiterals_ + group.pieceLiteralsBegin, Kind, choice, pool_, out_, length_);
+        }
     }
 
     [[gnu::always_inline]] void flat(std::uint32_t sequence, std::uint64_t residual)
