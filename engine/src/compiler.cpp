@@ -11,6 +11,7 @@
 // the inside with pairs parts in the order 2, 0, 1, 3, ..., then the tail), so
 // the first error reported is the one the definition reports.
 
+#include "lengthweights.h"
 #include "program.h"
 
 #include "razmnozhator/engine.h"
@@ -186,7 +187,7 @@ private:
 struct SequenceBuilder
 {
     std::vector<Span> literals;
-    std::vector<std::uint32_t> characters;
+    std::vector<std::uint64_t> characters;
     std::vector<std::uint32_t> groups;
     std::string pendingLiteral;
 
@@ -394,8 +395,8 @@ private:
         if (program_.pool.size() > UINT32_MAX)
             throw std::length_error("template too large");
         builder.literals.push_back({ static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length) });
-        if (program_.literalMap)
-            builder.characters.push_back(static_cast<std::uint32_t>(builder.pendingLiteral.size()));
+        if (program_.literalMap || !program_.lengthRule.plain())
+            builder.characters.push_back(literalWeight(program_.lengthRule, builder.pendingLiteral));
         builder.pendingLiteral.clear();
     }
 
@@ -521,11 +522,12 @@ private:
 } // namespace
 
 std::shared_ptr<const Program> compileProgram(
-    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder)
+    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder, const LengthRule &rule)
 {
     auto program = std::make_shared<Program>();
     program->source = std::move(source);
     program->literalMap = std::move(literalMap);
+    program->lengthRule = rule;
     Compiler(*program, recorder).run(entry);
     program->pool.append(poolSlack, '\0');
     // The tables grew by doubling; a template of millions of groups would keep
@@ -540,6 +542,7 @@ std::shared_ptr<const Program> compileProgram(
     program->choicePieces.shrink_to_fit();
     program->pieceLiterals.shrink_to_fit();
     program->postorder.shrink_to_fit();
+    weighLiterals(*program);
     program->figures = computeFigures(*program);
     return program;
 }

@@ -274,12 +274,6 @@ Poly PolyArithmetic::sum(std::span<const Poly *const> polys) const
     return sumOf(width, polys);
 }
 
-Poly PolyArithmetic::add(const Poly &a, const Poly &b) const
-{
-    const Poly *both[] = { &a, &b };
-    return sumOf(width, both);
-}
-
 void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
 {
     static const mp_limb_t zero = 0;
@@ -349,19 +343,42 @@ void addRange(const PolyArithmetic &math, const Poly &poly, std::uint64_t min, s
 void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const
 {
     const Poly &whole = sequenceSpectrum[program.root];
-    if (!program.literalMap) {
-        // Every character is one byte.
-        addRange(*this, whole, min, max, count, &bytes);
+    const RuleLengths &rule = program.ruleLengths;
+    count = 0;
+    bytes = 0;
+    mpz_class windowCount, windowTotal;
+    // Window j holds the variants with repeats - 1 - j uncounted bytes.
+    const auto eachWindow = [&](auto &&add) {
+        for (std::uint32_t j = 0; j < rule.repeats; ++j)
+            add(min - j * rule.period, max - j * rule.period, std::uint64_t(rule.repeats - 1 - j));
+    };
+    if (!program.literalMap && (program.literalCharacters.empty() || rule.weighted)) {
+        // Every character is one byte, and every uncounted one too: with k
+        // of them, a length l by the engine holds l - k (period - 1) bytes.
+        eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t uncounted) {
+            addRange(*this, whole, low, high, windowCount, &windowTotal);
+            count += windowCount;
+            bytes += windowTotal;
+            if (rule.weighted)
+                bytes -= windowCount * mpz_class(static_cast<unsigned long>(uncounted * (rule.period - 1)));
+        });
         return;
     }
-    addRange(*this, whole, min, max, count, nullptr);
+    eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t) {
+        addRange(*this, whole, low, high, windowCount, nullptr);
+        count += windowCount;
+    });
     // Byte totals per length reach the count times the longest variant's bytes.
     PolyArithmetic wide;
     const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
     wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
     const Weighted weighted = walkPostorder(program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS, cut } },
         [](std::uint32_t, const Weighted &) {});
-    addRange(wide, repacked(weighted.h.poly, wordsFor(weighted.h.bits), wide.width), min, max, bytes, nullptr);
+    const Poly totals = repacked(weighted.h.poly, wordsFor(weighted.h.bits), wide.width);
+    eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t) {
+        addRange(wide, totals, low, high, windowTotal, nullptr);
+        bytes += windowTotal;
+    });
 }
 
 SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)

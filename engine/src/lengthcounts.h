@@ -56,7 +56,6 @@ struct PolyArithmetic
     Poly multiply(const Poly &a, const Poly &b) const;
     Poly sum(std::span<const Poly> polys) const;
     Poly sum(std::span<const Poly *const> polys) const;
-    Poly add(const Poly &a, const Poly &b) const;
     // Coefficient of z^length, as a read-only big integer (shares the slot).
     void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
 };
@@ -73,7 +72,8 @@ public:
     std::vector<Poly> groupSpectrum; // per group
 
     // Count and total bytes of the variants with a length in [min, max]
-    // (max at most the cut).
+    // (max at most the cut), and under a length rule's repeats, in the
+    // windows below it as well (see RuleLengths).
     void rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const;
 };
 
