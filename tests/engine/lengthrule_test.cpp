@@ -266,6 +266,8 @@ TEST(LengthRule, RandomTemplatesAgreeWithTheFilteredList)
 
 TEST(LengthRule, RestrictionMeasuresByTheRule)
 {
+    // Rules written with their first three members keep the plain rule.
+    EXPECT_TRUE((razmnozhator::RestrictRules { { 0, 5 }, UINT64_MAX, false }.rule.plain()));
     razmnozhator::RestrictRules rules;
     rules.lengths = { 2, 3 };
     rules.rule = ruleOf(",", 1);

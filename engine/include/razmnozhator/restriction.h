@@ -25,15 +25,15 @@ struct RestrictRules
 {
     // A variant's length, by default in bytes.
     LengthRange lengths;
-    // How a variant's length is counted. Under any rule but the plain one the
-    // variants are measured as they are given, which must then be the bytes
-    // of the text as written, and those it refuses are never kept.
-    LengthRule rule;
     std::uint64_t maxCount = UINT64_MAX;
     // Fisher-Yates driven by std::rand(): for i = 1..n-1, swap items i and
     // rand() % (i+1), n-1 draws in all. The caller decides whether the
     // generator is seeded.
     bool shuffle = false;
+    // How a variant's length is counted. Under any rule but the plain one the
+    // variants are measured as they are given, which must then be the bytes
+    // of the text as written, and those it refuses are never kept.
+    LengthRule rule {};
 };
 
 class Restriction
