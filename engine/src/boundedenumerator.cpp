@@ -12,6 +12,8 @@
 
 #include "razmnozhator/engine.h"
 
+#include "lengthweights.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -49,12 +51,20 @@ struct BoundedEnumerator::State
     bool jumped = false; // the next kept variant is written already
     std::uint64_t skip = 0; // Filtering: kept variants still to pass over
     std::uint64_t run = firstRun;
+    // The rule's own numbers, which keeps() reads at every step.
+    detail::RuleLengths rule;
 
     State(const CompiledTemplate &source, LengthRange lengths)
         : compiled(source)
         , range(lengths)
+        , rule(detail::programOf(source).ruleLengths)
     {
     }
+
+    // Whether a variant of this length inside the engine is kept.
+    bool keeps(std::uint64_t length) const { return detail::keepsLength(rule, range, length); }
+    // Lengths inside the engine outside this range are never kept.
+    LengthRange hull() const { return detail::engineHull(detail::programOf(compiled), range); }
 };
 
 BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRange range, const mpz_class &rank)
@@ -70,13 +80,14 @@ BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRan
         return;
     }
     State &state = *state_;
-    if (range.min > range.max || range.min > compiled.maxLength() || range.max < compiled.minLength()) {
+    if (compiled.keepsNone() || range.min > range.max || range.min > compiled.maxLength()
+        || range.max < compiled.minLength()) {
         state.way = State::Way::Nothing;
         if (rank != 0)
             throw std::out_of_range("rank " + rank.get_str() + " is past the end: no variant is within the lengths");
         return;
     }
-    enumerator_.passOverLengthsOutside(range);
+    enumerator_.passOverLengthsOutside(state.hull());
     try {
         state.kept = compiled.figuresInRange(range).count;
         jumpTo(rank);
@@ -113,7 +124,7 @@ void BoundedEnumerator::filterFrom(const mpz_class &rank)
     if (!rank.fits_ulong_p())
         throw LimitError("cannot pass over " + rank.get_str() + " variants one by one");
     enumerator_ = Enumerator(state.compiled);
-    enumerator_.passOverLengthsOutside(state.range);
+    enumerator_.passOverLengthsOutside(state.hull());
     state.way = State::Way::Filtering;
     state.skip = rank.get_ui();
 }
@@ -151,7 +162,7 @@ bool BoundedEnumerator::nextKept()
     case State::Way::Filtering:
         while (enumerator_.next()) {
             ++visited_;
-            if (!state.range.contains(enumerator_.currentLength()))
+            if (!state.keeps(enumerator_.currentLength()))
                 continue;
             if (state.skip == 0)
                 return true;
@@ -169,7 +180,7 @@ bool BoundedEnumerator::nextKept()
             if (!enumerator_.next())
                 return false;
             ++visited_;
-            if (state.range.contains(enumerator_.currentLength())) {
+            if (state.keeps(enumerator_.currentLength())) {
                 ++state.rank;
                 return true;
             }

@@ -8,6 +8,7 @@
 // order 2, 0, 1, 3, ..., then the text after the group. The first unclosed
 // group met in that order is the one reported.
 
+#include "lengthweights.h"
 #include "program.h"
 
 #include "brackettable.h"
@@ -48,7 +49,7 @@ TemplateError unclosed(char opener, std::size_t offset)
 struct SequenceBuilder
 {
     std::vector<Span> literals;
-    std::vector<std::uint32_t> characters;
+    std::vector<std::uint64_t> characters;
     std::vector<std::uint32_t> groups;
     std::string pendingLiteral;
 
@@ -246,8 +247,8 @@ private:
         if (program_.pool.size() > UINT32_MAX)
             throw std::length_error("template too large");
         builder.literals.push_back({ static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length) });
-        if (program_.literalMap)
-            builder.characters.push_back(static_cast<std::uint32_t>(builder.pendingLiteral.size()));
+        if (program_.literalMap || !program_.lengthRule.plain())
+            builder.characters.push_back(literalWeight(program_.lengthRule, builder.pendingLiteral));
         builder.pendingLiteral.clear();
     }
 
@@ -372,11 +373,12 @@ private:
 } // namespace
 
 std::shared_ptr<const Program> compileProgram(
-    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder)
+    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder, const LengthRule &rule)
 {
     auto program = std::make_shared<Program>();
     program->source = std::move(source);
     program->literalMap = std::move(literalMap);
+    program->lengthRule = rule;
     Compiler(*program, recorder).run(entry);
     program->pool.append(poolSlack, '\0');
     // Most tables were reserved for the most that the brackets and bars
@@ -395,6 +397,7 @@ std::shared_ptr<const Program> compileProgram(
     program->choicePieces.shrink_to_fit();
     program->pieceLiterals.shrink_to_fit();
     program->postorder.shrink_to_fit();
+    weighLiterals(*program);
     program->figures = computeFigures(*program);
     return program;
 }

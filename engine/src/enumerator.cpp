@@ -5,6 +5,7 @@
 #include "razmnozhator/engine.h"
 
 #include "lengthrange.h"
+#include "lengthweights.h"
 #include "odometer.h"
 #include "positions.h"
 #include "program.h"
@@ -80,7 +81,8 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     };
     if (!state.ranges)
         state.ranges = std::make_unique<detail::RangeDecoder>(*state.program);
-    state.seekWindow = { bound(range.min), bound(range.max) };
+    const detail::RuleWindow window = detail::ruleWindow(*state.program, range);
+    state.seekWindow = { bound(window.low), bound(window.high) };
     state.ranges->start(rank, state.seekWindow);
     state.writeRangeText();
     state.seekWithinRange = true;

@@ -1,6 +1,7 @@
 #include "razmnozhator/engine.h"
 
 #include "lengthcounts.h"
+#include "lengthweights.h"
 #include "program.h"
 #include "saturating.h"
 
@@ -89,22 +90,40 @@ std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept
 }
 std::size_t CompiledTemplate::maxLength() const noexcept
 {
-    return program_->figures.longest;
+    return program_->ruleLengths.weighted ? program_->ruleLengths.longest : program_->figures.longest;
 }
 std::size_t CompiledTemplate::minLength() const noexcept
 {
-    return program_->figures.shortest;
+    return program_->ruleLengths.weighted ? program_->ruleLengths.shortest : program_->figures.shortest;
 }
 
 bool CompiledTemplate::keepsEveryLength(LengthRange range) const noexcept
 {
-    return range.min <= program_->figures.shortest && range.max >= program_->figures.longest;
+    return !program_->ruleLengths.weighted && range.min <= program_->figures.shortest
+        && range.max >= program_->figures.longest;
 }
 
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const
 {
     // Recompiling is linear and cheap; it lets the statistics follow the new lengths.
-    return CompiledTemplate(detail::compileProgram(program_->source, detail::EntryPoint::Template, map));
+    return CompiledTemplate(
+        detail::compileProgram(program_->source, detail::EntryPoint::Template, map, nullptr, program_->lengthRule));
+}
+
+CompiledTemplate CompiledTemplate::withLengthRule(const LengthRule &rule) const
+{
+    return CompiledTemplate(
+        detail::compileProgram(program_->source, detail::EntryPoint::Template, program_->literalMap, nullptr, rule));
+}
+
+const LengthRule &CompiledTemplate::lengthRule() const noexcept
+{
+    return program_->lengthRule;
+}
+
+bool CompiledTemplate::keepsNone() const noexcept
+{
+    return program_->ruleLengths.keepsNone;
 }
 
 VariantList CompiledTemplate::expand() const
@@ -134,10 +153,13 @@ RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
     const detail::Figures &figures = program_->figures;
     if (keepsEveryLength(range))
         return { count(), totalBytes() };
-    if (range.min > range.max || range.min > figures.longest || range.max < figures.shortest)
+    const detail::RuleWindow window = detail::ruleWindow(*program_, range);
+    const LengthRange hull = detail::engineHull(*program_, range);
+    if (window.empty || hull.min > figures.longest || hull.max < figures.shortest)
         return { 0, 0 };
     RangeFigures result;
-    detail::spectrumIndex(*program_, range.max)->rangeFigures(range.min, range.max, result.count, result.totalBytes);
+    detail::spectrumIndex(*program_, window.high)
+        ->rangeFigures(window.low, window.high, result.count, result.totalBytes);
     return result;
 }
 

@@ -15,16 +15,18 @@ namespace razmnozhator {
 
 LengthColumns CompiledTemplate::lengthColumns(std::size_t maxColumns) const
 {
-    const detail::Figures &figures = program_->figures;
+    const detail::RuleLengths &rule = program_->ruleLengths;
     LengthColumns result;
-    result.shortest = figures.shortest;
-    result.longest = figures.longest;
-    result.mostFrequent = figures.shortest;
-    const std::uint64_t lengths = figures.longest - figures.shortest + 1;
+    result.shortest = minLength();
+    result.longest = maxLength();
+    result.mostFrequent = result.shortest;
+    const std::uint64_t lengths = result.longest - result.shortest + 1;
     const std::uint64_t columns = std::max<std::uint64_t>(1, maxColumns);
     result.lengthsPerColumn = lengths / columns + (lengths % columns != 0);
     result.columns.resize(lengths / result.lengthsPerColumn + (lengths % result.lengthsPerColumn != 0));
-    if (lengths == 1) {
+    if (rule.keepsNone)
+        return result;
+    if (lengths == 1 && !rule.weighted) {
         // Every variant has the one length: no counts by length needed, however many there are.
         result.columns[0] = count();
         result.mostFrequentCount = count();
@@ -32,23 +34,32 @@ LengthColumns CompiledTemplate::lengthColumns(std::size_t maxColumns) const
     }
 
     // Every length: a chart shows them all, whatever a bounded question cut.
-    const auto index = detail::spectrumIndex(*program_);
+    // Under a length rule that refuses some variants, lengths inside the
+    // engine go up to the last of its windows (see RuleLengths).
+    const auto index
+        = detail::spectrumIndex(*program_, rule.weighted ? rule.base + rule.period * rule.repeats - 1 : detail::noCut);
     const detail::PolyArithmetic &counts = *index;
     const detail::Poly &whole = index->sequenceSpectrum[program_->root];
-    // Read-only views into the index, which outlives them.
-    mpz_t mostFrequent;
-    counts.coefficient(whole, figures.shortest, mostFrequent);
-    for (std::uint64_t length = figures.shortest; length <= figures.longest; ++length) {
-        mpz_t value;
-        counts.coefficient(whole, length, value);
-        mpz_class &column = result.columns[(length - figures.shortest) / result.lengthsPerColumn];
-        mpz_add(column.get_mpz_t(), column.get_mpz_t(), value);
-        if (mpz_cmp(value, mostFrequent) > 0) {
-            counts.coefficient(whole, length, mostFrequent);
+    mpz_class value;
+    const auto countOf = [&](std::uint64_t length) {
+        value = 0;
+        for (std::uint32_t k = 0; k < rule.repeats; ++k) {
+            // Read-only views into the index, which outlives them.
+            mpz_t coefficient;
+            counts.coefficient(whole, length + k * rule.period, coefficient);
+            mpz_add(value.get_mpz_t(), value.get_mpz_t(), coefficient);
+        }
+        return value;
+    };
+    result.mostFrequentCount = countOf(result.shortest);
+    for (std::uint64_t length = result.shortest; length <= result.longest; ++length) {
+        countOf(length);
+        result.columns[(length - result.shortest) / result.lengthsPerColumn] += value;
+        if (value > result.mostFrequentCount) {
+            result.mostFrequentCount = value;
             result.mostFrequent = length;
         }
     }
-    result.mostFrequentCount = mpz_class(mostFrequent);
     return result;
 }
 

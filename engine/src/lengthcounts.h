@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ struct PolyArithmetic
 {
     std::size_t width = 1;
     std::uint64_t cut = noCut;
+    // Under a length rule that refuses some variants, the period of its
+    // windows (see RuleLengths): a node's lengths then lie in short runs one
+    // period apart, which products multiply packed tight. Zero otherwise.
+    std::uint64_t period = 0;
 
     // How many slots from length `offset` on the cut keeps.
     std::uint64_t slotsFrom(std::uint64_t offset) const
@@ -54,9 +59,9 @@ struct PolyArithmetic
 
     Poly monomial(std::uint64_t length, mp_limb_t coefficient = 1) const;
     Poly multiply(const Poly &a, const Poly &b) const;
+    std::optional<Poly> multiplyByRuns(const Poly &a, const Poly &b, std::uint64_t room) const;
     Poly sum(std::span<const Poly> polys) const;
     Poly sum(std::span<const Poly *const> polys) const;
-    Poly add(const Poly &a, const Poly &b) const;
     // Coefficient of z^length, as a read-only big integer (shares the slot).
     void coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const;
 };
@@ -73,7 +78,8 @@ public:
     std::vector<Poly> groupSpectrum; // per group
 
     // Count and total bytes of the variants with a length in [min, max]
-    // (max at most the cut).
+    // (max at most the cut), and under a length rule's repeats, in the
+    // windows below it as well (see RuleLengths).
     void rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const;
 };
 

@@ -150,6 +150,11 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
         if (cut >= 0 && longest >= shortest && itemCut[g] >= shortest)
             words += double(std::min(longest, itemCut[g]) - shortest + 1) * double(width);
     }
+    // Totals summed over the windows of a length rule grow by as many
+    // periods as there are windows more.
+    const RuleLengths &rule = program.ruleLengths;
+    words += double(rule.period * (rule.repeats - 1)) * double(width)
+        * (1 + double(program.sequences[program.root].groupCount));
     checkIndexBudget(LimitError::Task::LengthChoice, words * sizeof(mp_limb_t));
 
     suffix.resize(program.groupRefs.size());
@@ -262,9 +267,31 @@ Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly)
 {
     Poly totals = poly;
     const std::size_t width = spectra.width;
+    const auto words = static_cast<mp_size_t>(width);
     for (std::size_t at = width; at < totals.limbs.size(); at += width)
-        mpn_add_n(totals.limbs.data() + at, totals.limbs.data() + at, totals.limbs.data() + at - width,
-            static_cast<mp_size_t>(width));
+        mpn_add_n(totals.limbs.data() + at, totals.limbs.data() + at, totals.limbs.data() + at - width, words);
+    const RuleLengths &rule = spectra.program.ruleLengths;
+    if (rule.repeats == 1 || totals.limbs.empty())
+        return totals;
+    // Summed over the windows of a length rule: W(t) = P(t) + P(t - period)
+    // + ... over `repeats` terms, so that W(high) - W(low - 1) counts all
+    // the windows at once. It grows for (repeats - 1) periods past the last
+    // length, up to the cut. The sums may pass the slots' width: they are
+    // only ever subtracted, modulo its power of two, into counts that fit.
+    const std::uint64_t slots = totals.slots(width);
+    const std::uint64_t grown
+        = std::min<std::uint64_t>(slots + rule.period * (rule.repeats - 1), spectra.slotsFrom(totals.offset));
+    totals.limbs.resize(std::max(slots, grown) * width);
+    for (std::uint64_t slot = slots; slot < grown; ++slot)
+        std::copy_n(totals.limbs.data() + (slots - 1) * width, width, totals.limbs.data() + slot * width);
+    const Poly plain = totals;
+    const std::uint64_t span = rule.period * rule.repeats;
+    for (std::uint64_t slot = rule.period; slot < grown; ++slot) {
+        mp_limb_t *at = totals.limbs.data() + slot * width;
+        mpn_add_n(at, at, totals.limbs.data() + (slot - rule.period) * width, words);
+        if (slot >= span)
+            mpn_sub_n(at, at, plain.limbs.data() + (slot - span) * width, words);
+    }
     return totals;
 }
 
@@ -295,30 +322,9 @@ void countInWindow(const SpectrumIndex &spectra, const Poly &totals, Window wind
     totalUpTo(spectra, totals, window.high, upper);
     totalUpTo(spectra, totals, window.low - 1, lower);
     mpz_sub(out.get_mpz_t(), upper, lower);
-}
-
-void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &totals, Window window, mpz_class &out)
-{
-    // Plain text: one length, one variant.
-    if (poly.limbs.size() == spectra.width && poly.limbs[0] == 1
-        && std::all_of(poly.limbs.begin() + 1, poly.limbs.end(), [](mp_limb_t limb) { return limb == 0; })) {
-        const auto length = std::int64_t(poly.offset);
-        countInWindow(spectra, totals, { window.low - length, window.high - length }, out);
-        return;
-    }
-    out = 0;
-    mpz_class fits;
-    const std::size_t width = spectra.width;
-    for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
-        const mp_limb_t *limbs = poly.limbs.data() + slot * width;
-        if (std::all_of(limbs, limbs + width, [](mp_limb_t limb) { return limb == 0; }))
-            continue;
-        const std::int64_t length = std::int64_t(poly.offset + slot);
-        countInWindow(spectra, totals, { window.low - length, window.high - length }, fits);
-        mpz_t coefficient;
-        mpz_roinit_n(coefficient, limbs, static_cast<mp_size_t>(width));
-        mpz_addmul(out.get_mpz_t(), coefficient, fits.get_mpz_t());
-    }
+    // Totals summed over the windows of a length rule wrap at the slots' width.
+    if (out < 0)
+        out += mpz_class(1) << (spectra.width * GMP_NUMB_BITS);
 }
 
 namespace {

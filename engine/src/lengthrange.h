@@ -65,11 +65,10 @@ struct Window
 // The number of variants of a spectrum, given as running totals from its
 // shortest length up, whose length lies in the window.
 void countInWindow(const SpectrumIndex &spectra, const Poly &totals, Window window, mpz_class &out);
-// Running totals of a spectrum.
+// Running totals of a spectrum; under a length rule that refuses some
+// variants, summed over its windows (see RuleLengths), so that every count
+// within a window counts within all of them.
 Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly);
-// Sum over lengths l of poly[l] times the count of `totals` in window - l: how
-// many variants of poly followed by the rest fit the window.
-void weightInWindow(const SpectrumIndex &spectra, const Poly &poly, const Poly &totals, Window window, mpz_class &out);
 
 // Gives the odometer the choices of the rank-th variant in order among those
 // whose length lies in a window.

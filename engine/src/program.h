@@ -11,6 +11,8 @@
 // choices. Sequences and groups refer to each other by index, never by pointer,
 // and nothing is nested on the C++ stack.
 
+#include "razmnozhator/lengthrule.h"
+
 #include <gmpxx.h>
 
 #include <cstddef>
@@ -79,6 +81,28 @@ struct Figures
     std::uint64_t longestBytes = 0;
 };
 
+// Under a length rule whose limit on uncounted bytes refuses some variants,
+// lengths inside the engine carry the number of uncounted bytes as well: a
+// variant of length d by the rule with k of them has the length
+// d + period * k, with period one more than the spread of lengths by the rule,
+// so that both decode uniquely, and every literal's k counted as at most
+// limit + 1, so that sums never outgrow what matters. Bounds by the rule then
+// keep `repeats` windows, one period apart, the highest for k = limit: the
+// spectra cut above it hold exactly what matters, and a count within bounds
+// reads running totals summed over the windows (lengthweights.h).
+struct RuleLengths
+{
+    // False: lengths are the rule's own, and no variant is refused.
+    bool weighted = false;
+    std::uint64_t base = 0; // the shortest length by the rule, limit aside
+    std::uint64_t period = 1;
+    std::uint32_t repeats = 1;
+    // Among the variants the rule keeps, by the rule; 0 when it keeps none.
+    std::uint64_t shortest = 0;
+    std::uint64_t longest = 0;
+    bool keepsNone = false;
+};
+
 class PositionIndex;
 class SpectrumIndex;
 class RangeIndex;
@@ -90,9 +114,11 @@ struct Program
 
     std::string pool; // every literal's bytes, then poolSlack more
     std::vector<Span> literals;
-    // Characters of each literal in the text as written; empty when no map
-    // changed the literals, so that a literal's length is its span's length.
-    std::vector<std::uint32_t> literalCharacters;
+    // Characters of each literal in the text as written, as the length rule
+    // weighs them (see lengthweights.h); empty when no map changed the
+    // literals and the rule is plain, so that a literal's length is its
+    // span's length.
+    std::vector<std::uint64_t> literalCharacters;
     std::vector<std::uint32_t> groupRefs;
     std::vector<Sequence> sequences;
     std::vector<Group> groups;
@@ -105,6 +131,8 @@ struct Program
     std::vector<std::uint32_t> postorder;
 
     Figures figures;
+    LengthRule lengthRule;
+    RuleLengths ruleLengths;
 
     std::uint64_t characters(std::uint32_t literal) const
     {
@@ -143,8 +171,9 @@ struct SyntaxRecorder
 
 // Throws TemplateError; the returned program is complete and immutable.
 // A recorder, when given, hears of every group and splitting bar met.
-std::shared_ptr<const Program> compileProgram(
-    std::string source, EntryPoint entry, LiteralMap literalMap, SyntaxRecorder *recorder = nullptr);
+// Lengths count by the rule.
+std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap,
+    SyntaxRecorder *recorder = nullptr, const LengthRule &rule = {});
 
 // The saturated figures of the whole template, from its structure.
 Figures computeFigures(const Program &program);

@@ -20,7 +20,7 @@ void shuffleWithRand(std::vector<std::size_t> &order)
 
 Restriction::Restriction(const RestrictRules &rules, Holding holding, LengthOf lengthOf)
     : rules_(rules)
-    , bounded_(rules.lengths.bounds())
+    , bounded_(rules.lengths.bounds() || !rules.rule.plain())
     , holding_(holding)
     , lengthOf_(lengthOf)
 {

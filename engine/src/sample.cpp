@@ -1,6 +1,7 @@
 #include "razmnozhator/sample.h"
 
 #include "lengthrange.h"
+#include "lengthweights.h"
 #include "rootlengths.h"
 
 #include <algorithm>
@@ -347,13 +348,13 @@ struct Sample::State
             mpz_class at = permutation->at(nextIndex);
             ++nextIndex;
             if (rootLengths) {
-                if (range.contains(rootLengths->lengthAt(at)))
+                if (keeps(rootLengths->lengthAt(at)))
                     return at;
                 continue;
             }
             walker.seek(at);
             walker.next();
-            if (range.contains(walker.currentLength()))
+            if (keeps(walker.currentLength()))
                 return at;
         }
     }
@@ -408,7 +409,14 @@ struct Sample::State
         const auto bound = [](std::uint64_t length) {
             return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
         };
-        return { bound(range.min), bound(range.max) };
+        const detail::RuleWindow lengths = detail::ruleWindow(*compiled.program_, range);
+        return { bound(lengths.low), bound(lengths.high) };
+    }
+
+    // Whether the range keeps a variant of this length inside the engine.
+    bool keeps(std::uint64_t length) const
+    {
+        return detail::keepsLength(compiled.program_->ruleLengths, range, length);
     }
 
     // The sample's ranks that fall into the current slice of [0, kept), sorted.

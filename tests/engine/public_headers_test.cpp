@@ -15,6 +15,7 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_EQ(survivorsOfLengthCut(), 2u);
     EXPECT_TRUE(someMemoryIsAvailable());
     EXPECT_TRUE(unboundedRangeBoundsNothing());
+    EXPECT_TRUE(plainRuleCountsEveryByte());
     EXPECT_EQ(marksOfOneGroup(), 3u);
     EXPECT_EQ(sizeOfWholeSample(), 3u);
     EXPECT_EQ(shinglesOfFourWords(), 2u);

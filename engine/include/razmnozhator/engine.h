@@ -18,6 +18,7 @@
 // groups of their own. The engine works on bytes and knows nothing of encodings.
 
 #include "razmnozhator/lengthbounds.h"
+#include "razmnozhator/lengthrule.h"
 #include "razmnozhator/variantlist.h"
 
 #include <gmpxx.h>
@@ -133,12 +134,29 @@ public:
     std::uint64_t countOrMax() const noexcept;
     std::uint64_t totalBytesOrMax() const noexcept;
     // Length of the longest and of the shortest variant, in characters of the
-    // text as written (a literal map changes bytes, not characters).
+    // text as written (a literal map changes bytes, not characters), counted
+    // by the length rule among the variants it keeps; 0 when it keeps none.
     std::size_t maxLength() const noexcept;
     std::size_t minLength() const noexcept;
-    // Whether the range holds every variant's length: it then keeps them all,
-    // and every question within it is the question without it.
+    // Whether the range holds every variant's length and the length rule
+    // refuses none: it then keeps them all, and every question within it is
+    // the question without it.
     bool keepsEveryLength(LengthRange range) const noexcept;
+
+    // The same template whose lengths count by the rule from then on: every
+    // question about lengths below (and Enumerator::seekInRange(),
+    // BoundedEnumerator, Sample, the diversity selection) measures by it and
+    // leaves out the variants it refuses. count(), totalBytes(), variantAt()
+    // and the plain Enumerator still cover the whole template. The literal
+    // map is kept, and withLiteralsMapped() keeps the rule. Lengths by the
+    // rule cost more than plain ones: the spectra gain a dimension of up to
+    // mostUncounted + 1 rows, and LimitError comes that much sooner; a limit
+    // above 4,095 that refuses some variant is refused at once.
+    CompiledTemplate withLengthRule(const LengthRule &rule) const;
+    const LengthRule &lengthRule() const noexcept;
+    // True when the rule refuses every variant (each holds more uncounted
+    // bytes than it allows); never under the plain rule.
+    bool keepsNone() const noexcept;
 
     // The same template with every literal run of text replaced by map(run):
     // a fixed per-byte recoding of the output is done here once, not per variant.

@@ -11,6 +11,7 @@
 // ones, since the order of all of them is drawn before the cut.
 
 #include "razmnozhator/lengthbounds.h"
+#include "razmnozhator/lengthrule.h"
 #include "razmnozhator/variantlist.h"
 
 #include <cstddef>
@@ -29,6 +30,10 @@ struct RestrictRules
     // rand() % (i+1), n-1 draws in all. The caller decides whether the
     // generator is seeded.
     bool shuffle = false;
+    // How a variant's length is counted. Under any rule but the plain one the
+    // variants are measured as they are given, which must then be the bytes
+    // of the text as written, and those it refuses are never kept.
+    LengthRule rule {};
 };
 
 class Restriction
@@ -54,7 +59,7 @@ public:
             return false;
         // Without bounds a variant's length is not needed, and measuring it
         // in characters would cost a pass over every variant.
-        if (bounded_ && !rules_.lengths.contains(lengthOf_ ? lengthOf_(variant) : variant.size()))
+        if (bounded_ && !withinLengths(variant))
             return false;
         if (rules_.shuffle) {
             hold(variant, position);
@@ -80,6 +85,14 @@ public:
     }
 
 private:
+    bool withinLengths(std::string_view variant) const
+    {
+        if (!rules_.rule.plain()) {
+            const std::optional<std::uint64_t> length = rules_.rule.lengthOf(variant);
+            return length && rules_.lengths.contains(*length);
+        }
+        return rules_.lengths.contains(lengthOf_ ? lengthOf_(variant) : variant.size());
+    }
     void hold(std::string_view variant, std::size_t position);
 
     RestrictRules rules_;

@@ -15,3 +15,4 @@ bool unboundedRangeBoundsNothing();
 std::size_t marksOfOneGroup();
 std::size_t sizeOfWholeSample();
 std::size_t shinglesOfFourWords();
+bool plainRuleCountsEveryByte();

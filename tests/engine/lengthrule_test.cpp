@@ -1,0 +1,290 @@
+// Lengths counted by a rule that leaves some bytes uncounted and refuses the
+// variants holding too many of them: every figure and every way of choosing
+// variants is checked against the reference expander's list, filtered by
+// LengthRule::lengthOf().
+
+#include "differential.h"
+#include "lengthcounts.h"
+#include "random_templates.h"
+
+#include "razmnozhator/diversity.h"
+#include "razmnozhator/engine.h"
+#include "razmnozhator/restriction.h"
+#include "razmnozhator/sample.h"
+
+#include "testtext.h"
+
+#include <gtest/gtest.h>
+
+#include <gmpxx.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using razmnozhator::CompiledTemplate;
+using razmnozhator::LengthRange;
+using razmnozhator::LengthRule;
+
+LengthRule ruleOf(std::string_view uncounted, std::uint32_t most = UINT32_MAX)
+{
+    LengthRule rule;
+    for (const char c : uncounted)
+        rule.uncounted.set(static_cast<unsigned char>(c));
+    rule.mostUncounted = most;
+    return rule;
+}
+
+struct MeasureCase
+{
+    const char *name;
+    std::string_view line;
+    std::optional<std::uint64_t> length;
+};
+
+const MeasureCase measureCases[] = {
+    { "no_uncounted_bytes", "abc", 3 },
+    { "two_uncounted", "a,b.", 2 },
+    { "at_the_limit", ",,,", 0 },
+    { "past_the_limit", ",,,,", std::nullopt },
+    { "empty", "", 0 },
+};
+
+TEST(LengthRule, MeasuresALine)
+{
+    const LengthRule rule = ruleOf(",.", 3);
+    for (const MeasureCase &row : measureCases)
+        EXPECT_EQ(rule.lengthOf(row.line), row.length) << row.name;
+    EXPECT_EQ(LengthRule {}.lengthOf(",,,,"), 4u);
+}
+
+// Fixed figures, worked out by hand from the listed variants.
+struct FigureCase
+{
+    const char *name;
+    std::string text;
+    LengthRule rule;
+    LengthRange range;
+    unsigned long count;
+    unsigned long bytes;
+    std::size_t shortest; // minLength() / maxLength() by the rule
+    std::size_t longest;
+    bool keepsNone;
+    const char *first; // the first kept variant, when any
+};
+
+const FigureCase figureCases[] = {
+    // ab ab, ab. a.b a.b. a,b a,b. ; at most one uncounted byte: ab ab. a.b a,b
+    { "one_uncounted_at_most", "a[|.|,]b[|.]", ruleOf(".,", 1), { 0, 100 }, 4, 11, 2, 2, false, "ab" },
+    { "no_limit", "a[|.|,]b[|.]", ruleOf(".,"), { 0, 100 }, 6, 19, 2, 2, false, "ab" },
+    { "every_variant_refused", "[..|,,][x|.]", ruleOf(".,", 1), { 0, 100 }, 0, 0, 0, 0, true, nullptr },
+    // xx,y x,y ; ,yxx ,yx (pairs of items) with "," between: limit 1 keeps
+    // the pairs without a second comma.
+    { "pairs_with_uncounted_separator", "{,|x[x|]|y}", ruleOf(","), { 2, 2 }, 2, 6, 2, 3, false, "x,y" },
+    { "bounds_by_the_rule", "[a|bb|ccc][,|,,|]", ruleOf(",", 1), { 2, 3 }, 4, 12, 1, 3, false, "bb," },
+};
+
+TEST(LengthRule, FiguresOfFixedTemplates)
+{
+    for (const FigureCase &row : figureCases) {
+        SCOPED_TRACE(row.name);
+        const auto compiled = CompiledTemplate::compile(row.text).withLengthRule(row.rule);
+        EXPECT_EQ(compiled.lengthRule(), row.rule);
+        const razmnozhator::RangeFigures figures = compiled.figuresInRange(row.range);
+        EXPECT_EQ(figures.count, row.count);
+        EXPECT_EQ(figures.totalBytes, row.bytes);
+        EXPECT_EQ(compiled.minLength(), row.shortest);
+        EXPECT_EQ(compiled.maxLength(), row.longest);
+        EXPECT_EQ(compiled.keepsNone(), row.keepsNone);
+        if (row.first) {
+            EXPECT_EQ(compiled.variantInRange(0, row.range), row.first);
+        }
+    }
+}
+
+// The reference list, kept and measured by the rule.
+struct Kept
+{
+    std::vector<std::string> variants;
+    std::vector<std::uint64_t> lengths;
+};
+
+Kept keptBy(const std::vector<std::string> &all, const LengthRule &rule, LengthRange range)
+{
+    Kept kept;
+    for (const std::string &variant : all) {
+        const std::optional<std::uint64_t> length = rule.lengthOf(variant);
+        if (length && range.contains(*length)) {
+            kept.variants.push_back(variant);
+            kept.lengths.push_back(*length);
+        }
+    }
+    return kept;
+}
+
+void expectDrawnFrom(std::vector<std::string> got, std::vector<std::string> kept, bool ordered)
+{
+    if (!ordered) {
+        std::ranges::sort(got);
+        std::ranges::sort(kept);
+    }
+    auto at = kept.begin();
+    for (const std::string &variant : got) {
+        at = std::find(at, kept.end(), variant);
+        ASSERT_NE(at, kept.end()) << variant << " out of order, not kept, or more often than kept";
+        ++at;
+    }
+}
+
+// One template under one rule: every question within every range.
+void checkAgainstReference(const std::string &text, const LengthRule &rule)
+{
+    const auto expected
+        = differential::referenceOutcome(differential::Entry::Template, text, reference::Budget { 20000, 1 << 20 });
+    if (!expected || expected->failed)
+        return;
+    const std::vector<std::string> &all = expected->variants;
+    const auto compiled = CompiledTemplate::compile(text).withLengthRule(rule);
+    // Lengths count the text as written, bytes what the map made of it.
+    const auto mapped = compiled.withLiteralsMapped(testtext::doubled);
+    ASSERT_EQ(mapped.lengthRule(), rule);
+    const Kept whole = keptBy(all, rule, {});
+    ASSERT_EQ(compiled.keepsNone(), whole.variants.empty());
+    if (!whole.variants.empty()) {
+        ASSERT_EQ(compiled.minLength(), *std::ranges::min_element(whole.lengths));
+        ASSERT_EQ(compiled.maxLength(), *std::ranges::max_element(whole.lengths));
+    }
+    ASSERT_EQ(compiled.count(), static_cast<unsigned long>(all.size()));
+    ASSERT_EQ(compiled.keepsEveryLength({}), whole.variants.size() == all.size());
+
+    const razmnozhator::LengthColumns columns = compiled.lengthColumns(1000);
+    for (std::uint64_t length = columns.shortest; length <= columns.longest; ++length) {
+        const auto count = std::ranges::count(whole.lengths, length);
+        ASSERT_EQ(columns.columns[length - columns.shortest], static_cast<unsigned long>(count)) << length;
+    }
+
+    const std::uint64_t top = whole.lengths.empty() ? 2 : *std::ranges::max_element(whole.lengths) + 1;
+    for (std::uint64_t max = 0; max <= top; ++max) {
+        for (const std::uint64_t min : { std::uint64_t(0), max / 2, max }) {
+            const LengthRange range { min, max };
+            SCOPED_TRACE("lengths " + std::to_string(min) + " to " + std::to_string(max));
+            const Kept kept = keptBy(all, rule, range);
+            const std::size_t bytes = differential::totalLength(kept.variants);
+            const razmnozhator::RangeFigures figures = compiled.figuresInRange(range);
+            ASSERT_EQ(figures.count, static_cast<unsigned long>(kept.variants.size()));
+            ASSERT_EQ(figures.totalBytes, static_cast<unsigned long>(bytes));
+            ASSERT_EQ(mapped.figuresInRange(range).totalBytes, static_cast<unsigned long>(2 * bytes));
+            razmnozhator::Enumerator seeker(compiled);
+            for (std::size_t rank = 0; rank < kept.variants.size(); ++rank) {
+                ASSERT_EQ(compiled.variantInRange(rank, range), kept.variants[rank]) << "rank " << rank;
+                ASSERT_EQ(mapped.variantInRange(rank, range), testtext::doubled(kept.variants[rank]));
+                seeker.seekInRange(rank, range);
+                ASSERT_TRUE(seeker.next());
+                ASSERT_EQ(seeker.current(), kept.variants[rank]);
+            }
+            std::vector<std::string> listed;
+            razmnozhator::BoundedEnumerator bounded(compiled, range);
+            while (bounded.next())
+                listed.emplace_back(bounded.current());
+            ASSERT_EQ(listed, kept.variants);
+            for (const unsigned long size : { 3ul, 20ul }) {
+                for (const auto order :
+                    { razmnozhator::Sample::Order::Random, razmnozhator::Sample::Order::Template }) {
+                    razmnozhator::Sample sample(compiled, size, range, max, order);
+                    std::vector<std::string> drawn;
+                    while (sample.next())
+                        drawn.emplace_back(sample.current());
+                    ASSERT_EQ(drawn.size(), std::min<std::size_t>(size, kept.variants.size()));
+                    expectDrawnFrom(drawn, kept.variants, order == razmnozhator::Sample::Order::Template);
+                }
+            }
+        }
+    }
+}
+
+struct RuleCase
+{
+    const char *name;
+    std::string text;
+    std::string_view uncounted;
+    std::uint32_t most;
+};
+
+const RuleCase ruleCases[] = {
+    { "punctuation_after_phrases", "[Buy|Order] [it|them][,|.|!|] [now|today][.|!|]", ",.!", 1 },
+    { "limit_that_refuses_nothing", "[a|b][,|]{-|x|y,}", ",", 5 },
+    { "no_limit", "[a,|b]{,|x|y.|z}", ",.", UINT32_MAX },
+    { "pairs_of_uncounted_items", "{|,|..|a|[b|,]}", ",.", 2 },
+    { "nested_groups", "[x{,|a|[b|,c]}|.[d|..]]e[,|]", ",.", 1 },
+    { "uncounted_literal_past_the_limit", "[,,,|a][b|,]", ",", 2 },
+    { "many_optional_commas", "[a|bb|c][,|] [d|ee][,|]. [f|gg][,|] [h|ii][,|] [j|kk][,|]!", ",.!", 3 },
+};
+
+class RuleAgainstReference : public testing::TestWithParam<RuleCase>
+{
+};
+
+TEST_P(RuleAgainstReference, AgreesWithTheFilteredList)
+{
+    checkAgainstReference(GetParam().text, ruleOf(GetParam().uncounted, GetParam().most));
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, RuleAgainstReference, testing::ValuesIn(ruleCases),
+    [](const testing::TestParamInfo<RuleCase> &row) { return std::string(row.param.name); });
+
+// Spectra cut at the end of every question, rather than only where that
+// saves much, as long as the test runs.
+class CutAtEveryEnd
+{
+public:
+    CutAtEveryEnd() { razmnozhator::detail::cutAtEveryEnd = true; }
+    ~CutAtEveryEnd() { razmnozhator::detail::cutAtEveryEnd = false; }
+};
+
+TEST(LengthRule, RandomTemplatesAgreeWithTheFilteredList)
+{
+    differential::TemplateGenerator generator(2024);
+    for (int i = 0; i < 150; ++i) {
+        const std::string text = generator.structured(18);
+        SCOPED_TRACE(differential::quoted(text));
+        // The space and one letter uncounted, at most 0 to 3 of them.
+        const LengthRule rule = ruleOf(i % 2 ? " " : " a", std::uint32_t(i % 4));
+        if (i % 3 == 0) {
+            const CutAtEveryEnd cut;
+            checkAgainstReference(text, rule);
+        } else {
+            checkAgainstReference(text, rule);
+        }
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST(LengthRule, RestrictionMeasuresByTheRule)
+{
+    // Rules written with their first three members keep the plain rule.
+    EXPECT_TRUE((razmnozhator::RestrictRules { { 0, 5 }, UINT64_MAX, false }.rule.plain()));
+    razmnozhator::RestrictRules rules;
+    rules.lengths = { 2, 3 };
+    rules.rule = ruleOf(",", 1);
+    const auto kept = razmnozhator::restrictVariants(testtext::listOf({ "ab,", "a,b,", "abcd", "a,", ",,ab" }), rules);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0], "ab,");
+}
+
+TEST(LengthRule, DiverseVariantsAreKeptByTheRule)
+{
+    const auto compiled = CompiledTemplate::compile("[a|b|c][,|,,|][x|y]").withLengthRule(ruleOf(",", 1));
+    auto diverse = razmnozhator::chooseDiverseVariants(compiled, 4, { 2, 2 }, 7, {});
+    ASSERT_TRUE(diverse);
+    // Of a,x a,y b,x b,y c,x c,y: four, none with two commas or none.
+    EXPECT_EQ(diverse->size(), 4u);
+    while (diverse->next())
+        EXPECT_EQ(compiled.lengthRule().lengthOf(diverse->current()), 2u) << diverse->current();
+}
+
+} // namespace
