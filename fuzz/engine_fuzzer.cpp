@@ -219,6 +219,70 @@ void checkShufflesWithinBounds(
     }
 }
 
+// Lengths by a rule that leaves the space, the comma and the input's last
+// byte uncounted and keeps at most 0 to 3 of them: every figure and choice
+// within a few ranges, against the reference's list filtered by the rule.
+void checkLengthRule(
+    const razmnozhator::CompiledTemplate &plain, std::string_view text, const std::vector<std::string> &variants)
+{
+    razmnozhator::LengthRule rule;
+    for (const unsigned char uncounted : { ' ', ',', text.empty() ? 'a' : text.back() })
+        rule.uncounted.set(uncounted);
+    rule.mostUncounted = static_cast<std::uint32_t>(text.size() % 4);
+    const razmnozhator::CompiledTemplate compiled = plain.withLengthRule(rule);
+    std::uint64_t shortest = UINT64_MAX;
+    std::uint64_t longest = 0;
+    for (const std::string &variant : variants) {
+        if (const std::optional<std::uint64_t> length = rule.lengthOf(variant)) {
+            shortest = std::min(shortest, *length);
+            longest = std::max(longest, *length);
+        }
+    }
+    expectEqual(compiled.keepsNone(), shortest == UINT64_MAX, "keepsNone() by the rule", text);
+    if (shortest == UINT64_MAX)
+        shortest = longest = 0;
+    expectEqual(compiled.minLength(), shortest, "minLength() by the rule", text);
+    expectEqual(compiled.maxLength(), longest, "maxLength() by the rule", text);
+    const std::uint64_t middle = (shortest + longest) / 2;
+    const razmnozhator::LengthRange ranges[] = { {}, { middle, middle + 1 }, { 0, middle }, { longest, longest } };
+    for (const razmnozhator::LengthRange range : ranges) {
+        const std::string name = " by the rule within " + std::to_string(range.min) + ".." + std::to_string(range.max);
+        Outcome kept;
+        std::size_t bytes = 0;
+        for (const std::string &variant : variants) {
+            const std::optional<std::uint64_t> length = rule.lengthOf(variant);
+            if (length && range.contains(*length)) {
+                kept.variants.push_back(variant);
+                bytes += variant.size();
+            }
+        }
+        const razmnozhator::RangeFigures figures = compiled.figuresInRange(range);
+        expectEqual(figures.count, mpz_class(kept.variants.size()), "figuresInRange().count" + name, text);
+        expectEqual(figures.totalBytes, mpz_class(bytes), "figuresInRange().totalBytes" + name, text);
+        const std::size_t rankStep = kept.variants.size() / 10 + 1;
+        for (std::size_t rank = 0; rank < kept.variants.size(); rank += rankStep)
+            expectEqual(compiled.variantInRange(rank, range), kept.variants[rank],
+                "variantInRange(" + std::to_string(rank) + ")" + name, text);
+        razmnozhator::BoundedEnumerator lines(compiled, range);
+        Outcome listed;
+        while (lines.next())
+            listed.variants.emplace_back(lines.current());
+        expectEqual(listed, kept, "BoundedEnumerator" + name, text);
+        razmnozhator::Sample sample(compiled, 5, range, text.size(), razmnozhator::Sample::Order::Template);
+        Outcome drawn;
+        while (sample.next())
+            drawn.variants.emplace_back(sample.current());
+        auto at = kept.variants.begin();
+        for (const std::string &variant : drawn.variants) {
+            at = std::find(at, kept.variants.end(), variant);
+            if (at == kept.variants.end())
+                disagree("Sample in template order" + name, text, "drew " + differential::quoted(variant));
+            ++at;
+        }
+        expectEqual(drawn.variants.size(), std::min<std::size_t>(5, kept.variants.size()), "Sample size" + name, text);
+    }
+}
+
 void checkTemplate(std::string_view text)
 {
     const std::optional<Outcome> expected = differential::referenceOutcome(Entry::Template, text, budget);
@@ -268,6 +332,7 @@ void checkTemplate(std::string_view text)
         checkRandomAccess(*compiled, text, variants);
         checkBoundedListing(*compiled, remapped, text, variants);
         checkShufflesWithinBounds(*compiled, text, variants);
+        checkLengthRule(*compiled, text, variants);
         return;
     }
 

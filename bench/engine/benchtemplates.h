@@ -47,4 +47,83 @@ inline std::string pairsTemplate()
     return text;
 }
 
+// Text written in UTF-8 here, as the engine gets it: in Windows-1251, one
+// byte a character. Only the letters and signs the templates below use.
+inline std::string cp1251(const std::string &utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            out += char(byte);
+            continue;
+        }
+        const unsigned code = ((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
+        out += code == 0x401 ? '\xA8'
+            : code == 0x451  ? '\xB8'
+            : code == 0xAB   ? '\xAB'
+            : code == 0xBB   ? '\xBB'
+                             : char(code - 0x410 + 0xC0);
+    }
+    return out;
+}
+
+// An advertisement of 24 phrases, each with two or three wordings and
+// followed by a comma, a full stop, an exclamation mark or nothing:
+// 2^80 (1.2 * 10^24) lines of about 330 characters, 0 to 26 of them narrow.
+inline std::string advertTemplate()
+{
+    static const char *const phrases[] = {
+        "[Купите|Закажите] слона",
+        "[Доставка|Привезём] [сегодня|завтра]",
+        "[Скидка|Выгода] до 30 %",
+        "[Гарантия|«Честная гарантия»] [год|два года]",
+        "[Оплата|Расчёт] при получении",
+        "[Только|Лишь] у нас",
+        "[Большой|Огромный] выбор",
+        "[Звоните|Пишите] [сейчас|прямо сейчас]",
+        "[Опыт|Стаж] 15 лет",
+        "[Бесплатная|Быстрая] консультация",
+        "[Слоны|Слонята] [из Индии|из Африки]",
+        "[Все|Любые] размеры",
+        "[Мы рядом|Мы в центре]",
+        "[Отзывы|Отклики] клиентов",
+        "[Подарок|Сюрприз] к заказу",
+        "[Работаем|Открыты] без выходных",
+        "[Акция|Распродажа] [недели|месяца]",
+        "[Надёжно|Проверено]",
+        "[Сертификаты|Документы] в порядке",
+        "[Уход|Забота] [включён|в подарок]",
+        "[Выезд|Приезд] [мастера|специалиста]",
+        "[Примерка|Знакомство] бесплатно",
+        "[Цены|Тарифы] [от 100 руб|ниже рынка]",
+        "[Ждём вас|Приходите]",
+    };
+    std::string text;
+    for (const char *phrase : phrases) {
+        text += cp1251(phrase);
+        text += "[,|.|!|] ";
+    }
+    return text;
+}
+
+// 100 places, each one of five words followed by a comma or nothing:
+// 10^100 lines.
+inline std::string punctuatedWordsTemplate()
+{
+    static const char *const words[]
+        = { "слон", "большой", "индийский", "добрый", "умный", "серый", "весёлый", "редкий", "домашний", "учёный" };
+    std::string text;
+    for (int place = 0; place < 100; ++place) {
+        text += '[';
+        for (int j = 0; j < 5; ++j) {
+            if (j > 0)
+                text += '|';
+            text += cp1251(words[(place + j) % 10]);
+        }
+        text += "][,|] ";
+    }
+    return text;
+}
+
 } // namespace bench

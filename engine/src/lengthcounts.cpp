@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <optional>
 #include <string>
 
 namespace razmnozhator::detail {
@@ -91,6 +92,7 @@ struct Spectra
     using Value = Packed;
     std::size_t capBits;
     std::uint64_t cut = noCut;
+    std::uint64_t period = 0;
 
     Value monomial(std::uint64_t length, mp_limb_t coefficient) const
     {
@@ -106,7 +108,7 @@ struct Spectra
     Value mul(const Value &a, const Value &b) const
     {
         const std::size_t bits = std::min(a.bits + b.bits, capBits);
-        const PolyArithmetic math { wordsFor(bits), cut };
+        const PolyArithmetic math { wordsFor(bits), cut, period };
         Poly aScratch, bScratch;
         return measured({ math.multiply(atWidth(a, math.width, aScratch), atWidth(b, math.width, bScratch)), bits });
     }
@@ -125,7 +127,7 @@ struct Spectra
         for (const Value *value : values)
             widest = std::max(widest, value->bits);
         const std::size_t bits = std::min(widest + std::bit_width(values.size() - 1), capBits);
-        const PolyArithmetic math { wordsFor(bits), cut };
+        const PolyArithmetic math { wordsFor(bits), cut, period };
         std::vector<Poly> scratch(values.size());
         std::vector<const Poly *> polys;
         polys.reserve(values.size());
@@ -194,6 +196,129 @@ void multiplyWords(const mp_limb_t *a, std::size_t an, const mp_limb_t *b, std::
 
 } // namespace
 
+namespace {
+
+// Where the lengths of a polynomial lie modulo a period: every coefficient
+// other than zero sits at a length first + row * period + at, with at below
+// span; first may lie below the polynomial's offset.
+struct Runs
+{
+    std::int64_t first = 0;
+    std::uint64_t span = 0;
+    std::uint64_t rows = 0;
+};
+
+std::optional<Runs> runsOf(const Poly &poly, std::size_t width, std::uint64_t period)
+{
+    std::vector<bool> used(period, false);
+    const std::size_t slots = poly.slots(width);
+    bool any = false;
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        const mp_limb_t *limbs = poly.limbs.data() + slot * width;
+        if (std::any_of(limbs, limbs + width, [](mp_limb_t limb) { return limb != 0; })) {
+            used[(poly.offset + slot) % period] = true;
+            any = true;
+        }
+    }
+    if (!any)
+        return std::nullopt;
+    // The longest run of residues without a coefficient, going round: the
+    // runs start right after it.
+    std::uint64_t gapEnd = 0;
+    std::uint64_t longestGap = 0;
+    std::uint64_t gap = 0;
+    for (std::uint64_t i = 0; i < 2 * period; ++i) {
+        if (used[i % period]) {
+            gap = 0;
+            continue;
+        }
+        if (++gap > longestGap && gap <= period) {
+            longestGap = gap;
+            gapEnd = i % period;
+        }
+    }
+    Runs runs;
+    const std::uint64_t start = (gapEnd + 1) % period;
+    runs.span = period - longestGap;
+    runs.first = std::int64_t(poly.offset) - std::int64_t((poly.offset + period - start) % period);
+    runs.rows = std::uint64_t(std::int64_t(poly.offset + slots - 1) - runs.first) / period + 1;
+    return runs;
+}
+
+// The coefficients of a polynomial with those runs, each run in `stride`
+// slots, its rows one after another.
+std::vector<mp_limb_t> packedRuns(const Poly &poly, std::size_t width, std::uint64_t period, const Runs &runs,
+    std::uint64_t stride, std::uint64_t rows)
+{
+    std::vector<mp_limb_t> packed(rows * stride * width, 0);
+    const std::size_t slots = poly.slots(width);
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        const auto from = std::uint64_t(std::int64_t(poly.offset + slot) - runs.first);
+        const std::uint64_t row = from / period;
+        const std::uint64_t at = from % period;
+        if (row >= rows || at >= runs.span)
+            continue;
+        std::copy_n(poly.limbs.data() + slot * width, width, packed.data() + (row * stride + at) * width);
+    }
+    return packed;
+}
+
+} // namespace
+
+// Lengths in short runs one period apart multiply as rows of runs packed
+// tight: the product of two runs is a run as long as both together, shorter
+// than the period, so rows do not overlap. Null when the runs are too long
+// for packing to save much.
+std::optional<Poly> PolyArithmetic::multiplyByRuns(const Poly &a, const Poly &b, std::uint64_t room) const
+{
+    const std::optional<Runs> aRuns = runsOf(a, width, period);
+    const std::optional<Runs> bRuns = runsOf(b, width, period);
+    if (!aRuns || !bRuns)
+        return std::nullopt;
+    const std::uint64_t stride = aRuns->span + bRuns->span - 1;
+    if (2 * stride > period)
+        return std::nullopt;
+    const std::int64_t first = aRuns->first + bRuns->first;
+    const std::uint64_t offset = a.offset + b.offset;
+    // Rows wholly above the cut add nothing.
+    std::uint64_t rowsKept = aRuns->rows + bRuns->rows - 1;
+    if (cut != noCut) {
+        const auto last = std::int64_t(cut);
+        rowsKept = last < first ? 0 : std::min<std::uint64_t>(rowsKept, std::uint64_t(last - first) / period + 1);
+    }
+    const std::uint64_t aRows = std::min(aRuns->rows, rowsKept);
+    const std::uint64_t bRows = std::min(bRuns->rows, rowsKept);
+    const std::uint64_t slots = std::min<std::uint64_t>(a.slots(width) + b.slots(width) - 1, room);
+    if (2 * (aRows + bRows) * stride > a.slots(width) + b.slots(width))
+        return std::nullopt;
+    Poly result;
+    result.offset = offset;
+    result.limbs.assign(slots * width, 0);
+    if (aRows == 0 || bRows == 0)
+        return result;
+    const std::vector<mp_limb_t> aPacked = packedRuns(a, width, period, *aRuns, stride, aRows);
+    const std::vector<mp_limb_t> bPacked = packedRuns(b, width, period, *bRuns, stride, bRows);
+    const std::size_t an = trimmedSize(aPacked);
+    const std::size_t bn = trimmedSize(bPacked);
+    if (an == 0 || bn == 0)
+        return result;
+    std::vector<mp_limb_t> product(an + bn);
+    if (an >= bn)
+        multiplyWords(aPacked.data(), an, bPacked.data(), bn, product.data());
+    else
+        multiplyWords(bPacked.data(), bn, aPacked.data(), an, product.data());
+    const std::size_t packedSlots = (an + bn + width - 1) / width;
+    product.resize(packedSlots * width, 0);
+    for (std::size_t packed = 0; packed < packedSlots; ++packed) {
+        const std::int64_t length = first + std::int64_t(packed / stride * period) + std::int64_t(packed % stride);
+        if (length < std::int64_t(offset) || std::uint64_t(length) - offset >= slots)
+            continue;
+        std::copy_n(
+            product.data() + packed * width, width, result.limbs.data() + (std::uint64_t(length) - offset) * width);
+    }
+    return result;
+}
+
 Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
 {
     Poly result;
@@ -206,6 +331,10 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
         const std::size_t kept = std::min<std::uint64_t>(other.slots(width), room) * width;
         result.limbs.assign(other.limbs.begin(), other.limbs.begin() + std::ptrdiff_t(kept));
         return result;
+    }
+    if (period != 0) {
+        if (std::optional<Poly> product = multiplyByRuns(a, b, room))
+            return std::move(*product);
     }
     const std::size_t slots = std::min<std::uint64_t>(a.slots(width) + b.slots(width) - 1, room);
     // The slots of either factor above the cut add only to slots above it.
@@ -372,8 +501,9 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     PolyArithmetic wide;
     const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
     wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    const Weighted weighted = walkPostorder(program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS, cut } },
-        [](std::uint32_t, const Weighted &) {});
+    const Weighted weighted
+        = walkPostorder(program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS, cut, period } },
+            [](std::uint32_t, const Weighted &) {});
     const Poly totals = repacked(weighted.h.poly, wordsFor(weighted.h.bits), wide.width);
     eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t) {
         addRange(wide, totals, low, high, windowTotal, nullptr);
@@ -386,6 +516,7 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
 {
     const Figures &figures = program.figures;
     cut = kept < figures.longest ? kept : noCut;
+    period = program.ruleLengths.weighted ? program.ruleLengths.period : 0;
     // Wide enough for the template's whole count; the coefficients of cut
     // spectra may need fewer words (see below).
     const mpz_class &count = exactCount(program);
@@ -408,9 +539,10 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
         return node & groupTag ? groupSpectrum[node & ~groupTag] : sequenceSpectrum[node];
     };
     if (cut == noCut) {
-        walkPostorder(program, Spectra { width * GMP_NUMB_BITS }, [&](std::uint32_t node, const Packed &value) {
-            place(node) = repacked(value.poly, wordsFor(value.bits), width);
-        });
+        walkPostorder(
+            program, Spectra { width * GMP_NUMB_BITS, noCut, period }, [&](std::uint32_t node, const Packed &value) {
+                place(node) = repacked(value.poly, wordsFor(value.bits), width);
+            });
         return;
     }
     // Every coefficient of a node is at most the number of its variants that
@@ -420,14 +552,15 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     std::vector<std::size_t> bits(program.sequences.size() + program.groups.size());
     std::size_t widest = 1;
     const double budget = indexBudget();
-    walkPostorder(program, Spectra { width * GMP_NUMB_BITS, cut }, [&](std::uint32_t node, const Packed &value) {
-        place(node) = value.poly;
-        bits[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node] = value.bits;
-        if (wordsFor(value.bits + 2) > wordsFor(widest + 2) && !(bytesAt(wordsFor(value.bits + 2)) <= budget))
-            throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Memory,
-                wholeAmount(bytesAt(wordsFor(value.bits + 2))), wholeAmount(budget));
-        widest = std::max(widest, value.bits);
-    });
+    walkPostorder(
+        program, Spectra { width * GMP_NUMB_BITS, cut, period }, [&](std::uint32_t node, const Packed &value) {
+            place(node) = value.poly;
+            bits[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node] = value.bits;
+            if (wordsFor(value.bits + 2) > wordsFor(widest + 2) && !(bytesAt(wordsFor(value.bits + 2)) <= budget))
+                throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Memory,
+                    wholeAmount(bytesAt(wordsFor(value.bits + 2))), wholeAmount(budget));
+            widest = std::max(widest, value.bits);
+        });
     width = wordsFor(widest + 2);
     for (std::size_t s = 0; s < sequenceSpectrum.size(); ++s)
         sequenceSpectrum[s] = repacked(sequenceSpectrum[s], wordsFor(bits[s]), width);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ struct PolyArithmetic
 {
     std::size_t width = 1;
     std::uint64_t cut = noCut;
+    // Under a length rule that refuses some variants, the period of its
+    // windows (see RuleLengths): a node's lengths then lie in short runs one
+    // period apart, which products multiply packed tight. Zero otherwise.
+    std::uint64_t period = 0;
 
     // How many slots from length `offset` on the cut keeps.
     std::uint64_t slotsFrom(std::uint64_t offset) const
@@ -54,6 +59,7 @@ struct PolyArithmetic
 
     Poly monomial(std::uint64_t length, mp_limb_t coefficient = 1) const;
     Poly multiply(const Poly &a, const Poly &b) const;
+    std::optional<Poly> multiplyByRuns(const Poly &a, const Poly &b, std::uint64_t room) const;
     Poly sum(std::span<const Poly> polys) const;
     Poly sum(std::span<const Poly *const> polys) const;
     // Coefficient of z^length, as a read-only big integer (shares the slot).

@@ -221,6 +221,7 @@ const RuleCase ruleCases[] = {
     { "pairs_of_uncounted_items", "{|,|..|a|[b|,]}", ",.", 2 },
     { "nested_groups", "[x{,|a|[b|,c]}|.[d|..]]e[,|]", ",.", 1 },
     { "uncounted_literal_past_the_limit", "[,,,|a][b|,]", ",", 2 },
+    { "many_optional_commas", "[a|bb|c][,|] [d|ee][,|]. [f|gg][,|] [h|ii][,|] [j|kk][,|]!", ",.!", 3 },
 };
 
 class RuleAgainstReference : public testing::TestWithParam<RuleCase>
