@@ -30,8 +30,6 @@ private slots:
     void reportsFirstUnencodable();
     void describesCharacter_data();
     void describesCharacter();
-    void appendsUtf8_data();
-    void appendsUtf8();
 };
 
 void Cp1251Test::everyByteRoundTrips()
@@ -169,30 +167,6 @@ void Cp1251Test::describesCharacter()
     QFETCH(uint, codePoint);
     QFETCH(QString, description);
     QCOMPARE(cp1251::describe(char32_t(codePoint)), description);
-}
-
-void Cp1251Test::appendsUtf8_data()
-{
-    QTest::addColumn<QByteArray>("cp1251");
-    QTest::addColumn<QByteArray>("utf8");
-
-    QTest::newRow("ASCII as it is") << QByteArray("a,b\n") << QByteArray("a,b\n");
-    QTest::newRow("Cyrillic in two bytes") << QByteArray("\xA8\xE6") << QByteArray("\xD0\x81\xD0\xB6");
-    QTest::newRow("guillemets in two bytes") << QByteArray("\xAB"
-                                                           "a\xBB")
-                                             << QByteArray("\xC2\xAB"
-                                                           "a\xC2\xBB");
-    QTest::newRow("numero and euro in three") << QByteArray("\xB9\x88") << QByteArray("\xE2\x84\x96\xE2\x82\xAC");
-    QTest::newRow("NUL stays") << QByteArray("a\0b", 3) << QByteArray("a\0b", 3);
-}
-
-void Cp1251Test::appendsUtf8()
-{
-    QFETCH(QByteArray, cp1251);
-    QFETCH(QByteArray, utf8);
-    std::string out = "before ";
-    cp1251::appendUtf8(out, std::string_view(cp1251.constData(), static_cast<std::size_t>(cp1251.size())));
-    QCOMPARE(QByteArray::fromStdString(out), "before " + utf8);
 }
 
 QTEST_GUILESS_MAIN(Cp1251Test)

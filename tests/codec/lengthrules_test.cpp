@@ -1,5 +1,5 @@
-// The length rules by name, the narrow characters as the engine's bytes, the
-// platforms' presets, and a line's length by each rule.
+// The narrow characters as the engine's bytes, and a line's length by each
+// rule; the names and the presets are checked through the tool's options.
 
 #include <QTest>
 
@@ -18,10 +18,6 @@ private slots:
     void lineLength_data();
     void lineLength();
     void narrowBytes();
-    void names_data();
-    void names();
-    void presets_data();
-    void presets();
 };
 
 void LengthRulesTest::lineLength_data()
@@ -61,57 +57,6 @@ void LengthRulesTest::narrowBytes()
     QCOMPARE(direct.mostUncounted, 15u);
     QVERIFY(lengthrules::lengthRule(Rule::Plain).plain());
     QCOMPARE(lengthrules::lengthRule(Rule::Plain).mostUncounted, UINT32_MAX);
-}
-
-void LengthRulesTest::names_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("rule"); // -1: no such rule
-
-    QTest::newRow("plain") << "plain" << int(Rule::Plain);
-    QTest::newRow("direct") << "direct" << int(Rule::Direct);
-    QTest::newRow("names are exact") << "Direct" << -1;
-    QTest::newRow("unknown") << "google" << -1;
-    QTest::newRow("empty") << "" << -1;
-}
-
-void LengthRulesTest::names()
-{
-    QFETCH(QString, name);
-    QFETCH(int, rule);
-    const std::optional<Rule> found = lengthrules::ruleNamed(name);
-    QCOMPARE(found ? int(*found) : -1, rule);
-    if (found)
-        QCOMPARE(lengthrules::nameOf(*found), name);
-}
-
-void LengthRulesTest::presets_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<Rule>("rule");
-    QTest::addColumn<uint>("min");
-    QTest::addColumn<uint>("max");
-
-    QTest::newRow("direct-title") << "direct-title" << Rule::Direct << 1u << 56u;
-    QTest::newRow("direct-text") << "direct-text" << Rule::Direct << 1u << 81u;
-    QTest::newRow("google-headline") << "google-headline" << Rule::Plain << 1u << 30u;
-    QTest::newRow("google-description") << "google-description" << Rule::Plain << 1u << 90u;
-}
-
-void LengthRulesTest::presets()
-{
-    QFETCH(QString, name);
-    QFETCH(Rule, rule);
-    QFETCH(uint, min);
-    QFETCH(uint, max);
-    const lengthrules::Preset *preset = lengthrules::presetNamed(name);
-    QVERIFY(preset);
-    QCOMPARE(preset->rule, rule);
-    QCOMPARE(preset->min, min);
-    QCOMPARE(preset->max, max);
-    QCOMPARE(lengthrules::presetNames(),
-        QStringList({ "direct-title", "direct-text", "google-headline", "google-description" }));
-    QVERIFY(!lengthrules::presetNamed(name.toUpper()));
 }
 
 QTEST_GUILESS_MAIN(LengthRulesTest)
