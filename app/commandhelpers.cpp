@@ -9,13 +9,17 @@
 #include <string>
 #include <utility>
 
+#include <QAction>
+#include <QActionGroup>
 #include <QDir>
 #include <QLineEdit>
 #include <QListView>
 #include <QStatusBar>
 
+#include "cp1251.h"
 #include "dialogs.h"
 #include "documenttext.h"
+#include "lengthrules.h"
 #include "linelistmodel.h"
 #include "memoryguard.h"
 #include "outputfile.h"
@@ -34,9 +38,16 @@ constexpr std::size_t writeBlock = 1 << 20;
 
 void MainWindow::writeToChosenFile(const LineProducer &produce)
 {
-    const QString fileName = dialogs->askSavePath(this, tr("SaveToFile"), tr("All Files (*);;Text Files (*.txt)"));
+    // Windows-1251 first, as the window always saved; then UTF-8 without a
+    // byte order mark, which most ad platforms' tools read.
+    const QString cp1251Filters = tr("All Files (*);;Text Files (*.txt)");
+    const QString utf8Filters = tr("All Files, UTF-8 (*);;Text Files, UTF-8 (*.txt)");
+    const Dialogs::SavePath chosen
+        = dialogs->askSavePath(this, tr("SaveToFile"), cp1251Filters + QStringLiteral(";;") + utf8Filters);
+    const QString &fileName = chosen.fileName;
     if (fileName.isEmpty())
         return;
+    const bool utf8 = utf8Filters.split(QStringLiteral(";;")).contains(chosen.filter);
 
     QString failure;
     const auto work = [&](WorkProgress &progress) {
@@ -57,7 +68,10 @@ void MainWindow::writeToChosenFile(const LineProducer &produce)
             return writable;
         };
         const auto put = [&](std::string_view line) {
-            block.append(line);
+            if (utf8)
+                cp1251::appendUtf8(block, line);
+            else
+                block.append(line);
             block.push_back('\n');
             return block.size() < writeBlock || flushBlock();
         };
@@ -101,6 +115,27 @@ std::uint32_t MainWindow::maxCount() const
 LengthRange MainWindow::lengthRange() const
 {
     return { minLength(), maxLength() };
+}
+
+lengthrules::Rule MainWindow::lengthRule() const
+{
+    const QAction *chosen = lengthRuleChoices->checkedAction();
+    return chosen ? static_cast<lengthrules::Rule>(chosen->data().toInt()) : lengthrules::Rule::Plain;
+}
+
+const LengthRule &MainWindow::engineLengthRule() const
+{
+    return lengthrules::lengthRule(lengthRule());
+}
+
+QString MainWindow::lengthRuleWording() const
+{
+    return lengthrules::wording(lengthRule());
+}
+
+CompiledTemplate MainWindow::countingByRule(const CompiledTemplate &compiled) const
+{
+    return lengthrules::counting(compiled, lengthRule());
 }
 
 void MainWindow::showLines(VariantList fresh)

@@ -95,7 +95,7 @@ QMessageBox::StandardButton showBox(QMessageBox::Icon icon, QWidget *parent, con
 
 } // namespace
 
-QString QtDialogs::askSavePath(QWidget *parent, const QString &caption, const QString &filter)
+Dialogs::SavePath QtDialogs::askSavePath(QWidget *parent, const QString &caption, const QString &filter)
 {
     // No options: the dialog itself asks before an existing file is replaced.
     QFileDialog dialog(parent, caption, QString(), filter);
@@ -104,7 +104,7 @@ QString QtDialogs::askSavePath(QWidget *parent, const QString &caption, const QS
     dialog.setLabelText(QFileDialog::Reject, translated("Отмена"));
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().value(0);
+    return { dialog.selectedFiles().value(0), dialog.selectedNameFilter() };
 }
 
 void QtDialogs::showError(QWidget *parent, const QString &title, const QString &text)

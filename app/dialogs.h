@@ -30,8 +30,15 @@ class Dialogs
 public:
     virtual ~Dialogs();
 
-    // The chosen file name, or an empty string when the user cancelled.
-    virtual QString askSavePath(QWidget *parent, const QString &caption, const QString &filter) = 0;
+    // The chosen file name, or an empty one when the user cancelled, and the
+    // file type chosen among the filter's, the first one unless the user
+    // chose another.
+    struct SavePath
+    {
+        QString fileName;
+        QString filter;
+    };
+    virtual SavePath askSavePath(QWidget *parent, const QString &caption, const QString &filter) = 0;
     virtual void showError(QWidget *parent, const QString &title, const QString &text) = 0;
     // True only for an explicit Yes.
     virtual bool askYesNo(QWidget *parent, const QString &title, const QString &text) = 0;
@@ -52,7 +59,7 @@ public:
 class QtDialogs : public Dialogs
 {
 public:
-    QString askSavePath(QWidget *parent, const QString &caption, const QString &filter) override;
+    SavePath askSavePath(QWidget *parent, const QString &caption, const QString &filter) override;
     void showError(QWidget *parent, const QString &title, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     void showInformation(QWidget *parent, const QString &title, const QString &text) override;

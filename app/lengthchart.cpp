@@ -201,7 +201,14 @@ void LengthChart::paintEvent(QPaintEvent *)
     };
     label(columns_.front(), model_.shortest());
     label(columns_.back(), model_.longest());
-    painter.drawText(bottom, Qt::AlignHCenter | Qt::AlignVCenter, tr("длина строки, символов"));
+    painter.drawText(bottom, Qt::AlignHCenter | Qt::AlignVCenter,
+        ruleWording_.isEmpty() ? tr("длина строки, символов") : tr("длина строки %1, символов").arg(ruleWording_));
+}
+
+void LengthChart::setRuleWording(const QString &wording)
+{
+    ruleWording_ = wording;
+    update();
 }
 
 QRect LengthChart::slotOf(const LengthChartModel::Column &column) const

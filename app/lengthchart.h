@@ -24,6 +24,9 @@ public:
     // Shows what the model holds now, after the caller changed it.
     void changeModel(const std::function<void(LengthChartModel &)> &change);
     void setBounds(razmnozhator::LengthRange bounds);
+    // How the lengths are counted, for the axis: "по правилам Директа", or
+    // nothing when every character counts.
+    void setRuleWording(const QString &wording);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -61,6 +64,7 @@ private:
     // The columns for the current width.
     std::vector<LengthChartModel::Column> columns_;
     QString pointed_;
+    QString ruleWording_;
     int pointedColumn_ = -1;
     std::optional<QPoint> dragStart_;
     bool dragging_ = false;

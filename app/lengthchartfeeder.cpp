@@ -27,12 +27,12 @@ void LengthChartFeeder::counted(const std::shared_ptr<const VariantCounter::Figu
     ++latest;
     if (!figures->compiled) {
         waiting.reset();
-        shownTemplate.reset();
+        shownInput.reset();
         chart->changeModel([](LengthChartModel &model) { model.clear(); });
         emit shown();
         return;
     }
-    if (shownTemplate == figures->input.text) {
+    if (shownInput && shownInput->sameLengthsAs(figures->input)) {
         waiting.reset();
         chart->changeModel(
             [&figures](LengthChartModel &model) { model.setKept(figures->input.lengths, figures->kept); });
@@ -79,7 +79,7 @@ void LengthChartFeeder::finished(
     reading = false;
     if (ticket == latest) {
         show(*figures, std::move(result));
-    } else if (waiting && waiting->input.text == figures->input.text) {
+    } else if (waiting && waiting->input.sameLengthsAs(figures->input)) {
         // Only the bounds changed meanwhile: the figures read are still the template's.
         show(*std::exchange(waiting, nullptr), std::move(result));
     } else if (waiting) {
@@ -89,7 +89,7 @@ void LengthChartFeeder::finished(
 
 void LengthChartFeeder::show(const VariantCounter::Figures &figures, Reading result)
 {
-    shownTemplate = figures.input.text;
+    shownInput = figures.input;
     chart->changeModel([&](LengthChartModel &model) {
         if (result.spectrum)
             model.setSpectrum(std::move(*result.spectrum), figures.input.lengths, figures.kept);

@@ -58,6 +58,6 @@ private:
     bool reading = false;
     // The newest count, while it waits for a reading.
     std::shared_ptr<const VariantCounter::Figures> waiting;
-    // The template whose figures the chart shows.
-    std::optional<QString> shownTemplate;
+    // The template and rule whose figures the chart shows.
+    std::optional<VariantCounter::Input> shownInput;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -31,6 +32,7 @@
 #include "documenttext.h"
 #include "lengthchart.h"
 #include "lengthchartfeeder.h"
+#include "lengthrules.h"
 #include "linelistmodel.h"
 #include "progressrunner.h"
 #include "razmnozhator/memorybudget.h"
@@ -186,23 +188,87 @@ QGroupBox *MainWindow::createRestrictionGroup()
     restrictButton->setMaximumWidth(100);
     connect(restrictButton, &QPushButton::clicked, this, &MainWindow::restrict);
 
-    auto *restrictionLayout = new QHBoxLayout;
-    restrictionLayout->addWidget(minLengthLabel);
-    restrictionLayout->addWidget(minLengthEdit);
-    restrictionLayout->addWidget(maxLengthLabel);
-    restrictionLayout->addWidget(maxLengthEdit);
-    restrictionLayout->addWidget(maxCountLabel);
-    restrictionLayout->addWidget(maxCountEdit);
-    // The two boxes one above the other: side by side the row would no
-    // longer fit the window's starting width with room for the numbers.
+    // The rule button under the length fields it counts for, the rest
+    // centred beside both rows: in the row it would no longer fit the
+    // window's starting width with room for the numbers.
+    auto *restrictionLayout = new QGridLayout;
+    restrictionLayout->addWidget(minLengthLabel, 0, 0);
+    restrictionLayout->addWidget(minLengthEdit, 0, 1);
+    restrictionLayout->addWidget(maxLengthLabel, 0, 2);
+    restrictionLayout->addWidget(maxLengthEdit, 0, 3);
+    restrictionLayout->addWidget(createLengthRuleButton(), 1, 0, 1, 4);
+    restrictionLayout->addWidget(maxCountLabel, 0, 4, 2, 1);
+    restrictionLayout->addWidget(maxCountEdit, 0, 5, 2, 1);
+    // The two boxes one above the other, for the same reason.
     auto *boxesLayout = new QVBoxLayout;
     boxesLayout->setSpacing(0);
     boxesLayout->addWidget(shuffleBox);
     boxesLayout->addWidget(diverseBox);
-    restrictionLayout->addLayout(boxesLayout);
-    restrictionLayout->addWidget(restrictButton);
+    restrictionLayout->addLayout(boxesLayout, 0, 6, 2, 1);
+    restrictionLayout->addWidget(restrictButton, 0, 7, 2, 1);
     restrictionGroup->setLayout(restrictionLayout);
     return restrictionGroup;
+}
+
+namespace {
+
+// "Считать: как в Директе": the button says which rule counts now.
+QString ruleButtonText(const QString &choice)
+{
+    return MainWindow::tr("Счи&тать: %1").arg(choice);
+}
+
+} // namespace
+
+QPushButton *MainWindow::createLengthRuleButton()
+{
+    using namespace razmnozhator::lengthrules;
+    lengthRuleButton = new QPushButton;
+    lengthRuleButton->setObjectName(QStringLiteral("lengthRuleButton"));
+    lengthRuleButton->setToolTip(tr("Как считать длину строки: все символы, или как в Директе, где знаки "
+                                    "%1 не считаются и строка с более чем %2 из них не подходит")
+                                     .arg(narrowCharacters().toString())
+                                     .arg(mostNarrow));
+    auto *menu = new QMenu(lengthRuleButton);
+    menu->setObjectName(QStringLiteral("lengthRuleMenu"));
+    lengthRuleChoices = new QActionGroup(menu);
+    for (const Rule rule : { Rule::Plain, Rule::Direct }) {
+        QAction *choice = menu->addAction(choiceText(rule));
+        choice->setObjectName(QStringLiteral("lengthRule_%1").arg(nameOf(rule)));
+        choice->setCheckable(true);
+        choice->setData(static_cast<int>(rule));
+        lengthRuleChoices->addAction(choice);
+        connect(choice, &QAction::triggered, this, [this, rule] { chooseLengthRule(rule); });
+    }
+    menu->addSeparator();
+    for (const Preset &preset : presets()) {
+        QAction *action = menu->addAction(presetTitle(preset));
+        action->setObjectName(QStringLiteral("preset_%1").arg(QLatin1String(preset.name)));
+        connect(action, &QAction::triggered, this, [this, &preset] { applyPreset(preset); });
+    }
+    lengthRuleButton->setMenu(menu);
+    chooseLengthRule(Rule::Plain);
+    return lengthRuleButton;
+}
+
+void MainWindow::chooseLengthRule(razmnozhator::lengthrules::Rule rule)
+{
+    using namespace razmnozhator::lengthrules;
+    for (QAction *choice : lengthRuleChoices->actions())
+        choice->setChecked(choice->data().toInt() == static_cast<int>(rule));
+    lengthRuleButton->setText(ruleButtonText(choiceText(rule)));
+    if (lengthChart)
+        lengthChart->setRuleWording(wording(rule));
+    if (variantCounter)
+        variantCounter->schedule();
+}
+
+void MainWindow::applyPreset(const razmnozhator::lengthrules::Preset &preset)
+{
+    // The fields tell the counter too; it counts once typing, or this, pauses.
+    chooseLengthRule(preset.rule);
+    minLengthEdit->setText(QString::number(preset.min));
+    maxLengthEdit->setText(QString::number(preset.max));
 }
 
 void MainWindow::createResultList()
@@ -271,6 +337,7 @@ void MainWindow::createLengthChart()
 {
     lengthChart = new LengthChart;
     lengthChart->setObjectName(QStringLiteral("lengthChart"));
+    lengthChart->setRuleWording(lengthRuleWording());
     // The shading follows the fields at once; the fields follow a drag.
     const auto followFields = [this] { lengthChart->setBounds(lengthRange()); };
     connect(minLengthEdit, &QLineEdit::textChanged, lengthChart, followFields);
@@ -286,7 +353,7 @@ void MainWindow::createVariantCounter()
 {
     variantCounter = new VariantCounter(
         [this] {
-            return VariantCounter::Input { templateText(), minLength(), maxLength() };
+            return VariantCounter::Input { templateText(), { minLength(), maxLength() }, lengthRule() };
         },
         this);
     templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
@@ -357,6 +424,16 @@ void MainWindow::limitSize()
 {
     // What the layout needs with every label, box and button text whole,
     // plus room for the numbers in the fields and for ten rows of the list.
+    // The rule button is as wide as its longest text, so that choosing a rule
+    // moves nothing.
+    const QString shownText = lengthRuleButton->text();
+    int ruleButtonWidth = 0;
+    for (const QAction *choice : lengthRuleChoices->actions()) {
+        lengthRuleButton->setText(ruleButtonText(choice->text()));
+        ruleButtonWidth = std::max(ruleButtonWidth, lengthRuleButton->sizeHint().width());
+    }
+    lengthRuleButton->setText(shownText);
+    lengthRuleButton->setMinimumWidth(ruleButtonWidth);
     QSize smallest = minimumSizeHint();
     for (const QLineEdit *field : { minLengthEdit, maxLengthEdit, maxCountEdit })
         smallest.rwidth() += std::max(0, widthForDigits(field) - field->minimumSizeHint().width());

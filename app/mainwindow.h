@@ -22,6 +22,7 @@
 #include <QMainWindow>
 
 class Dialogs;
+class QActionGroup;
 class DocumentText;
 class LengthChart;
 class QCheckBox;
@@ -41,6 +42,7 @@ class WorkProgress;
 
 namespace razmnozhator {
 class CompiledTemplate;
+struct LengthRule;
 class LimitError;
 struct Diversity;
 struct LengthRange;
@@ -49,6 +51,10 @@ struct RestrictRules;
 namespace cp1251 {
 class TemplateText;
 }
+namespace lengthrules {
+enum class Rule;
+struct Preset;
+} // namespace lengthrules
 } // namespace razmnozhator
 
 class MainWindow : public QMainWindow
@@ -80,6 +86,11 @@ private:
     void createWidgets();
     std::array<QPushButton *, 3> createCommandButtons();
     QGroupBox *createRestrictionGroup();
+    // The button that names how lengths are counted; its menu chooses the
+    // rule or a platform's preset.
+    QPushButton *createLengthRuleButton();
+    void chooseLengthRule(razmnozhator::lengthrules::Rule rule);
+    void applyPreset(const razmnozhator::lengthrules::Preset &preset);
     void createResultList();
     void createLengthChart();
     void createTemplateEdit();
@@ -101,6 +112,13 @@ private:
     std::uint32_t maxLength() const;
     std::uint32_t maxCount() const;
     razmnozhator::LengthRange lengthRange() const;
+    // How the lengths are counted, and how a message names it ("по правилам
+    // Директа"; nothing for every character).
+    razmnozhator::lengthrules::Rule lengthRule() const;
+    const razmnozhator::LengthRule &engineLengthRule() const;
+    QString lengthRuleWording() const;
+    // The template compiled to count lengths by the chosen rule.
+    razmnozhator::CompiledTemplate countingByRule(const razmnozhator::CompiledTemplate &compiled) const;
 
     // The answers to a result too big for memory.
     void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled);
@@ -144,6 +162,8 @@ private:
     QStatusBar *statusLine = nullptr;
     QCheckBox *shuffleBox = nullptr;
     QCheckBox *diverseBox = nullptr;
+    QPushButton *lengthRuleButton = nullptr;
+    QActionGroup *lengthRuleChoices = nullptr;
     razmnozhator::VariantList lines;
 
     std::unique_ptr<Dialogs> dialogs;

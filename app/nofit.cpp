@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 
 #include "figures.h"
+#include "lengthrules.h"
 #include "razmnozhator/engine.h"
+#include "razmnozhator/lengthrule.h"
 #include "razmnozhator/variantlist.h"
 
 using namespace razmnozhator;
@@ -36,18 +38,25 @@ QString characters(std::uint64_t number, bool afterUpTo)
 
 } // namespace
 
-std::optional<LengthSpan> spanIfNoneFits(const razmnozhator::VariantList &lines, razmnozhator::LengthRange range)
+std::optional<LengthSpan> spanIfNoneFits(
+    const razmnozhator::VariantList &lines, razmnozhator::LengthRange range, const razmnozhator::LengthRule &rule)
 {
     if (lines.empty())
         return std::nullopt;
     LengthSpan span { UINT64_MAX, 0 };
+    bool anyKept = false;
     for (std::size_t index = 0; index < lines.size(); ++index) {
-        const std::uint64_t length = lines.lengthAt(index);
-        if (range.contains(length))
+        const std::optional<std::uint64_t> length = rule.lengthOf(lines[index]);
+        if (!length)
+            continue;
+        if (range.contains(*length))
             return std::nullopt;
-        span.shortest = std::min(span.shortest, length);
-        span.longest = std::max(span.longest, length);
+        anyKept = true;
+        span.shortest = std::min(span.shortest, *length);
+        span.longest = std::max(span.longest, *length);
     }
+    if (!anyKept)
+        return LengthSpan { 0, 0, true };
     return span;
 }
 
@@ -60,12 +69,23 @@ QString lengthsText(LengthSpan span)
             characters(span.longest, true));
 }
 
-QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose)
+QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose, const QString &ruleWording)
 {
+    if (span.ruleKeepsNone)
+        return tr("Ни одна строка не подходит %1: в каждой строке больше %2 узких символов.")
+            .arg(ruleWording)
+            .arg(razmnozhator::lengthrules::mostNarrow);
+    const QString bounds = ruleWording.isEmpty() ? tr("%1–%2").arg(range.min).arg(range.max)
+                                                 : tr("%1–%2 %3").arg(range.min).arg(range.max).arg(ruleWording);
     const QString text = whose == Whose::Template
-        ? tr("Ни одна строка не подходит по длине %1–%2: строки этого шаблона длиной %3.")
-        : tr("Ни одна строка не подходит по длине %1–%2: строки в списке длиной %3.");
-    return text.arg(range.min).arg(range.max).arg(lengthsText(span));
+        ? tr("Ни одна строка не подходит по длине %1: строки этого шаблона длиной %2.")
+        : tr("Ни одна строка не подходит по длине %1: строки в списке длиной %2.");
+    return text.arg(bounds, lengthsText(span));
+}
+
+QString ruleKeepsNoneText()
+{
+    return tr("в каждой строке больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
 }
 
 } // namespace nofit

@@ -25,13 +25,14 @@ namespace {
 
 // The list stays when the length fields, not the count, leave none of its
 // lines, and the box says how long they are; true when it did.
-bool explainNoneFits(MainWindow *window, Dialogs &dialogs, const VariantList &lines, LengthRange range)
+bool explainNoneFits(MainWindow *window, Dialogs &dialogs, const VariantList &lines, const RestrictRules &rules,
+    const QString &ruleWording)
 {
-    const std::optional<nofit::LengthSpan> span = nofit::spanIfNoneFits(lines, range);
+    const std::optional<nofit::LengthSpan> span = nofit::spanIfNoneFits(lines, rules.lengths, rules.rule);
     if (!span)
         return false;
-    dialogs.showInformation(
-        window, MainWindow::tr("Размножатор v1.0b"), nofit::message(range, *span, nofit::Whose::List));
+    dialogs.showInformation(window, MainWindow::tr("Размножатор v1.0b"),
+        nofit::message(rules.lengths, *span, nofit::Whose::List, ruleWording));
     return true;
 }
 
@@ -43,6 +44,7 @@ void MainWindow::restrict()
         return;
     RestrictRules rules;
     rules.lengths = lengthRange();
+    rules.rule = engineLengthRule();
     rules.maxCount = maxCount();
     rules.shuffle = shuffleBox->checkState() == Qt::Checked;
     if (diverseBox->isChecked()) {
@@ -58,7 +60,7 @@ void MainWindow::restrict()
         });
         if (!finished)
             return;
-        if (kept.empty() && explainNoneFits(this, *dialogs, lines, rules.lengths))
+        if (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRuleWording()))
             return;
         showLines(std::move(kept));
     } catch (const std::bad_alloc &) {
@@ -77,7 +79,8 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
         const bool finished = runLong(tr("Выбор непохожих строк"), [&](WorkProgress &progress) {
             std::vector<std::string_view> within;
             for (const std::string_view line : lines) {
-                if (rules.lengths.contains(line.size()))
+                const std::optional<std::uint64_t> length = rules.rule.lengthOf(line);
+                if (length && rules.lengths.contains(*length))
                     within.push_back(line);
             }
             const std::optional<DiverseChoice> choice = chooseDiverse(
@@ -93,7 +96,7 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
                 kept.push_back(within[index]);
             return !progress.canceled();
         });
-        if (!finished || (kept.empty() && explainNoneFits(this, *dialogs, lines, rules.lengths)))
+        if (!finished || (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRuleWording())))
             return;
         showLines(std::move(kept));
         showDiversity(diversity);

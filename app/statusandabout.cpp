@@ -6,7 +6,9 @@
 #include <QStatusBar>
 #include <QSysInfo>
 
+#include "cp1251.h"
 #include "dialogs.h"
+#include "lengthrules.h"
 #include "memoryguard.h"
 
 namespace {
@@ -29,10 +31,14 @@ QString platformName()
 
 void MainWindow::status(const QModelIndex &index)
 {
-    // One CP1251 byte is one character, so the line's byte length is what the row shows.
-    const std::size_t length = lines.lengthAt(static_cast<std::size_t>(index.row()));
-    statusLine->showMessage(
-        tr("Строк: %1, Длина текущей строки: %2").arg(memoryguard::formatCount(lines.size())).arg(length), 0);
+    // The line as the row shows it, measured by the chosen rule.
+    const QString line = razmnozhator::cp1251::decode(lines[static_cast<std::size_t>(index.row())]);
+    const std::optional<std::uint64_t> length = razmnozhator::lengthrules::lineLength(line, lengthRule());
+    const QString wording = lengthRuleWording();
+    const QString what = wording.isEmpty() ? tr("Длина текущей строки") : tr("Длина текущей строки %1").arg(wording);
+    const QString value
+        = length ? QString::number(*length) : tr("больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
+    statusLine->showMessage(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value), 0);
 }
 
 void MainWindow::about()

@@ -19,6 +19,7 @@
 #include "progressrunner.h"
 #include "razmnozhator/diversity.h"
 #include "razmnozhator/engine.h"
+#include "razmnozhator/lengthrule.h"
 #include "razmnozhator/sample.h"
 
 using namespace razmnozhator;
@@ -53,7 +54,11 @@ QString randomLinesUpTo(std::uint32_t count)
 
 void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
 {
-    const auto lengthsText = [this] { return nofit::lengthsText({ minLength(), maxLength() }); };
+    // "от 10 до 200 символов", and by which rule when not every character counts.
+    const auto lengthsText = [this] {
+        const QString lengths = nofit::lengthsText({ minLength(), maxLength() });
+        return lengthRuleWording().isEmpty() ? lengths : tr("%1 %2").arg(lengths, lengthRuleWording());
+    };
     const mpz_class needed = memoryguard::memoryNeeded(compiled.count(), compiled.totalBytes());
     QString keptText;
     std::optional<RangeFigures> kept;
@@ -62,7 +67,8 @@ void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
         if (kept->count == 0) {
             // Neither answer would give a line: say why instead of asking.
             dialogs->showInformation(this, tr("Размножатор v1.0b"),
-                nofit::message(lengthRange(), { compiled.minLength(), compiled.maxLength() }, nofit::Whose::Template));
+                nofit::message(lengthRange(), { compiled.minLength(), compiled.maxLength(), compiled.keepsNone() },
+                    nofit::Whose::Template, lengthRuleWording()));
             return;
         }
         keptText = tr(", из них длиной %1: %2").arg(lengthsText(), memoryguard::formatCount(kept->count));
@@ -89,6 +95,7 @@ void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
 void MainWindow::saveAllVariants(const CompiledTemplate &compiled, const RangeFigures *kept)
 {
     const LengthRange range = lengthRange();
+    const LengthRule &rule = engineLengthRule();
     // The lines written of those that will be; without the kept count only
     // the lines written, under a busy bar.
     const mpz_class total = kept ? kept->count : mpz_class(0);
@@ -99,7 +106,8 @@ void MainWindow::saveAllVariants(const CompiledTemplate &compiled, const RangeFi
         std::uint64_t written = 0;
         while (variants.next()) {
             const std::string_view variant = variants.current();
-            if (range.contains(variant.size())) {
+            const std::optional<std::uint64_t> length = rule.lengthOf(variant);
+            if (length && range.contains(*length)) {
                 if (!put(variant))
                     return false;
                 ++written;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cp1251.h"
+#include "lengthrules.h"
 #include "memoryguard.h"
 #include "nofit.h"
 #include "razmnozhator/engine.h"
@@ -98,20 +99,27 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
         }
         if (encoded.bytes().empty())
             return {};
-        const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes());
+        const CompiledTemplate compiled = lengthrules::counting(CompiledTemplate::compile(encoded.bytes()), input.rule);
         if (figures)
             figures->compiled = compiled;
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
+        const QString wording = lengthrules::wording(input.rule);
+        const QString byLength = wording.isEmpty() ? tr("по длине") : tr("по длине %1").arg(wording);
+        if (compiled.keepsNone()) {
+            if (figures)
+                figures->kept = 0;
+            return tr("%1, %2 подходят: 0 (%3)").arg(all, byLength, nofit::ruleKeepsNoneText());
+        }
         try {
             const RangeFigures kept = compiled.figuresInRange(input.lengths);
             if (figures)
                 figures->kept = kept.count;
             if (kept.count == 0) {
-                return tr("%1, по длине подходят: 0 (строки длиной %2)")
-                    .arg(all, nofit::lengthsText({ compiled.minLength(), compiled.maxLength() }));
+                return tr("%1, %2 подходят: 0 (строки длиной %3)")
+                    .arg(all, byLength, nofit::lengthsText({ compiled.minLength(), compiled.maxLength() }));
             }
             if (kept.count != compiled.count())
-                return tr("%1, по длине подходят: %2").arg(all, memoryguard::formatCount(kept.count));
+                return tr("%1, %2 подходят: %3").arg(all, byLength, memoryguard::formatCount(kept.count));
         } catch (const LimitError &) {
             // Too varied to split by length at a reasonable cost: the plain count stands alone.
         }

@@ -21,6 +21,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "lengthrules.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/lengthbounds.h"
 
@@ -32,8 +33,12 @@ public:
     struct Input
     {
         QString text;
-        // The length fields, in characters.
+        // The length fields, in characters counted by the rule.
         razmnozhator::LengthRange lengths;
+        razmnozhator::lengthrules::Rule rule = razmnozhator::lengthrules::Rule::Plain;
+
+        // Whether the lines' lengths are the same for both, whatever the fields.
+        bool sameLengthsAs(const Input &other) const { return text == other.text && rule == other.rule; }
     };
 
     // source is asked for the template and the fields when a count starts.
@@ -46,7 +51,8 @@ public:
 
     // What a count learned besides its text, for whoever shows more of the
     // same template: the template compiled (none when it is empty or faulty),
-    // and how many variants the length fields keep, unless that was refused.
+    // with the length rule, and how many variants the length fields keep,
+    // unless that was refused.
     struct Figures
     {
         Input input;

@@ -43,7 +43,8 @@ std::string figuresText(const std::optional<CompiledTemplate> &compiled, const O
     std::uint64_t shortest = 0;
     if (compiled) {
         const LengthRange range = options.lengths;
-        const bool bounded = range.bounds();
+        // The length rule may leave out variants whatever the bounds.
+        const bool bounded = !compiled->keepsEveryLength(range);
         try {
             kept = bounded ? compiled->figuresInRange(range)
                            : RangeFigures { compiled->count(), compiled->totalBytes() };

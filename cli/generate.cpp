@@ -55,6 +55,9 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
             // --diverse tells words apart in CP1251 and recodes only what it writes.
             const auto *sample = std::get_if<choice::Sample>(&options.choice);
             prepared.compiled = compileTemplate(input, sample && sample->diverse ? Encoding::Cp1251 : options.encoding);
+            // Every count, listing and choice below measures lengths by the rule.
+            if (prepared.compiled)
+                prepared.compiled = lengthrules::counting(*prepared.compiled, options.rule);
         }
         needed = 0;
         if (const auto *figures = std::get_if<choice::Figures>(&options.choice)) {
@@ -90,6 +93,14 @@ int generate(
 {
     Prepared prepared;
     prepare(prepared, options, in);
+    // An empty result would leave the user guessing why; the bounds are not
+    // to blame here, the rule is.
+    if (prepared.compiled && prepared.compiled->keepsNone())
+        err << programName << ": "
+            << tr("no variant is kept: every variant holds more than %1 narrow characters")
+                   .arg(lengthrules::mostNarrow)
+                   .toStdString()
+            << '\n';
 
     const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);
     if (std::holds_alternative<choice::Figures>(options.choice)) {

@@ -22,7 +22,8 @@ QString CommandLine::helpText() const
                "  2  usage error: bad option or number, unreadable or invalid input, or not enough memory\n"
                "  3  output error: the output cannot be created or written\n"
                "\nOrder of operations:\n"
-               "  1  --min-length and --max-length decide which variants are kept.\n"
+               "  1  --min-length and --max-length (or --preset) decide which variants are kept, their lengths "
+               "counted by --length-rule.\n"
                "  2  One choice among the kept ones: all of them in template order, --nth, --sample (with or "
                "without --diverse) or --shuffle.\n"
                "  3  --max-count cuts what the choice gives (listing and --shuffle).\n"
@@ -206,6 +207,27 @@ Options parseOptions(const CommandLine &commandLine)
     options.terminator = parser.isSet(commandLine.nullOption) ? '\0' : '\n';
 
     const NumberReader numbers(commandLine);
+    // A preset gives the rule and both bounds; each given on its own replaces
+    // the preset's.
+    if (parser.isSet(commandLine.presetOption)) {
+        const QString name = parser.value(commandLine.presetOption);
+        const lengthrules::Preset *preset = lengthrules::presetNamed(name);
+        if (!preset)
+            throw Failure(UsageFailure,
+                tr("unknown preset \"%1\" (expected one of %2)")
+                    .arg(name, lengthrules::presetNames().join(QLatin1String(", "))));
+        options.rule = preset->rule;
+        options.lengths = { preset->min, preset->max };
+    }
+    if (parser.isSet(commandLine.lengthRuleOption)) {
+        const QString name = parser.value(commandLine.lengthRuleOption);
+        const std::optional<lengthrules::Rule> rule = lengthrules::ruleNamed(name);
+        if (!rule)
+            throw Failure(UsageFailure,
+                tr("unknown length rule \"%1\" (expected one of %2)")
+                    .arg(name, lengthrules::ruleNames().join(QLatin1String(", "))));
+        options.rule = *rule;
+    }
     if (parser.isSet(commandLine.minLengthOption))
         options.lengths.min = numbers.small(commandLine.minLengthOption);
     if (parser.isSet(commandLine.maxLengthOption))

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "failure.h"
+#include "lengthrules.h"
 #include "razmnozhator/lengthbounds.h"
 
 namespace razmnozhator::cli {
@@ -75,8 +76,11 @@ struct Options
     Encoding encoding = Encoding::Utf8;
     // What ends each variant written: a line feed, or NUL with --null.
     char terminator = '\n';
-    // --min-length and --max-length, in characters.
+    // --min-length and --max-length, or those of --preset, in characters
+    // counted by the rule.
     LengthRange lengths;
+    // --length-rule, or that of --preset.
+    lengthrules::Rule rule = lengthrules::Rule::Plain;
     Choice choice;
     std::optional<Slice> slice;
 };
@@ -106,6 +110,15 @@ struct CommandLine
         tr("Keep only variants of at least N characters."), "N" };
     QCommandLineOption maxLengthOption { QStringLiteral("max-length"),
         tr("Keep only variants of at most N characters."), "N" };
+    QCommandLineOption lengthRuleOption { QStringLiteral("length-rule"),
+        tr("Count a variant's length by NAME: plain (default) counts every character; direct counts the characters "
+           "other than . , ! : ; \" « » and keeps no variant with more than 15 of those, as Yandex Direct does."),
+        "NAME", "plain" };
+    QCommandLineOption presetOption { QStringLiteral("preset"),
+        tr("Keep the variants that fit an ad platform's field: direct-title (direct rule, 1 to 56), direct-text "
+           "(direct rule, 1 to 81), google-headline (1 to 30) or google-description (1 to 90). --min-length, "
+           "--max-length and --length-rule given as well replace that part of the preset."),
+        "NAME" };
     QCommandLineOption shuffleOption { QStringLiteral("shuffle"),
         tr("Write the kept variants in a random order before --max-count cuts them, streaming in flat memory: the "
            "order of a --sample of all of them with the same --seed.") };
@@ -150,10 +163,10 @@ struct CommandLine
                                             "A pairs group with fewer than two items gets empty ones: "
                                             "\"{sep|x}\" gives \"xsep\" and \"sepx\", \"{sep}\" gives "
                                             "\"sep\" twice."));
-        for (const QCommandLineOption *option :
-            { &helpOption, &helpAllOption, &versionOption, &templateOption, &encodingOption, &outputOption, &nullOption,
-                &countOption, &statsOption, &minLengthOption, &maxLengthOption, &shuffleOption, &maxCountOption,
-                &seedOption, &nthOption, &sampleOption, &inOrderOption, &diverseOption, &shardOption })
+        for (const QCommandLineOption *option : { &helpOption, &helpAllOption, &versionOption, &templateOption,
+                 &encodingOption, &outputOption, &nullOption, &countOption, &statsOption, &minLengthOption,
+                 &maxLengthOption, &lengthRuleOption, &presetOption, &shuffleOption, &maxCountOption, &seedOption,
+                 &nthOption, &sampleOption, &inOrderOption, &diverseOption, &shardOption })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("FILE"),
             tr("The template; standard input when absent or \"-\". Line breaks in it (LF, CR LF or CR) are "

@@ -9,6 +9,7 @@
 #include "cp1251.h"
 #include "failure.h"
 #include "figures.h"
+#include "lengthrules.h"
 #include "options.h"
 #include "razmnozhator/diversity.h"
 #include "razmnozhator/sample.h"
@@ -26,9 +27,9 @@ std::uint64_t saturated(const mpz_class &value)
     return result;
 }
 
-// The variants in order, through the length bounds, from the rank-th kept
-// one and up to a number of them. Nothing is held, and nothing waits for an
-// exact count.
+// The kept variants in order, from the rank-th one and up to a number of
+// them: the bounded enumerator gives exactly those the bounds and the length
+// rule keep. Nothing is held, and nothing waits for an exact count.
 class Stream final : public Selection
 {
 public:
@@ -36,9 +37,6 @@ public:
     Stream(const CompiledTemplate &compiled, const Options &options, const mpz_class &rank,
         std::optional<std::uint64_t> limit, bool exact)
         : enumerator_(compiled, options.lengths, rank)
-        , restriction_(RestrictRules { options.lengths, UINT64_MAX, false }, Restriction::Holding::Copies,
-              characterLength(options.encoding))
-        , everyKept_(!options.lengths.bounds())
         , remaining_(limit.value_or(UINT64_MAX))
         , total_(double(compiled.countOrMax()))
         , cap_(double(remaining_))
@@ -48,7 +46,7 @@ public:
             toWrite = remaining_;
         else if (const mpz_class *kept = enumerator_.kept())
             toWrite = std::min(saturated(*kept), remaining_);
-        else if (!options.lengths.bounds() && (compiled.countOrMax() != UINT64_MAX || limit))
+        else if (compiled.keepsEveryLength(options.lengths) && (compiled.countOrMax() != UINT64_MAX || limit))
             toWrite = std::min(compiled.countOrMax(), remaining_);
         if (toWrite && *toWrite != UINT64_MAX)
             totalText_ = QString::number(*toWrite);
@@ -62,22 +60,16 @@ public:
 
     bool next() override
     {
-        while (remaining_ > 0 && enumerator_.next()) {
-            ++visited_;
-            if (restriction_.offer(enumerator_.current())) {
-                --remaining_;
-                return true;
-            }
-        }
-        return false;
+        if (remaining_ == 0 || !enumerator_.next())
+            return false;
+        ++visited_;
+        --remaining_;
+        return true;
     }
 
     std::string_view current() const override { return enumerator_.current(); }
-    // Without length bounds the restriction keeps every variant offered.
     WrittenLines fill(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines) override
     {
-        if (!everyKept_)
-            return {};
         const WrittenLines written = enumerator_.writeLines(out, capacity, terminator, std::min(remaining_, maxLines));
         remaining_ -= written.lines;
         visited_ += written.lines;
@@ -91,8 +83,6 @@ public:
 
 private:
     BoundedEnumerator enumerator_;
-    Restriction restriction_;
-    bool everyKept_;
     std::uint64_t remaining_;
     std::uint64_t visited_ = 0;
     double total_;
@@ -191,12 +181,19 @@ private:
     bool given_ = false;
 };
 
-// The number of variants the length bounds keep.
+// Whether the bounds and the length rule keep every variant, so that the
+// questions about all of them answer for the kept ones.
+bool keepsAll(const CompiledTemplate &compiled, const Options &options)
+{
+    return compiled.keepsEveryLength(options.lengths);
+}
+
+// The number of variants the length bounds and the length rule keep.
 mpz_class keptCount(const std::optional<CompiledTemplate> &compiled, const Options &options)
 {
     if (!compiled)
         return 0;
-    return options.lengths.bounds() ? compiled->figuresInRange(options.lengths).count : compiled->count();
+    return keepsAll(*compiled, options) ? compiled->count() : compiled->figuresInRange(options.lengths).count;
 }
 
 // Two numbers in one message, shortened alike unless that makes them look equal.
@@ -216,7 +213,12 @@ void checkInRange(const mpz_class &position, const std::optional<CompiledTemplat
         return;
     const auto [asked, count] = numbersApart(position, kept);
     QString reason;
-    if (!options.lengths.bounds())
+    if (compiled && compiled->keepsNone())
+        reason = tr("every variant holds more than %1 narrow characters").arg(lengthrules::mostNarrow);
+    else if (!options.lengths.bounds() && compiled && !keepsAll(*compiled, options))
+        reason = kept == 1 ? tr("the %1 length rule keeps 1 variant").arg(lengthrules::nameOf(options.rule))
+                           : tr("the %1 length rule keeps %2 variants").arg(lengthrules::nameOf(options.rule), count);
+    else if (!options.lengths.bounds())
         reason = kept == 0 ? tr("the template has no variants")
             : kept == 1    ? tr("the template has 1 variant")
                            : tr("the template has %1 variants").arg(count);
@@ -272,8 +274,8 @@ std::unique_ptr<Selection> select(
     const CompiledTemplate &compiled, const Options &options, const choice::Nth &nth, const Span &)
 {
     const mpz_class position = nth.position - 1;
-    return std::make_unique<Single>(
-        options.lengths.bounds() ? compiled.variantInRange(position, options.lengths) : compiled.variantAt(position));
+    return std::make_unique<Single>(keepsAll(compiled, options) ? compiled.variantAt(position)
+                                                                : compiled.variantInRange(position, options.lengths));
 }
 
 std::unique_ptr<Selection> select(
@@ -352,18 +354,6 @@ std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> 
             throw Failure(UsageFailure, tr("cannot choose the most different variants here: %1").arg(limitText(error)));
         throw Failure(UsageFailure, tr("cannot find variants by position here: %1").arg(limitText(error)));
     }
-}
-
-// A length in characters: in UTF-8 every character has exactly one byte that
-// is not a continuation byte; in CP1251 a byte is a character.
-Restriction::LengthOf characterLength(Encoding encoding)
-{
-    if (encoding == Encoding::Cp1251)
-        return nullptr;
-    return [](std::string_view variant) {
-        return static_cast<std::size_t>(std::count_if(variant.begin(), variant.end(),
-            [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
-    };
 }
 
 } // namespace razmnozhator::cli

@@ -16,7 +16,6 @@
 #include <QString>
 
 #include "razmnozhator/engine.h"
-#include "razmnozhator/restriction.h"
 
 namespace razmnozhator::cli {
 
@@ -51,9 +50,5 @@ public:
 // The selection that options.choice names; nothing to write for an empty
 // template. Throws Failure when the options ask for what cannot be given.
 std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options);
-
-// How the length bounds measure a variant written in the given encoding: in
-// characters.
-Restriction::LengthOf characterLength(Encoding encoding);
 
 } // namespace razmnozhator::cli

@@ -77,6 +77,27 @@ QString decode(std::string_view bytes)
     return text;
 }
 
+void appendUtf8(std::string &out, std::string_view bytes)
+{
+    // Every CP1251 byte is one character of at most three UTF-8 bytes.
+    static const std::array<std::string, 256> table = [] {
+        const auto &characters = decodeTable();
+        std::array<std::string, 256> result;
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            const QByteArray utf8 = QString(QChar(characters[byte])).toUtf8();
+            result[byte].assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        }
+        return result;
+    }();
+    for (const char byte : bytes) {
+        const auto unit = static_cast<unsigned char>(byte);
+        if (unit < 0x80)
+            out.push_back(byte);
+        else
+            out.append(table[unit]);
+    }
+}
+
 const WordBytes &wordBytes()
 {
     static const WordBytes table = [] {

@@ -35,6 +35,8 @@ struct EncodeResult
 
 EncodeResult encode(const QString &text);
 QString decode(std::string_view bytes);
+// The bytes as UTF-8, appended to out: what a UTF-8 file of the lines holds.
+void appendUtf8(std::string &out, std::string_view bytes);
 
 // Which bytes are letters or digits, and their lowercase bytes: how the
 // lines' words are told apart when the most different ones are chosen.

@@ -21,6 +21,14 @@ _razmnozhator_cli()
             mapfile -t COMPREPLY < <(compgen -W 'utf-8 cp1251' -- "$cur")
             return
             ;;
+        --length-rule)
+            mapfile -t COMPREPLY < <(compgen -W 'plain direct' -- "$cur")
+            return
+            ;;
+        --preset)
+            mapfile -t COMPREPLY < <(compgen -W 'direct-title direct-text google-headline google-description' -- "$cur")
+            return
+            ;;
         -o | --output)
             _razmnozhator_cli_files "$cur"
             return
@@ -39,7 +47,7 @@ _razmnozhator_cli()
     done
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--help --help-all --version --template --encoding --output --null
-            --count --stats --min-length --max-length --shuffle --max-count --seed --nth --sample --in-order
+            --count --stats --min-length --max-length --length-rule --preset --shuffle --max-count --seed --nth --sample --in-order
             --diverse --shard' -- "$cur")
         return
     fi

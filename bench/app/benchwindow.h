@@ -17,7 +17,10 @@
 class BenchDialogs : public Dialogs
 {
 public:
-    QString askSavePath(QWidget *, const QString &, const QString &) override { return savePath; }
+    SavePath askSavePath(QWidget *, const QString &, const QString &filter) override
+    {
+        return { savePath, filter.section(QStringLiteral(";;"), 0, 0) };
+    }
     void showError(QWidget *, const QString &, const QString &text) override;
     bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
     void showInformation(QWidget *, const QString &, const QString &) override { }

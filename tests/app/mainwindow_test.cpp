@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWindow>
 
 #include <memory>
@@ -54,6 +55,8 @@ private slots:
     void keysInTheWindow_data();
     void keysInTheWindow();
     void smallestSizeShowsTextsWholeWithOwnLetters();
+    void presetsSetTheRuleAndTheFields_data();
+    void presetsSetTheRuleAndTheFields();
 };
 
 static const QString sampleTemplate
@@ -81,6 +84,8 @@ void MainWindowTest::startState()
     QCOMPARE(driver.shuffleBox()->checkState(), Qt::Checked);
     QCOMPARE(driver.shuffleBox()->text(), QStringLiteral("Пе&ремешать"));
     QCOMPARE(driver.child<QGroupBox>("restrictionGroup")->title(), QStringLiteral("После генерации"));
+    QCOMPARE(driver.child<QPushButton>("lengthRuleButton")->text(), QStringLiteral("Счи&тать: все символы"));
+    QVERIFY(driver.child<QAction>("lengthRule_plain")->isChecked());
 
     QCOMPARE(driver.rowCount(), 0);
     QCOMPARE(driver.statusText(), QString());
@@ -128,16 +133,16 @@ void MainWindowTest::layoutInGrid()
     // The group holds its row of labels, fields, boxes and button in this
     // order; "Непохожие" stands under "Перемешать".
     const char *const groupOrder[] = { "minLengthLabel", "minLengthEdit", "maxLengthLabel", "maxLengthEdit",
-        "maxCountLabel", "maxCountEdit", "shuffleBox", "restrictButton" };
+        "lengthRuleButton", "maxCountLabel", "maxCountEdit", "shuffleBox", "restrictButton" };
     QLayout *row = driver.child<QGroupBox>("restrictionGroup")->layout();
     QVERIFY(row);
-    QCOMPARE(row->count(), 8);
-    for (int i = 0; i < 8; ++i) {
+    QCOMPARE(row->count(), 9);
+    for (int i = 0; i < 9; ++i) {
         QLayoutItem *item = row->itemAt(i);
         QCOMPARE(item->layout() ? item->layout()->itemAt(0)->widget() : item->widget(),
             driver.child<QWidget>(groupOrder[i]));
     }
-    QLayout *boxes = row->itemAt(6)->layout();
+    QLayout *boxes = row->itemAt(7)->layout();
     QVERIFY(boxes && boxes->count() == 2);
     QCOMPARE(boxes->itemAt(1)->widget(), driver.child<QWidget>("diverseBox"));
     QCOMPARE(driver.child<QLabel>("minLengthLabel")->text(), QStringLiteral("&Мин. строка"));
@@ -442,7 +447,7 @@ void MainWindowTest::numberFieldsNamedByTheirLabels()
     QCOMPARE(accessible->text(QAccessible::Name), name);
 }
 
-enum class Reached { Click, Toggle, Focus };
+enum class Reached { Click, Toggle, Focus, Menu };
 Q_DECLARE_METATYPE(Reached)
 
 void MainWindowTest::mnemonicsReachTheirWidgets_data()
@@ -464,6 +469,7 @@ void MainWindowTest::mnemonicsReachTheirWidgets_data()
     row(u'М', "minLengthEdit", Reached::Focus);
     row(u'К', "maxLengthEdit", Reached::Focus);
     row(u'Б', "maxCountEdit", Reached::Focus);
+    row(u'Т', "lengthRuleButton", Reached::Menu);
 }
 
 // Alt with a Cyrillic letter, as the Russian keyboard layout sends it.
@@ -483,6 +489,16 @@ void MainWindowTest::mnemonicsReachTheirWidgets()
     if (button)
         clicked = std::make_unique<QSignalSpy>(button, &QAbstractButton::clicked);
     const bool wasChecked = button && button->isChecked();
+    // A button's menu runs a loop of its own until it closes: the timer closes it.
+    QWidget *menuSeen = nullptr;
+    QTimer menuCloser;
+    connect(&menuCloser, &QTimer::timeout, [&menuSeen] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            menuSeen = popup;
+            popup->close();
+        }
+    });
+    menuCloser.start(10);
     driver.templateEdit()->setFocus();
 
     QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(letter.unicode()), QString(letter.toLower()),
@@ -490,6 +506,9 @@ void MainWindowTest::mnemonicsReachTheirWidgets()
 
     if (reached == Reached::Focus) {
         QTRY_COMPARE(QApplication::focusWidget(), target);
+    } else if (reached == Reached::Menu) {
+        QTRY_VERIFY(menuSeen);
+        QCOMPARE(menuSeen, qobject_cast<QPushButton *>(button)->menu());
     } else {
         QTRY_COMPARE(clicked->size(), 1);
         QCOMPARE(button->isChecked(), reached == Reached::Toggle ? !wasChecked : false);
@@ -584,7 +603,7 @@ void MainWindowTest::smallestSizeShowsTextsWholeWithOwnLetters()
         if (label->buddy())
             shown.append(label);
     }
-    QCOMPARE(shown.size(), 9);
+    QCOMPARE(shown.size(), 10);
     for (const QWidget *widget : shown) {
         QVERIFY2(
             widget->isVisible() && widget->width() >= widget->sizeHint().width(), qPrintable(widget->objectName()));
@@ -592,7 +611,7 @@ void MainWindowTest::smallestSizeShowsTextsWholeWithOwnLetters()
             qPrintable(widget->objectName()));
         texts.append(widget->property("text").toString());
     }
-    QCOMPARE(texts.size(), 11);
+    QCOMPARE(texts.size(), 12);
     QSet<QKeySequence> letters;
     for (const QString &text : texts) {
         const QKeySequence letter = QKeySequence::mnemonic(text);
@@ -601,6 +620,54 @@ void MainWindowTest::smallestSizeShowsTextsWholeWithOwnLetters()
     }
     // The list keeps room for a few rows.
     QVERIFY(driver.resultList()->height() >= 4 * driver.resultList()->fontMetrics().height());
+}
+
+void MainWindowTest::presetsSetTheRuleAndTheFields_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("menuText");
+    QTest::addColumn<QString>("minLength");
+    QTest::addColumn<QString>("maxLength");
+    QTest::addColumn<QString>("buttonText");
+
+    const QString plain = QStringLiteral("Счи&тать: все символы");
+    const QString direct = QStringLiteral("Счи&тать: как в Директе");
+    QTest::newRow("Direct title") << "preset_direct-title" << QStringLiteral("Директ: заголовок, 1–56") << "1"
+                                  << "56" << direct;
+    QTest::newRow("Direct text") << "preset_direct-text" << QStringLiteral("Директ: текст, 1–81") << "1"
+                                 << "81" << direct;
+    QTest::newRow("Google Ads headline") << "preset_google-headline" << QStringLiteral("Google Ads: заголовок, 1–30")
+                                         << "1"
+                                         << "30" << plain;
+    QTest::newRow("Google Ads description")
+        << "preset_google-description" << QStringLiteral("Google Ads: описание, 1–90") << "1"
+        << "90" << plain;
+    QTest::newRow("the Direct rule alone keeps the fields")
+        << "lengthRule_direct" << QStringLiteral("как в Директе") << "10"
+        << "200" << direct;
+}
+
+// One menu action sets the rule and both length fields; the button names the rule.
+void MainWindowTest::presetsSetTheRuleAndTheFields()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, menuText);
+    QFETCH(QString, minLength);
+    QFETCH(QString, maxLength);
+    QFETCH(QString, buttonText);
+
+    WindowDriver driver;
+    // From the other rule, so that every row changes it.
+    driver.trigger(buttonText.endsWith(QStringLiteral("Директе")) ? "lengthRule_plain" : "lengthRule_direct");
+    auto *item = driver.child<QAction>(qPrintable(action));
+    QCOMPARE(item->text(), menuText);
+    item->trigger();
+    QCOMPARE(driver.minLengthEdit()->text(), minLength);
+    QCOMPARE(driver.maxLengthEdit()->text(), maxLength);
+    QCOMPARE(driver.child<QPushButton>("lengthRuleButton")->text(), buttonText);
+    const bool direct = buttonText.endsWith(QStringLiteral("Директе"));
+    QCOMPARE(driver.child<QAction>("lengthRule_direct")->isChecked(), direct);
+    QCOMPARE(driver.child<QAction>("lengthRule_plain")->isChecked(), !direct);
 }
 
 QTEST_MAIN(MainWindowTest)

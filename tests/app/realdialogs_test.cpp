@@ -22,6 +22,7 @@ private slots:
     void closeQuestion_data();
     void closeQuestion();
     void aboutBox();
+    void saveDialog_data();
     void saveDialog();
     void cancelledSaveDialog();
     void tooBigQuestion_data();
@@ -106,8 +107,19 @@ void RealDialogsTest::aboutBox()
     window.hide();
 }
 
+void RealDialogsTest::saveDialog_data()
+{
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<QByteArray>("content");
+
+    QTest::newRow("Windows-1251 unless chosen otherwise") << QString() << QByteArray("a\n\xE1\n");
+    QTest::newRow("UTF-8 chosen") << QStringLiteral("All Files, UTF-8 (*)") << QByteArray("a\n\xD0\xB1\n");
+}
+
 void RealDialogsTest::saveDialog()
 {
+    QFETCH(QString, fileType);
+    QFETCH(QByteArray, content);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("строки"));
@@ -116,12 +128,18 @@ void RealDialogsTest::saveDialog()
     window.show();
     namedChild<QTextEdit>(&window, "templateEdit")->setPlainText(QStringLiteral("[a|б]"));
     namedChild<QPushButton>(&window, "generateButton")->click();
-    ModalCloser closer([path](QWidget *modal) {
+    ModalCloser closer([path, fileType](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         if (!dialog) {
             modal->close();
             return;
         }
+        if (!fileType.isEmpty())
+            dialog->selectNameFilter(fileType);
+        // The dialog leaves the name field alone while the field has the
+        // focus, which it takes once the dialog is active.
+        if (QWidget *focused = QApplication::focusWidget())
+            focused->clearFocus();
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->accept();
     });
@@ -131,7 +149,8 @@ void RealDialogsTest::saveDialog()
     QCOMPARE(closer.count, 1);
     QCOMPARE(closer.seen.className, QStringLiteral("QFileDialog"));
     QCOMPARE(closer.seen.title, QStringLiteral("SaveToFile"));
-    QCOMPARE(closer.seen.nameFilters, QStringList({ "All Files (*)", "Text Files (*.txt)" }));
+    QCOMPARE(closer.seen.nameFilters,
+        QStringList({ "All Files (*)", "Text Files (*.txt)", "All Files, UTF-8 (*)", "Text Files, UTF-8 (*.txt)" }));
     QCOMPARE(closer.seen.selectedNameFilter, QStringLiteral("All Files (*)"));
     QCOMPARE(closer.seen.acceptMode, QFileDialog::AcceptSave);
     QVERIFY(!closer.seen.options.testFlag(QFileDialog::DontConfirmOverwrite));
@@ -139,7 +158,7 @@ void RealDialogsTest::saveDialog()
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("a\n\xE1\n"));
+    QCOMPARE(file.readAll(), content);
     window.hide();
 }
 

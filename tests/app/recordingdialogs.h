@@ -60,6 +60,8 @@ public:
     QList<Call> calls;
     // Answers in the order asked; an empty queue cancels the save dialog and answers No.
     QQueue<QString> savePaths;
+    // The file types chosen, in the order asked; the first of the filter when empty.
+    QQueue<QString> saveFilters;
     QQueue<bool> yesNoAnswers;
     // An empty queue answers Cancel.
     QQueue<TooBigAnswer> tooBigAnswers;
@@ -68,10 +70,12 @@ public:
     // Runs once while a piece of work runs, as what the user does meanwhile.
     std::function<void()> whileWorking;
 
-    QString askSavePath(QWidget *parent, const QString &caption, const QString &filter) override
+    SavePath askSavePath(QWidget *parent, const QString &caption, const QString &filter) override
     {
         calls.append({ Kind::SavePath, parent, caption, filter });
-        return savePaths.isEmpty() ? QString() : savePaths.dequeue();
+        const QString firstFilter = filter.section(QStringLiteral(";;"), 0, 0);
+        return { savePaths.isEmpty() ? QString() : savePaths.dequeue(),
+            saveFilters.isEmpty() ? firstFilter : saveFilters.dequeue() };
     }
 
     void showError(QWidget *parent, const QString &title, const QString &text) override

@@ -42,11 +42,17 @@ void RestrictTest::keepsTheLinesWithinTheFields_data()
     QTest::addColumn<QString>("maxLength");
     QTest::addColumn<QString>("maxCount");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("direct");
 
-    const auto row = [](const char *name, const QString &templateText, const QString &minLength,
-                         const QString &maxLength, const QString &maxCount, const QStringList &expected) {
-        QTest::newRow(name) << templateText << minLength << maxLength << maxCount << expected;
-    };
+    const auto row
+        = [](const char *name, const QString &templateText, const QString &minLength, const QString &maxLength,
+              const QString &maxCount, const QStringList &expected, bool direct = false) {
+              QTest::newRow(name) << templateText << minLength << maxLength << maxCount << expected << direct;
+          };
+    row("Direct leaves narrow ones uncounted", "[a.|bb,|ccc!][x|yy]", "3", "4", "100",
+        { "a.yy", "bb,x", "bb,yy", "ccc!x" }, true);
+    row("Direct keeps 15 narrow ones, never 16", "[x!!!!!!!!!!!!!!!!|y...............]", "0", "99999", "100",
+        { "y..............." }, true);
     const QString lengths = lengthsZeroToFive;
     const QStringList all = { "", "a", "bb", "ccc", "dddd", "eeeee" };
     row("empty minimum keeps every length", lengths, "", "10", "100", all);
@@ -73,8 +79,11 @@ void RestrictTest::keepsTheLinesWithinTheFields()
     QFETCH(QString, maxLength);
     QFETCH(QString, maxCount);
     QFETCH(QStringList, expected);
+    QFETCH(bool, direct);
 
     WindowDriver driver;
+    if (direct)
+        driver.trigger("lengthRule_direct");
     driver.generate(templateText);
     driver.restrict(minLength, maxLength, maxCount, false);
     QCOMPARE(driver.listTexts(), expected);
@@ -103,6 +112,7 @@ void RestrictTest::saysWhyNoLineFits_data()
     QTest::addColumn<QString>("maxLength");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("diverse");
+    QTest::addColumn<bool>("direct");
 
     // "Непохожие" chooses among the lines within the lengths; none there is the same case.
     const QString sample
@@ -110,34 +120,48 @@ void RestrictTest::saysWhyNoLineFits_data()
     const QString sampleTooShort
         = QStringLiteral("Ни одна строка не подходит по длине 500–600: строки в списке длиной от 45 до 51 символа.");
     QTest::newRow("the sample, all shorter") << sample << "500"
-                                             << "600" << sampleTooShort << false;
+                                             << "600" << sampleTooShort << false << false;
     QTest::newRow("the sample, all shorter, most different") << sample << "500"
-                                                             << "600" << sampleTooShort << true;
+                                                             << "600" << sampleTooShort << true << false;
     QTest::newRow("all shorter, most different")
         << lengthsZeroToFive << "7"
         << "10"
         << QStringLiteral("Ни одна строка не подходит по длине 7–10: строки в списке длиной от 0 до 5 символов.")
-        << true;
+        << true << false;
     QTest::newRow("all shorter") << lengthsZeroToFive << "7"
                                  << "10"
                                  << QStringLiteral("Ни одна строка не подходит по длине 7–10: строки в списке длиной "
                                                    "от 0 до 5 символов.")
-                                 << false;
+                                 << false << false;
     QTest::newRow("minimum above maximum")
         << lengthsZeroToFive << "4"
         << "2" << QStringLiteral("Ни одна строка не подходит по длине 4–2: строки в списке длиной от 0 до 5 символов.")
-        << false;
+        << false << false;
     QTest::newRow("one length, up to 21") << QStringLiteral("[%1|%2]").arg(QString(21, u'a'), QString(3, u'b')) << "4"
                                           << "20"
                                           << QStringLiteral("Ни одна строка не подходит по длине 4–20: строки в "
                                                             "списке длиной от 3 до 21 символа.")
-                                          << false;
+                                          << false << false;
     QTest::newRow("every line as long") << "[aaa|bbb]"
                                         << "10"
                                         << "200"
                                         << QStringLiteral("Ни одна строка не подходит по длине 10–200: строки в "
                                                           "списке длиной 3 символа.")
-                                        << false;
+                                        << false << false;
+    const QString narrow = QStringLiteral("[a.|bb,|ccc!][x|yy]");
+    QTest::newRow("Direct, all shorter")
+        << narrow << "6"
+        << "9"
+        << QStringLiteral("Ни одна строка не подходит по длине 6–9 по правилам Директа: строки в списке длиной от 2 "
+                          "до 5 символов.")
+        << false << true;
+    const QString allNarrow = QStringLiteral("[!!!!!!!!!!!!!!!!|a................]");
+    const QString noneKept
+        = QStringLiteral("Ни одна строка не подходит по правилам Директа: в каждой строке больше 15 узких символов.");
+    QTest::newRow("Direct, 16 narrow ones in every line") << allNarrow << "0"
+                                                          << "99999" << noneKept << false << true;
+    QTest::newRow("Direct, 16 narrow ones in every line, most different") << allNarrow << "0"
+                                                                          << "99999" << noneKept << true << true;
 }
 
 void RestrictTest::saysWhyNoLineFits()
@@ -147,8 +171,11 @@ void RestrictTest::saysWhyNoLineFits()
     QFETCH(QString, maxLength);
     QFETCH(QString, message);
     QFETCH(bool, diverse);
+    QFETCH(bool, direct);
 
     WindowDriver driver;
+    if (direct)
+        driver.trigger("lengthRule_direct");
     driver.generate(templateText);
     const QStringList before = driver.listTexts();
     driver.child<QCheckBox>("diverseBox")->setChecked(diverse);

@@ -63,7 +63,9 @@ static void checkSaveDialog(const WindowDriver &driver)
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked.first().parent, driver.window.get());
     QCOMPARE(asked.first().title, QStringLiteral("SaveToFile"));
-    QCOMPARE(asked.first().text, QStringLiteral("All Files (*);;Text Files (*.txt)"));
+    // Windows-1251 first, as always; UTF-8 after it.
+    QCOMPARE(asked.first().text,
+        QStringLiteral("All Files (*);;Text Files (*.txt);;All Files, UTF-8 (*);;Text Files, UTF-8 (*.txt)"));
 }
 
 void SaveAndCopyTest::saves_data()
@@ -72,10 +74,11 @@ void SaveAndCopyTest::saves_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QByteArray>("oldContent");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("fileType");
 
     const auto row = [](const char *name, const QString &templateText, const QString &fileName,
-                         const QByteArray &oldContent, const QByteArray &expected) {
-        QTest::newRow(name) << templateText << fileName << oldContent << expected;
+                         const QByteArray &oldContent, const QByteArray &expected, const char *fileType = "") {
+        QTest::newRow(name) << templateText << fileName << oldContent << expected << QString::fromLatin1(fileType);
     };
     const QByteArray noFile;
     row("three lines", "[a|b|d]", "out.txt", noFile, "a\nb\nd\n");
@@ -83,6 +86,17 @@ void SaveAndCopyTest::saves_data()
     row("no lines over an existing file", "", "old.txt", "old\n", "");
     row("Cyrillic lines in CP1251", QStringLiteral("[Ёж|щука]"), "out.txt", noFile, "\xA8\xE6\n\xF9\xF3\xEA\xE0\n");
     row("empty line", "[|x]", "out.txt", noFile, "\nx\n");
+    row("Cyrillic lines in CP1251 as text files", QStringLiteral("[Ёж|щука]"), "out.txt", noFile,
+        "\xA8\xE6\n\xF9\xF3\xEA\xE0\n", "Text Files (*.txt)");
+    row("Cyrillic lines in UTF-8 without a byte order mark", QStringLiteral("[Ёж|щука]"), "out.txt", noFile,
+        "\xD0\x81\xD0\xB6\n\xD1\x89\xD1\x83\xD0\xBA\xD0\xB0\n", "Text Files, UTF-8 (*.txt)");
+    row("punctuation of CP1251's upper half in UTF-8", QStringLiteral("«a» №[1|2]"), "out", noFile,
+        "\xC2\xAB"
+        "a\xC2\xBB \xE2\x84\x96"
+        "1\n\xC2\xAB"
+        "a\xC2\xBB \xE2\x84\x96"
+        "2\n",
+        "All Files, UTF-8 (*)");
     row("name without extension", "[a|b|d]", "noextension", noFile, "a\nb\nd\n");
     row("Cyrillic file name kept as is", "x", QStringLiteral("вывод строк.txt"), noFile, "x\n");
     row("longer old file replaced, not appended to", "[a|b]", "old.txt", "a much longer old content\nthat must go\n",
@@ -102,6 +116,7 @@ void SaveAndCopyTest::saves()
     QFETCH(QString, fileName);
     QFETCH(QByteArray, oldContent);
     QFETCH(QByteArray, expected);
+    QFETCH(QString, fileType);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -116,6 +131,8 @@ void SaveAndCopyTest::saves()
     const QString statusBefore = driver.statusText();
     driver.dialogs->calls.clear();
     driver.dialogs->savePaths.enqueue(path);
+    if (!fileType.isEmpty())
+        driver.dialogs->saveFilters.enqueue(fileType);
     driver.click("saveButton");
 
     checkSaveDialog(driver);

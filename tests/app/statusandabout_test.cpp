@@ -47,11 +47,21 @@ void StatusAndAboutTest::statusOfARow_data()
     QTest::addColumn<QString>("templateText");
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("direct");
 
     const auto row = [](const char *name, const QString &templateText, int index, int count, int length) {
         QTest::newRow(name) << templateText << index
-                            << QStringLiteral("Строк: %1, Длина текущей строки: %2").arg(count).arg(length);
+                            << QStringLiteral("Строк: %1, Длина текущей строки: %2").arg(count).arg(length) << false;
     };
+    const auto direct = [](const char *name, const QString &templateText, int index, const QString &expected) {
+        QTest::newRow(name) << templateText << index << expected << true;
+    };
+    direct("Direct leaves narrow ones uncounted", QStringLiteral("[«Да!», он|a]"), 0,
+        QStringLiteral("Строк: 2, Длина текущей строки по правилам Директа: 5"));
+    direct("Direct never keeps 16 narrow ones", QStringLiteral("[x!!!!!!!!!!!!!!!!|a]"), 0,
+        QStringLiteral("Строк: 2, Длина текущей строки по правилам Директа: больше 15 узких символов"));
+    direct("Direct keeps 15 narrow ones", QStringLiteral("[a|x...............]"), 1,
+        QStringLiteral("Строк: 2, Длина текущей строки по правилам Директа: 1"));
     row("Latin line", "[a|bbb|cc]", 1, 3, 3);
     row("last row", "[a|bbb|cc]", 2, 3, 2);
     row("Cyrillic line counts letters", QStringLiteral("[щука|ёж]"), 0, 2, 4);
@@ -65,9 +75,12 @@ void StatusAndAboutTest::statusOfARow()
     QFETCH(QString, templateText);
     QFETCH(int, row);
     QFETCH(QString, expected);
+    QFETCH(bool, direct);
 
     WindowDriver driver;
     QVERIFY(driver.showAndActivate());
+    if (direct)
+        driver.trigger("lengthRule_direct");
     driver.generate(templateText);
     const QStringList lines = driver.listTexts();
 

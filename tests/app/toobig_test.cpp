@@ -28,6 +28,9 @@ private slots:
     void questionAgreesWithItsNumbers();
     void streamedSaveCountsTheKeptLines();
     void saysWhyNoLineFits();
+    void countsByTheChosenRule_data();
+    void countsByTheChosenRule();
+    void saysWhenTheRuleKeepsNone();
     void answers_data();
     void answers();
     void randomLines_data();
@@ -163,6 +166,67 @@ void TooBigTest::saysWhyNoLineFits()
         QStringLiteral("Ни одна строка не подходит по длине 3–4: строки этого шаблона длиной от 216 до 328 символов."));
     QCOMPARE(driver.listTexts(), QStringList({ "p", "q" }));
     QCOMPARE(driver.statusText(), countMessage(2));
+}
+
+void TooBigTest::countsByTheChosenRule_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<QString>("needed");
+    QTest::addColumn<QByteArray>("file");
+
+    // By Direct's rule 2, 3, 3, 4, 4 and 5 long: the fields 3 to 4 keep the middle four.
+    QTest::newRow("Windows-1251") << QStringLiteral("[a.|bb,|ccc!][x|yy]") << QString() << QStringLiteral("123 Б")
+                                  << QByteArray("a.yy\nbb,x\nbb,yy\nccc!x\n");
+    QTest::newRow("UTF-8") << QStringLiteral("[«а»|бб,|ввв!][x|yy]") << QStringLiteral("Text Files, UTF-8 (*.txt)")
+                           << QStringLiteral("125 Б")
+                           << QByteArray("\xC2\xAB\xD0\xB0\xC2\xBByy\n\xD0\xB1\xD0\xB1,x\n\xD0\xB1\xD0\xB1,yy\n"
+                                         "\xD0\xB2\xD0\xB2\xD0\xB2!x\n");
+}
+
+void TooBigTest::countsByTheChosenRule()
+{
+    QFETCH(QString, templateText);
+    QFETCH(QString, fileType);
+    QFETCH(QString, needed);
+    QFETCH(QByteArray, file);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.txt"));
+    WindowDriver driver;
+    prepare(driver);
+    driver.trigger("lengthRule_direct");
+    driver.dialogs->tooBigAnswers.enqueue(Answer::SaveAll);
+    driver.dialogs->savePaths.enqueue(path);
+    if (!fileType.isEmpty())
+        driver.dialogs->saveFilters.enqueue(fileType);
+    driver.generate(templateText);
+
+    const auto questions = driver.dialogs->callsOf(Kind::TooBig);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions.first().text,
+        QStringLiteral("Шаблон даёт 6 строк, из них длиной от 3 до 4 символов по правилам Директа: 4. Чтобы держать "
+                       "все строки, нужно около %1 памяти, столько свободной памяти нет.\n\n"
+                       "Можно взять не более 2 случайных строк длиной от 3 до 4 символов по правилам Директа "
+                       "или сохранить все строки такой длины сразу в файл.")
+            .arg(needed));
+    QCOMPARE(readFile(path), file);
+    QCOMPARE(QString::fromStdString(driver.dialogs->lastProgress.total.get_str()), QStringLiteral("4"));
+}
+
+void TooBigTest::saysWhenTheRuleKeepsNone()
+{
+    WindowDriver driver;
+    prepare(driver);
+    driver.trigger("preset_direct-text");
+    driver.window->setMemorySource([] { return std::uint64_t(0); });
+    driver.generate(QStringLiteral("[!!!!!!!!!!!!!!!!|«.«.«.«.«.«.«.«.]"));
+
+    QCOMPARE(driver.dialogs->calls.size(), 1);
+    QCOMPARE(driver.dialogs->calls.first().kind, Kind::Information);
+    QCOMPARE(driver.dialogs->calls.first().text,
+        QStringLiteral("Ни одна строка не подходит по правилам Директа: в каждой строке больше 15 узких символов."));
+    QCOMPARE(driver.listTexts(), QStringList({ "p", "q" }));
 }
 
 void TooBigTest::answers_data()

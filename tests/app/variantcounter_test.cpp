@@ -24,13 +24,26 @@ void VariantCounterTest::describes_data()
     QTest::addColumn<quint64>("minLength");
     QTest::addColumn<quint64>("maxLength");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("direct");
 
     const auto row = [](const char *name, const QString &templateText, const QString &expected) {
-        QTest::newRow(name) << templateText << quint64(0) << quint64(UINT64_MAX) << expected;
+        QTest::newRow(name) << templateText << quint64(0) << quint64(UINT64_MAX) << expected << false;
     };
-    const auto limited
-        = [](const char *name, const QString &templateText, quint64 minLength, quint64 maxLength,
-              const QString &expected) { QTest::newRow(name) << templateText << minLength << maxLength << expected; };
+    const auto limited = [](const char *name, const QString &templateText, quint64 minLength, quint64 maxLength,
+                             const QString &expected, bool direct = false) {
+        QTest::newRow(name) << templateText << minLength << maxLength << expected << direct;
+    };
+    // By Direct's rule 2, 3, 3, 4, 4 and 5 long; by every character 3 to 6.
+    const QString narrow = QStringLiteral("[a.|bb,|ccc!][x|yy]");
+    limited(
+        "Direct lengths", narrow, 3, 4, QStringLiteral("Вариантов: 6, по длине по правилам Директа подходят: 4"), true);
+    limited("Direct lengths keep none", narrow, 6, 9,
+        QStringLiteral("Вариантов: 6, по длине по правилам Директа подходят: 0 (строки длиной от 2 до 5 символов)"),
+        true);
+    limited("Direct keeps no line of 16 narrow ones", QStringLiteral("[!!!!!!!!!!!!!!!!|«..............»]"), 0, 56,
+        QStringLiteral("Вариантов: 2, по длине по правилам Директа подходят: 0 (в каждой строке больше 15 узких "
+                       "символов)"),
+        true);
     limited("lengths keep some", "[a|bb|ccc][x|yy]", 3, 4, QStringLiteral("Вариантов: 6, по длине подходят: 4"));
     limited("lengths keep none", "[a|bb]", 5, 200,
         QStringLiteral("Вариантов: 2, по длине подходят: 0 (строки длиной от 1 до 2 символов)"));
@@ -60,7 +73,10 @@ void VariantCounterTest::describes()
     QFETCH(quint64, minLength);
     QFETCH(quint64, maxLength);
     QFETCH(QString, expected);
-    QCOMPARE(VariantCounter::describe({ templateText, minLength, maxLength }), expected);
+    QFETCH(bool, direct);
+    using razmnozhator::lengthrules::Rule;
+    QCOMPARE(VariantCounter::describe({ templateText, { minLength, maxLength }, direct ? Rule::Direct : Rule::Plain }),
+        expected);
 }
 
 void VariantCounterTest::labelFollowsTheTemplate()
@@ -70,6 +86,19 @@ void VariantCounterTest::labelFollowsTheTemplate()
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30"));
     // The length fields count too.
     driver.minLengthEdit()->setText(QStringLiteral("50"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30, по длине подходят: 6"));
+    // So does the rule, and a preset sets it with both fields.
+    driver.trigger("preset_google-headline");
+    QTRY_COMPARE(
+        label->text(), QStringLiteral("Вариантов: 30, по длине подходят: 0 (строки длиной от 45 до 51 символа)"));
+    driver.trigger("lengthRule_direct");
+    QTRY_COMPARE(label->text(),
+        QStringLiteral("Вариантов: 30, по длине по правилам Директа подходят: 0 (строки длиной от 44 до 50 символов)"));
+    driver.trigger("preset_direct-title");
+    QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30"));
+    driver.trigger("lengthRule_plain");
+    driver.minLengthEdit()->setText(QStringLiteral("50"));
+    driver.maxLengthEdit()->setText(QStringLiteral("200"));
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30, по длине подходят: 6"));
     // Typed quickly, each change on the last: only the last count arrives.
     for (const char *text : { "[a", "[a|", "[a|b", "[a|b]", "[a|b][c|d|e]" })

@@ -51,6 +51,8 @@ private slots:
     void writesVariants();
     void restricts_data();
     void restricts();
+    void countsByLengthRule_data();
+    void countsByLengthRule();
     void describesWithoutEnumerating_data();
     void describesWithoutEnumerating();
     void failures_data();
@@ -187,6 +189,81 @@ void RunTest::restricts()
     QFETCH(QStringList, args);
     QFETCH(QByteArray, output);
     COMPARE_RUN(args, QByteArray(), 0, output, QByteArray());
+}
+
+void RunTest::countsByLengthRule_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("message");
+
+    // By the direct rule: "ab" 2, "c,d" 2, "e.f.g" 3, and the last, with 16
+    // narrow characters, never kept; by every character 2, 3, 5 and 17.
+    const QString t = QStringLiteral("[ab|c,d|e.f.g|!!!!!!!!!!!!!!!!h]");
+    const QString sixteen = QStringLiteral("!!!!!!!!!!!!!!!!h");
+    const QByteArray ok;
+    const QStringList direct { "--length-rule", "direct" };
+    const auto usage = [](const char *text) { return "razmnozhator-cli: " + QByteArray(text) + "\n" + tryHelp; };
+
+    QTest::newRow("plain by default") << QStringList { "-e", t } << 0 << lines({ "ab", "c,d", "e.f.g", sixteen }) << ok;
+    QTest::newRow("direct keeps no line of 16 narrow ones, even unbounded")
+        << direct + QStringList { "-e", t } << 0 << lines({ "ab", "c,d", "e.f.g" }) << ok;
+    QTest::newRow("direct bounds leave narrow ones uncounted")
+        << direct + QStringList { "--max-length", "2", "-e", t } << 0 << lines({ "ab", "c,d" }) << ok;
+    QTest::newRow("direct guillemets and quotes are narrow in UTF-8")
+        << direct + QStringList { "--max-length", "3", "-e", "[«Да»|Нет!|\"Привет\"]" } << 0
+        << lines({ "«Да»", "Нет!" }) << ok;
+    QTest::newRow("direct count") << direct + QStringList { "--count", "-e", t } << 0 << QByteArray("3\n") << ok;
+    QTest::newRow("direct stats") << direct + QStringList { "--stats", "-e", t } << 0
+                                  << QByteArray("variants: 3\nbytes: 13\nlongest: 3\nshortest: 2\n") << ok;
+    QTest::newRow("direct stats within bounds") << direct + QStringList { "--stats", "--max-length", "2", "-e", t } << 0
+                                                << QByteArray("variants: 2\nbytes: 7\nlongest: 2\nshortest: 2\n") << ok;
+    QTest::newRow("direct nth") << direct + QStringList { "--nth", "3", "-e", t } << 0 << lines({ "e.f.g" }) << ok;
+    QTest::newRow("direct nth past the kept")
+        << direct + QStringList { "--nth", "4", "-e", t } << 2 << QByteArray()
+        << QByteArray("razmnozhator-cli: --nth 4 is past the end: the direct length rule keeps 3 variants\n");
+    QTest::newRow("direct shuffle") << direct + QStringList { "--shuffle", "--min-length", "3", "-e", t } << 0
+                                    << lines({ "e.f.g" }) << ok;
+    QTest::newRow("direct sample") << direct
+            + QStringList { "--sample", "5", "--seed", "1", "--min-length", "3", "-e", t }
+                                   << 0 << lines({ "e.f.g" }) << ok;
+    QTest::newRow("direct diverse") << direct
+            + QStringList { "--sample", "5", "--diverse", "--seed", "1", "--min-length", "3", "-e", t }
+                                    << 0 << lines({ "e.f.g" }) << ok;
+    QTest::newRow("direct shard") << direct + QStringList { "--shard", "2/3", "-e", t } << 0 << lines({ "c,d" }) << ok;
+    QTest::newRow("direct-title preset") << QStringList { "--preset", "direct-title", "-e", t } << 0
+                                         << lines({ "ab", "c,d", "e.f.g" }) << ok;
+    QTest::newRow("preset maximum replaced, minimum kept")
+        << QStringList { "--preset", "direct-text", "--max-length", "2", "-e", "[|ab|c,d]" } << 0
+        << lines({ "ab", "c,d" }) << ok;
+    QTest::newRow("google preset counts every character")
+        << QStringList { "--preset", "google-headline", "--min-length", "5", "-e", t } << 0
+        << lines({ "e.f.g", sixteen }) << ok;
+    QTest::newRow("rule given replaces the preset's")
+        << QStringList { "--preset", "direct-title", "--length-rule", "plain", "--max-length", "2", "-e", t } << 0
+        << lines({ "ab" }) << ok;
+    QTest::newRow("preset bound beyond the given one")
+        << QStringList { "--preset", "google-headline", "--min-length", "31", "-e", t } << 2 << QByteArray()
+        << usage("--min-length 31 is above --max-length 30: no variant could be kept");
+    QTest::newRow("every line breaks the narrow limit")
+        << direct + QStringList { "-e", "[!!!!!!!!!!!!!!!!|................]" } << 0 << QByteArray()
+        << QByteArray("razmnozhator-cli: no variant is kept: every variant holds more than 15 narrow characters\n");
+    QTest::newRow("unknown rule") << QStringList { "--length-rule", "wide", "-e", t } << 2 << QByteArray()
+                                  << usage("unknown length rule \"wide\" (expected one of plain, direct)");
+    QTest::newRow("unknown preset")
+        << QStringList { "--preset", "bing", "-e", t } << 2 << QByteArray()
+        << usage("unknown preset \"bing\" (expected one of direct-title, direct-text, google-headline, "
+                 "google-description)");
+}
+
+void RunTest::countsByLengthRule()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, message);
+    COMPARE_RUN(args, QByteArray(), status, output, message);
 }
 
 void RunTest::describesWithoutEnumerating_data()
@@ -543,8 +620,9 @@ void RunTest::helpListsEveryOption_data()
 {
     QTest::addColumn<QString>("option");
     for (const char *option : { "-e, --template <TEXT>", "--encoding <NAME>", "-o, --output <FILE>", "-0, --null",
-             "--count", "--stats", "--min-length <N>", "--max-length <N>", "--shuffle", "--max-count <N>", "--seed <N>",
-             "--nth <K>", "--sample <N>", "--in-order", "--diverse", "--shard <K/N>", "-h, --help", "-v, --version" })
+             "--count", "--stats", "--min-length <N>", "--max-length <N>", "--length-rule <NAME>", "--preset <NAME>",
+             "--shuffle", "--max-count <N>", "--seed <N>", "--nth <K>", "--sample <N>", "--in-order", "--diverse",
+             "--shard <K/N>", "-h, --help", "-v, --version" })
         QTest::newRow(option) << QString::fromLatin1(option);
 }
 
