@@ -39,6 +39,24 @@ constexpr KeyStep keySteps[] = {
     { QKeySequence::SelectEndOfLine, Step::LineEnd, QTextCursor::KeepAnchor },
 };
 
+struct CharacterStep
+{
+    QKeySequence::StandardKey key;
+    QTextCursor::MoveOperation operation;
+    QTextCursor::MoveMode mode;
+};
+
+constexpr CharacterStep characterSteps[] = {
+    { QKeySequence::MoveToNextChar, QTextCursor::Right, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToPreviousChar, QTextCursor::Left, QTextCursor::MoveAnchor },
+    { QKeySequence::SelectNextChar, QTextCursor::Right, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectPreviousChar, QTextCursor::Left, QTextCursor::KeepAnchor },
+    { QKeySequence::MoveToNextWord, QTextCursor::WordRight, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToPreviousWord, QTextCursor::WordLeft, QTextCursor::MoveAnchor },
+    { QKeySequence::SelectNextWord, QTextCursor::WordRight, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectPreviousWord, QTextCursor::WordLeft, QTextCursor::KeepAnchor },
+};
+
 bool isModifierOnly(int key)
 {
     switch (key) {
@@ -174,7 +192,8 @@ void TemplateEdit::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
-    if (leaveByKey(event) || (pieces && (moveByLines(event) || typeDirectly(event) || undoDirectly(event))))
+    if (leaveByKey(event)
+        || (pieces && (moveByLines(event) || moveByCharacters(event) || typeDirectly(event) || undoDirectly(event))))
         return;
     QTextEdit::keyPressEvent(event);
     if (pieces)
@@ -260,6 +279,58 @@ bool TemplateEdit::moveByLines(QKeyEvent *event)
     return true;
 }
 
+bool TemplateEdit::moveByCharacters(QKeyEvent *event)
+{
+    const auto found = std::find_if(std::begin(characterSteps), std::end(characterSteps),
+        [event](const CharacterStep &entry) { return event->matches(entry.key); });
+    if (found == std::end(characterSteps))
+        return false;
+    event->accept();
+    const QTextCursor cursor = textCursor();
+    const bool character = found->operation == QTextCursor::Left || found->operation == QTextCursor::Right;
+    if (character && found->mode == QTextCursor::MoveAnchor && cursor.hasSelection()) {
+        // A selection collapses to the end the arrow points to.
+        const bool rightToLeft = cursor.block().textDirection() == Qt::RightToLeft;
+        const bool toStart = (found->operation == QTextCursor::Left) != rightToLeft;
+        moveTo(toStart ? cursor.selectionStart() : cursor.selectionEnd(), QTextCursor::MoveAnchor);
+        return true;
+    }
+    moveTo(stepFrom(cursor.position(), found->operation), found->mode);
+    return true;
+}
+
+int TemplateEdit::stepFrom(int position, QTextCursor::MoveOperation op) const
+{
+    const QTextDocument *text = document();
+    const int last = text->characterCount() - 1;
+    QTextOption direction = text->defaultTextOption();
+    direction.setTextDirection(text->findBlock(position).textDirection());
+    // A step goes over one character or one word and the spaces after it; a
+    // step that reaches an end of the copy may go on past it in the text.
+    for (int reach = 64;; reach *= 4) {
+        const int from = std::max(0, position - reach);
+        const int to = std::min(last, position + reach);
+        QTextDocument copy;
+        copy.setDefaultTextOption(direction);
+        QTextCursor cursor(&copy);
+        cursor.insertText(textBetween(from, to));
+        cursor.setPosition(position - from);
+        cursor.movePosition(op);
+        const int moved = cursor.position();
+        const bool cut = (moved == 0 && from > 0) || (moved == to - from && to < last);
+        if (!cut)
+            return from + moved;
+    }
+}
+
+QString TemplateEdit::textBetween(int from, int to) const
+{
+    QString text(to - from, Qt::Uninitialized);
+    for (int at = from; at < to; ++at)
+        text[at - from] = document()->characterAt(at);
+    return text;
+}
+
 bool TemplateEdit::typeDirectly(QKeyEvent *event)
 {
     // Qt's editor would type through its own cursor, which asks the
@@ -311,9 +382,7 @@ int TemplateEdit::characterEnd(int position) const
         return position;
     // No grapheme is anywhere near this long.
     constexpr int window = 64;
-    QString around;
-    for (int at = position; at < std::min(last, position + window); ++at)
-        around += text->characterAt(at);
+    const QString around = textBetween(position, std::min(last, position + window));
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, around);
     const qsizetype next = graphemes.toNextBoundary();
     return position + int(next > 0 ? next : 1);
@@ -329,12 +398,9 @@ QTextCursor TemplateEdit::wordAt(int position) const
     for (int reach = 64;; reach *= 2) {
         const int from = std::max(blockStart, position - reach);
         const int to = std::min(blockEnd, position + reach);
-        QString around(to - from, Qt::Uninitialized);
-        for (int at = from; at < to; ++at)
-            around[at - from] = document()->characterAt(at);
         QTextDocument copy;
         QTextCursor word(&copy);
-        word.insertText(around);
+        word.insertText(textBetween(from, to));
         word.setPosition(position - from);
         word.select(QTextCursor::WordUnderCursor);
         const bool cut

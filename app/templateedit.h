@@ -6,7 +6,9 @@
 // (LongParagraphLayout), until the template is short again. Qt's editor finds
 // the cursor and the lines above and below it in the paragraph's own layout,
 // which stays empty then, so this class moves the cursor by visual lines and
-// keeps it in view through the piece layout instead.
+// keeps it in view through the piece layout instead. Left, Right and the
+// word keys find their step in a copy of the text around the cursor: Qt's
+// cursor would analyse every character of the paragraph for it.
 
 #include <vector>
 
@@ -54,6 +56,15 @@ private:
     bool typeDirectly(QKeyEvent *event);
     // Undo and Redo; false for any other key.
     bool undoDirectly(QKeyEvent *event);
+    // Left, Right and the word keys, with Shift or without; false for any
+    // other key.
+    bool moveByCharacters(QKeyEvent *event);
+    // Where a cursor at position, without a selection, goes by op, found in a
+    // copy of the text around it as Qt's cursor finds it in the paragraph.
+    int stepFrom(int position, QTextCursor::MoveOperation op) const;
+    // The characters of the document from `from` to `to`, paragraph ends
+    // included, without asking any layout.
+    QString textBetween(int from, int to) const;
     // Ctrl+Tab and Ctrl+Shift+Tab; false for any other key.
     bool leaveByKey(QKeyEvent *event);
     // The end of the character at position (a letter with its combining

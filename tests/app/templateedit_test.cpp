@@ -28,6 +28,8 @@ private slots:
     void keysAsInQtsLayout();
     void doubleClickSelectsAsQtsLayout_data();
     void doubleClickSelectsAsQtsLayout();
+    void cursorKeys_data();
+    void cursorKeys();
 };
 
 namespace {
@@ -302,6 +304,63 @@ void TemplateEditTest::doubleClickSelectsAsQtsLayout()
     const QTextCursor selected = inPieces.edit.textCursor();
     QCOMPARE(selected.selectedText(), expected.selectedText());
     QCOMPARE(selected.selectionStart() - before.size(), expected.selectionStart());
+}
+
+void TemplateEditTest::cursorKeys_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QList<QKeyCombination>>("keys");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("cursor");
+
+    const QString words = QStringLiteral("[один|два] {-|три|четыре}");
+    const QString longWord = QStringLiteral("слово").repeated(60) + QStringLiteral("  [x]");
+    const auto row = [](const char *name, const QString &text, int position, QList<QKeyCombination> keys, int anchor,
+                         int cursor) { QTest::newRow(name) << text << position << keys << anchor << cursor; };
+    const QKeyCombination right(Qt::Key_Right), left(Qt::Key_Left), selectRight(Qt::SHIFT | Qt::Key_Right),
+        selectLeft(Qt::SHIFT | Qt::Key_Left), wordRight(Qt::CTRL | Qt::Key_Right), wordLeft(Qt::CTRL | Qt::Key_Left),
+        selectWordRight(Qt::CTRL | Qt::SHIFT | Qt::Key_Right), selectWordLeft(Qt::CTRL | Qt::SHIFT | Qt::Key_Left);
+    row("Right", words, 3, { right }, 4, 4);
+    row("Left twice", words, 3, { left, left }, 1, 1);
+    row("Shift+Right twice", words, 3, { selectRight, selectRight }, 3, 5);
+    row("Shift+Left, then Right goes to the selection's end", words, 3, { selectLeft, selectLeft, right }, 3, 3);
+    row("Shift+Right, then Left goes to the selection's start", words, 3, { selectRight, selectRight, left }, 3, 3);
+    row("Right over a letter with its accent", QStringLiteral("ще\u0301ка"), 1, { right }, 3, 3);
+    row("Left over both halves of an emoji", QStringLiteral("a\U0001F600b"), 3, { left }, 1, 1);
+    row("Right at the end of the text", words, 25, { right }, 25, 25);
+    row("Ctrl+Right in a word", words, 2, { wordRight }, 5, 5);
+    row("Ctrl+Right over brackets and spaces", words, 9, { wordRight }, 11, 11);
+    row("Ctrl+Left twice", words, 13, { wordLeft, wordLeft }, 9, 9);
+    row("Ctrl+Shift+Right, then Ctrl+Shift+Left", words, 6, { selectWordRight, selectWordRight, selectWordLeft }, 6, 9);
+    row("Ctrl+Right over a word of 300 letters", longWord, 2, { wordRight }, 302, 302);
+    row("Ctrl+Left back over it", longWord, 302, { wordLeft }, 0, 0);
+}
+
+// The same keys at the same place of a short template and of the same text
+// after a long paragraph: the cursor and the selection fixed below.
+void TemplateEditTest::cursorKeys()
+{
+    QFETCH(QString, text);
+    QFETCH(int, position);
+    QFETCH(QList<QKeyCombination>, keys);
+    QFETCH(int, anchor);
+    QFETCH(int, cursor);
+
+    const QString before = longParagraph + u' ';
+    ShownEdit qts(text);
+    ShownEdit inPieces(before + text);
+    QVERIFY(!qts.pieces() && inPieces.pieces());
+    qts.setCursor(position);
+    inPieces.setCursor(int(before.size()) + position);
+    for (const QKeyCombination key : keys) {
+        QTest::keyClick(&qts.edit, key.key(), key.keyboardModifiers());
+        QTest::keyClick(&inPieces.edit, key.key(), key.keyboardModifiers());
+    }
+    QCOMPARE(qts.edit.textCursor().anchor(), anchor);
+    QCOMPARE(qts.edit.textCursor().position(), cursor);
+    QCOMPARE(inPieces.edit.textCursor().anchor() - before.size(), anchor);
+    QCOMPARE(inPieces.edit.textCursor().position() - before.size(), cursor);
 }
 
 QTEST_MAIN(TemplateEditTest)
