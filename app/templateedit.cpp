@@ -295,11 +295,11 @@ bool TemplateEdit::moveByCharacters(QKeyEvent *event)
         moveTo(toStart ? cursor.selectionStart() : cursor.selectionEnd(), QTextCursor::MoveAnchor);
         return true;
     }
-    moveTo(stepFrom(cursor.position(), found->operation), found->mode);
+    moveTo(stepFrom(cursor.position(), found->operation).value_or(cursor.position()), found->mode);
     return true;
 }
 
-int TemplateEdit::stepFrom(int position, QTextCursor::MoveOperation op) const
+std::optional<int> TemplateEdit::stepFrom(int position, QTextCursor::MoveOperation op) const
 {
     const QTextDocument *text = document();
     const int last = text->characterCount() - 1;
@@ -315,7 +315,8 @@ int TemplateEdit::stepFrom(int position, QTextCursor::MoveOperation op) const
         QTextCursor cursor(&copy);
         cursor.insertText(textBetween(from, to));
         cursor.setPosition(position - from);
-        cursor.movePosition(op);
+        if (!cursor.movePosition(op))
+            return std::nullopt;
         const int moved = cursor.position();
         const bool cut = (moved == 0 && from > 0) || (moved == to - from && to < last);
         if (!cut)
@@ -414,13 +415,76 @@ QTextCursor TemplateEdit::wordAt(int position) const
     }
 }
 
+void TemplateEdit::mousePressEvent(QMouseEvent *event)
+{
+    if (pieces && event->button() == Qt::LeftButton) {
+        if (event->modifiers() != Qt::ShiftModifier) {
+            doubleClickedWord = QTextCursor();
+        } else if (doubleClickedWord.hasSelection()) {
+            event->accept();
+            extendByWords(event->position());
+            return;
+        }
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+void TemplateEdit::mouseMoveEvent(QMouseEvent *event)
+{
+    if (pieces && draggingWords && (event->buttons() & Qt::LeftButton) && doubleClickedWord.hasSelection()) {
+        event->accept();
+        extendByWords(event->position());
+        return;
+    }
+    QTextEdit::mouseMoveEvent(event);
+}
+
+void TemplateEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        draggingWords = false;
+    QTextEdit::mouseReleaseEvent(event);
+}
+
 void TemplateEdit::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTextEdit::mouseDoubleClickEvent(event);
     // Qt's editor has placed the cursor and selects the word only where the
     // paragraph's own layout has lines.
-    if (pieces && event->button() == Qt::LeftButton && !textCursor().hasSelection())
-        setTextCursor(wordAt(textCursor().position()));
+    if (pieces && event->button() == Qt::LeftButton && !textCursor().hasSelection()) {
+        doubleClickedWord = wordAt(textCursor().position());
+        draggingWords = true;
+        setTextCursor(doubleClickedWord);
+    }
+}
+
+void TemplateEdit::extendByWords(const QPointF &point)
+{
+    const QPointF inDocument = point + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int position = pieces->hitTest(inDocument, Qt::FuzzyHit);
+    const int wordStart = doubleClickedWord.selectionStart();
+    const int wordEnd = doubleClickedWord.selectionEnd();
+    if (position < 0)
+        return;
+    if (position >= wordStart && position <= wordEnd) {
+        setTextCursor(doubleClickedWord);
+        return;
+    }
+    // The word under the pointer, from its start to its end, if the pointer
+    // is over it and it lies on one line; the nearer end becomes the cursor.
+    const std::optional<int> start = stepFrom(position, QTextCursor::StartOfWord);
+    const std::optional<int> end = start ? stepFrom(*start, QTextCursor::EndOfWord) : std::nullopt;
+    if (!end || *end == *start || pieces->lineEnds(*start).first != pieces->lineEnds(*end).first)
+        return;
+    const qreal startX = pieces->cursorRect(*start).left();
+    const qreal endX = pieces->cursorRect(*end).left();
+    if (inDocument.x() < startX || inDocument.x() > endX)
+        return;
+    // The word double-clicked stays selected whichever way the pointer goes.
+    QTextCursor cursor = doubleClickedWord;
+    cursor.setPosition(position < doubleClickedWord.position() ? wordEnd : wordStart);
+    cursor.setPosition(inDocument.x() - startX < endX - inDocument.x() ? *start : *end, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
 }
 
 void TemplateEdit::moveTo(int position, QTextCursor::MoveMode mode)

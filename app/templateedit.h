@@ -10,6 +10,7 @@
 // word keys find their step in a copy of the text around the cursor: Qt's
 // cursor would analyse every character of the paragraph for it.
 
+#include <optional>
 #include <vector>
 
 #include <QTextEdit>
@@ -38,6 +39,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -61,7 +65,8 @@ private:
     bool moveByCharacters(QKeyEvent *event);
     // Where a cursor at position, without a selection, goes by op, found in a
     // copy of the text around it as Qt's cursor finds it in the paragraph.
-    int stepFrom(int position, QTextCursor::MoveOperation op) const;
+    // Empty where Qt's cursor refuses to move.
+    std::optional<int> stepFrom(int position, QTextCursor::MoveOperation op) const;
     // The characters of the document from `from` to `to`, paragraph ends
     // included, without asking any layout.
     QString textBetween(int from, int to) const;
@@ -75,6 +80,10 @@ private:
     // found in a copy of the text around it; Qt's editor asks the paragraph's
     // layout, which stays empty while it is laid out in pieces.
     QTextCursor wordAt(int position) const;
+    // After a double click, Shift+click and a drag select whole words from
+    // the word the double click selected, as Qt's editor does; it finds the
+    // words in the paragraph's own layout.
+    void extendByWords(const QPointF &point);
     void moveTo(int position, QTextCursor::MoveMode mode);
     void keepCursorInView();
     void showViewToLayout();
@@ -91,6 +100,10 @@ private:
     int typedEnd = -1;
     bool typedDeletion = false;
     bool typing = false;
+    // The word the last double click selected, until a click without Shift;
+    // the button that made it is still down while draggingWords.
+    QTextCursor doubleClickedWord;
+    bool draggingWords = false;
     // The application's cursor flash time while the cursor stands still; -1
     // while it blinks.
     int savedFlashTime = -1;

@@ -24,11 +24,11 @@
 //
 //   editing         Backspace at one place of "[a|b]" x 10^6 (one paragraph,
 //                   laid out in pieces), after Ctrl+Home and 50 x Down, and
-//                   right after it each of Delete, Undo, a click, Right, Left
-//                   and a double click on the cursor, and the same in a
-//                   template of 2,000 ordinary lines: milliseconds from the
-//                   key or click to the painted window, the median of 15; run
-//                   it with the accessibility bus as for typing
+//                   right after it each of Delete, Undo, a click, Right, Left,
+//                   Ctrl+Right, Down and a double click on the cursor, and the
+//                   same in a template of 2,000 ordinary lines: milliseconds
+//                   from the key or click to the painted window, the median
+//                   of 15; run it with the accessibility bus as for typing
 //
 //   goals_bench [random|stream|count|unchanged|tenmillion|million|typing|editing]
 //   Without an argument every one runs in a process of its own, so that the
@@ -420,7 +420,7 @@ double median(std::vector<double> values)
 }
 
 // The keys and clicks timed right after a Backspace at one place.
-enum class Edit { Delete, Undo, Click, Right, Left, DoubleClick, DoubleClickAgain };
+enum class Edit { Delete, Undo, Click, Right, Left, WordRight, Down, DoubleClick, DoubleClickAgain };
 
 struct EditingFigures
 {
@@ -432,7 +432,8 @@ struct EditingFigures
 EditingFigures editAt(const QString &text)
 {
     constexpr int presses = 15;
-    constexpr Edit edits[] = { Edit::Delete, Edit::Undo, Edit::Click, Edit::Right, Edit::Left, Edit::DoubleClick };
+    constexpr Edit edits[] = { Edit::Delete, Edit::Undo, Edit::Click, Edit::Right, Edit::Left, Edit::WordRight,
+        Edit::Down, Edit::DoubleClick };
     BenchWindow bench;
     auto *edit = bench.child<QTextEdit>("templateEdit");
     QWidget *window = bench.window.get();
@@ -473,6 +474,12 @@ EditingFigures editAt(const QString &text)
                     break;
                 case Edit::Left:
                     QTest::keyClick(edit, Qt::Key_Left);
+                    break;
+                case Edit::WordRight:
+                    QTest::keyClick(edit, Qt::Key_Right, Qt::ControlModifier);
+                    break;
+                case Edit::Down:
+                    QTest::keyClick(edit, Qt::Key_Down);
                     break;
                 default:
                     QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at);
@@ -516,6 +523,10 @@ const char *editName(Edit edit)
         return "Right";
     case Edit::Left:
         return "Left";
+    case Edit::WordRight:
+        return "Ctrl+Right";
+    case Edit::Down:
+        return "Down";
     case Edit::DoubleClick:
         return "double click on the cursor";
     default:

@@ -2,7 +2,9 @@
 // in pieces: the text stays as typed, clicks and cursor keys land where the
 // user sees them, and a short template goes back to Qt's own layout.
 
+#include <QApplication>
 #include <QList>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -30,6 +32,8 @@ private slots:
     void doubleClickSelectsAsQtsLayout();
     void cursorKeys_data();
     void cursorKeys();
+    void wordsAfterDoubleClick_data();
+    void wordsAfterDoubleClick();
 };
 
 namespace {
@@ -361,6 +365,73 @@ void TemplateEditTest::cursorKeys()
     QCOMPARE(qts.edit.textCursor().position(), cursor);
     QCOMPARE(inPieces.edit.textCursor().anchor() - before.size(), anchor);
     QCOMPARE(inPieces.edit.textCursor().position() - before.size(), cursor);
+}
+
+void TemplateEditTest::wordsAfterDoubleClick_data()
+{
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<int>("pointed");
+    QTest::addColumn<bool>("drag");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("cursor");
+
+    // In "[Лучшее|Отличное] решение для { и |[мелкого|малого]}  бизнеса.\tконец".
+    QTest::newRow("drag to the start of a word on the right") << 20 << 27 << true << 18 << 26;
+    QTest::newRow("drag to the end of a word on the right") << 20 << 28 << true << 18 << 29;
+    QTest::newRow("drag to a word on the left") << 20 << 9 << true << 25 << 8;
+    QTest::newRow("drag inside the word") << 20 << 23 << true << 18 << 25;
+    QTest::newRow("drag over a bracket leaves the selection") << 20 << 17 << true << 18 << 25;
+    QTest::newRow("Shift+click on a word on the right") << 20 << 59 << false << 18 << 61;
+    QTest::newRow("Shift+click on a word on the left") << 28 << 3 << false << 29 << 1;
+}
+
+// A double click selects a word; dragging on, or Shift+click, then selects
+// from that word to the start or end of the word under the pointer,
+// whichever is nearer, as Qt's editor does in its own layout.
+void TemplateEditTest::wordsAfterDoubleClick()
+{
+    QFETCH(int, clicked);
+    QFETCH(int, pointed);
+    QFETCH(bool, drag);
+    QFETCH(int, anchor);
+    QFETCH(int, cursor);
+
+    const QString words = QStringLiteral("[Лучшее|Отличное] решение для { и |[мелкого|малого]}  бизнеса.\tконец");
+    const QString before = longParagraph + u' ';
+    ShownEdit qts(words);
+    ShownEdit inPieces(before + words);
+    QVERIFY(!qts.pieces() && inPieces.pieces());
+    inPieces.setCursor(int(before.size()) + clicked);
+    const auto qtsPoint = [&qts](int position) {
+        QTextCursor at = qts.edit.textCursor();
+        at.setPosition(position);
+        return qts.edit.cursorRect(at).center() + QPoint(1, 0);
+    };
+    for (ShownEdit *shown : { &qts, &inPieces }) {
+        const int offset = shown == &qts ? 0 : int(before.size());
+        const QPoint from = shown == &qts ? qtsPoint(clicked) : inPieces.pointOf(offset + clicked);
+        const QPoint to = shown == &qts ? qtsPoint(pointed) : inPieces.pointOf(offset + pointed);
+        QWidget *viewport = shown->edit.viewport();
+        const auto send = [viewport](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, viewport->mapToGlobal(at),
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &event);
+        };
+        if (drag) {
+            send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, from, Qt::NoButton);
+            send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+            send(QEvent::MouseButtonDblClick, from, Qt::LeftButton);
+            send(QEvent::MouseMove, to, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        } else {
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, from);
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, to);
+        }
+        QCOMPARE(shown->edit.textCursor().anchor() - offset, anchor);
+        QCOMPARE(shown->edit.textCursor().position() - offset, cursor);
+    }
 }
 
 QTEST_MAIN(TemplateEditTest)
