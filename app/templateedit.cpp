@@ -338,10 +338,12 @@ bool TemplateEdit::typeDirectly(QKeyEvent *event)
     // paragraph's layout where the cursor now is; on a paragraph of megabytes
     // that analyses all of it at every key. Inside an edit block a cursor
     // does not ask, so the key is typed here, and a run of keys joins one
-    // step of undo as Qt's editor makes it.
+    // step of undo as Qt's editor makes it. A key typed over a selection
+    // replaces it in a step of its own.
     QTextCursor cursor = textCursor();
-    if (isReadOnly() || overwriteMode() || cursor.hasSelection())
+    if (isReadOnly() || overwriteMode())
         return false;
+    const bool selection = cursor.hasSelection();
     const QString text = event->text();
     const bool plain = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
     const bool backspace = event->key() == Qt::Key_Backspace && plain;
@@ -352,11 +354,13 @@ bool TemplateEdit::typeDirectly(QKeyEvent *event)
         return false;
     event->accept();
     typing = true;
-    if (cursor.position() == typedEnd && typedDeletion == (backspace || del))
+    if (!selection && cursor.position() == typedEnd && typedDeletion == (backspace || del))
         cursor.joinPreviousEditBlock();
     else
         cursor.beginEditBlock();
-    if (backspace) {
+    if (selection && (backspace || del)) {
+        cursor.removeSelectedText();
+    } else if (backspace) {
         cursor.deletePreviousChar();
     } else if (del) {
         // Anchored after the character and placed before it, as Qt's

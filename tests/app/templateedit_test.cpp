@@ -252,6 +252,11 @@ void TemplateEditTest::keysAsInQtsLayout_data()
     row("Delete, then a letter, two undos", words, 0, { del, x, undo, undo });
     row("Delete takes a letter with its accent", QStringLiteral("ще\u0301ка"), 1, { del });
     row("Delete takes both halves of an emoji", QStringLiteral("a\U0001F600b"), 1, { del, undo });
+    const QKeyCombination selectLeft(Qt::SHIFT | Qt::Key_Left), selectRight(Qt::SHIFT | Qt::Key_Right);
+    row("a letter over a selection, then one more", words, 5, { selectLeft, selectLeft, x, x });
+    row("a letter over a selection, undo", words, 5, { x, selectLeft, selectLeft, x, undo });
+    row("Delete of a selection, undo, redo", words, 3, { selectRight, selectRight, del, undo, redo });
+    row("Backspace of a selection, a letter, two undos", words, 7, { selectLeft, backspace, x, undo, undo });
 }
 
 void TemplateEditTest::keysAsInQtsLayout()
