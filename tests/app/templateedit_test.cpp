@@ -344,6 +344,9 @@ void TemplateEditTest::cursorKeys_data()
     row("Ctrl+Shift+Right, then Ctrl+Shift+Left", words, 6, { selectWordRight, selectWordRight, selectWordLeft }, 6, 9);
     row("Ctrl+Right over a word of 300 letters", longWord, 2, { wordRight }, 302, 302);
     row("Ctrl+Left back over it", longWord, 302, { wordLeft }, 0, 0);
+    row("Right over a paragraph's end", QStringLiteral("ab\ncd"), 2, { right }, 3, 3);
+    row("Ctrl+Shift+Left twice, into the paragraph before", QStringLiteral("ab cd\nef"), 7,
+        { selectWordLeft, selectWordLeft }, 7, 5);
 }
 
 // The same keys at the same place of a short template and of the same text
