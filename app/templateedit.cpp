@@ -348,8 +348,11 @@ bool TemplateEdit::typeDirectly(QKeyEvent *event)
     const bool plain = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
     const bool backspace = event->key() == Qt::Key_Backspace && plain;
     const bool del = event->matches(QKeySequence::Delete);
-    const bool printable = plain && !text.isEmpty()
-        && std::all_of(text.begin(), text.end(), [](QChar character) { return character.isPrint(); });
+    // Tab types a tab, which a template may hold for tab-separated output.
+    const bool tab = event->key() == Qt::Key_Tab && event->modifiers() == Qt::NoModifier;
+    const bool printable = tab
+        || (plain && !text.isEmpty()
+            && std::all_of(text.begin(), text.end(), [](QChar character) { return character.isPrint(); }));
     if (!backspace && !del && !printable)
         return false;
     event->accept();
@@ -370,7 +373,7 @@ bool TemplateEdit::typeDirectly(QKeyEvent *event)
         cursor.setPosition(position, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     } else {
-        cursor.insertText(text);
+        cursor.insertText(tab ? QStringLiteral("\t") : text);
     }
     cursor.endEditBlock();
     typing = false;

@@ -9,6 +9,13 @@
 // keeps it in view through the piece layout instead. Left, Right and the
 // word keys find their step in a copy of the text around the cursor: Qt's
 // cursor would analyse every character of the paragraph for it.
+//
+// One cost stays: the first time the editor's cursor is placed after the
+// paragraph changed (a click, a cursor key), Qt's editor asks the paragraph's
+// own layout which line holds it, and that layout splits the whole paragraph
+// into runs of one script first. Qt offers no way to place the editor's
+// cursor without that question; only an editor of our own, with its own
+// cursor, accessibility and input method, would avoid it.
 
 #include <optional>
 #include <vector>

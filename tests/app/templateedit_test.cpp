@@ -256,6 +256,9 @@ void TemplateEditTest::keysAsInQtsLayout_data()
     row("a letter over a selection, then one more", words, 5, { selectLeft, selectLeft, x, x });
     row("a letter over a selection, undo", words, 5, { x, selectLeft, selectLeft, x, undo });
     row("Delete of a selection, undo, redo", words, 3, { selectRight, selectRight, del, undo, redo });
+    const QKeyCombination tab(Qt::Key_Tab);
+    row("Tab, a letter, undo", words, 10, { tab, x, undo });
+    row("Tab over a selection", words, 10, { selectLeft, tab });
     row("Backspace of a selection, a letter, two undos", words, 7, { selectLeft, backspace, x, undo, undo });
 }
 
