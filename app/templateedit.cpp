@@ -429,7 +429,8 @@ void TemplateEdit::mousePressEvent(QMouseEvent *event)
             doubleClickedWord = QTextCursor();
         } else if (doubleClickedWord.hasSelection()) {
             event->accept();
-            extendByWords(event->position());
+            if (const std::optional<QTextCursor> selection = selectionByWords(event->position()))
+                setTextCursor(*selection);
             return;
         }
     }
@@ -438,12 +439,14 @@ void TemplateEdit::mousePressEvent(QMouseEvent *event)
 
 void TemplateEdit::mouseMoveEvent(QMouseEvent *event)
 {
-    if (pieces && draggingWords && (event->buttons() & Qt::LeftButton) && doubleClickedWord.hasSelection()) {
-        event->accept();
-        extendByWords(event->position());
-        return;
-    }
+    const bool words
+        = pieces && draggingWords && (event->buttons() & Qt::LeftButton) && doubleClickedWord.hasSelection();
+    const QTextCursor before = textCursor();
+    // Qt's editor extends the selection by characters here, and scrolls on
+    // while the pointer is outside the view.
     QTextEdit::mouseMoveEvent(event);
+    if (words)
+        setTextCursor(selectionByWords(event->position()).value_or(before));
 }
 
 void TemplateEdit::mouseReleaseEvent(QMouseEvent *event)
@@ -465,33 +468,31 @@ void TemplateEdit::mouseDoubleClickEvent(QMouseEvent *event)
     }
 }
 
-void TemplateEdit::extendByWords(const QPointF &point)
+std::optional<QTextCursor> TemplateEdit::selectionByWords(const QPointF &point) const
 {
     const QPointF inDocument = point + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const int position = pieces->hitTest(inDocument, Qt::FuzzyHit);
     const int wordStart = doubleClickedWord.selectionStart();
     const int wordEnd = doubleClickedWord.selectionEnd();
     if (position < 0)
-        return;
-    if (position >= wordStart && position <= wordEnd) {
-        setTextCursor(doubleClickedWord);
-        return;
-    }
+        return std::nullopt;
+    if (position >= wordStart && position <= wordEnd)
+        return doubleClickedWord;
     // The word under the pointer, from its start to its end, if the pointer
     // is over it and it lies on one line; the nearer end becomes the cursor.
     const std::optional<int> start = stepFrom(position, QTextCursor::StartOfWord);
     const std::optional<int> end = start ? stepFrom(*start, QTextCursor::EndOfWord) : std::nullopt;
     if (!end || *end == *start || pieces->lineEnds(*start).first != pieces->lineEnds(*end).first)
-        return;
+        return std::nullopt;
     const qreal startX = pieces->cursorRect(*start).left();
     const qreal endX = pieces->cursorRect(*end).left();
     if (inDocument.x() < startX || inDocument.x() > endX)
-        return;
+        return std::nullopt;
     // The word double-clicked stays selected whichever way the pointer goes.
     QTextCursor cursor = doubleClickedWord;
     cursor.setPosition(position < doubleClickedWord.position() ? wordEnd : wordStart);
     cursor.setPosition(inDocument.x() - startX < endX - inDocument.x() ? *start : *end, QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    return cursor;
 }
 
 void TemplateEdit::moveTo(int position, QTextCursor::MoveMode mode)

@@ -88,9 +88,10 @@ private:
     // layout, which stays empty while it is laid out in pieces.
     QTextCursor wordAt(int position) const;
     // After a double click, Shift+click and a drag select whole words from
-    // the word the double click selected, as Qt's editor does; it finds the
-    // words in the paragraph's own layout.
-    void extendByWords(const QPointF &point);
+    // the word the double click selected to the word at point, as Qt's
+    // editor does; it finds the words in the paragraph's own layout. Empty
+    // where the selection stays as it was.
+    std::optional<QTextCursor> selectionByWords(const QPointF &point) const;
     void moveTo(int position, QTextCursor::MoveMode mode);
     void keepCursorInView();
     void showViewToLayout();
