@@ -39,6 +39,24 @@ constexpr KeyStep keySteps[] = {
     { QKeySequence::SelectEndOfLine, Step::LineEnd, QTextCursor::KeepAnchor },
 };
 
+struct CharacterStep
+{
+    QKeySequence::StandardKey key;
+    QTextCursor::MoveOperation operation;
+    QTextCursor::MoveMode mode;
+};
+
+constexpr CharacterStep characterSteps[] = {
+    { QKeySequence::MoveToNextChar, QTextCursor::Right, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToPreviousChar, QTextCursor::Left, QTextCursor::MoveAnchor },
+    { QKeySequence::SelectNextChar, QTextCursor::Right, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectPreviousChar, QTextCursor::Left, QTextCursor::KeepAnchor },
+    { QKeySequence::MoveToNextWord, QTextCursor::WordRight, QTextCursor::MoveAnchor },
+    { QKeySequence::MoveToPreviousWord, QTextCursor::WordLeft, QTextCursor::MoveAnchor },
+    { QKeySequence::SelectNextWord, QTextCursor::WordRight, QTextCursor::KeepAnchor },
+    { QKeySequence::SelectPreviousWord, QTextCursor::WordLeft, QTextCursor::KeepAnchor },
+};
+
 bool isModifierOnly(int key)
 {
     switch (key) {
@@ -174,7 +192,8 @@ void TemplateEdit::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
-    if (leaveByKey(event) || (pieces && (moveByLines(event) || typeDirectly(event) || undoDirectly(event))))
+    if (leaveByKey(event)
+        || (pieces && (moveByLines(event) || moveByCharacters(event) || typeDirectly(event) || undoDirectly(event))))
         return;
     QTextEdit::keyPressEvent(event);
     if (pieces)
@@ -260,31 +279,91 @@ bool TemplateEdit::moveByLines(QKeyEvent *event)
     return true;
 }
 
+bool TemplateEdit::moveByCharacters(QKeyEvent *event)
+{
+    const auto found = std::find_if(std::begin(characterSteps), std::end(characterSteps),
+        [event](const CharacterStep &entry) { return event->matches(entry.key); });
+    if (found == std::end(characterSteps))
+        return false;
+    event->accept();
+    const QTextCursor cursor = textCursor();
+    const bool character = found->operation == QTextCursor::Left || found->operation == QTextCursor::Right;
+    if (character && found->mode == QTextCursor::MoveAnchor && cursor.hasSelection()) {
+        // A selection collapses to the end the arrow points to.
+        const bool rightToLeft = cursor.block().textDirection() == Qt::RightToLeft;
+        const bool toStart = (found->operation == QTextCursor::Left) != rightToLeft;
+        moveTo(toStart ? cursor.selectionStart() : cursor.selectionEnd(), QTextCursor::MoveAnchor);
+        return true;
+    }
+    moveTo(stepFrom(cursor.position(), found->operation).value_or(cursor.position()), found->mode);
+    return true;
+}
+
+std::optional<int> TemplateEdit::stepFrom(int position, QTextCursor::MoveOperation op) const
+{
+    const QTextDocument *text = document();
+    const int last = text->characterCount() - 1;
+    QTextOption direction = text->defaultTextOption();
+    direction.setTextDirection(text->findBlock(position).textDirection());
+    // A step goes over one character or one word and the spaces after it; a
+    // step that reaches an end of the copy may go on past it in the text.
+    for (int reach = 64;; reach *= 4) {
+        const int from = std::max(0, position - reach);
+        const int to = std::min(last, position + reach);
+        QTextDocument copy;
+        copy.setDefaultTextOption(direction);
+        QTextCursor cursor(&copy);
+        cursor.insertText(textBetween(from, to));
+        cursor.setPosition(position - from);
+        if (!cursor.movePosition(op))
+            return std::nullopt;
+        const int moved = cursor.position();
+        const bool cut = (moved == 0 && from > 0) || (moved == to - from && to < last);
+        if (!cut)
+            return from + moved;
+    }
+}
+
+QString TemplateEdit::textBetween(int from, int to) const
+{
+    QString text(to - from, Qt::Uninitialized);
+    for (int at = from; at < to; ++at)
+        text[at - from] = document()->characterAt(at);
+    return text;
+}
+
 bool TemplateEdit::typeDirectly(QKeyEvent *event)
 {
     // Qt's editor would type through its own cursor, which asks the
     // paragraph's layout where the cursor now is; on a paragraph of megabytes
     // that analyses all of it at every key. Inside an edit block a cursor
     // does not ask, so the key is typed here, and a run of keys joins one
-    // step of undo as Qt's editor makes it.
+    // step of undo as Qt's editor makes it. A key typed over a selection
+    // replaces it in a step of its own.
     QTextCursor cursor = textCursor();
-    if (isReadOnly() || overwriteMode() || cursor.hasSelection())
+    if (isReadOnly() || overwriteMode())
         return false;
+    const bool selection = cursor.hasSelection();
     const QString text = event->text();
     const bool plain = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
     const bool backspace = event->key() == Qt::Key_Backspace && plain;
     const bool del = event->matches(QKeySequence::Delete);
-    const bool printable = plain && !text.isEmpty()
-        && std::all_of(text.begin(), text.end(), [](QChar character) { return character.isPrint(); });
+    // Tab types a tab, which a template may hold for tab-separated output.
+    const bool tab = event->key() == Qt::Key_Tab && event->modifiers() == Qt::NoModifier;
+    const bool printable = tab
+        || (plain && !text.isEmpty()
+            && std::all_of(text.begin(), text.end(), [](QChar character) { return character.isPrint(); }));
     if (!backspace && !del && !printable)
         return false;
     event->accept();
     typing = true;
-    if (cursor.position() == typedEnd && typedDeletion == (backspace || del))
+    if (!selection && cursor.position() == typedEnd && typedDeletion == (backspace || del))
         cursor.joinPreviousEditBlock();
     else
         cursor.beginEditBlock();
-    if (backspace) {
+    if (selection && (backspace || del)) {
+        cursor.removeSelectedText();
+    } else if (backspace) {
         cursor.deletePreviousChar();
     } else if (del) {
         // Anchored after the character and placed before it, as Qt's
@@ -294,7 +373,7 @@ bool TemplateEdit::typeDirectly(QKeyEvent *event)
         cursor.setPosition(position, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     } else {
-        cursor.insertText(text);
+        cursor.insertText(tab ? QStringLiteral("\t") : text);
     }
     cursor.endEditBlock();
     typing = false;
@@ -311,9 +390,7 @@ int TemplateEdit::characterEnd(int position) const
         return position;
     // No grapheme is anywhere near this long.
     constexpr int window = 64;
-    QString around;
-    for (int at = position; at < std::min(last, position + window); ++at)
-        around += text->characterAt(at);
+    const QString around = textBetween(position, std::min(last, position + window));
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, around);
     const qsizetype next = graphemes.toNextBoundary();
     return position + int(next > 0 ? next : 1);
@@ -329,12 +406,9 @@ QTextCursor TemplateEdit::wordAt(int position) const
     for (int reach = 64;; reach *= 2) {
         const int from = std::max(blockStart, position - reach);
         const int to = std::min(blockEnd, position + reach);
-        QString around(to - from, Qt::Uninitialized);
-        for (int at = from; at < to; ++at)
-            around[at - from] = document()->characterAt(at);
         QTextDocument copy;
         QTextCursor word(&copy);
-        word.insertText(around);
+        word.insertText(textBetween(from, to));
         word.setPosition(position - from);
         word.select(QTextCursor::WordUnderCursor);
         const bool cut
@@ -348,13 +422,77 @@ QTextCursor TemplateEdit::wordAt(int position) const
     }
 }
 
+void TemplateEdit::mousePressEvent(QMouseEvent *event)
+{
+    if (pieces && event->button() == Qt::LeftButton) {
+        if (event->modifiers() != Qt::ShiftModifier) {
+            doubleClickedWord = QTextCursor();
+        } else if (doubleClickedWord.hasSelection()) {
+            event->accept();
+            if (const std::optional<QTextCursor> selection = selectionByWords(event->position()))
+                setTextCursor(*selection);
+            return;
+        }
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+void TemplateEdit::mouseMoveEvent(QMouseEvent *event)
+{
+    const bool words
+        = pieces && draggingWords && (event->buttons() & Qt::LeftButton) && doubleClickedWord.hasSelection();
+    const QTextCursor before = textCursor();
+    // Qt's editor extends the selection by characters here, and scrolls on
+    // while the pointer is outside the view.
+    QTextEdit::mouseMoveEvent(event);
+    if (words)
+        setTextCursor(selectionByWords(event->position()).value_or(before));
+}
+
+void TemplateEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        draggingWords = false;
+    QTextEdit::mouseReleaseEvent(event);
+}
+
 void TemplateEdit::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTextEdit::mouseDoubleClickEvent(event);
     // Qt's editor has placed the cursor and selects the word only where the
     // paragraph's own layout has lines.
-    if (pieces && event->button() == Qt::LeftButton && !textCursor().hasSelection())
-        setTextCursor(wordAt(textCursor().position()));
+    if (pieces && event->button() == Qt::LeftButton && !textCursor().hasSelection()) {
+        doubleClickedWord = wordAt(textCursor().position());
+        draggingWords = true;
+        setTextCursor(doubleClickedWord);
+    }
+}
+
+std::optional<QTextCursor> TemplateEdit::selectionByWords(const QPointF &point) const
+{
+    const QPointF inDocument = point + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int position = pieces->hitTest(inDocument, Qt::FuzzyHit);
+    const int wordStart = doubleClickedWord.selectionStart();
+    const int wordEnd = doubleClickedWord.selectionEnd();
+    if (position < 0)
+        return std::nullopt;
+    if (position >= wordStart && position <= wordEnd)
+        return doubleClickedWord;
+    // The word under the pointer, from its start to its end, if the pointer
+    // is over it and it lies on one line; the nearer end becomes the cursor.
+    const std::optional<int> start = stepFrom(position, QTextCursor::StartOfWord);
+    const std::optional<int> end = start ? stepFrom(*start, QTextCursor::EndOfWord) : std::nullopt;
+    if (!end || *end == *start || pieces->lineEnds(*start).first != pieces->lineEnds(*end).first)
+        return std::nullopt;
+    const qreal startX = pieces->cursorRect(*start).left();
+    const qreal endX = pieces->cursorRect(*end).left();
+    if (inDocument.x() < startX || inDocument.x() > endX)
+        return std::nullopt;
+    // The word double-clicked stays selected whichever way the pointer goes.
+    QTextCursor cursor = doubleClickedWord;
+    cursor.setPosition(position < doubleClickedWord.position() ? wordEnd : wordStart);
+    cursor.setPosition(inDocument.x() - startX < endX - inDocument.x() ? *start : *end, QTextCursor::KeepAnchor);
+    return cursor;
 }
 
 void TemplateEdit::moveTo(int position, QTextCursor::MoveMode mode)

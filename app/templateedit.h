@@ -6,8 +6,18 @@
 // (LongParagraphLayout), until the template is short again. Qt's editor finds
 // the cursor and the lines above and below it in the paragraph's own layout,
 // which stays empty then, so this class moves the cursor by visual lines and
-// keeps it in view through the piece layout instead.
+// keeps it in view through the piece layout instead. Left, Right and the
+// word keys find their step in a copy of the text around the cursor: Qt's
+// cursor would analyse every character of the paragraph for it.
+//
+// One cost stays: the first time the editor's cursor is placed after the
+// paragraph changed (a click, a cursor key), Qt's editor asks the paragraph's
+// own layout which line holds it, and that layout splits the whole paragraph
+// into runs of one script first. Qt offers no way to place the editor's
+// cursor without that question; only an editor of our own, with its own
+// cursor, accessibility and input method, would avoid it.
 
+#include <optional>
 #include <vector>
 
 #include <QTextEdit>
@@ -36,6 +46,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -54,6 +67,16 @@ private:
     bool typeDirectly(QKeyEvent *event);
     // Undo and Redo; false for any other key.
     bool undoDirectly(QKeyEvent *event);
+    // Left, Right and the word keys, with Shift or without; false for any
+    // other key.
+    bool moveByCharacters(QKeyEvent *event);
+    // Where a cursor at position, without a selection, goes by op, found in a
+    // copy of the text around it as Qt's cursor finds it in the paragraph.
+    // Empty where Qt's cursor refuses to move.
+    std::optional<int> stepFrom(int position, QTextCursor::MoveOperation op) const;
+    // The characters of the document from `from` to `to`, paragraph ends
+    // included, without asking any layout.
+    QString textBetween(int from, int to) const;
     // Ctrl+Tab and Ctrl+Shift+Tab; false for any other key.
     bool leaveByKey(QKeyEvent *event);
     // The end of the character at position (a letter with its combining
@@ -64,6 +87,11 @@ private:
     // found in a copy of the text around it; Qt's editor asks the paragraph's
     // layout, which stays empty while it is laid out in pieces.
     QTextCursor wordAt(int position) const;
+    // After a double click, Shift+click and a drag select whole words from
+    // the word the double click selected to the word at point, as Qt's
+    // editor does; it finds the words in the paragraph's own layout. Empty
+    // where the selection stays as it was.
+    std::optional<QTextCursor> selectionByWords(const QPointF &point) const;
     void moveTo(int position, QTextCursor::MoveMode mode);
     void keepCursorInView();
     void showViewToLayout();
@@ -80,6 +108,10 @@ private:
     int typedEnd = -1;
     bool typedDeletion = false;
     bool typing = false;
+    // The word the last double click selected, until a click without Shift;
+    // the button that made it is still down while draggingWords.
+    QTextCursor doubleClickedWord;
+    bool draggingWords = false;
     // The application's cursor flash time while the cursor stands still; -1
     // while it blinks.
     int savedFlashTime = -1;

@@ -22,9 +22,10 @@
 //                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on a display with the
 //                   accessibility bus to include what a screen reader costs
 //
-//   editing         Backspace, Delete, Undo of a typed letter and a double
-//                   click at one place of "[a|b]" x 10^6 (one paragraph, laid
-//                   out in pieces), after Ctrl+Home and 50 x Down, and the
+//   editing         Backspace at one place of "[a|b]" x 10^6 (one paragraph,
+//                   laid out in pieces), after Ctrl+Home and 50 x Down, and
+//                   right after it each of Delete, Undo, a click, Right, Left,
+//                   Ctrl+Right, Down and a double click on the cursor, and the
 //                   same in a template of 2,000 ordinary lines: milliseconds
 //                   from the key or click to the painted window, the median
 //                   of 15; run it with the accessibility bus as for typing
@@ -418,19 +419,21 @@ double median(std::vector<double> values)
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
+// The keys and clicks timed right after a Backspace at one place.
+enum class Edit { Delete, Undo, Click, Right, Left, WordRight, Down, DoubleClick, DoubleClickAgain };
+
 struct EditingFigures
 {
     double backspaceMs = 0;
-    double deleteMs = 0;
-    double undoMs = 0;
-    double doubleClickMs = 0;
-    double doubleClickAgainMs = 0;
+    std::vector<std::pair<Edit, double>> afterBackspaceMs;
     QString selected;
 };
 
 EditingFigures editAt(const QString &text)
 {
     constexpr int presses = 15;
+    constexpr Edit edits[] = { Edit::Delete, Edit::Undo, Edit::Click, Edit::Right, Edit::Left, Edit::WordRight,
+        Edit::Down, Edit::DoubleClick };
     BenchWindow bench;
     auto *edit = bench.child<QTextEdit>("templateEdit");
     QWidget *window = bench.window.get();
@@ -443,37 +446,92 @@ EditingFigures editAt(const QString &text)
     QTest::qWait(3000);
 
     const auto pause = [] { QTest::qWait(150); };
-    std::vector<double> backspace, del, undo, doubleClick, doubleClickAgain;
+    // On the cursor, where the editor itself says it stands.
+    const auto cursorPoint
+        = [edit] { return edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center().toPoint(); };
+    std::vector<double> backspace;
+    std::vector<std::vector<double>> after(std::size(edits) + 1);
     EditingFigures figures;
     for (int press = 0; press < presses; ++press) {
-        backspace.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Backspace); }));
-        pause();
-        del.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Delete); }));
-        pause();
-        QTest::keyClick(edit, Qt::Key_X);
-        pause();
-        // Ctrl is pressed and released on its own, as on a keyboard.
-        undo.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier); }));
-        pause();
-        // On the cursor, where the editor itself says it stands: right after
-        // the undo, and once more with the text unchanged.
-        const QPoint at = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center().toPoint();
-        doubleClick.push_back(
-            timedToPaint(window, [&] { QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at); }));
-        figures.selected = edit->textCursor().selectedText();
-        pause();
-        doubleClickAgain.push_back(
-            timedToPaint(window, [&] { QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at); }));
-        // Off the selection again, without typing over it.
-        QTest::keyClick(edit, Qt::Key_Right);
-        pause();
+        for (std::size_t index = 0; index < std::size(edits); ++index) {
+            backspace.push_back(timedToPaint(window, [&] { QTest::keyClick(edit, Qt::Key_Backspace); }));
+            pause();
+            const QPoint at = cursorPoint();
+            after[index].push_back(timedToPaint(window, [&] {
+                switch (edits[index]) {
+                case Edit::Delete:
+                    QTest::keyClick(edit, Qt::Key_Delete);
+                    break;
+                case Edit::Undo:
+                    // Ctrl is pressed and released on its own, as on a keyboard.
+                    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+                    break;
+                case Edit::Click:
+                    QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, at);
+                    break;
+                case Edit::Right:
+                    QTest::keyClick(edit, Qt::Key_Right);
+                    break;
+                case Edit::Left:
+                    QTest::keyClick(edit, Qt::Key_Left);
+                    break;
+                case Edit::WordRight:
+                    QTest::keyClick(edit, Qt::Key_Right, Qt::ControlModifier);
+                    break;
+                case Edit::Down:
+                    QTest::keyClick(edit, Qt::Key_Down);
+                    break;
+                default:
+                    QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at);
+                    break;
+                }
+            }));
+            pause();
+            if (edits[index] == Edit::DoubleClick) {
+                figures.selected = edit->textCursor().selectedText();
+                after.back().push_back(
+                    timedToPaint(window, [&] { QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at); }));
+                pause();
+            }
+            // Back to the text and the place before the Backspace, untimed,
+            // so that every round edits the same characters.
+            if (edits[index] != Edit::Undo) {
+                if (edit->textCursor().hasSelection())
+                    QTest::keyClick(edit, Qt::Key_Right);
+                QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+                pause();
+            }
+        }
     }
     figures.backspaceMs = median(backspace);
-    figures.deleteMs = median(del);
-    figures.undoMs = median(undo);
-    figures.doubleClickMs = median(doubleClick);
-    figures.doubleClickAgainMs = median(doubleClickAgain);
+    for (std::size_t index = 0; index < after.size(); ++index)
+        figures.afterBackspaceMs.emplace_back(
+            index < std::size(edits) ? edits[index] : Edit::DoubleClickAgain, median(after[index]));
     return figures;
+}
+
+const char *editName(Edit edit)
+{
+    switch (edit) {
+    case Edit::Delete:
+        return "Delete";
+    case Edit::Undo:
+        return "Ctrl+Z";
+    case Edit::Click:
+        return "click on the cursor";
+    case Edit::Right:
+        return "Right";
+    case Edit::Left:
+        return "Left";
+    case Edit::WordRight:
+        return "Ctrl+Right";
+    case Edit::Down:
+        return "Down";
+    case Edit::DoubleClick:
+        return "double click on the cursor";
+    default:
+        return "the same double click again on the unchanged text";
+    }
 }
 
 void editing()
@@ -486,13 +544,12 @@ void editing()
     for (const auto &[name, text] :
         { std::pair { "[a|b] x 10^6", pairs }, std::pair { "2,000 ordinary lines", lines } }) {
         const EditingFigures figures = editAt(text);
-        std::printf("editing: %s (%lld characters), median ms from the key to the painted window: Backspace %.1f, "
-                    "Delete %.1f (%+.1f), Ctrl+Z %.1f (%+.1f), double click right after the undo %.1f (%+.1f), "
-                    "again on the unchanged text %.1f (%+.1f), selecting \"%s\" (goal: each within 30 of Backspace)\n",
-            name, static_cast<long long>(text.size()), figures.backspaceMs, figures.deleteMs,
-            figures.deleteMs - figures.backspaceMs, figures.undoMs, figures.undoMs - figures.backspaceMs,
-            figures.doubleClickMs, figures.doubleClickMs - figures.backspaceMs, figures.doubleClickAgainMs,
-            figures.doubleClickAgainMs - figures.backspaceMs, qPrintable(figures.selected));
+        std::printf("editing: %s (%lld characters), median ms from the key or click to the painted window: "
+                    "Backspace %.1f; right after a Backspace (goal: each within 30 of it):",
+            name, static_cast<long long>(text.size()), figures.backspaceMs);
+        for (const auto &[edit, ms] : figures.afterBackspaceMs)
+            std::printf(" %s %.1f (%+.1f);", editName(edit), ms, ms - figures.backspaceMs);
+        std::printf(" the double click selects \"%s\"\n", qPrintable(figures.selected));
         std::fflush(stdout);
     }
 }

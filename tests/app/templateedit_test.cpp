@@ -2,7 +2,9 @@
 // in pieces: the text stays as typed, clicks and cursor keys land where the
 // user sees them, and a short template goes back to Qt's own layout.
 
+#include <QApplication>
 #include <QList>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -28,6 +30,10 @@ private slots:
     void keysAsInQtsLayout();
     void doubleClickSelectsAsQtsLayout_data();
     void doubleClickSelectsAsQtsLayout();
+    void cursorKeys_data();
+    void cursorKeys();
+    void wordsAfterDoubleClick_data();
+    void wordsAfterDoubleClick();
 };
 
 namespace {
@@ -246,6 +252,14 @@ void TemplateEditTest::keysAsInQtsLayout_data()
     row("Delete, then a letter, two undos", words, 0, { del, x, undo, undo });
     row("Delete takes a letter with its accent", QStringLiteral("ще\u0301ка"), 1, { del });
     row("Delete takes both halves of an emoji", QStringLiteral("a\U0001F600b"), 1, { del, undo });
+    const QKeyCombination selectLeft(Qt::SHIFT | Qt::Key_Left), selectRight(Qt::SHIFT | Qt::Key_Right);
+    row("a letter over a selection, then one more", words, 5, { selectLeft, selectLeft, x, x });
+    row("a letter over a selection, undo", words, 5, { x, selectLeft, selectLeft, x, undo });
+    row("Delete of a selection, undo, redo", words, 3, { selectRight, selectRight, del, undo, redo });
+    const QKeyCombination tab(Qt::Key_Tab);
+    row("Tab, a letter, undo", words, 10, { tab, x, undo });
+    row("Tab over a selection", words, 10, { selectLeft, tab });
+    row("Backspace of a selection, a letter, two undos", words, 7, { selectLeft, backspace, x, undo, undo });
 }
 
 void TemplateEditTest::keysAsInQtsLayout()
@@ -302,6 +316,133 @@ void TemplateEditTest::doubleClickSelectsAsQtsLayout()
     const QTextCursor selected = inPieces.edit.textCursor();
     QCOMPARE(selected.selectedText(), expected.selectedText());
     QCOMPARE(selected.selectionStart() - before.size(), expected.selectionStart());
+}
+
+void TemplateEditTest::cursorKeys_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QList<QKeyCombination>>("keys");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("cursor");
+
+    const QString words = QStringLiteral("[один|два] {-|три|четыре}");
+    const QString longWord = QStringLiteral("слово").repeated(60) + QStringLiteral("  [x]");
+    const auto row = [](const char *name, const QString &text, int position, QList<QKeyCombination> keys, int anchor,
+                         int cursor) { QTest::newRow(name) << text << position << keys << anchor << cursor; };
+    const QKeyCombination right(Qt::Key_Right), left(Qt::Key_Left), selectRight(Qt::SHIFT | Qt::Key_Right),
+        selectLeft(Qt::SHIFT | Qt::Key_Left), wordRight(Qt::CTRL | Qt::Key_Right), wordLeft(Qt::CTRL | Qt::Key_Left),
+        selectWordRight(Qt::CTRL | Qt::SHIFT | Qt::Key_Right), selectWordLeft(Qt::CTRL | Qt::SHIFT | Qt::Key_Left);
+    row("Right", words, 3, { right }, 4, 4);
+    row("Left twice", words, 3, { left, left }, 1, 1);
+    row("Shift+Right twice", words, 3, { selectRight, selectRight }, 3, 5);
+    row("Shift+Left, then Right goes to the selection's end", words, 3, { selectLeft, selectLeft, right }, 3, 3);
+    row("Shift+Right, then Left goes to the selection's start", words, 3, { selectRight, selectRight, left }, 3, 3);
+    row("Right over a letter with its accent", QStringLiteral("ще\u0301ка"), 1, { right }, 3, 3);
+    row("Left over both halves of an emoji", QStringLiteral("a\U0001F600b"), 3, { left }, 1, 1);
+    row("Right at the end of the text", words, 25, { right }, 25, 25);
+    row("Ctrl+Right in a word", words, 2, { wordRight }, 5, 5);
+    row("Ctrl+Right over brackets and spaces", words, 9, { wordRight }, 11, 11);
+    row("Ctrl+Left twice", words, 13, { wordLeft, wordLeft }, 9, 9);
+    row("Ctrl+Shift+Right, then Ctrl+Shift+Left", words, 6, { selectWordRight, selectWordRight, selectWordLeft }, 6, 9);
+    row("Ctrl+Right over a word of 300 letters", longWord, 2, { wordRight }, 302, 302);
+    row("Ctrl+Left back over it", longWord, 302, { wordLeft }, 0, 0);
+    row("Right over a paragraph's end", QStringLiteral("ab\ncd"), 2, { right }, 3, 3);
+    row("Ctrl+Shift+Left twice, into the paragraph before", QStringLiteral("ab cd\nef"), 7,
+        { selectWordLeft, selectWordLeft }, 7, 5);
+}
+
+// The same keys at the same place of a short template and of the same text
+// after a long paragraph: the cursor and the selection fixed below.
+void TemplateEditTest::cursorKeys()
+{
+    QFETCH(QString, text);
+    QFETCH(int, position);
+    QFETCH(QList<QKeyCombination>, keys);
+    QFETCH(int, anchor);
+    QFETCH(int, cursor);
+
+    const QString before = longParagraph + u' ';
+    ShownEdit qts(text);
+    ShownEdit inPieces(before + text);
+    QVERIFY(!qts.pieces() && inPieces.pieces());
+    qts.setCursor(position);
+    inPieces.setCursor(int(before.size()) + position);
+    for (const QKeyCombination key : keys) {
+        QTest::keyClick(&qts.edit, key.key(), key.keyboardModifiers());
+        QTest::keyClick(&inPieces.edit, key.key(), key.keyboardModifiers());
+    }
+    QCOMPARE(qts.edit.textCursor().anchor(), anchor);
+    QCOMPARE(qts.edit.textCursor().position(), cursor);
+    QCOMPARE(inPieces.edit.textCursor().anchor() - before.size(), anchor);
+    QCOMPARE(inPieces.edit.textCursor().position() - before.size(), cursor);
+}
+
+void TemplateEditTest::wordsAfterDoubleClick_data()
+{
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<int>("pointed");
+    QTest::addColumn<bool>("drag");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("cursor");
+
+    // In "[Лучшее|Отличное] решение для { и |[мелкого|малого]}  бизнеса.\tконец".
+    QTest::newRow("drag to the start of a word on the right") << 20 << 27 << true << 18 << 26;
+    QTest::newRow("drag to the end of a word on the right") << 20 << 28 << true << 18 << 29;
+    QTest::newRow("drag to a word on the left") << 20 << 9 << true << 25 << 8;
+    QTest::newRow("drag inside the word") << 20 << 23 << true << 18 << 25;
+    QTest::newRow("drag over a bracket leaves the selection") << 20 << 17 << true << 18 << 25;
+    QTest::newRow("Shift+click on a word on the right") << 20 << 59 << false << 18 << 61;
+    QTest::newRow("Shift+click on a word on the left") << 28 << 3 << false << 29 << 1;
+}
+
+// A double click selects a word; dragging on, or Shift+click, then selects
+// from that word to the start or end of the word under the pointer,
+// whichever is nearer, as Qt's editor does in its own layout.
+void TemplateEditTest::wordsAfterDoubleClick()
+{
+    QFETCH(int, clicked);
+    QFETCH(int, pointed);
+    QFETCH(bool, drag);
+    QFETCH(int, anchor);
+    QFETCH(int, cursor);
+
+    const QString words = QStringLiteral("[Лучшее|Отличное] решение для { и |[мелкого|малого]}  бизнеса.\tконец");
+    const QString before = longParagraph + u' ';
+    ShownEdit qts(words);
+    ShownEdit inPieces(before + words);
+    QVERIFY(!qts.pieces() && inPieces.pieces());
+    inPieces.setCursor(int(before.size()) + clicked);
+    const auto qtsPoint = [&qts](int position) {
+        QTextCursor at = qts.edit.textCursor();
+        at.setPosition(position);
+        return qts.edit.cursorRect(at).center() + QPoint(1, 0);
+    };
+    for (ShownEdit *shown : { &qts, &inPieces }) {
+        const int offset = shown == &qts ? 0 : int(before.size());
+        const QPoint from = shown == &qts ? qtsPoint(clicked) : inPieces.pointOf(offset + clicked);
+        const QPoint to = shown == &qts ? qtsPoint(pointed) : inPieces.pointOf(offset + pointed);
+        QWidget *viewport = shown->edit.viewport();
+        const auto send = [viewport](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, viewport->mapToGlobal(at),
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &event);
+        };
+        if (drag) {
+            send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, from, Qt::NoButton);
+            send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+            send(QEvent::MouseButtonDblClick, from, Qt::LeftButton);
+            send(QEvent::MouseMove, to, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        } else {
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, from);
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, to);
+        }
+        QCOMPARE(shown->edit.textCursor().anchor() - offset, anchor);
+        QCOMPARE(shown->edit.textCursor().position() - offset, cursor);
+    }
 }
 
 QTEST_MAIN(TemplateEditTest)
