@@ -25,9 +25,9 @@ constexpr unsigned long rejectingShare = 8;
 
 // Passing over positions outside the range makes the k-th variant of the
 // sample depend on every one before it, so that starting a sample further on
-// costs as much as writing the ones passed; it is used only for samples small
-// enough for that.
-constexpr unsigned long rejectingSizeLimit = 1ul << 20;
+// costs as much as writing the ones passed; it is used only when the variants
+// kept, and so every sample of them, are few enough for that.
+constexpr unsigned long rejectingKeptLimit = 1ul << 20;
 
 // Ranks turned into positions at once (see RangeDecoder::rootDigits()).
 constexpr std::size_t batchSize = 64;
@@ -245,8 +245,10 @@ struct Sample::State
         if (size == 0)
             return;
         // Noting the lengths of the template's own groups pays for itself
-        // over a few variants.
-        if (!everyLength && size >= 16) {
+        // over a few variants. Decided by the number kept, not the size
+        // asked for, like the way of drawing below: a smaller sample is then
+        // always the start of a larger one with the same seed.
+        if (!everyLength && kept >= 16) {
             walker.countLengths();
             rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &at) {
                 walker.seek(at);
@@ -260,7 +262,7 @@ struct Sample::State
             walker.seek(0);
             permutation = std::make_unique<Permutation>(compiled.count(), random);
             // In template order the same positions are written sorted: at
-            // most rejectingSizeLimit of them are held.
+            // most rejectingKeptLimit of them are held.
             if (order == Order::Template) {
                 held.reserve(size.get_ui());
                 while (given < size) {
@@ -299,7 +301,7 @@ struct Sample::State
     // template's own groups tell a position's length without writing it.
     bool rejectsOutside() const
     {
-        return !everyLength && size <= rejectingSizeLimit
+        return !everyLength && kept <= rejectingKeptLimit
             && kept * (rootLengths ? rejectingShare : 4) >= compiled.count();
     }
 

@@ -144,6 +144,20 @@ const SeededCase seededCases[] = {
 INSTANTIATE_TEST_SUITE_P(Seeds, SeededSample, testing::ValuesIn(seededCases),
     [](const testing::TestParamInfo<SeededCase> &row) { return std::string(row.param.name); });
 
+// A smaller sample is the start of a larger one with the same seed, whatever
+// way of drawing the share kept calls for (here a sixth of the variants).
+TEST(Sample, SmallerSampleStartsTheLargerOne)
+{
+    const auto compiled = razmnozhator::CompiledTemplate::compile(
+        "[0|1|2|3|4|5|6|7|8|9][0|1|2|3|4|5|6|7|8|9][a|bb|ccc|dddd|eeeee|ffffff]");
+    const razmnozhator::LengthRange fourLetters { 6, 6 };
+    const std::vector<std::string> whole = draw(compiled, 1000, fourLetters, 4);
+    ASSERT_EQ(whole.size(), 100u);
+    for (const unsigned long size : { 1ul, 2ul, 15ul, 16ul, 99ul })
+        EXPECT_EQ(draw(compiled, size, fourLetters, 4), std::vector<std::string>(whole.begin(), whole.begin() + size))
+            << size;
+}
+
 // Beyond a million the ranks stream through a permutation instead of being held.
 TEST(Sample, StreamsLargeSamplesWithoutRepeats)
 {
