@@ -7,7 +7,7 @@
 #include "razmnozhator/diversity.h"
 
 #include "razmnozhator/memorybudget.h"
-#include "shingles.h"
+#include "selection/shingles.h"
 #include "testtext.h"
 
 #include <gtest/gtest.h>
