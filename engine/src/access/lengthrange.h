@@ -10,9 +10,9 @@
 // subtracting those of the choices before it. How many remainders fit is read
 // off the spectrum of what follows the group, summed over the window.
 
-#include "listing/choices.h"
-#include "figures/lengthcounts.h"
 #include "access/rootlengths.h"
+#include "figures/lengthcounts.h"
+#include "listing/choices.h"
 
 #include <gmpxx.h>
 

@@ -1,10 +1,10 @@
 #include "access/positionindex.h"
 
-#include "program/choicearithmetic.h"
 #include "figures/indexbudget.h"
-#include "razmnozhator/engine.h"
 #include "figures/semirings.h"
 #include "figures/walk.h"
+#include "program/choicearithmetic.h"
+#include "razmnozhator/engine.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,8 +13,8 @@
 // sequence whose groups' counts are all powers of two reads its digits from
 // the residual's bits.
 
-#include "listing/choices.h"
 #include "access/positionindex.h"
+#include "listing/choices.h"
 #include "program/program.h"
 
 #include <gmpxx.h>

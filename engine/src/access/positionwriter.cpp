@@ -3,8 +3,8 @@
 
 #include "access/positions.h"
 
-#include "program/choicearithmetic.h"
 #include "listing/varianttext.h"
+#include "program/choicearithmetic.h"
 
 #include <vector>
 

@@ -6,9 +6,9 @@
 // with a clear message before it takes the memory, rather than ending the
 // process when an allocation fails.
 
+#include "figures/saturating.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/memorybudget.h"
-#include "figures/saturating.h"
 
 #include <algorithm>
 

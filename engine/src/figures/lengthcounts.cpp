@@ -1,9 +1,9 @@
 #include "figures/lengthcounts.h"
 
 #include "figures/indexbudget.h"
-#include "razmnozhator/engine.h"
 #include "figures/saturating.h"
 #include "figures/walk.h"
+#include "razmnozhator/engine.h"
 
 #include <algorithm>
 #include <bit>

@@ -7,9 +7,9 @@
 // and byte total, which can have millions of digits, are computed on request
 // by following heavy paths.
 
-#include "program/program.h"
 #include "figures/semirings.h"
 #include "figures/walk.h"
+#include "program/program.h"
 
 #include <algorithm>
 #include <tuple>

@@ -5,9 +5,9 @@
 #include "razmnozhator/engine.h"
 
 #include "access/lengthrange.h"
+#include "access/positions.h"
 #include "figures/lengthweights.h"
 #include "listing/odometer.h"
-#include "access/positions.h"
 #include "program/program.h"
 
 #include <algorithm>

@@ -7,8 +7,8 @@
 
 #include "razmnozhator/lengthbounds.h"
 
-#include "program/choicearithmetic.h"
 #include "listing/frame.h"
+#include "program/choicearithmetic.h"
 #include "program/program.h"
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 
 #include "listing/odometer.h"
 
-#include "program/choicearithmetic.h"
 #include "listing/varianttext.h"
+#include "program/choicearithmetic.h"
 
 #include <algorithm>
 #include <cstring>

@@ -22,12 +22,12 @@
 
 #include "razmnozhator/engine.h"
 
-#include "listing/choices.h"
-#include "listing/lengthpruning.h"
 #include "access/lengthrange.h"
 #include "access/positions.h"
-#include "program/program.h"
+#include "listing/choices.h"
+#include "listing/lengthpruning.h"
 #include "listing/tailblock.h"
+#include "program/program.h"
 
 #include <gmpxx.h>
 

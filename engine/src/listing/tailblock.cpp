@@ -1,8 +1,8 @@
 #include "listing/tailblock.h"
 
-#include "program/choicearithmetic.h"
 #include "listing/odometer.h"
 #include "listing/varianttext.h"
+#include "program/choicearithmetic.h"
 
 #include <algorithm>
 #include <cstring>

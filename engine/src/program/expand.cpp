@@ -2,8 +2,8 @@
 
 #include "figures/lengthcounts.h"
 #include "figures/lengthweights.h"
-#include "program/program.h"
 #include "figures/saturating.h"
+#include "program/program.h"
 
 #include <limits>
 #include <string>

@@ -1,8 +1,8 @@
 #include "razmnozhator/sample.h"
 
 #include "access/lengthrange.h"
-#include "figures/lengthweights.h"
 #include "access/rootlengths.h"
+#include "figures/lengthweights.h"
 
 #include <algorithm>
 #include <array>

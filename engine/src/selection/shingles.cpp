@@ -2,9 +2,9 @@
 
 #include "razmnozhator/diversity.h"
 
+#include "figures/walk.h"
 #include "program/program.h"
 #include "selection/shingles.h"
-#include "figures/walk.h"
 
 #include <algorithm>
 #include <array>
