@@ -6,7 +6,7 @@
 // The odometer writes a variant in output order and opens a frame for every
 // group it meets; a choice source says, for each of them, which choice the
 // wanted variant makes there. The decoders of positions (positions.h) and of
-// ranks within a length range (lengthrange.h) are such sources; each lives
+// ranks within a length range (rangedecoder.h) are such sources; each lives
 // beside the index it reads.
 
 #include "program/choicearithmetic.h"

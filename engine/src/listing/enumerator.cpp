@@ -4,7 +4,7 @@
 
 #include "razmnozhator/engine.h"
 
-#include "access/lengthrange.h"
+#include "access/rangedecoder.h"
 #include "access/positions.h"
 #include "figures/lengthweights.h"
 #include "listing/odometer.h"

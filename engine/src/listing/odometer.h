@@ -22,7 +22,7 @@
 
 #include "razmnozhator/engine.h"
 
-#include "access/lengthrange.h"
+#include "access/rangedecoder.h"
 #include "access/positions.h"
 #include "listing/choices.h"
 #include "listing/lengthpruning.h"

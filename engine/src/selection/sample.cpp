@@ -1,8 +1,9 @@
 #include "razmnozhator/sample.h"
 
-#include "access/lengthrange.h"
+#include "access/rangedecoder.h"
 #include "access/rootlengths.h"
 #include "figures/lengthweights.h"
+#include "selection/permutation.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,9 @@
 namespace razmnozhator {
 
 namespace {
+
+using detail::Permutation;
+using detail::Random;
 
 // A sample in template order sorts one slice of its ranks at a time, in
 // about this much memory whatever the size of the sample.
@@ -31,165 +35,6 @@ constexpr unsigned long rejectingSizeLimit = 1ul << 20;
 
 // Ranks turned into positions at once (see RangeDecoder::rootDigits()).
 constexpr std::size_t batchSize = 64;
-
-// std::mt19937_64's output is fixed by the standard, so one seed gives the
-// same keys everywhere.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed)
-        : engine_(seed)
-    {
-    }
-
-    std::uint64_t word() { return engine_(); }
-
-private:
-    std::mt19937_64 engine_;
-};
-
-std::uint64_t mix(std::uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
-// A keyed pseudo-random permutation of [0, size): a balanced Feistel network
-// on the smallest power of four that holds size, applied again while the
-// result falls outside (cycle walking), which keeps it a permutation.
-class Permutation
-{
-public:
-    Permutation(const mpz_class &size, Random &random)
-    {
-        const std::size_t bits = size <= 1 ? 2 : mpz_sizeinbase(mpz_class(size - 1).get_mpz_t(), 2);
-        half_ = (bits + 1) / 2;
-        for (std::uint64_t &key : keys_)
-            key = random.word();
-        small_ = half_ <= 31;
-        if (small_) {
-            smallSize_ = size.get_ui();
-            return;
-        }
-        const std::size_t halfWords = (half_ + 63) / 64;
-        left_.resize(halfWords);
-        right_.resize(halfWords);
-        hashed_.resize(halfWords);
-        topMask_ = half_ % 64 == 0 ? ~std::uint64_t(0) : (std::uint64_t(1) << (half_ % 64)) - 1;
-        value_.resize((2 * half_ + 63) / 64);
-        sizeAbove_ = mpz_size(size.get_mpz_t()) > value_.size();
-        sizeLimbs_.assign(value_.size(), 0);
-        if (!sizeAbove_)
-            std::copy_n(mpz_limbs_read(size.get_mpz_t()), mpz_size(size.get_mpz_t()), sizeLimbs_.begin());
-    }
-
-    mpz_class at(const mpz_class &index) const
-    {
-        if (small_)
-            return static_cast<unsigned long>(at(std::uint64_t(index.get_ui())));
-        std::fill(value_.begin(), value_.end(), 0);
-        std::copy_n(mpz_limbs_read(index.get_mpz_t()), mpz_size(index.get_mpz_t()), value_.begin());
-        do
-            round();
-        while (!sizeAbove_ && !below(value_, sizeLimbs_));
-        mpz_class result;
-        std::copy(value_.begin(), value_.end(), mpz_limbs_write(result.get_mpz_t(), mp_size_t(value_.size())));
-        mpz_limbs_finish(result.get_mpz_t(), mp_size_t(value_.size()));
-        return result;
-    }
-
-    std::uint64_t at(std::uint64_t index) const
-    {
-        std::uint64_t value = index;
-        const std::uint64_t mask = (std::uint64_t(1) << half_) - 1;
-        do {
-            std::uint64_t left = value >> half_;
-            std::uint64_t right = value & mask;
-            for (const std::uint64_t key : keys_) {
-                const std::uint64_t next = left ^ (mix(key ^ right) & mask);
-                left = right;
-                right = next;
-            }
-            value = (left << half_) | right;
-        } while (value >= smallSize_);
-        return value;
-    }
-
-private:
-    // One pass of the network over value_, on machine words: the halves are
-    // the low and the high half_ bits, and each key's round hashes the
-    // significant words of the right half into as many words as a half
-    // takes.
-    void round() const
-    {
-        split(0, right_);
-        split(half_, left_);
-        for (const std::uint64_t key : keys_) {
-            std::size_t significant = right_.size();
-            while (significant > 0 && right_[significant - 1] == 0)
-                --significant;
-            std::uint64_t state = key;
-            for (std::size_t i = 0; i < significant; ++i)
-                state = mix(state ^ right_[i]);
-            for (std::size_t j = 0; j < hashed_.size(); ++j)
-                hashed_[j] = mix(state + j * 0xD1B54A32D192ED03ull) ^ left_[j];
-            hashed_.back() &= topMask_;
-            left_.swap(right_);
-            right_.swap(hashed_);
-        }
-        std::fill(value_.begin(), value_.end(), 0);
-        join(0, right_);
-        join(half_, left_);
-    }
-
-    // The half_ bits of value_ from bit `from` on.
-    void split(std::size_t from, std::vector<std::uint64_t> &half) const
-    {
-        for (std::size_t j = 0; j < half.size(); ++j) {
-            const std::size_t word = from / 64 + j;
-            const unsigned shift = from % 64;
-            std::uint64_t bits = word < value_.size() ? value_[word] >> shift : 0;
-            if (shift != 0 && word + 1 < value_.size())
-                bits |= value_[word + 1] << (64 - shift);
-            half[j] = bits;
-        }
-        half.back() &= topMask_;
-    }
-
-    // Adds a half of half_ bits into value_ from bit `from` on.
-    void join(std::size_t from, const std::vector<std::uint64_t> &half) const
-    {
-        for (std::size_t j = 0; j < half.size(); ++j) {
-            const std::size_t word = from / 64 + j;
-            const unsigned shift = from % 64;
-            value_[word] |= half[j] << shift;
-            if (shift != 0 && word + 1 < value_.size())
-                value_[word + 1] |= half[j] >> (64 - shift);
-        }
-    }
-
-    static bool below(const std::vector<std::uint64_t> &a, const std::vector<std::uint64_t> &b)
-    {
-        for (std::size_t i = a.size(); i-- > 0;) {
-            if (a[i] != b[i])
-                return a[i] < b[i];
-        }
-        return false;
-    }
-
-    mutable std::vector<std::uint64_t> value_, left_, right_, hashed_;
-    // The size in as many words as value_, unless it takes more, when every
-    // value of 2 half_ bits is below it.
-    std::vector<std::uint64_t> sizeLimbs_;
-    bool sizeAbove_ = false;
-    std::uint64_t topMask_ = 0;
-    std::uint64_t smallSize_ = 0;
-    std::size_t half_;
-    bool small_;
-    std::array<std::uint64_t, 8> keys_ {};
-};
 
 } // namespace
 
