@@ -36,7 +36,7 @@ double estimatedBytes(const Program &program)
         if (node & groupTag) {
             const Group &group = program.groups[node & ~groupTag];
             const double entries
-                = group.kind == GroupKind::Alternatives ? double(group.choices) : 2.0 * (group.pieceCount - 1);
+                = group.kind == GroupKind::Alternatives ? double(group.choices) : 2.0 * itemCount(group);
             bytes += entries * bigBytes(bits);
             return;
         }
@@ -123,7 +123,7 @@ PositionIndex::PositionIndex(const Program &compiled)
             }
             const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
             pairPrefixes<Number>(
-                group.pieceCount - 1, sequenceCount(pieces[separatorPiece]),
+                itemCount(group), sequenceCount(pieces[separatorPiece]),
                 [&](std::uint32_t item) { return sequenceCount(pieces[itemPiece(item)]); },
                 items.data() + pieceAt + itemPiece(0), pairs.data() + pieceAt + itemPiece(0));
         };

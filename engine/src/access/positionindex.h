@@ -103,7 +103,7 @@ public:
     {
         const std::uint32_t *const pieces = program.pieces.data() + group.pieceBegin;
         return decodePair(
-            group.pieceCount - 1, itemPrefix.data() + group.pieceBegin + itemPiece(0),
+            itemCount(group), itemPrefix.data() + group.pieceBegin + itemPiece(0),
             pairPrefix.data() + group.pieceBegin + itemPiece(0),
             [&](std::uint32_t item) { return count[pieces[itemPiece(item)]]; }, count[pieces[separatorPiece]], variant,
             slots);
@@ -119,7 +119,7 @@ public:
         }
         const std::uint32_t *const pieces = program.pieces.data() + group.pieceBegin;
         return decodePair(
-            group.pieceCount - 1, tables.itemPrefix.data() + itemPiece(0), tables.pairPrefix.data() + itemPiece(0),
+            itemCount(group), tables.itemPrefix.data() + itemPiece(0), tables.pairPrefix.data() + itemPiece(0),
             [&](std::uint32_t item) { return countOf(pieces[itemPiece(item)]); }, countOf(pieces[separatorPiece]),
             variant, slots);
     }

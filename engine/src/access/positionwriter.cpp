@@ -161,7 +161,7 @@ private:
         if (group.kind == GroupKind::Alternatives)
             plainChoiceOf<GroupKind::Alternatives>(group, GroupChoice { variant });
         else
-            plainChoiceOf<GroupKind::Pairs>(group, pairAt(variant, group.pieceCount - 1));
+            plainChoiceOf<GroupKind::Pairs>(group, pairAt(variant, itemCount(group)));
     }
 
     template <GroupKind Kind> [[gnu::always_inline]] void plainChoiceOf(const Group &group, const GroupChoice &choice)

@@ -190,7 +190,7 @@ std::uint64_t RangeDecoder::plainTextChoice(
             + (program_.literalCharacters.empty()
                     ? std::int64_t(spans[choice].length)
                     : std::int64_t(program_.characters(
-                        program_.sequences[program_.choicePieces[group.choiceBegin + choice]].literalBegin)));
+                        program_.sequences[slotSequence(program_, group, GroupChoice { choice }, 0)].literalBegin)));
     };
     const auto fitting = [&](std::uint64_t choice) { return value(after, end(choice)); };
 
@@ -205,14 +205,10 @@ std::uint64_t RangeDecoder::plainTextChoice(
     }
     bool fromEnd = false;
     if (total) {
-        // From the end when rank >= total / 2; counting from there, the
-        // rank becomes total - 1 - rank.
-        mpn_rshift(next, total, static_cast<mp_size_t>(words), 1);
-        if (!less(left, next, words)) {
-            fromEnd = true;
-            subtract(next, total, left, words);
-            mpn_sub_1(left, next, static_cast<mp_size_t>(words), 1);
-        }
+        // From the end when rank >= total / 2, the rank counted from there.
+        fromEnd = !lessThanHalf(left, total, words);
+        if (fromEnd)
+            fromOtherEnd(left, total, left, words);
     }
     std::uint64_t choice = fromEnd ? group.choices - 1 : 0;
     for (std::uint64_t step = 0; step + 1 < group.choices; ++step, fromEnd ? --choice : ++choice) {
@@ -220,19 +216,16 @@ std::uint64_t RangeDecoder::plainTextChoice(
         if (!fits)
             continue;
         if (subtract(next, left, fits, words) != 0) {
-            if (fromEnd) {
-                // Within the choice, counted from its start: fits - 1 - left.
-                subtract(next, fits, left, words);
-                mpn_sub_1(left, next, static_cast<mp_size_t>(words), 1);
-            }
+            // Within the choice, counted from its start.
+            if (fromEnd)
+                fromOtherEnd(left, fits, left, words);
             break;
         }
         std::swap(left, next);
     }
     if (fromEnd && choice == 0) {
         // The first choice holds the rest: left counts from its end.
-        subtract(next, fitting(0), left, words);
-        mpn_sub_1(left, next, static_cast<mp_size_t>(words), 1);
+        fromOtherEnd(left, fitting(0), left, words);
     }
     std::copy_n(left, words, rank_.data());
     return choice;
@@ -280,17 +273,16 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
                 = plainTextChoice(group, *ends, written, at.owner == noFrame && rows_.built ? rootTotal_ : nullptr);
         } else {
             while (made.choice + 1 < group.choices
-                && !takes(
-                    spectra_->sequenceSpectrum[program_.choicePieces[group.choiceBegin + made.choice]], *ends, written))
+                && !takes(spectra_->sequenceSpectrum[slotSequence(program_, group, made, 0)], *ends, written))
                 ++made.choice;
         }
         slotEnds_[frameIndex][0] = ends;
         return made;
     }
     const std::uint32_t *pieces = program_.pieces.data() + group.pieceBegin;
-    const std::uint32_t items = group.pieceCount - 1;
-    const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_->sequenceSpectrum[pieces[1 + i]]; };
-    const Poly &separator = spectra_->sequenceSpectrum[pieces[0]];
+    const std::uint32_t items = itemCount(group);
+    const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_->sequenceSpectrum[pieces[itemPiece(i)]]; };
+    const Poly &separator = spectra_->sequenceSpectrum[pieces[separatorPiece]];
     if (group.pieceLiteralsBegin != noLiterals) {
         // Plain text: each ordered pair is one variant of known length.
         const auto addPair = [&](std::uint32_t r, std::uint32_t f) {
@@ -301,26 +293,21 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
         std::uint32_t first = 0;
         for (; first + 1 < items; ++first) {
             std::fill_n(weight_.begin(), active_, 0);
-            for (std::uint32_t f = 0; f < items; ++f) {
-                if (f != first)
-                    addPair(first, f);
-            }
+            for (std::uint32_t f = firstSecond(first); f < items; f = nextSecond(f, first))
+                addPair(first, f);
             if (takesWeight())
                 break;
         }
-        std::uint32_t second = first == 0 ? 1 : 0;
+        std::uint32_t second = firstSecond(first);
         for (;;) {
-            const std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
+            const std::uint32_t next = nextSecond(second, first);
             std::fill_n(weight_.begin(), active_, 0);
             addPair(first, second);
             if (next >= items || takesWeight())
                 break;
             second = next;
         }
-        made.first = first;
-        made.second = second;
-        made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
-        return made;
+        return GroupChoice { pairIndex(first, second, items), first, second };
     }
     const Poly &sum = index_->itemSum[groupIndex];
     // Products of spectra are never made: weighing against a product is
@@ -341,16 +328,14 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     }
     Ends *afterLead = before(item(first), *ends, separatorLow, separatorHigh);
     Ends *beforeSecond = before(separator, *afterLead, written + shortest(sum), written + longest(sum));
-    std::uint32_t second = first == 0 ? 1 : 0;
+    std::uint32_t second = firstSecond(first);
     for (;;) {
-        std::uint32_t next = second + 1 == first ? second + 2 : second + 1;
+        const std::uint32_t next = nextSecond(second, first);
         if (next >= items || takes(item(second), *beforeSecond, written))
             break;
         second = next;
     }
-    made.first = first;
-    made.second = second;
-    made.choice = first * (items - 1ull) + (second < first ? second : second - 1);
+    made = GroupChoice { pairIndex(first, second, items), first, second };
     Ends *afterSeparator = before(item(second), *ends, written + shortest(item(first)) + shortest(separator),
         written + longest(item(first)) + longest(separator));
     Ends *afterFirst

@@ -2,6 +2,7 @@
 
 #include "figures/indexbudget.h"
 #include "figures/multiword.h"
+#include "program/choicearithmetic.h"
 
 #include <algorithm>
 #include <cmath>
@@ -134,14 +135,14 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
             continue;
         std::uint64_t shortest = UINT64_MAX;
         std::uint64_t longest = 0;
-        for (std::uint32_t i = 1; i < group.pieceCount; ++i) {
-            const Poly &item = spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]];
+        for (std::uint32_t i = 0; i < itemCount(group); ++i) {
+            const Poly &item = spectra.sequenceSpectrum[program.pieces[group.pieceBegin + itemPiece(i)]];
             shortest = std::min(shortest, item.offset);
             if (!item.limbs.empty())
                 longest = std::max<std::uint64_t>(longest, item.offset + item.slots(width) - 1);
         }
-        const std::int64_t cut
-            = cutAfter(spectra.cut, spectra.sequenceSpectrum[program.pieces[group.pieceBegin]].offset + shortest);
+        const std::int64_t cut = cutAfter(
+            spectra.cut, spectra.sequenceSpectrum[program.pieces[group.pieceBegin + separatorPiece]].offset + shortest);
         itemCut[g] = cut == INT64_MAX ? noCut : cut < 0 ? 0 : std::uint64_t(cut);
         if (cut >= 0 && longest >= shortest && itemCut[g] >= shortest)
             words += double(std::min(longest, itemCut[g]) - shortest + 1) * double(width);
@@ -207,9 +208,9 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
         if (group.kind != GroupKind::Pairs)
             continue;
         std::vector<Poly> items;
-        for (std::uint32_t i = 1; i < group.pieceCount; ++i)
+        for (std::uint32_t i = 0; i < itemCount(group); ++i)
             items.push_back(
-                cutAbove(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + i]], width, itemCut[g]));
+                cutAbove(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + itemPiece(i)]], width, itemCut[g]));
         itemSum[g] = spectra.sum(items);
     }
     rootTotals = runningTotals(spectra, spectra.sequenceSpectrum[program.root]);

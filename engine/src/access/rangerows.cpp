@@ -92,23 +92,21 @@ bool RangeDecoder::rootDigits(
     const Sequence &root = program_.sequences[program_.root];
     const std::size_t width = spectra_->width;
     const std::size_t groups = root.groupCount;
-    // Per rank: the rank left, a word buffer, how many words its counts take
+    // Per rank: the rank left, how many words its counts take
     // (at most the number of ways to finish from its group on, and the
     // arithmetic is exact on the words that takes), and its length so far.
     struct Walk
     {
         mp_limb_t *left;
-        mp_limb_t *other;
         std::size_t active;
         std::int64_t written;
     };
     std::vector<Walk> walks(ranks.size());
-    if (scratch_.size() < 2 * ranks.size() * width)
-        scratch_.resize(2 * ranks.size() * width);
+    if (scratch_.size() < ranks.size() * width)
+        scratch_.resize(ranks.size() * width);
     for (std::size_t k = 0; k < ranks.size(); ++k) {
         Walk &walk = walks[k];
-        walk.left = scratch_.data() + 2 * k * width;
-        walk.other = walk.left + width;
+        walk.left = scratch_.data() + k * width;
         std::fill_n(walk.left, width, 0);
         std::copy_n(mpz_limbs_read(ranks[k].get_mpz_t()), mpz_size(ranks[k].get_mpz_t()), walk.left);
         walk.active = width;
@@ -139,11 +137,8 @@ bool RangeDecoder::rootDigits(
             // From the last choice when the rank lies in the upper half, with
             // the rank counted from the end: total - 1 - rank.
             const bool fromEnd = !lessThanHalf(walk.left, total, active);
-            if (fromEnd) {
-                subtract(walk.other, total, walk.left, active);
-                decrement(walk.other, active);
-                std::swap(walk.left, walk.other);
-            }
+            if (fromEnd)
+                fromOtherEnd(walk.left, total, walk.left, active);
             std::uint64_t v = fromEnd ? count - 1 : 0;
             for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --v : ++v) {
                 const mp_limb_t *fits = fitting(v);
@@ -153,12 +148,9 @@ bool RangeDecoder::rootDigits(
                     break;
                 subtract(walk.left, walk.left, fits, active);
             }
-            if (fromEnd) {
-                // Within the choice, counted from its start: fits - 1 - left.
-                subtract(walk.other, fitting(v), walk.left, active);
-                decrement(walk.other, active);
-                std::swap(walk.left, walk.other);
-            }
+            // Within the choice, counted from its start.
+            if (fromEnd)
+                fromOtherEnd(walk.left, fitting(v), walk.left, active);
             digits[k * groups + i] = v;
             walk.written += std::int64_t(choices[v]);
         }

@@ -22,7 +22,7 @@ constexpr std::size_t wordsFor(std::size_t bits)
     return (bits + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
 }
 
-// out = a - b; the borrow out of the top word.
+// out = a - b; the borrow out of the top word. Out may be a or b.
 inline mp_limb_t subtract(mp_limb_t *out, const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
 {
     mp_limb_t borrow = 0;
@@ -78,6 +78,14 @@ inline bool lessThanHalf(const mp_limb_t *a, const mp_limb_t *b, std::size_t n)
             return a[i] < half;
     }
     return false;
+}
+
+// A rank counted from the other end of `total` ranks: total - 1 - a. Out
+// may be a.
+inline void fromOtherEnd(mp_limb_t *out, const mp_limb_t *total, const mp_limb_t *a, std::size_t n)
+{
+    subtract(out, total, a, n);
+    decrement(out, n);
 }
 
 // a - b, where a null number stands for zero and b <= a.

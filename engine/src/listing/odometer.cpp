@@ -177,7 +177,7 @@ inline void Enumerator::State::stepChoice(Frame &frame) const
     const detail::Group &group = program->groups[frame.group];
     if (group.kind != GroupKind::Pairs)
         return;
-    detail::nextPair(frame.first, frame.second, group.pieceCount - 1);
+    detail::nextPair(frame.first, frame.second, detail::itemCount(group));
 }
 
 // Characters of a frame whose pieces are plain text.

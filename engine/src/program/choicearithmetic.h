@@ -37,6 +37,12 @@ constexpr int slotsOf(GroupKind kind)
     return kind == GroupKind::Pairs ? 3 : 1;
 }
 
+// The items of a pairs group: its pieces but the separator.
+constexpr std::uint32_t itemCount(const Group &group)
+{
+    return group.pieceCount - 1;
+}
+
 // The ordered pairs of `items` items.
 constexpr std::uint64_t pairCount(std::uint64_t items)
 {
@@ -61,17 +67,30 @@ constexpr GroupChoice pairAt(std::uint64_t index, std::uint32_t items)
 // Choice `index` of a group: for pairs, the ordered pair at that index.
 inline GroupChoice choiceAt(const Group &group, std::uint64_t index)
 {
-    return group.kind == GroupKind::Alternatives ? GroupChoice { index } : pairAt(index, group.pieceCount - 1);
+    return group.kind == GroupKind::Alternatives ? GroupChoice { index } : pairAt(index, itemCount(group));
+}
+
+// The second items of the pairs with first item `first`, in the order of
+// their index: the other items in order, from firstSecond(first) on, each
+// followed by nextSecond(); past the last one, nextSecond() gives the
+// number of items.
+constexpr std::uint32_t firstSecond(std::uint32_t first)
+{
+    return first == 0 ? 1 : 0;
+}
+
+constexpr std::uint32_t nextSecond(std::uint32_t second, std::uint32_t first)
+{
+    return second + 1 == first ? second + 2 : second + 1;
 }
 
 // Moves an ordered pair to the next one; the caller knows there is one.
 constexpr void nextPair(std::uint32_t &first, std::uint32_t &second, std::uint32_t items)
 {
-    if (++second == first)
-        ++second;
+    second = nextSecond(second, first);
     if (second == items) {
         ++first;
-        second = first == 0 ? 1 : 0;
+        second = firstSecond(first);
     }
 }
 
