@@ -3,6 +3,7 @@
 #include "razmnozhator/diversity.h"
 
 #include "figures/walk.h"
+#include "program/choicearithmetic.h"
 #include "program/program.h"
 #include "selection/shingles.h"
 
@@ -104,13 +105,13 @@ std::uint64_t detail::mostWords(const Program &program, const WordBytes &letters
             const Group &group = program.groups[node & ~groupTag];
             taken = group.pieceCount;
             piecesInOrder(group.kind, std::span(stack).last(taken), parts);
-            const std::size_t itemsFrom = group.kind == GroupKind::Alternatives ? 0 : 1;
+            const std::size_t itemsFrom = group.kind == GroupKind::Alternatives ? 0 : itemPiece(0);
             for (std::size_t i = itemsFrom; i < parts.size(); ++i)
                 words = either(words, parts[i]);
             // Any item, the separator, any item: a pair of one item twice
             // is counted too, which only widens the bound.
             if (group.kind == GroupKind::Pairs)
-                words = joined(joined(words, parts[0]), words);
+                words = joined(joined(words, parts[separatorPiece]), words);
         } else {
             const Sequence &sequence = program.sequences[node];
             taken = sequence.groupCount;
