@@ -267,7 +267,7 @@ std::uint64_t wholeBytes(double bytes)
 
 } // namespace
 
-std::size_t diversePoolSize(std::size_t n)
+std::size_t detail::diversePoolSize(std::size_t n)
 {
     return n > poolCap / poolFactor ? std::max(n, poolCap) : n * poolFactor;
 }
@@ -280,7 +280,7 @@ std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &
     std::vector<std::size_t> pool(lines.size());
     for (std::size_t i = 0; i < pool.size(); ++i)
         pool[i] = i;
-    const std::size_t poolSize = std::min(lines.size(), diversePoolSize(n));
+    const std::size_t poolSize = std::min(lines.size(), detail::diversePoolSize(n));
     if (poolSize < lines.size()) {
         for (std::size_t i = 0; i < poolSize; ++i)
             std::swap(pool[i], pool[i + random.below(pool.size() - i)]);
@@ -328,7 +328,7 @@ std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &com
 {
     // The pool is drawn in random order whatever the order asked: the order
     // of the output must not change which variants are chosen.
-    Sample sample(compiled, static_cast<unsigned long>(diversePoolSize(n)), range, seed, Sample::Order::Random);
+    Sample sample(compiled, static_cast<unsigned long>(detail::diversePoolSize(n)), range, seed, Sample::Order::Random);
     const std::uint64_t poolSize = sample.size().get_ui();
     const double needed = poolMemory(compiled, poolSize, range, letters);
     const double budget = double(availableMemory()) / 2;

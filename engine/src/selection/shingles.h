@@ -6,6 +6,7 @@
 
 #include "razmnozhator/diversity.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace razmnozhator::detail {
@@ -23,5 +24,8 @@ inline std::uint64_t mostShingles(std::uint64_t words) noexcept
 {
     return words > 3 ? words - 2 : words == 0 ? 0 : 1;
 }
+
+// How many candidates a choice of n most different lines compares.
+std::size_t diversePoolSize(std::size_t n);
 
 } // namespace razmnozhator::detail
