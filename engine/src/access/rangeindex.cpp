@@ -58,18 +58,24 @@ std::vector<Rest> restsOf(const SpectrumIndex &spectra, const Sequence &sequence
             + spectra.groupSpectrum[program.groupRefs[sequence.groupBegin + i]].offset;
         rests[i].cut = cutAfter(spectra.cut, before);
     }
-    Rest after;
-    after.shortest = after.longest = program.characters(sequence.literalBegin + sequence.groupCount);
-    for (std::uint32_t i = sequence.groupCount; i-- > 0;) {
-        const std::int64_t cut = rests[i].cut;
-        rests[i] = after;
-        rests[i].cut = cut;
+    Rest last;
+    last.shortest = last.longest = program.characters(sequence.literalBegin + sequence.groupCount);
+    // With group i and the literal before it in front.
+    const auto withGroup = [&](Rest after, std::size_t i) {
         const Poly &group = spectra.groupSpectrum[program.groupRefs[sequence.groupBegin + i]];
-        const std::uint64_t literal = program.characters(sequence.literalBegin + i);
+        const std::uint64_t literal = program.characters(sequence.literalBegin + std::uint32_t(i));
         after.shortest += literal + group.offset;
         after.longest += literal + group.offset + group.slots(spectra.width) - 1;
         after.empty = after.empty || group.limbs.empty();
-    }
+        return after;
+    };
+    const auto keep = [&](std::size_t i, const Rest &after) {
+        const std::int64_t cut = rests[i].cut;
+        rests[i] = after;
+        rests[i].cut = cut;
+    };
+    suffixFigures(
+        sequence.groupCount, last, [](std::size_t i) { return i; }, withGroup, keep);
     return rests;
 }
 
