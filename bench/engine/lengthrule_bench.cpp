@@ -15,8 +15,8 @@
 // Run from a Release build: build/release/bench/engine/lengthrule_bench
 
 #include "benchtemplates.h"
-#include "lengthcounts.h"
-#include "program.h"
+#include "figures/lengthcounts.h"
+#include "program/program.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/sample.h"
 

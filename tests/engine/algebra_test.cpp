@@ -2,8 +2,8 @@
 // the items, as the affine map of the last item, and as the map of the
 // separator, which is how deep chains of groups are evaluated.
 
-#include "algebra.h"
-#include "semirings.h"
+#include "figures/algebra.h"
+#include "figures/semirings.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the ordered pairs, the slots a pair fills, and the running counts that
 // find a pair and its slots' residuals from a variant index.
 
-#include "choicearithmetic.h"
+#include "program/choicearithmetic.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "razmnozhator/diversity.h"
 
 #include "razmnozhator/memorybudget.h"
-#include "shingles.h"
+#include "selection/shingles.h"
 #include "testtext.h"
 
 #include <gtest/gtest.h>
@@ -127,11 +127,11 @@ TEST(Diversity, StopsWhenAsked)
 
 TEST(Diversity, PoolGrowsWithTheCountUpToItsCap)
 {
-    EXPECT_EQ(diversePoolSize(0), 0u);
-    EXPECT_EQ(diversePoolSize(300), 2400u);
-    EXPECT_EQ(diversePoolSize(2500), 20'000u);
-    EXPECT_EQ(diversePoolSize(6000), 40'000u);
-    EXPECT_EQ(diversePoolSize(50'000), 50'000u);
+    EXPECT_EQ(detail::diversePoolSize(0), 0u);
+    EXPECT_EQ(detail::diversePoolSize(300), 2400u);
+    EXPECT_EQ(detail::diversePoolSize(2500), 20'000u);
+    EXPECT_EQ(detail::diversePoolSize(6000), 40'000u);
+    EXPECT_EQ(detail::diversePoolSize(50'000), 50'000u);
 }
 
 // Farthest-first must give the same choice for a seed as it always has:

@@ -4,7 +4,7 @@
 // expander's list, filtered, for every end from nothing kept to everything.
 
 #include "differential.h"
-#include "lengthcounts.h"
+#include "figures/lengthcounts.h"
 #include "random_templates.h"
 
 #include "razmnozhator/engine.h"

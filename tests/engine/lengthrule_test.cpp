@@ -4,7 +4,7 @@
 // LengthRule::lengthOf().
 
 #include "differential.h"
-#include "lengthcounts.h"
+#include "figures/lengthcounts.h"
 #include "random_templates.h"
 
 #include "razmnozhator/diversity.h"

@@ -1,7 +1,7 @@
 #include "groupexpansion.h"
 
-#include "program.h"
-#include "templateaccess.h"
+#include "program/program.h"
+#include "program/templateaccess.h"
 
 #include <string>
 

@@ -58,9 +58,6 @@ struct Diversity
 // the choice, which then gives nothing.
 using DiverseProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
-// How many candidates a choice of n compares.
-std::size_t diversePoolSize(std::size_t n);
-
 struct DiverseChoice
 {
     // Indexes into the lines, in the order chosen; all of the lines, in

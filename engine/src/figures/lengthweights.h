@@ -1,0 +1,47 @@
+#pragma once
+
+// Lengths by a rule inside the engine: how literals are weighed, and which
+// engine lengths bounds by the rule keep (see RuleLengths in program.h).
+
+#include "program/program.h"
+
+#include "razmnozhator/lengthbounds.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace razmnozhator::detail {
+
+// A literal's length while compiling: its bytes under the plain rule; under
+// another, its counted bytes, with the uncounted ones above bit 32, until
+// weighLiterals() has seen them all.
+std::uint64_t literalWeight(const LengthRule &rule, std::string_view text) noexcept;
+// Turns the literals' lengths noted while compiling into the engine's, and
+// fills program.ruleLengths. Throws LimitError when a limit beyond a few
+// thousand uncounted bytes refuses some variants.
+void weighLiterals(Program &program);
+
+// The engine lengths that bounds by the rule keep: `repeats` windows
+// [low - j * period, high - j * period], j = 0, 1, ...; none when empty.
+struct RuleWindow
+{
+    bool empty = false;
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+};
+RuleWindow ruleWindow(const Program &program, LengthRange range);
+
+// Whether bounds by the rule keep a variant of this engine length.
+inline bool keepsLength(const RuleLengths &rule, LengthRange range, std::uint64_t length)
+{
+    if (!rule.weighted)
+        return range.contains(length);
+    const std::uint64_t uncounted = (length - rule.base) / rule.period;
+    return uncounted < rule.repeats && range.contains(length - uncounted * rule.period);
+}
+
+// The engine lengths from the lowest to the highest that bounds by the rule
+// keep: what may pass over a part whose lengths all lie outside.
+LengthRange engineHull(const Program &program, LengthRange range);
+
+} // namespace razmnozhator::detail

@@ -1,0 +1,52 @@
+#pragma once
+
+// The odometer's frames (odometer.h): one per group taking part in the
+// current variant, in the order their output begins.
+
+#include "listing/choices.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace razmnozhator::detail {
+
+struct Frame
+{
+    std::uint64_t choice;
+    std::uint64_t choices;
+    std::size_t outputStart;
+    std::uint32_t group;
+    // Where the group stands: the frame that owns the sequence holding it
+    // (noFrame for the template itself), the slot of that owner (pairs: 0 first
+    // item, 1 separator, 2 second item), the sequence and the group's index in it.
+    std::uint32_t parent;
+    std::uint32_t sequence;
+    std::uint32_t element;
+    std::uint8_t slot;
+    // Pairs only: the two items of the current ordered pair.
+    std::uint32_t first;
+    std::uint32_t second;
+    // The pieces' text when every piece is plain text, else null.
+    const Span *pieceLiterals;
+    // The text between the end of the group's output and the start of the
+    // next frame's (or the end of the variant): it depends only on the frames
+    // that enclose this one.
+    std::size_t gap = 0;
+    std::uint64_t gapCharacters = 0;
+    std::uint64_t characterStart = 0;
+    // Listing within lengths only: the shortest and the longest length of
+    // what follows the group, its gap and the frames after it.
+    std::uint64_t restShortest = 0;
+    std::uint64_t restLongest = 0;
+};
+
+// A position in the program: literal `element` of `sequence`, inside `slot` of frame `owner`.
+struct Cursor
+{
+    std::uint32_t sequence;
+    std::uint32_t element;
+    std::uint32_t owner;
+    std::uint8_t slot;
+};
+
+} // namespace razmnozhator::detail

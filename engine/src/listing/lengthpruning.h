@@ -1,0 +1,67 @@
+#pragma once
+
+// Listing within lengths: what the odometer (odometer.h) needs to pass over
+// the choices whose variants are all too short or all too long, by the
+// shortest and longest lengths of every node, and everything after a frame
+// that has no choice left that could fit.
+
+#include "razmnozhator/lengthbounds.h"
+
+#include "listing/frame.h"
+#include "program/choicearithmetic.h"
+#include "program/program.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace razmnozhator::detail {
+
+struct LengthPruning
+{
+    LengthPruning(const Program &program, LengthRange lengths);
+
+    // What follows a newly opened frame: the rest of its sequence, the slots
+    // of its owner still to come, and what follows the owner.
+    void noteRest(const Program &program, std::span<const Frame> frames, Frame &frame, const Cursor &at) const
+    {
+        const NodeLengths::Bounds &rest = after[program.sequences[at.sequence].groupBegin + at.element];
+        frame.restShortest = rest.shortest;
+        frame.restLongest = rest.longest;
+        if (at.owner == noFrame)
+            return;
+        const Frame &owner = frames[at.owner];
+        frame.restShortest += owner.restShortest;
+        frame.restLongest += owner.restLongest;
+        const Group &group = program.groups[owner.group];
+        for (int slot = at.slot + 1; slot < slotsOf(group.kind); ++slot) {
+            const NodeLengths::Bounds &piece = nodes.sequences[slotSequence(program, group, owner, slot)];
+            frame.restShortest += piece.shortest;
+            frame.restLongest += piece.longest;
+        }
+    }
+
+    // Whether a variant with every frame up to this one as it stands could
+    // lie within the lengths, by shortest and longest lengths alone; `start`
+    // is where the frame's output begins, in the unit lengths are counted in.
+    bool fits(const Program &program, const Frame &frame, std::uint64_t start) const
+    {
+        std::uint64_t shortest = start + frame.restShortest;
+        std::uint64_t longest = start + frame.restLongest;
+        const Group &group = program.groups[frame.group];
+        for (int slot = 0; slot < slotsOf(group.kind); ++slot) {
+            const NodeLengths::Bounds &piece = nodes.sequences[slotSequence(program, group, frame, slot)];
+            shortest += piece.shortest;
+            longest += piece.longest;
+        }
+        return shortest <= range.max && longest >= range.min;
+    }
+
+    LengthRange range;
+    NodeLengths nodes;
+    // Per group reference: the shortest and longest of what follows the
+    // group in its sequence.
+    std::vector<NodeLengths::Bounds> after;
+};
+
+} // namespace razmnozhator::detail

@@ -1,0 +1,180 @@
+#include "razmnozhator/engine.h"
+
+#include "figures/lengthcounts.h"
+#include "figures/lengthweights.h"
+#include "figures/saturating.h"
+#include "program/program.h"
+
+#include <limits>
+#include <string>
+
+namespace razmnozhator {
+
+namespace {
+
+const char *messageFor(TemplateError::Bracket bracket) noexcept
+{
+    return bracket == TemplateError::Bracket::Square ? "Incomplete number of '[]'s" : "Incomplete number of '{}'s";
+}
+
+std::string limitMessage(
+    LimitError::Task task, LimitError::Resource resource, std::uint64_t needed, std::uint64_t allowed)
+{
+    const char *what = task == LimitError::Task::PositionIndex ? "random access to the variants of this template"
+        : task == LimitError::Task::LengthCounts               ? "counting the variants of this template by length"
+        : task == LimitError::Task::LengthChoice               ? "choosing variants of this template by length"
+        : task == LimitError::Task::DiversePool
+        ? "comparing the words of the candidates for the most different variants"
+        : "this";
+    if (resource == LimitError::Resource::Work)
+        return std::string(what) + " would take minutes (about " + std::to_string(needed)
+            + " operations, more than the " + std::to_string(allowed) + " allowed)";
+    constexpr std::uint64_t mebibyte = 1024 * 1024;
+    return std::string(what) + " would need about " + std::to_string((needed + mebibyte - 1) / mebibyte)
+        + " MB, more than the " + std::to_string(allowed / mebibyte) + " MB allowed";
+}
+
+} // namespace
+
+TemplateError::TemplateError(Bracket bracket, std::size_t offset)
+    : std::runtime_error(messageFor(bracket))
+    , bracket_(bracket)
+    , offset_(offset)
+{
+}
+
+LimitError::LimitError(const std::string &message)
+    : std::runtime_error(message)
+{
+}
+
+LimitError::LimitError(Task task, Resource resource, std::uint64_t needed, std::uint64_t allowed)
+    : std::runtime_error(limitMessage(task, resource, needed, allowed))
+    , task_(task)
+    , resource_(resource)
+    , needed_(needed)
+    , allowed_(allowed)
+{
+}
+
+CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> program)
+    : program_(std::move(program))
+{
+}
+
+const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept
+{
+    return *compiled.program_;
+}
+
+CompiledTemplate CompiledTemplate::compile(std::string_view text)
+{
+    return CompiledTemplate(detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr));
+}
+
+const mpz_class &CompiledTemplate::count() const
+{
+    return detail::exactCount(*program_);
+}
+const mpz_class &CompiledTemplate::totalBytes() const
+{
+    return detail::exactTotalBytes(*program_);
+}
+std::uint64_t CompiledTemplate::countOrMax() const noexcept
+{
+    return program_->figures.count;
+}
+std::uint64_t CompiledTemplate::totalBytesOrMax() const noexcept
+{
+    return program_->figures.bytes;
+}
+std::size_t CompiledTemplate::maxLength() const noexcept
+{
+    return program_->ruleLengths.weighted ? program_->ruleLengths.longest : program_->figures.longest;
+}
+std::size_t CompiledTemplate::minLength() const noexcept
+{
+    return program_->ruleLengths.weighted ? program_->ruleLengths.shortest : program_->figures.shortest;
+}
+
+bool CompiledTemplate::keepsEveryLength(LengthRange range) const noexcept
+{
+    return !program_->ruleLengths.weighted && range.min <= program_->figures.shortest
+        && range.max >= program_->figures.longest;
+}
+
+CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const
+{
+    // Recompiling is linear and cheap; it lets the statistics follow the new lengths.
+    return CompiledTemplate(
+        detail::compileProgram(program_->source, detail::EntryPoint::Template, map, nullptr, program_->lengthRule));
+}
+
+CompiledTemplate CompiledTemplate::withLengthRule(const LengthRule &rule) const
+{
+    return CompiledTemplate(
+        detail::compileProgram(program_->source, detail::EntryPoint::Template, program_->literalMap, nullptr, rule));
+}
+
+const LengthRule &CompiledTemplate::lengthRule() const noexcept
+{
+    return program_->lengthRule;
+}
+
+bool CompiledTemplate::keepsNone() const noexcept
+{
+    return program_->ruleLengths.keepsNone;
+}
+
+VariantList CompiledTemplate::expand() const
+{
+    constexpr auto limit = std::numeric_limits<std::size_t>::max() / 16;
+    const detail::Figures &figures = program_->figures;
+    if (figures.count > limit || figures.bytes > limit)
+        throw std::length_error("too many variants to hold in memory");
+    VariantList list;
+    list.reserve(figures.count, figures.bytes);
+    Enumerator enumerator(*this);
+    while (enumerator.next())
+        list.push_back(enumerator.current());
+    return list;
+}
+
+std::string CompiledTemplate::variantAt(const mpz_class &position) const
+{
+    Enumerator enumerator(*this, position);
+    if (!enumerator.next())
+        throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
+    return std::string(enumerator.current());
+}
+
+RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
+{
+    const detail::Figures &figures = program_->figures;
+    if (keepsEveryLength(range))
+        return { count(), totalBytes() };
+    const detail::RuleWindow window = detail::ruleWindow(*program_, range);
+    const LengthRange hull = detail::engineHull(*program_, range);
+    if (window.empty || hull.min > figures.longest || hull.max < figures.shortest)
+        return { 0, 0 };
+    RangeFigures result;
+    detail::spectrumIndex(*program_, window.high)
+        ->rangeFigures(window.low, window.high, result.count, result.totalBytes);
+    return result;
+}
+
+std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange range) const
+{
+    Enumerator enumerator(*this);
+    enumerator.seekInRange(rank, range);
+    if (!enumerator.next())
+        throw std::out_of_range("rank " + rank.get_str() + " is past the end of the variants within the lengths");
+    return std::string(enumerator.current());
+}
+
+VariantList expandTemplate(std::string_view text)
+{
+    return CompiledTemplate::compile(text).expand();
+}
+
+} // namespace razmnozhator

@@ -1,0 +1,99 @@
+#include "selection/permutation.h"
+
+#include "figures/multiword.h"
+
+#include <algorithm>
+
+namespace razmnozhator::detail {
+
+Permutation::Permutation(const mpz_class &size, Random &random)
+{
+    const std::size_t bits = size <= 1 ? 2 : mpz_sizeinbase(mpz_class(size - 1).get_mpz_t(), 2);
+    half_ = (bits + 1) / 2;
+    for (std::uint64_t &key : keys_)
+        key = random.word();
+    small_ = half_ <= 31;
+    if (small_) {
+        smallSize_ = size.get_ui();
+        return;
+    }
+    const std::size_t halfWords = (half_ + 63) / 64;
+    left_.resize(halfWords);
+    right_.resize(halfWords);
+    hashed_.resize(halfWords);
+    topMask_ = half_ % 64 == 0 ? ~std::uint64_t(0) : (std::uint64_t(1) << (half_ % 64)) - 1;
+    value_.resize((2 * half_ + 63) / 64);
+    sizeAbove_ = mpz_size(size.get_mpz_t()) > value_.size();
+    sizeLimbs_.assign(value_.size(), 0);
+    if (!sizeAbove_)
+        std::copy_n(mpz_limbs_read(size.get_mpz_t()), mpz_size(size.get_mpz_t()), sizeLimbs_.begin());
+}
+
+mpz_class Permutation::at(const mpz_class &index) const
+{
+    if (small_)
+        return static_cast<unsigned long>(at(std::uint64_t(index.get_ui())));
+    std::fill(value_.begin(), value_.end(), 0);
+    std::copy_n(mpz_limbs_read(index.get_mpz_t()), mpz_size(index.get_mpz_t()), value_.begin());
+    do
+        round();
+    while (!sizeAbove_ && !multiword::less(value_.data(), sizeLimbs_.data(), value_.size()));
+    mpz_class result;
+    std::copy(value_.begin(), value_.end(), mpz_limbs_write(result.get_mpz_t(), mp_size_t(value_.size())));
+    mpz_limbs_finish(result.get_mpz_t(), mp_size_t(value_.size()));
+    return result;
+}
+
+// One pass of the network over value_, on machine words: the halves are
+// the low and the high half_ bits, and each key's round hashes the
+// significant words of the right half into as many words as a half
+// takes.
+void Permutation::round() const
+{
+    split(0, right_);
+    split(half_, left_);
+    for (const std::uint64_t key : keys_) {
+        std::size_t significant = right_.size();
+        while (significant > 0 && right_[significant - 1] == 0)
+            --significant;
+        std::uint64_t state = key;
+        for (std::size_t i = 0; i < significant; ++i)
+            state = mix(state ^ right_[i]);
+        for (std::size_t j = 0; j < hashed_.size(); ++j)
+            hashed_[j] = mix(state + j * 0xD1B54A32D192ED03ull) ^ left_[j];
+        hashed_.back() &= topMask_;
+        left_.swap(right_);
+        right_.swap(hashed_);
+    }
+    std::fill(value_.begin(), value_.end(), 0);
+    join(0, right_);
+    join(half_, left_);
+}
+
+// The half_ bits of value_ from bit `from` on.
+void Permutation::split(std::size_t from, std::vector<std::uint64_t> &half) const
+{
+    for (std::size_t j = 0; j < half.size(); ++j) {
+        const std::size_t word = from / 64 + j;
+        const unsigned shift = from % 64;
+        std::uint64_t bits = word < value_.size() ? value_[word] >> shift : 0;
+        if (shift != 0 && word + 1 < value_.size())
+            bits |= value_[word + 1] << (64 - shift);
+        half[j] = bits;
+    }
+    half.back() &= topMask_;
+}
+
+// Adds a half of half_ bits into value_ from bit `from` on.
+void Permutation::join(std::size_t from, const std::vector<std::uint64_t> &half) const
+{
+    for (std::size_t j = 0; j < half.size(); ++j) {
+        const std::size_t word = from / 64 + j;
+        const unsigned shift = from % 64;
+        value_[word] |= half[j] << shift;
+        if (shift != 0 && word + 1 < value_.size())
+            value_[word + 1] |= half[j] >> (64 - shift);
+    }
+}
+
+} // namespace razmnozhator::detail

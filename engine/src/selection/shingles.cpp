@@ -1,0 +1,194 @@
+// How much two lines differ: the runs of three words they share.
+
+#include "razmnozhator/diversity.h"
+
+#include "figures/walk.h"
+#include "program/choicearithmetic.h"
+#include "program/program.h"
+#include "selection/shingles.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+namespace razmnozhator {
+
+namespace {
+
+std::uint64_t mix(std::uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// The most words of a node's variants, by kind of variant: [0] the empty
+// one, [1 + 2 * starts in a word + ends in a word] the others; -1 where the
+// node has no variant of that kind. Kept apart so that two parts that meet
+// inside a word count it once.
+using WordCounts = std::array<std::int64_t, 5>;
+
+constexpr WordCounts noVariant { -1, -1, -1, -1, -1 };
+// Beyond any template that fits in memory, and twice it still fits.
+constexpr std::int64_t wordCap = std::int64_t(1) << 62;
+
+bool startsInWord(std::size_t kind)
+{
+    return kind >= 3;
+}
+
+bool endsInWord(std::size_t kind)
+{
+    return kind != 0 && kind % 2 == 0;
+}
+
+WordCounts textWords(std::string_view text, const WordBytes &letters)
+{
+    WordCounts counts = noVariant;
+    if (text.empty()) {
+        counts[0] = 0;
+        return counts;
+    }
+    std::int64_t words = 0;
+    bool inWord = false;
+    for (const char byte : text) {
+        const bool letter = letters[static_cast<unsigned char>(byte)] != 0;
+        words += letter && !inWord ? 1 : 0;
+        inWord = letter;
+    }
+    const bool starts = letters[static_cast<unsigned char>(text.front())] != 0;
+    counts[1 + 2 * std::size_t(starts) + std::size_t(inWord)] = words;
+    return counts;
+}
+
+WordCounts either(const WordCounts &a, const WordCounts &b)
+{
+    WordCounts result;
+    for (std::size_t kind = 0; kind < result.size(); ++kind)
+        result[kind] = std::max(a[kind], b[kind]);
+    return result;
+}
+
+WordCounts joined(const WordCounts &a, const WordCounts &b)
+{
+    WordCounts result = noVariant;
+    for (std::size_t first = 0; first < a.size(); ++first) {
+        for (std::size_t second = 0; second < b.size(); ++second) {
+            if (a[first] < 0 || b[second] < 0)
+                continue;
+            const std::int64_t meeting = endsInWord(first) && startsInWord(second) ? 1 : 0;
+            const std::int64_t words = std::min(wordCap, a[first] + b[second] - meeting);
+            const std::size_t kind = first == 0 ? second
+                : second == 0                   ? first
+                              : 1 + 2 * std::size_t(startsInWord(first)) + std::size_t(endsInWord(second));
+            result[kind] = std::max(result[kind], words);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+std::uint64_t detail::mostWords(const Program &program, const WordBytes &letters)
+{
+    const auto literalWords = [&](std::uint32_t literal) {
+        const Span span = program.literals[literal];
+        return textWords(std::string_view(program.pool).substr(span.offset, span.length), letters);
+    };
+    std::vector<WordCounts> stack;
+    std::vector<WordCounts> parts;
+    for (const std::uint32_t node : program.postorder) {
+        WordCounts words = noVariant;
+        std::size_t taken = 0;
+        if (node & groupTag) {
+            const Group &group = program.groups[node & ~groupTag];
+            taken = group.pieceCount;
+            piecesInOrder(group.kind, std::span(stack).last(taken), parts);
+            const std::size_t itemsFrom = group.kind == GroupKind::Alternatives ? 0 : itemPiece(0);
+            for (std::size_t i = itemsFrom; i < parts.size(); ++i)
+                words = either(words, parts[i]);
+            // Any item, the separator, any item: a pair of one item twice
+            // is counted too, which only widens the bound.
+            if (group.kind == GroupKind::Pairs)
+                words = joined(joined(words, parts[separatorPiece]), words);
+        } else {
+            const Sequence &sequence = program.sequences[node];
+            taken = sequence.groupCount;
+            words = literalWords(sequence.literalBegin);
+            const auto groups = std::span(stack).last(taken);
+            for (std::uint32_t i = 0; i < sequence.groupCount; ++i)
+                words = joined(joined(words, groups[i]), literalWords(sequence.literalBegin + i + 1));
+        }
+        stack.resize(stack.size() - taken);
+        stack.push_back(words);
+    }
+    return static_cast<std::uint64_t>(
+        std::max<std::int64_t>(0, *std::max_element(stack.back().begin(), stack.back().end())));
+}
+
+std::vector<std::uint64_t> shingles(std::string_view line, const WordBytes &letters)
+{
+    // Each word's hash, of its lowercase bytes (FNV-1a, then mixed so that
+    // words differing in one byte land far apart).
+    std::vector<std::uint64_t> words;
+    std::uint64_t hash = 0;
+    bool inWord = false;
+    for (const char byte : line) {
+        const unsigned char lower = letters[static_cast<unsigned char>(byte)];
+        if (lower != 0) {
+            if (!inWord)
+                hash = 0xCBF29CE484222325ull;
+            hash = (hash ^ lower) * 0x100000001B3ull;
+            inWord = true;
+        } else if (inWord) {
+            words.push_back(mix(hash));
+            inWord = false;
+        }
+    }
+    if (inWord)
+        words.push_back(mix(hash));
+
+    // A shingle's hash depends on the order of its words and on how many it
+    // has, so that the one shingle of a short line never meets a longer one.
+    std::vector<std::uint64_t> result;
+    const std::size_t width = std::min<std::size_t>(words.size(), 3);
+    if (width == 0)
+        return result;
+    result.reserve(words.size() - width + 1);
+    for (std::size_t first = 0; first + width <= words.size(); ++first) {
+        std::uint64_t shingle = width;
+        for (std::size_t i = first; i < first + width; ++i)
+            shingle = mix(shingle ^ words[i]);
+        result.push_back(shingle);
+    }
+    std::sort(result.begin(), result.end());
+    result.erase(std::unique(result.begin(), result.end()), result.end());
+    return result;
+}
+
+double difference(std::string_view a, std::string_view b, const WordBytes &letters)
+{
+    const std::vector<std::uint64_t> first = shingles(a, letters);
+    const std::vector<std::uint64_t> second = shingles(b, letters);
+    if (first.empty() && second.empty())
+        return 0;
+    std::size_t shared = 0;
+    auto i = first.begin();
+    auto j = second.begin();
+    while (i != first.end() && j != second.end()) {
+        if (*i < *j) {
+            ++i;
+        } else if (*j < *i) {
+            ++j;
+        } else {
+            ++shared;
+            ++i;
+            ++j;
+        }
+    }
+    const std::size_t either = first.size() + second.size() - shared;
+    return 1 - double(shared) / double(either);
+}
+
+} // namespace razmnozhator
