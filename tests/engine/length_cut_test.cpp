@@ -4,6 +4,7 @@
 // expander's list, filtered, for every end from nothing kept to everything.
 
 #include "differential.h"
+#include "drawncheck.h"
 #include "figures/lengthcounts.h"
 #include "random_templates.h"
 
@@ -48,21 +49,6 @@ class LengthCut : public testing::TestWithParam<CutCase>
 {
 };
 
-// Each of `got` at a different position of `kept`, in order when `ordered`:
-// unordered, both sorted, the same check is that of a sub-multiset.
-void expectDrawnFrom(std::vector<std::string> got, std::vector<std::string> kept, bool ordered)
-{
-    if (!ordered) {
-        std::ranges::sort(got);
-        std::ranges::sort(kept);
-    }
-    auto at = kept.begin();
-    for (const std::string &variant : got) {
-        at = std::find(at, kept.end(), variant);
-        ASSERT_NE(at, kept.end()) << variant << " out of order, not kept, or more often than kept";
-        ++at;
-    }
-}
 
 // Spectra cut at the end of every question, rather than only where that
 // saves much, as long as the test runs.

@@ -4,6 +4,7 @@
 // LengthRule::lengthOf().
 
 #include "differential.h"
+#include "drawncheck.h"
 #include "figures/lengthcounts.h"
 #include "random_templates.h"
 
@@ -126,19 +127,6 @@ Kept keptBy(const std::vector<std::string> &all, const LengthRule &rule, LengthR
     return kept;
 }
 
-void expectDrawnFrom(std::vector<std::string> got, std::vector<std::string> kept, bool ordered)
-{
-    if (!ordered) {
-        std::ranges::sort(got);
-        std::ranges::sort(kept);
-    }
-    auto at = kept.begin();
-    for (const std::string &variant : got) {
-        at = std::find(at, kept.end(), variant);
-        ASSERT_NE(at, kept.end()) << variant << " out of order, not kept, or more often than kept";
-        ++at;
-    }
-}
 
 // One template under one rule: every question within every range.
 void checkAgainstReference(const std::string &text, const LengthRule &rule)
