@@ -244,6 +244,26 @@ std::optional<std::uint64_t> limitOf(const Span &span)
     return saturated(*span.size);
 }
 
+// --max-count, where the choice takes it.
+std::optional<std::uint64_t> maxCountOf(const Choice &choice)
+{
+    if (const auto *list = std::get_if<choice::List>(&choice))
+        return list->maxCount;
+    if (const auto *shuffle = std::get_if<choice::Shuffle>(&choice))
+        return shuffle->maxCount;
+    return std::nullopt;
+}
+
+// How many variants the choice gives, after --max-count: what a slice is cut from.
+mpz_class chosenCount(const CompiledTemplate &compiled, const Options &options)
+{
+    const mpz_class kept = keptCount(compiled, options);
+    if (const auto *sample = std::get_if<choice::Sample>(&options.choice))
+        return sample->size < kept ? sample->size : kept;
+    const std::optional<std::uint64_t> maxCount = maxCountOf(options.choice);
+    return maxCount && figures::fromUnsigned(*maxCount) < kept ? figures::fromUnsigned(*maxCount) : kept;
+}
+
 // --shuffle without --seed orders alike on every run.
 constexpr std::uint32_t fixedShuffleSeed = 0;
 
@@ -265,8 +285,10 @@ std::unique_ptr<Selection> select(
 std::unique_ptr<Selection> select(
     const CompiledTemplate &compiled, const Options &options, const choice::Shuffle &shuffle, const Span &span)
 {
-    const mpz_class all = keptCount(compiled, options);
-    Sample sample(compiled, all, options.lengths, shuffle.seed.value_or(fixedShuffleSeed), Sample::Order::Random);
+    // Cut by --max-count, the shuffle is asked for as the sample of that size:
+    // its lines are then those of --sample with the same seed, whatever way
+    // of drawing the size calls for.
+    Sample sample(compiled, chosenCount(compiled, options), options.lengths, shuffle.seed.value_or(fixedShuffleSeed), Sample::Order::Random);
     return std::make_unique<Sampled>(std::move(sample), span.begin, span.size);
 }
 
@@ -301,26 +323,6 @@ std::unique_ptr<Selection> select(
 std::unique_ptr<Selection> select(const CompiledTemplate &, const Options &, const choice::Figures &, const Span &)
 {
     return nullptr;
-}
-
-// --max-count, where the choice takes it.
-std::optional<std::uint64_t> maxCountOf(const Choice &choice)
-{
-    if (const auto *list = std::get_if<choice::List>(&choice))
-        return list->maxCount;
-    if (const auto *shuffle = std::get_if<choice::Shuffle>(&choice))
-        return shuffle->maxCount;
-    return std::nullopt;
-}
-
-// How many variants the choice gives, after --max-count: what a slice is cut from.
-mpz_class chosenCount(const CompiledTemplate &compiled, const Options &options)
-{
-    const mpz_class kept = keptCount(compiled, options);
-    if (const auto *sample = std::get_if<choice::Sample>(&options.choice))
-        return sample->size < kept ? sample->size : kept;
-    const std::optional<std::uint64_t> maxCount = maxCountOf(options.choice);
-    return maxCount && figures::fromUnsigned(*maxCount) < kept ? figures::fromUnsigned(*maxCount) : kept;
 }
 
 // Slice k of n of T variants is [T(k-1)/n, Tk/n): sizes differ by at most

@@ -23,15 +23,15 @@ using detail::Random;
 constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
 
 // The smallest share of the variants kept for which passing over positions
-// outside the range beats finding ranks among the kept ones, when a
-// position's length is told without writing it (see rejectsOutside()).
-constexpr unsigned long rejectingShare = 8;
+// outside the range beats finding ranks among the kept ones (see
+// rejectsOutside()).
+constexpr unsigned long rejectingShare = 4;
 
 // Passing over positions outside the range makes the k-th variant of the
 // sample depend on every one before it, so that starting a sample further on
-// costs as much as writing the ones passed; it is used only when the variants
-// kept, and so every sample of them, are few enough for that.
-constexpr unsigned long rejectingKeptLimit = 1ul << 20;
+// costs as much as writing the ones passed; it is used only for samples small
+// enough for that.
+constexpr unsigned long rejectingSizeLimit = 1ul << 20;
 
 // Ranks turned into positions at once (see RangeDecoder::rootDigits()).
 constexpr std::size_t batchSize = 64;
@@ -90,10 +90,8 @@ struct Sample::State
         if (size == 0)
             return;
         // Noting the lengths of the template's own groups pays for itself
-        // over a few variants. Decided by the number kept, not the size
-        // asked for, like the way of drawing below: a smaller sample is then
-        // always the start of a larger one with the same seed.
-        if (!everyLength && kept >= 16) {
+        // over a few variants. It makes drawing cheaper, never different.
+        if (!everyLength && size >= 16) {
             walker.countLengths();
             rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &at) {
                 walker.seek(at);
@@ -107,7 +105,7 @@ struct Sample::State
             walker.seek(0);
             permutation = std::make_unique<Permutation>(compiled.count(), random);
             // In template order the same positions are written sorted: at
-            // most rejectingKeptLimit of them are held.
+            // most rejectingSizeLimit of them are held.
             if (order == Order::Template) {
                 held.reserve(size.get_ui());
                 while (given < size) {
@@ -142,12 +140,12 @@ struct Sample::State
     // a look-up by position. When the range keeps at least a quarter of the
     // variants, a random order of all positions that passes over the ones
     // outside is cheaper, and its first kept ones are just as uniform a
-    // sample of them; down to a smaller share when the lengths of the
-    // template's own groups tell a position's length without writing it.
+    // sample of them. The share alone decides, not whether the lengths of the
+    // template's own groups were noted, so that below the size limit a
+    // smaller sample is the start of a larger one with the same seed.
     bool rejectsOutside() const
     {
-        return !everyLength && kept <= rejectingKeptLimit
-            && kept * (rootLengths ? rejectingShare : 4) >= compiled.count();
+        return !everyLength && size <= rejectingSizeLimit && kept * rejectingShare >= compiled.count();
     }
 
     // Passes over the next `count` variants of the sample without writing them.
