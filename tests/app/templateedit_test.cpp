@@ -71,6 +71,32 @@ struct ShownEdit
     TemplateEdit edit;
 };
 
+// One text in Qt's own layout and, after a long paragraph, in the piece
+// layout: `offset` is where the text starts in the second.
+struct TwoLayouts
+{
+    explicit TwoLayouts(const QString &text)
+        : qts(text)
+        , inPieces(before + text)
+    {
+    }
+    bool laidOutApart() const { return !qts.pieces() && inPieces.pieces(); }
+    // The same keys at the same place of both.
+    void press(int position, const QList<QKeyCombination> &keys)
+    {
+        qts.setCursor(position);
+        inPieces.setCursor(offset + position);
+        for (const QKeyCombination key : keys) {
+            QTest::keyClick(&qts.edit, key.key(), key.keyboardModifiers());
+            QTest::keyClick(&inPieces.edit, key.key(), key.keyboardModifiers());
+        }
+    }
+    const QString before = longParagraph + u' ';
+    const int offset = int(before.size());
+    ShownEdit qts;
+    ShownEdit inPieces;
+};
+
 // Empty when the visual lines cover the document without gap or overlap and
 // every position found by its cursor is found again by a hit there.
 QString layoutProblem(const LongParagraphLayout &layout, const QTextDocument &document)
@@ -268,18 +294,11 @@ void TemplateEditTest::keysAsInQtsLayout()
     QFETCH(int, position);
     QFETCH(QList<QKeyCombination>, keys);
 
-    const QString before = longParagraph + u' ';
-    ShownEdit qts(text);
-    ShownEdit inPieces(before + text);
-    QVERIFY(!qts.pieces() && inPieces.pieces());
-    qts.setCursor(position);
-    inPieces.setCursor(int(before.size()) + position);
-    for (const QKeyCombination key : keys) {
-        QTest::keyClick(&qts.edit, key.key(), key.keyboardModifiers());
-        QTest::keyClick(&inPieces.edit, key.key(), key.keyboardModifiers());
-    }
-    QCOMPARE(inPieces.edit.toPlainText(), before + qts.edit.toPlainText());
-    QCOMPARE(inPieces.edit.textCursor().position() - before.size(), qts.edit.textCursor().position());
+    TwoLayouts shown(text);
+    QVERIFY(shown.laidOutApart());
+    shown.press(position, keys);
+    QCOMPARE(shown.inPieces.edit.toPlainText(), shown.before + shown.qts.edit.toPlainText());
+    QCOMPARE(shown.inPieces.edit.textCursor().position() - shown.offset, shown.qts.edit.textCursor().position());
 }
 
 void TemplateEditTest::doubleClickSelectsAsQtsLayout_data()
@@ -362,20 +381,13 @@ void TemplateEditTest::cursorKeys()
     QFETCH(int, anchor);
     QFETCH(int, cursor);
 
-    const QString before = longParagraph + u' ';
-    ShownEdit qts(text);
-    ShownEdit inPieces(before + text);
-    QVERIFY(!qts.pieces() && inPieces.pieces());
-    qts.setCursor(position);
-    inPieces.setCursor(int(before.size()) + position);
-    for (const QKeyCombination key : keys) {
-        QTest::keyClick(&qts.edit, key.key(), key.keyboardModifiers());
-        QTest::keyClick(&inPieces.edit, key.key(), key.keyboardModifiers());
-    }
-    QCOMPARE(qts.edit.textCursor().anchor(), anchor);
-    QCOMPARE(qts.edit.textCursor().position(), cursor);
-    QCOMPARE(inPieces.edit.textCursor().anchor() - before.size(), anchor);
-    QCOMPARE(inPieces.edit.textCursor().position() - before.size(), cursor);
+    TwoLayouts shown(text);
+    QVERIFY(shown.laidOutApart());
+    shown.press(position, keys);
+    QCOMPARE(shown.qts.edit.textCursor().anchor(), anchor);
+    QCOMPARE(shown.qts.edit.textCursor().position(), cursor);
+    QCOMPARE(shown.inPieces.edit.textCursor().anchor() - shown.offset, anchor);
+    QCOMPARE(shown.inPieces.edit.textCursor().position() - shown.offset, cursor);
 }
 
 void TemplateEditTest::wordsAfterDoubleClick_data()

@@ -179,17 +179,7 @@ void checkAgainstReference(const std::string &text, const LengthRule &rule)
             while (bounded.next())
                 listed.emplace_back(bounded.current());
             ASSERT_EQ(listed, kept.variants);
-            for (const unsigned long size : { 3ul, 20ul }) {
-                for (const auto order :
-                    { razmnozhator::Sample::Order::Random, razmnozhator::Sample::Order::Template }) {
-                    razmnozhator::Sample sample(compiled, size, range, max, order);
-                    std::vector<std::string> drawn;
-                    while (sample.next())
-                        drawn.emplace_back(sample.current());
-                    ASSERT_EQ(drawn.size(), std::min<std::size_t>(size, kept.variants.size()));
-                    expectDrawnFrom(drawn, kept.variants, order == razmnozhator::Sample::Order::Template);
-                }
-            }
+            expectSamplesDrawnFrom(compiled, range, max, kept.variants);
         }
     }
 }
