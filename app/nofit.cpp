@@ -72,9 +72,7 @@ QString lengthsText(LengthSpan span)
 QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose, const QString &ruleWording)
 {
     if (span.ruleKeepsNone)
-        return tr("Ни одна строка не подходит %1: в каждой строке больше %2 узких символов.")
-            .arg(ruleWording)
-            .arg(razmnozhator::lengthrules::mostNarrow);
+        return tr("Ни одна строка не подходит %1: %2.").arg(ruleWording, ruleKeepsNoneText());
     const QString bounds = ruleWording.isEmpty() ? tr("%1–%2").arg(range.min).arg(range.max)
                                                  : tr("%1–%2 %3").arg(range.min).arg(range.max).arg(ruleWording);
     const QString text = whose == Whose::Template

@@ -97,9 +97,7 @@ int generate(
     // to blame here, the rule is.
     if (prepared.compiled && prepared.compiled->keepsNone())
         err << programName << ": "
-            << tr("no variant is kept: every variant holds more than %1 narrow characters")
-                   .arg(lengthrules::mostNarrow)
-                   .toStdString()
+            << tr("no variant is kept: %1").arg(everyVariantOverNarrowLimit()).toStdString()
             << '\n';
 
     const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);

@@ -214,7 +214,7 @@ void checkInRange(const mpz_class &position, const std::optional<CompiledTemplat
     const auto [asked, count] = numbersApart(position, kept);
     QString reason;
     if (compiled && compiled->keepsNone())
-        reason = tr("every variant holds more than %1 narrow characters").arg(lengthrules::mostNarrow);
+        reason = everyVariantOverNarrowLimit();
     else if (!options.lengths.bounds() && compiled && !keepsAll(*compiled, options))
         reason = kept == 1 ? tr("the %1 length rule keeps 1 variant").arg(lengthrules::nameOf(options.rule))
                            : tr("the %1 length rule keeps %2 variants").arg(lengthrules::nameOf(options.rule), count);
@@ -341,6 +341,11 @@ Span spanOf(const CompiledTemplate &compiled, const Options &options)
 }
 
 } // namespace
+
+QString everyVariantOverNarrowLimit()
+{
+    return tr("every variant holds more than %1 narrow characters").arg(lengthrules::mostNarrow);
+}
 
 std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options)
 {

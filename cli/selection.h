@@ -49,6 +49,9 @@ public:
 
 // The selection that options.choice names; nothing to write for an empty
 // template. Throws Failure when the options ask for what cannot be given.
+// Why nothing is kept when the length rule refuses every variant.
+QString everyVariantOverNarrowLimit();
+
 std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options);
 
 } // namespace razmnozhator::cli
