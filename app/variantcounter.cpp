@@ -111,15 +111,15 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
             return tr("%1, %2 подходят: 0 (%3)").arg(all, byLength, nofit::ruleKeepsNoneText());
         }
         try {
-            const RangeFigures kept = compiled.figuresInRange(input.lengths);
+            const mpz_class kept = compiled.countInRange(input.lengths);
             if (figures)
-                figures->kept = kept.count;
-            if (kept.count == 0) {
+                figures->kept = kept;
+            if (kept == 0) {
                 return tr("%1, %2 подходят: 0 (строки длиной %3)")
                     .arg(all, byLength, nofit::lengthsText({ compiled.minLength(), compiled.maxLength() }));
             }
-            if (kept.count != compiled.count())
-                return tr("%1, %2 подходят: %3").arg(all, byLength, memoryguard::formatCount(kept.count));
+            if (kept != compiled.count())
+                return tr("%1, %2 подходят: %3").arg(all, byLength, memoryguard::formatCount(kept));
         } catch (const LimitError &) {
             // Too varied to split by length at a reasonable cost: the plain count stands alone.
         }

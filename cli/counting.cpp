@@ -19,13 +19,13 @@ std::uint64_t extremeLengthIn(const CompiledTemplate &compiled, LengthRange rang
     while (low < high) {
         if (longest) {
             const std::uint64_t middle = low + (high - low + 1) / 2;
-            if (compiled.figuresInRange({ middle, high }).count > 0)
+            if (compiled.countInRange({ middle, high }) > 0)
                 low = middle;
             else
                 high = middle - 1;
         } else {
             const std::uint64_t middle = low + (high - low) / 2;
-            if (compiled.figuresInRange({ low, middle }).count > 0)
+            if (compiled.countInRange({ low, middle }) > 0)
                 high = middle;
             else
                 low = middle + 1;
@@ -46,8 +46,11 @@ std::string figuresText(const std::optional<CompiledTemplate> &compiled, const O
         // The length rule may leave out variants whatever the bounds.
         const bool bounded = !compiled->keepsEveryLength(range);
         try {
-            kept = bounded ? compiled->figuresInRange(range)
-                           : RangeFigures { compiled->count(), compiled->totalBytes() };
+            if (!statistics)
+                kept.count = bounded ? compiled->countInRange(range) : compiled->count();
+            else
+                kept = bounded ? compiled->figuresInRange(range)
+                               : RangeFigures { compiled->count(), compiled->totalBytes() };
             if (statistics && kept.count > 0) {
                 longest = bounded ? extremeLengthIn(*compiled, range, true) : compiled->maxLength();
                 shortest = bounded ? extremeLengthIn(*compiled, range, false) : compiled->minLength();

@@ -193,7 +193,7 @@ mpz_class keptCount(const std::optional<CompiledTemplate> &compiled, const Optio
 {
     if (!compiled)
         return 0;
-    return keepsAll(*compiled, options) ? compiled->count() : compiled->figuresInRange(options.lengths).count;
+    return keepsAll(*compiled, options) ? compiled->count() : compiled->countInRange(options.lengths);
 }
 
 // Two numbers in one message, shortened alike unless that makes them look equal.

@@ -242,6 +242,42 @@ TEST(LengthRule, RandomTemplatesAgreeWithTheFilteredList)
     }
 }
 
+// Ten optional commas, at most one kept: a sixth of the variants lie within
+// the limit, and the bounds keep most of those. Such samples draw among the
+// variants within the limit and pass over the few outside the bounds.
+TEST(LengthRule, SamplesWithinTheLimitAreUniformAndSteady)
+{
+    const std::string text = "[a|bb][,|][c|dd][,|][e|ff][,|][g|hh][,|][i|jj][,|]";
+    const LengthRule rule = ruleOf(",", 1);
+    const auto compiled = CompiledTemplate::compile(text).withLengthRule(rule);
+    const auto all = differential::referenceOutcome(differential::Entry::Template, text, reference::Budget {});
+    ASSERT_TRUE(all && !all->failed);
+    const LengthRange range { 6, 10 };
+    std::vector<std::string> kept = keptBy(all->variants, rule, range).variants;
+    // 31 of the 32 choices of letters, each with no comma or one of five.
+    ASSERT_EQ(kept.size(), 186u);
+    expectSamplesDrawnFrom(compiled, range, 5, kept);
+    std::vector<std::string> whole;
+    razmnozhator::Sample sample(compiled, 1000, range, 5);
+    while (sample.next()) {
+        whole.emplace_back(sample.current());
+        if (whole.size() % 37 == 0) {
+            sample.redraw(sample.currentDraw());
+            ASSERT_EQ(sample.current(), whole.back());
+        }
+    }
+    for (const unsigned long size : { 1ul, 15ul, 16ul, 185ul }) {
+        razmnozhator::Sample smaller(compiled, size, range, 5);
+        for (std::size_t i = 0; i < size; ++i) {
+            ASSERT_TRUE(smaller.next());
+            ASSERT_EQ(smaller.current(), whole[i]) << size;
+        }
+    }
+    std::ranges::sort(whole);
+    std::ranges::sort(kept);
+    EXPECT_EQ(whole, kept);
+}
+
 TEST(LengthRule, RestrictionMeasuresByTheRule)
 {
     // Rules written with their first three members keep the plain rule.

@@ -178,6 +178,9 @@ public:
     // enumerating. Throws LimitError when the spectrum would cost too much:
     // templates of millions of groups whose variants vary in length a lot.
     RangeFigures figuresInRange(LengthRange range) const;
+    // Their number alone: where a literal map makes bytes differ from
+    // characters, a fraction of the work.
+    mpz_class countInRange(LengthRange range) const;
     // The rank-th (0-based) variant in order among those whose length lies in
     // the range; its cost does not depend on how few variants that is. Throws
     // std::out_of_range past the end, LimitError like figuresInRange().

@@ -65,7 +65,11 @@ std::unique_ptr<RootLengths> RootLengths::make(const Program &program, const Len
 std::uint64_t RootLengths::lengthAt(const mpz_class &position)
 {
     positions_.start(position);
-    const std::uint64_t *digits = positions_.sequenceDigits(GroupPlace { program_.root, 0, noFrame, 0 });
+    return lengthOf(positions_.sequenceDigits(GroupPlace { program_.root, 0, noFrame, 0 }));
+}
+
+std::uint64_t RootLengths::lengthOf(const std::uint64_t *digits) const
+{
     std::uint64_t length = literals_;
     for (std::size_t i = 0; i < groups(); ++i)
         length += lengths(i)[digits[i]];

@@ -34,6 +34,8 @@ public:
     // The length of the variant at `position` (below the count), in
     // characters of the text as written.
     std::uint64_t lengthAt(const mpz_class &position);
+    // The length of the variant whose digits these are.
+    std::uint64_t lengthOf(const std::uint64_t *digits) const;
 
     std::size_t groups() const { return begin_.size() - 1; }
     // The lengths of group i's variants, in order, and how many there are.

@@ -194,6 +194,18 @@ void addRange(const PolyArithmetic &math, const Poly &poly, std::uint64_t min, s
 
 } // namespace
 
+mpz_class SpectrumIndex::rangeCount(std::uint64_t min, std::uint64_t max) const
+{
+    const RuleLengths &rule = program.ruleLengths;
+    mpz_class count, windowCount;
+    for (std::uint32_t j = 0; j < rule.repeats; ++j) {
+        addRange(*this, sequenceSpectrum[program.root], min - j * rule.period, max - j * rule.period, windowCount,
+            nullptr);
+        count += windowCount;
+    }
+    return count;
+}
+
 void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const
 {
     const Poly &whole = sequenceSpectrum[program.root];
@@ -218,10 +230,7 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
         });
         return;
     }
-    eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t) {
-        addRange(*this, whole, low, high, windowCount, nullptr);
-        count += windowCount;
-    });
+    count = rangeCount(min, max);
     // Byte totals per length reach the count times the longest variant's bytes.
     PolyArithmetic wide;
     const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);

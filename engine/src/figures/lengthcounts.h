@@ -40,6 +40,8 @@ public:
     // (max at most the cut), and under a length rule's repeats, in the
     // windows below it as well (see RuleLengths).
     void rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const;
+    // The count alone, which needs no byte totals.
+    mpz_class rangeCount(std::uint64_t min, std::uint64_t max) const;
 };
 
 // Spectra that serve every question whose lengths end at `max`: one built

@@ -89,7 +89,7 @@ BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRan
     }
     enumerator_.passOverLengthsOutside(state.hull());
     try {
-        state.kept = compiled.figuresInRange(range).count;
+        state.kept = compiled.countInRange(range);
         jumpTo(rank);
     } catch (const LimitError &) {
         filterFrom(rank);

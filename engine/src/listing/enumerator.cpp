@@ -66,7 +66,7 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     }
     // Samples seek within the same range again and again.
     if (!state.keptInRange || state.keptInRange->first.min != range.min || state.keptInRange->first.max != range.max)
-        state.keptInRange.emplace(range, CompiledTemplate(state.program).figuresInRange(range).count);
+        state.keptInRange.emplace(range, CompiledTemplate(state.program).countInRange(range));
     const mpz_class &kept = state.keptInRange->second;
     if (rank < 0 || rank > kept)
         throw std::out_of_range(

@@ -163,6 +163,17 @@ RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
     return result;
 }
 
+mpz_class CompiledTemplate::countInRange(LengthRange range) const
+{
+    if (keepsEveryLength(range))
+        return count();
+    const detail::RuleWindow window = detail::ruleWindow(*program_, range);
+    const LengthRange hull = detail::engineHull(*program_, range);
+    if (window.empty || hull.min > program_->figures.longest || hull.max < program_->figures.shortest)
+        return 0;
+    return detail::spectrumIndex(*program_, window.high)->rangeCount(window.low, window.high);
+}
+
 std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange range) const
 {
     Enumerator enumerator(*this);

@@ -4,10 +4,12 @@
 #include "access/rootlengths.h"
 #include "figures/lengthweights.h"
 #include "selection/permutation.h"
+#include "selection/withinlimitranks.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -57,6 +59,16 @@ struct Sample::State
     mpz_class size;
     Enumerator walker;
     std::unique_ptr<detail::RootLengths> rootLengths;
+    // When rejecting under a rule's limit on uncounted bytes, the permutation
+    // is of the ranks among the variants within the limit rather than of all
+    // positions, and these turn them into positions, a batch of digits at a
+    // time (see withinlimitranks.h).
+    std::optional<CompiledTemplate> measured;
+    std::unique_ptr<detail::WithinLimitRanks> withinLimit;
+    std::vector<mpz_class> limitRanks;
+    std::vector<std::uint64_t> limitDigits;
+    std::size_t limitDigitsNext = 0;
+    std::size_t limitDigitsFilled = 0;
     // With them, a rank among the kept variants becomes their digits, then a
     // position, without a walk.
     std::unique_ptr<detail::RangeDecoder> ranks;
@@ -83,7 +95,7 @@ struct Sample::State
         , everyLength(source.keepsEveryLength(lengths))
         , order(wantedOrder)
         , random(seed)
-        , kept(everyLength ? source.count() : source.figuresInRange(lengths).count)
+        , kept(everyLength ? source.count() : source.countInRange(lengths))
         , size(wanted < kept ? wanted : kept)
         , walker(source)
     {
@@ -99,11 +111,11 @@ struct Sample::State
                 return walker.currentLength();
             });
         }
-        if (rejectsOutside()) {
+        if (rejectsOutside() || rejectsOutsideWithinLimit()) {
             rejecting = true;
             walker.countLengths();
             walker.seek(0);
-            permutation = std::make_unique<Permutation>(compiled.count(), random);
+            permutation = std::make_unique<Permutation>(withinLimit ? withinLimit->count() : compiled.count(), random);
             // In template order the same positions are written sorted: at
             // most rejectingSizeLimit of them are held.
             if (order == Order::Template) {
@@ -148,6 +160,65 @@ struct Sample::State
         return !everyLength && size <= rejectingSizeLimit && kept * rejectingShare >= compiled.count();
     }
 
+    // Under a rule's limit on uncounted bytes, the same for the variants within
+    // the limit, when ranks among them turn into positions cheaply.
+    bool rejectsOutsideWithinLimit()
+    {
+        const detail::Program &program = *compiled.program_;
+        if (everyLength || size > rejectingSizeLimit || !program.ruleLengths.weighted)
+            return false;
+        LengthRule byUncounted;
+        byUncounted.uncounted = ~compiled.lengthRule().uncounted;
+        try {
+            measured = compiled.withLengthRule(byUncounted);
+        } catch (const LimitError &) {
+            return false;
+        }
+        Enumerator measuring(*measured);
+        measuring.countLengths();
+        withinLimit = detail::WithinLimitRanks::make(
+            *measured->program_, compiled.lengthRule().mostUncounted, [&measuring](const mpz_class &at) {
+                measuring.seek(at);
+                measuring.next();
+                return measuring.currentLength();
+            });
+        if (withinLimit && kept * rejectingShare >= withinLimit->count())
+            return true;
+        withinLimit.reset();
+        measured.reset();
+        return false;
+    }
+
+    // The position of the variant of this rank among those within the limit.
+    mpz_class positionWithinLimit(const mpz_class &rank)
+    {
+        std::vector<std::uint64_t> its(withinLimit->groups());
+        withinLimit->digitsOf({ &rank, 1 }, its.data());
+        mpz_class at;
+        withinLimit->position(its.data(), at);
+        return at;
+    }
+
+    // The digits of the variant at the permutation's next index, when
+    // rejecting within the limit.
+    const std::uint64_t *nextDigitsWithinLimit()
+    {
+        const std::size_t groups = withinLimit->groups();
+        if (limitDigitsNext == limitDigitsFilled) {
+            const mpz_class left = withinLimit->count() - nextIndex;
+            const std::size_t filled = left < batchSize ? left.get_ui() : batchSize;
+            limitRanks.resize(filled);
+            for (std::size_t k = 0; k < filled; ++k)
+                limitRanks[k] = permutation->at(nextIndex + k);
+            limitDigits.resize(filled * groups);
+            withinLimit->digitsOf(limitRanks, limitDigits.data());
+            limitDigitsFilled = filled;
+            limitDigitsNext = 0;
+        }
+        ++nextIndex;
+        return limitDigits.data() + limitDigitsNext++ * groups;
+    }
+
     // Passes over the next `count` variants of the sample without writing them.
     void skip(mpz_class count)
     {
@@ -190,8 +261,18 @@ struct Sample::State
     mpz_class nextPositionWithin()
     {
         for (;;) {
-            mpz_class at = permutation->at(nextIndex);
-            ++nextIndex;
+            mpz_class at;
+            if (withinLimit) {
+                const std::uint64_t *choices = nextDigitsWithinLimit();
+                if (rootLengths && !keeps(rootLengths->lengthOf(choices)))
+                    continue;
+                withinLimit->position(choices, at);
+                if (rootLengths)
+                    return at;
+            } else {
+                at = permutation->at(nextIndex);
+                ++nextIndex;
+            }
             if (rootLengths) {
                 if (keeps(rootLengths->lengthAt(at)))
                     return at;
@@ -352,7 +433,9 @@ std::uint64_t Sample::currentDraw() const noexcept
 void Sample::redraw(std::uint64_t draw)
 {
     State &state = *state_;
-    const mpz_class at = state.permutation->at(mpz_class(static_cast<unsigned long>(draw)));
+    mpz_class at = state.permutation->at(mpz_class(static_cast<unsigned long>(draw)));
+    if (state.withinLimit)
+        at = state.positionWithinLimit(at);
     if (state.rejecting || state.everyLength)
         state.walker.seek(at);
     else
