@@ -64,14 +64,14 @@ void RangeDecoder::weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_
     const std::size_t width = spectra_->width;
     const std::size_t active = active_;
     std::fill_n(out, active, 0);
-    for (std::size_t slot = 0; slot < poly.slots(width); ++slot) {
+    for (std::size_t slot = 0; slot < poly.stored(width); ++slot) {
         const mp_limb_t *coefficient = poly.limbs.data() + slot * width;
         const mp_limb_t *count = nullptr;
         for (std::size_t j = 0; j < active; ++j) {
             if (coefficient[j] == 0)
                 continue;
             if (!count)
-                count = value(ends, at + std::int64_t(poly.offset + slot));
+                count = value(ends, at + poly.lengthOf(slot));
             if (!count)
                 break;
             addProduct(out + j, count, active - j, coefficient[j]);
@@ -161,7 +161,7 @@ RangeDecoder::Ends &RangeDecoder::fresh(std::int64_t low, std::int64_t high)
 RangeDecoder::Ends *RangeDecoder::before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high)
 {
     // Nothing follows: the ways to finish stay as they are.
-    if (poly.offset == 0 && poly.limbs.size() == spectra_->width && poly.limbs[0] == 1
+    if (!poly.packed() && poly.offset == 0 && poly.limbs.size() == spectra_->width && poly.limbs[0] == 1
         && std::all_of(poly.limbs.begin() + 1, poly.limbs.end(), [](mp_limb_t limb) { return limb == 0; }))
         return &after;
     Ends &ends = fresh(low, high);

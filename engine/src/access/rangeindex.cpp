@@ -16,10 +16,9 @@ namespace {
 Poly cutAbove(const Poly &poly, std::size_t width, std::uint64_t cut)
 {
     const PolyArithmetic math { width, cut };
-    Poly result;
-    result.offset = poly.offset;
-    const std::size_t kept = std::min<std::uint64_t>(poly.slots(width), math.slotsFrom(poly.offset)) * width;
-    result.limbs.assign(poly.limbs.begin(), poly.limbs.begin() + std::ptrdiff_t(kept));
+    Poly result = unpacked(poly, width);
+    const std::size_t kept = std::min<std::uint64_t>(result.slots(width), math.slotsFrom(result.offset)) * width;
+    result.limbs.resize(kept);
     return result;
 }
 
@@ -205,7 +204,7 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
                 math.cut -= literal;
             after = math.multiply(after, spectra.groupSpectrum[group]);
             // A literal only moves the lengths.
-            after.offset += literal;
+            after.shift(literal);
         }
     }
     itemSum.resize(program.groups.size());
@@ -268,8 +267,8 @@ std::shared_ptr<const RangeIndex> rangeIndex(const Program &program, std::uint64
 
 Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly)
 {
-    Poly totals = poly;
     const std::size_t width = spectra.width;
+    Poly totals = unpacked(poly, width);
     const auto words = static_cast<mp_size_t>(width);
     for (std::size_t at = width; at < totals.limbs.size(); at += width)
         mpn_add_n(totals.limbs.data() + at, totals.limbs.data() + at, totals.limbs.data() + at - width, words);

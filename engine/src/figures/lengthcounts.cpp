@@ -37,9 +37,8 @@ Poly repacked(const Poly &poly, std::size_t from, std::size_t to)
 {
     if (from == to)
         return poly;
-    Poly result;
-    result.offset = poly.offset;
-    const std::size_t slots = poly.slots(from);
+    Poly result = poly;
+    const std::size_t slots = poly.stored(from);
     result.limbs.assign(slots * to, 0);
     const std::size_t kept = std::min(from, to);
     for (std::size_t slot = 0; slot < slots; ++slot)

@@ -11,7 +11,7 @@ namespace {
 
 bool isUnitMonomial(const Poly &poly)
 {
-    return multiword::trimmedSize(poly.limbs.data(), poly.limbs.size()) == 1 && poly.limbs[0] == 1;
+    return !poly.packed() && multiword::trimmedSize(poly.limbs.data(), poly.limbs.size()) == 1 && poly.limbs[0] == 1;
 }
 
 std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs, std::size_t size)
@@ -19,12 +19,37 @@ std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs, std::size_t size)
     return multiword::trimmedSize(limbs.data(), size);
 }
 
-std::size_t trimmedSize(const std::vector<mp_limb_t> &limbs)
+bool isZero(const mp_limb_t *slot, std::size_t width)
 {
-    return trimmedSize(limbs, limbs.size());
+    return std::all_of(slot, slot + width, [](mp_limb_t limb) { return limb == 0; });
+}
+
+// a mod b, at least zero.
+std::int64_t floorMod(std::int64_t a, std::uint64_t b)
+{
+    const std::int64_t r = a % std::int64_t(b);
+    return r < 0 ? r + std::int64_t(b) : r;
 }
 
 } // namespace
+
+Poly unpacked(const Poly &poly, std::size_t width)
+{
+    if (!poly.packed())
+        return poly;
+    Poly result;
+    result.offset = poly.offset;
+    result.limbs.assign(poly.slots(width) * width, 0);
+    for (std::size_t slot = 0; slot < poly.stored(width); ++slot) {
+        const std::int64_t length = poly.lengthOf(slot);
+        // Slots outside the lengths held are zero.
+        if (length < std::int64_t(poly.offset) || std::uint64_t(length) - poly.offset >= result.stored(width))
+            continue;
+        std::copy_n(poly.limbs.data() + slot * width, width,
+            result.limbs.data() + (std::uint64_t(length) - poly.offset) * width);
+    }
+    return result;
+}
 
 Poly PolyArithmetic::monomial(std::uint64_t length, mp_limb_t coefficient) const
 {
@@ -60,13 +85,27 @@ void multiplyWords(const mp_limb_t *a, std::size_t an, const mp_limb_t *b, std::
     }
 }
 
-} // namespace
+// The product of the numbers in a and b (the longer first), in slots of
+// `width` words: `slots` of them, the rest dropped.
+std::vector<mp_limb_t> productOf(const std::vector<mp_limb_t> &a, const std::vector<mp_limb_t> &b, std::size_t width,
+    std::size_t slots)
+{
+    const std::size_t an = trimmedSize(a, std::min(a.size(), slots * width));
+    const std::size_t bn = trimmedSize(b, std::min(b.size(), slots * width));
+    if (an == 0 || bn == 0)
+        return std::vector<mp_limb_t>(slots * width, 0);
+    std::vector<mp_limb_t> product(an + bn);
+    if (an >= bn)
+        multiplyWords(a.data(), an, b.data(), bn, product.data());
+    else
+        multiplyWords(b.data(), bn, a.data(), an, product.data());
+    product.resize(slots * width, 0);
+    return product;
+}
 
-namespace {
-
-// Where the lengths of a polynomial lie modulo a period: every coefficient
+// Where the lengths of polynomials lie modulo a period: every coefficient
 // other than zero sits at a length first + row * period + at, with at below
-// span; first may lie below the polynomial's offset.
+// span; first may lie below their offsets.
 struct Runs
 {
     std::int64_t first = 0;
@@ -74,19 +113,29 @@ struct Runs
     std::uint64_t rows = 0;
 };
 
-std::optional<Runs> runsOf(const Poly &poly, std::size_t width, std::uint64_t period)
+// The residues modulo the period of the lengths held in polys.
+std::vector<bool> residuesOf(std::span<const Poly *const> polys, std::size_t width, std::uint64_t period)
 {
     std::vector<bool> used(period, false);
-    const std::size_t slots = poly.slots(width);
-    bool any = false;
-    for (std::size_t slot = 0; slot < slots; ++slot) {
-        const mp_limb_t *limbs = poly.limbs.data() + slot * width;
-        if (std::any_of(limbs, limbs + width, [](mp_limb_t limb) { return limb != 0; })) {
-            used[(poly.offset + slot) % period] = true;
-            any = true;
+    for (const Poly *poly : polys) {
+        if (poly->packed() && poly->period == period) {
+            for (std::uint64_t at = 0; at < poly->run && !poly->limbs.empty(); ++at)
+                used[std::size_t(floorMod(poly->first + std::int64_t(at), period))] = true;
+            continue;
+        }
+        for (std::size_t slot = 0; slot < poly->stored(width); ++slot) {
+            if (!isZero(poly->limbs.data() + slot * width, width))
+                used[std::size_t(floorMod(poly->lengthOf(slot), period))] = true;
         }
     }
-    if (!any)
+    return used;
+}
+
+// The runs that hold every length of polys, or none when they hold none.
+std::optional<Runs> runsOf(std::span<const Poly *const> polys, std::size_t width, std::uint64_t period)
+{
+    const std::vector<bool> used = residuesOf(polys, width, period);
+    if (std::find(used.begin(), used.end(), true) == used.end())
         return std::nullopt;
     // The longest run of residues without a coefficient, going round: the
     // runs start right after it.
@@ -103,39 +152,67 @@ std::optional<Runs> runsOf(const Poly &poly, std::size_t width, std::uint64_t pe
             gapEnd = i % period;
         }
     }
-    Runs runs;
     const std::uint64_t start = (gapEnd + 1) % period;
+    Runs runs;
     runs.span = period - longestGap;
-    runs.first = std::int64_t(poly.offset) - std::int64_t((poly.offset + period - start) % period);
-    runs.rows = std::uint64_t(std::int64_t(poly.offset + slots - 1) - runs.first) / period + 1;
+    std::int64_t lowest = INT64_MAX;
+    std::int64_t highest = INT64_MIN;
+    for (const Poly *poly : polys) {
+        if (poly->limbs.empty())
+            continue;
+        lowest = std::min(lowest, poly->lengthOf(0));
+        highest = std::max(highest, poly->lengthOf(poly->stored(width) - 1));
+    }
+    runs.first = lowest - floorMod(lowest - std::int64_t(start), period);
+    runs.rows = std::uint64_t(highest - runs.first) / period + 1;
     return runs;
 }
 
-// The coefficients of a polynomial with those runs, each run in `stride`
-// slots, its rows one after another.
-std::vector<mp_limb_t> packedRuns(const Poly &poly, std::size_t width, std::uint64_t period, const Runs &runs,
-    std::uint64_t stride, std::uint64_t rows)
+std::optional<Runs> runsOf(const Poly &poly, std::size_t width, std::uint64_t period)
 {
-    std::vector<mp_limb_t> packed(rows * stride * width, 0);
-    const std::size_t slots = poly.slots(width);
-    for (std::size_t slot = 0; slot < slots; ++slot) {
-        const auto from = std::uint64_t(std::int64_t(poly.offset + slot) - runs.first);
-        const std::uint64_t row = from / period;
-        const std::uint64_t at = from % period;
-        if (row >= rows || at >= runs.span)
+    const Poly *one[] = { &poly };
+    return runsOf(one, width, period);
+}
+
+// The coefficients of a polynomial within those runs, each run in `stride`
+// slots, its rows one after another; added in, when `into` holds some.
+void packInto(const Poly &poly, std::size_t width, std::uint64_t period, const Runs &runs, std::uint64_t stride,
+    std::uint64_t rows, std::vector<mp_limb_t> &into)
+{
+    for (std::size_t slot = 0; slot < poly.stored(width); ++slot) {
+        const mp_limb_t *from = poly.limbs.data() + slot * width;
+        if (isZero(from, width))
             continue;
-        std::copy_n(poly.limbs.data() + slot * width, width, packed.data() + (row * stride + at) * width);
+        const auto relative = std::uint64_t(poly.lengthOf(slot) - runs.first);
+        const std::uint64_t row = relative / period;
+        if (row >= rows)
+            continue;
+        mp_limb_t *to = into.data() + (row * stride + relative % period) * width;
+        // The sum fits the slot: the widths are those of the sum's bits.
+        mpn_add_n(to, to, from, static_cast<mp_size_t>(width));
     }
-    return packed;
+}
+
+// Packed with these runs, from `rows` rows of `stride` slots.
+Poly packedPoly(std::uint64_t offset, std::uint64_t period, std::int64_t first, std::uint64_t stride,
+    std::vector<mp_limb_t> limbs)
+{
+    Poly poly;
+    poly.offset = offset;
+    poly.period = period;
+    poly.run = stride;
+    poly.first = first;
+    poly.limbs = std::move(limbs);
+    return poly;
 }
 
 } // namespace
 
 // Lengths in short runs one period apart multiply as rows of runs packed
 // tight: the product of two runs is a run as long as both together, shorter
-// than the period, so rows do not overlap. Null when the runs are too long
-// for packing to save much.
-std::optional<Poly> PolyArithmetic::multiplyByRuns(const Poly &a, const Poly &b, std::uint64_t room) const
+// than the period, so rows do not overlap, and the product stays packed.
+// Null when the runs are too long for packing to save much.
+std::optional<Poly> PolyArithmetic::multiplyByRuns(const Poly &a, const Poly &b) const
 {
     const std::optional<Runs> aRuns = runsOf(a, width, period);
     const std::optional<Runs> bRuns = runsOf(b, width, period);
@@ -147,42 +224,28 @@ std::optional<Poly> PolyArithmetic::multiplyByRuns(const Poly &a, const Poly &b,
     const std::int64_t first = aRuns->first + bRuns->first;
     const std::uint64_t offset = a.offset + b.offset;
     // Rows wholly above the cut add nothing.
-    std::uint64_t rowsKept = aRuns->rows + bRuns->rows - 1;
+    std::uint64_t rows = aRuns->rows + bRuns->rows - 1;
     if (cut != noCut) {
         const auto last = std::int64_t(cut);
-        rowsKept = last < first ? 0 : std::min<std::uint64_t>(rowsKept, std::uint64_t(last - first) / period + 1);
+        rows = last < first ? 0 : std::min<std::uint64_t>(rows, std::uint64_t(last - first) / period + 1);
     }
-    const std::uint64_t aRows = std::min(aRuns->rows, rowsKept);
-    const std::uint64_t bRows = std::min(bRuns->rows, rowsKept);
-    const std::uint64_t slots = std::min<std::uint64_t>(a.slots(width) + b.slots(width) - 1, room);
-    if (2 * (aRows + bRows) * stride > a.slots(width) + b.slots(width))
-        return std::nullopt;
-    Poly result;
-    result.offset = offset;
-    result.limbs.assign(slots * width, 0);
-    if (aRows == 0 || bRows == 0)
-        return result;
-    const std::vector<mp_limb_t> aPacked = packedRuns(a, width, period, *aRuns, stride, aRows);
-    const std::vector<mp_limb_t> bPacked = packedRuns(b, width, period, *bRuns, stride, bRows);
-    const std::size_t an = trimmedSize(aPacked);
-    const std::size_t bn = trimmedSize(bPacked);
-    if (an == 0 || bn == 0)
-        return result;
-    std::vector<mp_limb_t> product(an + bn);
-    if (an >= bn)
-        multiplyWords(aPacked.data(), an, bPacked.data(), bn, product.data());
-    else
-        multiplyWords(bPacked.data(), bn, aPacked.data(), an, product.data());
-    const std::size_t packedSlots = (an + bn + width - 1) / width;
-    product.resize(packedSlots * width, 0);
-    for (std::size_t packed = 0; packed < packedSlots; ++packed) {
-        const std::int64_t length = first + std::int64_t(packed / stride * period) + std::int64_t(packed % stride);
-        if (length < std::int64_t(offset) || std::uint64_t(length) - offset >= slots)
-            continue;
-        std::copy_n(
-            product.data() + packed * width, width, result.limbs.data() + (std::uint64_t(length) - offset) * width);
+    if (rows == 0)
+        return Poly { offset, {} };
+    const std::uint64_t aRows = std::min(aRuns->rows, rows);
+    const std::uint64_t bRows = std::min(bRuns->rows, rows);
+    std::vector<mp_limb_t> aPacked(aRows * stride * width, 0);
+    std::vector<mp_limb_t> bPacked(bRows * stride * width, 0);
+    packInto(a, width, period, *aRuns, stride, aRows, aPacked);
+    packInto(b, width, period, *bRuns, stride, bRows, bPacked);
+    Poly product = packedPoly(offset, period, first, stride, productOf(aPacked, bPacked, width, rows * stride));
+    // What lies above the cut was made of factors cut themselves: dropped.
+    if (cut != noCut) {
+        for (std::size_t slot = product.stored(width); slot-- > 0 && product.lengthOf(slot) > std::int64_t(cut);)
+            std::fill_n(product.limbs.data() + slot * width, width, 0);
     }
-    return result;
+    if (product.slots(width) == 0)
+        return Poly { offset, {} };
+    return product;
 }
 
 Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
@@ -194,29 +257,21 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
         return result;
     if (isUnitMonomial(a) || isUnitMonomial(b)) {
         const Poly &other = isUnitMonomial(a) ? b : a;
-        const std::size_t kept = std::min<std::uint64_t>(other.slots(width), room) * width;
-        result.limbs.assign(other.limbs.begin(), other.limbs.begin() + std::ptrdiff_t(kept));
-        return result;
+        if (!other.packed()) {
+            const std::size_t kept = std::min<std::uint64_t>(other.slots(width), room) * width;
+            result.limbs.assign(other.limbs.begin(), other.limbs.begin() + std::ptrdiff_t(kept));
+            return result;
+        }
     }
     if (period != 0) {
-        if (std::optional<Poly> product = multiplyByRuns(a, b, room))
+        if (std::optional<Poly> product = multiplyByRuns(a, b))
             return std::move(*product);
     }
-    const std::size_t slots = std::min<std::uint64_t>(a.slots(width) + b.slots(width) - 1, room);
+    const Poly aWhole = unpacked(a, width);
+    const Poly bWhole = unpacked(b, width);
+    const std::size_t slots = std::min<std::uint64_t>(aWhole.slots(width) + bWhole.slots(width) - 1, room);
     // The slots of either factor above the cut add only to slots above it.
-    const std::size_t an = trimmedSize(a.limbs, std::min(a.limbs.size(), slots * width));
-    const std::size_t bn = trimmedSize(b.limbs, std::min(b.limbs.size(), slots * width));
-    if (an == 0 || bn == 0) {
-        result.limbs.assign(slots * width, 0);
-        return result;
-    }
-    std::vector<mp_limb_t> product(an + bn);
-    if (an >= bn)
-        multiplyWords(a.limbs.data(), an, b.limbs.data(), bn, product.data());
-    else
-        multiplyWords(b.limbs.data(), bn, a.limbs.data(), an, product.data());
-    product.resize(slots * width, 0);
-    result.limbs = std::move(product);
+    result.limbs = productOf(aWhole.limbs, bWhole.limbs, width, slots);
     return result;
 }
 
@@ -241,9 +296,13 @@ template <class Polys> Poly sumOf(std::size_t width, const Polys &polys)
         return total;
     total.offset = low;
     total.limbs.assign((high - low) * width, 0);
-    for (const Poly *poly : polys) {
-        if (poly->limbs.empty())
+    for (const Poly *held : polys) {
+        if (held->limbs.empty())
             continue;
+        const Poly whole = unpacked(*held, width);
+        if (whole.limbs.empty())
+            continue;
+        const Poly *poly = &whole;
         mp_limb_t *at = total.limbs.data() + (poly->offset - low) * width;
         const mp_size_t size = static_cast<mp_size_t>(poly->limbs.size());
         const mp_limb_t carry = mpn_add_n(at, at, poly->limbs.data(), size);
@@ -266,17 +325,33 @@ Poly PolyArithmetic::sum(std::span<const Poly> polys) const
 
 Poly PolyArithmetic::sum(std::span<const Poly *const> polys) const
 {
-    return sumOf(width, polys);
+    if (period == 0)
+        return sumOf(width, polys);
+    // Alternatives whose lengths share short runs, as a comma or none, keep
+    // to them.
+    const std::optional<Runs> runs = runsOf(polys, width, period);
+    if (!runs || 2 * runs->span > period || runs->rows == 1)
+        return sumOf(width, polys);
+    std::vector<mp_limb_t> limbs(runs->rows * runs->span * width, 0);
+    std::uint64_t low = UINT64_MAX;
+    for (const Poly *poly : polys) {
+        if (poly->limbs.empty())
+            continue;
+        low = std::min(low, poly->offset);
+        packInto(*poly, width, period, *runs, runs->span, runs->rows, limbs);
+    }
+    return packedPoly(low, period, runs->first, runs->span, std::move(limbs));
 }
 
 void PolyArithmetic::coefficient(const Poly &poly, std::uint64_t length, mpz_t out) const
 {
     static const mp_limb_t zero = 0;
-    if (length < poly.offset || length - poly.offset >= poly.slots(width)) {
+    const mp_limb_t *slot = length > std::uint64_t(INT64_MAX) ? nullptr : poly.at(std::int64_t(length), width);
+    if (!slot) {
         mpz_roinit_n(out, &zero, 0);
         return;
     }
-    mpz_roinit_n(out, poly.limbs.data() + (length - poly.offset) * width, static_cast<mp_size_t>(width));
+    mpz_roinit_n(out, slot, static_cast<mp_size_t>(width));
 }
 
 } // namespace razmnozhator::detail
