@@ -84,7 +84,7 @@ Figures measure(const std::string &text, const LengthRule &rule)
 {
     Figures figures;
     const LengthRange range = middleHalf(compiled(text, rule));
-    figures.countSeconds = medianSeconds([&] { figures.kept = compiled(text, rule).figuresInRange(range).count; });
+    figures.countSeconds = medianSeconds([&] { figures.kept = compiled(text, rule).countInRange(range); });
     figures.sampleSeconds = medianSeconds([&] {
         razmnozhator::Sample sample(compiled(text, rule), 20000, range, 1);
         std::size_t bytes = 0;

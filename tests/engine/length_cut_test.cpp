@@ -83,6 +83,9 @@ TEST_P(LengthCut, AgreesWithTheFilteredList)
                     kept.push_back(variant);
             }
             const std::size_t bytes = differential::totalLength(kept);
+            // Counted alone, before any index is kept, and with one.
+            ASSERT_EQ(CompiledTemplate::compile(GetParam().text).countInRange(range), kept.size());
+            ASSERT_EQ(shared.countInRange(range), kept.size());
             for (const CompiledTemplate *program : { &compiled, &shared, &mapped }) {
                 const razmnozhator::RangeFigures figures = program->figuresInRange(range);
                 ASSERT_EQ(figures.count, static_cast<unsigned long>(kept.size()));
@@ -119,6 +122,7 @@ TEST(LengthCut, DeepTemplatesWithShortEnds)
     // 3,000 levels of "x", or "-" before or after the level below: of length
     // l there are 2^(l-1) variants.
     const auto deep = CompiledTemplate::compile(testtext::times("[x|{-|", 3000) + testtext::times("}]", 3000));
+    EXPECT_EQ(deep.countInRange({ 3, 9 }), 511 - 3);
     const razmnozhator::RangeFigures deepFigures = deep.figuresInRange({ 0, 9 });
     EXPECT_EQ(deepFigures.count, 511);
     EXPECT_EQ(deepFigures.totalBytes, 4097);
@@ -129,6 +133,7 @@ TEST(LengthCut, DeepTemplatesWithShortEnds)
 
     // 3,000 groups of "a" or "bb" up to 3,010 characters: at most ten "bb".
     const auto wide = CompiledTemplate::compile(testtext::times("[a|bb]", 3000));
+    EXPECT_EQ(wide.countInRange({ 0, 3010 }), mpz_class("16083559017877134440241045926"));
     const razmnozhator::RangeFigures wideFigures = wide.figuresInRange({ 0, 3010 });
     EXPECT_EQ(wideFigures.count, mpz_class("16083559017877134440241045926"));
     EXPECT_EQ(wideFigures.totalBytes, mpz_class("48411458726632788604022764578000"));

@@ -162,6 +162,8 @@ void checkAgainstReference(const std::string &text, const LengthRule &rule)
             SCOPED_TRACE("lengths " + std::to_string(min) + " to " + std::to_string(max));
             const Kept kept = keptBy(all, rule, range);
             const std::size_t bytes = differential::totalLength(kept.variants);
+            // Counted alone, before any index is kept.
+            ASSERT_EQ(CompiledTemplate::compile(text).withLengthRule(rule).countInRange(range), kept.variants.size());
             const razmnozhator::RangeFigures figures = compiled.figuresInRange(range);
             ASSERT_EQ(figures.count, static_cast<unsigned long>(kept.variants.size()));
             ASSERT_EQ(figures.totalBytes, static_cast<unsigned long>(bytes));

@@ -27,10 +27,12 @@
 namespace razmnozhator::detail {
 
 // Combines values pairwise, like a balanced tree, so that large operands meet
-// operands of similar size, where multiplication is fastest.
-template <class Value, class Combine> Value combineBalanced(std::vector<Value> &values, Combine combine)
+// operands of similar size, where multiplication is fastest: down to
+// `remaining` of them, or to one.
+template <class Value, class Combine>
+void combineBalancedTo(std::vector<Value> &values, Combine combine, std::size_t remaining)
 {
-    while (values.size() > 1) {
+    while (values.size() > remaining) {
         std::size_t kept = 0;
         for (std::size_t i = 0; i + 1 < values.size(); i += 2)
             values[kept++] = combine(values[i], values[i + 1]);
@@ -38,6 +40,11 @@ template <class Value, class Combine> Value combineBalanced(std::vector<Value> &
             values[kept++] = std::move(values.back());
         values.resize(kept);
     }
+}
+
+template <class Value, class Combine> Value combineBalanced(std::vector<Value> &values, Combine combine)
+{
+    combineBalancedTo(values, combine, 1);
     return std::move(values.front());
 }
 

@@ -244,6 +244,128 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     });
 }
 
+namespace {
+
+// Words a coefficient takes: enough for the template's whole count.
+std::size_t spectraWidth(const Program &program)
+{
+    return (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+}
+
+// Throws LimitError when spectra cut at `cut`, `width` words a coefficient,
+// would take too much memory, or the template's own too much time.
+void checkSpectraBudget(const Program &program, std::uint64_t cut, std::size_t width, double slots)
+{
+    // Cut spectra take at least a word a slot; how many more is measured as
+    // they are made.
+    checkIndexBudget(LimitError::Task::LengthCounts, slots * double(cut == noCut ? width : 1) * sizeof(mp_limb_t));
+    // The template's own spectrum is one number of this many words, and the
+    // last products that make it take time beyond its memory.
+    const Figures &figures = program.figures;
+    const std::uint64_t longest = std::min(figures.longest, cut);
+    const double rootWords = longest < figures.shortest ? 0 : double(longest - figures.shortest + 1) * double(width);
+    if (!(rootWords <= rootWordsCap))
+        throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(rootWords),
+            wholeAmount(rootWordsCap));
+}
+
+// The coefficients of a * b at lengths within the windows of [min, max]
+// (see rangeFigures), without making the product: the sum over a's lengths
+// l of its coefficient times b's count within the windows moved back by l,
+// read off b's running totals summed over the windows.
+mpz_class countOfProduct(
+    std::size_t width, const Poly &a, const Poly &b, std::uint64_t min, std::uint64_t max, const RuleLengths &rule)
+{
+    const Poly whole = unpacked(b, width);
+    std::int64_t aLow = INT64_MAX;
+    std::int64_t aHigh = INT64_MIN;
+    for (std::size_t slot = 0; slot < a.stored(width); ++slot) {
+        if (multiword::trimmedSize(a.limbs.data() + slot * width, width) != 0) {
+            aLow = std::min(aLow, a.lengthOf(slot));
+            aHigh = std::max(aHigh, a.lengthOf(slot));
+        }
+    }
+    const std::size_t bSlots = whole.slots(width);
+    if (aLow > aHigh || bSlots == 0)
+        return 0;
+    const auto bLow = std::int64_t(whole.offset);
+    auto low = std::int64_t(min);
+    auto high = std::int64_t(std::min<std::uint64_t>(max, INT64_MAX / 4));
+    if (rule.repeats == 1) {
+        // Lengths outside the product's add nothing.
+        low = std::max(low, aLow + bLow);
+        high = std::min(high, aHigh + bLow + std::int64_t(bSlots) - 1);
+    }
+    if (low > high)
+        return 0;
+    // below[i]: b's coefficients at lengths below bLow + i.
+    std::vector<mpz_class> below(bSlots + 1);
+    for (std::size_t i = 0; i < bSlots; ++i) {
+        mpz_t coefficient;
+        mpz_roinit_n(coefficient, whole.limbs.data() + i * width, static_cast<mp_size_t>(width));
+        mpz_add(below[i + 1].get_mpz_t(), below[i].get_mpz_t(), coefficient);
+    }
+    const auto upTo = [&](std::int64_t t) -> const mpz_class & {
+        return below[std::size_t(std::clamp<std::int64_t>(t - bLow + 1, 0, std::int64_t(bSlots)))];
+    };
+    // windowed[t - first]: b's count at lengths up to t, t - period, ...
+    // over the windows.
+    const std::int64_t first = low - 1 - aHigh;
+    const std::int64_t last = high - aLow;
+    const auto period = std::int64_t(rule.period);
+    const auto repeats = std::int64_t(rule.repeats);
+    std::vector<mpz_class> windowed(std::size_t(last - first + 1));
+    for (std::int64_t t = first; t <= last; ++t) {
+        mpz_class &sum = windowed[std::size_t(t - first)];
+        if (t - first < period) {
+            for (std::int64_t j = 0; j < repeats; ++j)
+                sum += upTo(t - j * period);
+        } else {
+            sum = windowed[std::size_t(t - period - first)] + upTo(t) - upTo(t - repeats * period);
+        }
+    }
+    mpz_class count;
+    mpz_class within;
+    for (std::size_t slot = 0; slot < a.stored(width); ++slot) {
+        const mp_limb_t *coefficient = a.limbs.data() + slot * width;
+        const std::size_t words = multiword::trimmedSize(coefficient, width);
+        if (words == 0)
+            continue;
+        const std::int64_t l = a.lengthOf(slot);
+        within = windowed[std::size_t(high - l - first)] - windowed[std::size_t(low - 1 - l - first)];
+        mpz_t factor;
+        mpz_roinit_n(factor, coefficient, static_cast<mp_size_t>(words));
+        mpz_addmul(count.get_mpz_t(), within.get_mpz_t(), factor);
+    }
+    return count;
+}
+
+} // namespace
+
+mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uint64_t max)
+{
+    const std::uint64_t cut = max < program.figures.longest ? max : noCut;
+    const std::size_t width = spectraWidth(program);
+    checkSpectraBudget(program, cut, width, spectrumSlots(program, cut));
+    const RuleLengths &rule = program.ruleLengths;
+    const Spectra spectra { width * GMP_NUMB_BITS, cut, rule.weighted ? rule.period : 0 };
+    std::vector<Packed> factors = walkBelowRoot(program, spectra, [](std::uint32_t, const Packed &) {});
+    factors.insert(factors.begin(), sequenceText(program, program.sequences[program.root], spectra));
+    combineBalancedTo(factors, [&spectra](const Packed &a, const Packed &b) { return spectra.mul(a, b); }, 2);
+    const Poly a = repacked(factors[0].poly, multiword::wordsFor(factors[0].bits), width);
+    if (factors.size() == 1)
+        return countOfProduct(width, a, PolyArithmetic { width }.monomial(0), min, max, rule);
+    return countOfProduct(
+        width, a, repacked(factors[1].poly, multiword::wordsFor(factors[1].bits), width), min, max, rule);
+}
+
+std::shared_ptr<const SpectrumIndex> keptSpectrumIndex(const Program &program, std::uint64_t max)
+{
+    std::lock_guard lock(program.indexMutex);
+    return servingIndex(program.spectrumIndex, program.cutSpectrumIndexes, max,
+        [](const SpectrumIndex &index) { return index.cut; });
+}
+
 SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     : program(compiled)
 {
@@ -252,20 +374,10 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     period = program.ruleLengths.weighted ? program.ruleLengths.period : 0;
     // Wide enough for the template's whole count; the coefficients of cut
     // spectra may need fewer words (see below).
-    const mpz_class &count = exactCount(program);
-    width = (mpz_sizeinbase(count.get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+    width = spectraWidth(program);
     const double slots = spectrumSlots(program, cut);
     const auto bytesAt = [slots](std::size_t words) { return slots * double(words) * sizeof(mp_limb_t); };
-    // Cut spectra take at least a word a slot; how many more is measured as
-    // they are made.
-    checkIndexBudget(LimitError::Task::LengthCounts, bytesAt(cut == noCut ? width : 1));
-    // The template's own spectrum is one number of this many words, and the
-    // last products that make it take time beyond its memory.
-    const std::uint64_t longest = std::min(figures.longest, cut);
-    const double rootWords = longest < figures.shortest ? 0 : double(longest - figures.shortest + 1) * double(width);
-    if (!(rootWords <= rootWordsCap))
-        throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(rootWords),
-            wholeAmount(rootWordsCap));
+    checkSpectraBudget(program, cut, width, slots);
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
     const auto place = [this](std::uint32_t node) -> Poly & {

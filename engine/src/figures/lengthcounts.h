@@ -52,6 +52,15 @@ public:
 std::shared_ptr<const SpectrumIndex> spectrumIndex(
     const Program &program, std::uint64_t max = noCut, bool cutAtMax = false);
 
+// The number of variants within the windows of [min, max] (see
+// SpectrumIndex::rangeFigures()), from spectra cut at max that are let go
+// at once, and without the template's own, the biggest product: for a count
+// alone. Throws LimitError like SpectrumIndex.
+mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uint64_t max);
+
+// An index kept already that serves questions ending at `max`, or null.
+std::shared_ptr<const SpectrumIndex> keptSpectrumIndex(const Program &program, std::uint64_t max);
+
 // For tests: every question that ends below the longest length gets
 // spectra cut at its own end, unless some kept already serve it.
 extern std::atomic<bool> cutAtEveryEnd;

@@ -130,7 +130,12 @@ void weighLiterals(Program &program)
     if (program.lengthRule.plain())
         return;
     const auto ignore = [](std::uint32_t, const auto &) {};
-    const Extremes::Value extremes = walkPostorder(program, Extremes {}, ignore);
+    std::vector<RuleLengths::Runs> runs(program.sequences.size() + program.groups.size());
+    const Extremes::Value extremes
+        = walkPostorder(program, Extremes {}, [&](std::uint32_t node, const Extremes::Value &value) {
+              const std::size_t at = node & groupTag ? program.sequences.size() + (node & ~groupTag) : node;
+              runs[at] = { value.longest - value.shortest + 1, value.most - value.fewest + 1 };
+          });
     const std::uint64_t limit = program.lengthRule.mostUncounted;
     RuleLengths &rule = program.ruleLengths;
     if (extremes.most <= limit) {
@@ -145,6 +150,7 @@ void weighLiterals(Program &program)
         throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Memory,
             (limit + 1) * sizeof(std::uint64_t), (mostLimitWeighed + 1) * sizeof(std::uint64_t));
     rule.weighted = true;
+    rule.nodeRuns = std::move(runs);
     rule.base = extremes.shortest;
     rule.period = extremes.longest - extremes.shortest + 1;
     rule.repeats = std::uint32_t(limit + 1);

@@ -211,7 +211,7 @@ Poly packedPoly(std::uint64_t offset, std::uint64_t period, std::int64_t first, 
 // Lengths in short runs one period apart multiply as rows of runs packed
 // tight: the product of two runs is a run as long as both together, shorter
 // than the period, so rows do not overlap, and the product stays packed.
-// Null when the runs are too long for packing to save much.
+// Null when the runs together are longer than the period.
 std::optional<Poly> PolyArithmetic::multiplyByRuns(const Poly &a, const Poly &b) const
 {
     const std::optional<Runs> aRuns = runsOf(a, width, period);
@@ -219,7 +219,7 @@ std::optional<Poly> PolyArithmetic::multiplyByRuns(const Poly &a, const Poly &b)
     if (!aRuns || !bRuns)
         return std::nullopt;
     const std::uint64_t stride = aRuns->span + bRuns->span - 1;
-    if (2 * stride > period)
+    if (stride > period)
         return std::nullopt;
     const std::int64_t first = aRuns->first + bRuns->first;
     const std::uint64_t offset = a.offset + b.offset;
@@ -330,7 +330,7 @@ Poly PolyArithmetic::sum(std::span<const Poly *const> polys) const
     // Alternatives whose lengths share short runs, as a comma or none, keep
     // to them.
     const std::optional<Runs> runs = runsOf(polys, width, period);
-    if (!runs || 2 * runs->span > period || runs->rows == 1)
+    if (!runs || runs->rows == 1)
         return sumOf(width, polys);
     std::vector<mp_limb_t> limbs(runs->rows * runs->span * width, 0);
     std::uint64_t low = UINT64_MAX;

@@ -59,11 +59,22 @@ const mpz_class &exactTotalBytes(const Program &program)
 
 double spectrumSlots(const Program &program, std::uint64_t cut)
 {
+    const RuleLengths &rule = program.ruleLengths;
     double slots = 0;
-    walkPostorder(program, Lengths {}, [&slots, cut](std::uint32_t, const Lengths::Value &lengths) {
+    walkPostorder(program, Lengths {}, [&](std::uint32_t node, const Lengths::Value &lengths) {
+        const std::uint64_t shortest = std::get<0>(lengths);
         const std::uint64_t longest = std::min(std::get<1>(lengths), cut);
-        if (longest >= std::get<0>(lengths))
-            slots += double(longest - std::get<0>(lengths) + 1);
+        if (longest < shortest)
+            return;
+        double held = double(longest - shortest + 1);
+        if (rule.weighted) {
+            // Short runs are held packed (see Poly), the rows the cut keeps.
+            const RuleLengths::Runs &runs
+                = rule.nodeRuns[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node];
+            const std::uint64_t rows = std::min(runs.rows, (longest - shortest) / rule.period + 2);
+            held = std::min(held, double(rows) * double(std::min(runs.span, rule.period)));
+        }
+        slots += held;
     });
     return slots;
 }

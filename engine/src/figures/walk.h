@@ -53,16 +53,17 @@ typename Semiring::Value sequenceText(const Program &program, const Sequence &se
     return semiring.text(characters, bytes);
 }
 
-// keep(node, value) sees every node's value; node is a sequence index, or a
-// group index | groupTag.
+// keep(node, value) sees every node's value but the template's own
+// sequence's; node is a sequence index, or a group index | groupTag. Gives
+// the values of the groups of the template's own sequence, which comes last.
 template <class Semiring, class Keep>
-typename Semiring::Value walkPostorder(const Program &program, const Semiring &semiring, Keep &&keep)
+std::vector<typename Semiring::Value> walkBelowRoot(const Program &program, const Semiring &semiring, Keep &&keep)
 {
     using Value = typename Semiring::Value;
     const Algebra<Semiring> algebra(semiring);
     std::vector<Value> stack;
     std::vector<Value> parts;
-    for (const std::uint32_t node : program.postorder) {
+    for (const std::uint32_t node : std::span(program.postorder).first(program.postorder.size() - 1)) {
         Value value;
         std::size_t taken = 0;
         if (node & groupTag) {
@@ -81,7 +82,18 @@ typename Semiring::Value walkPostorder(const Program &program, const Semiring &s
         keep(node, value);
         stack.push_back(std::move(value));
     }
-    return std::move(stack.back());
+    return stack;
+}
+
+// keep(node, value) sees every node's value, as walkBelowRoot().
+template <class Semiring, class Keep>
+typename Semiring::Value walkPostorder(const Program &program, const Semiring &semiring, Keep &&keep)
+{
+    std::vector<typename Semiring::Value> groups = walkBelowRoot(program, semiring, keep);
+    const Sequence &root = program.sequences[program.root];
+    auto value = Algebra<Semiring>(semiring).sequence(sequenceText(program, root, semiring), groups);
+    keep(program.root, value);
+    return value;
 }
 
 namespace heavypaths {

@@ -171,7 +171,9 @@ mpz_class CompiledTemplate::countInRange(LengthRange range) const
     const LengthRange hull = detail::engineHull(*program_, range);
     if (window.empty || hull.min > program_->figures.longest || hull.max < program_->figures.shortest)
         return 0;
-    return detail::spectrumIndex(*program_, window.high)->rangeCount(window.low, window.high);
+    if (const auto kept = detail::keptSpectrumIndex(*program_, window.high))
+        return kept->rangeCount(window.low, window.high);
+    return detail::countWithinWindows(*program_, window.low, window.high);
 }
 
 std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange range) const

@@ -101,6 +101,15 @@ struct RuleLengths
     std::uint64_t shortest = 0;
     std::uint64_t longest = 0;
     bool keepsNone = false;
+    // When weighted, per node (sequences, then groups): the spread of its
+    // lengths by the rule, and of its numbers of uncounted bytes. Its
+    // spectrum holds about that many runs of that many slots (see Poly).
+    struct Runs
+    {
+        std::uint64_t span = 0;
+        std::uint64_t rows = 0;
+    };
+    std::vector<Runs> nodeRuns;
 };
 
 class PositionIndex;
