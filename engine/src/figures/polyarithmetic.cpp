@@ -170,6 +170,8 @@ std::optional<Runs> runsOf(std::span<const Poly *const> polys, std::size_t width
 
 std::optional<Runs> runsOf(const Poly &poly, std::size_t width, std::uint64_t period)
 {
+    if (poly.packed() && poly.period == period && !poly.limbs.empty())
+        return Runs { poly.first, poly.run, poly.stored(width) / poly.run };
     const Poly *one[] = { &poly };
     return runsOf(one, width, period);
 }
