@@ -100,10 +100,7 @@ bool RangeDecoder::takesWeight()
 // below its shortest length.
 const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::size_t width, std::int64_t length) const
 {
-    if (length < std::int64_t(totals.offset) || totals.limbs.empty())
-        return nullptr;
-    const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, totals.slots(width) - 1);
-    return totals.limbs.data() + slot * width;
+    return totalAt(totals, width, length);
 }
 
 // The ways to finish at length t, worked out on first use: a query reads

@@ -32,18 +32,36 @@ std::int64_t cutAfter(std::uint64_t cut, std::uint64_t written)
 
 // What follows each group of a sequence: its shortest and longest length
 // (the longest as the cut keeps it), and the cut left after the shortest
-// that comes before it in the sequence, the group included.
+// that comes before it in the sequence, the group included. Under a length
+// rule's windows, also the spread of its lengths by the rule and of its
+// uncounted bytes (see RuleLengths::nodeRuns).
 struct Rest
 {
     std::uint64_t shortest = 0;
     std::uint64_t longest = 0;
     bool empty = false; // a part of it has no length within the cut
     std::int64_t cut = INT64_MAX;
+    std::uint64_t span = 1;
+    std::uint64_t rows = 1;
 
     std::uint64_t slots() const
     {
         const std::uint64_t kept = cut == INT64_MAX ? longest : std::min<std::uint64_t>(longest, std::uint64_t(cut));
         return empty || cut < 0 || kept < shortest ? 0 : kept - shortest + 1;
+    }
+
+    // The slots its spectrum holds, with `more` rows of totals summed over
+    // the windows (see runningTotals()): its runs, when held packed.
+    double held(const RuleLengths &rule, std::uint64_t more) const
+    {
+        const std::uint64_t extent = slots();
+        if (!rule.weighted || extent == 0)
+            return double(extent);
+        // Lengths past the cut are never asked for.
+        const double room = cut == INT64_MAX ? 1e300 : double(std::uint64_t(cut) - shortest + 1);
+        const double rowsKept = std::min(double(rows + more), room / double(rule.period) + 2);
+        return std::min(rowsKept * double(std::min(span, rule.period)),
+            std::min(double(extent) + double(rule.period) * double(more), room));
     }
 };
 
@@ -66,6 +84,12 @@ std::vector<Rest> restsOf(const SpectrumIndex &spectra, const Sequence &sequence
         after.shortest += literal + group.offset;
         after.longest += literal + group.offset + group.slots(spectra.width) - 1;
         after.empty = after.empty || group.limbs.empty();
+        if (program.ruleLengths.weighted) {
+            const RuleLengths::Runs &runs = program.ruleLengths.nodeRuns[program.sequences.size()
+                + program.groupRefs[sequence.groupBegin + i]];
+            after.span += runs.span - 1;
+            after.rows += runs.rows - 1;
+        }
         return after;
     };
     const auto keep = [&](std::size_t i, const Rest &after) {
@@ -125,11 +149,19 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
     // of items; and the running totals of the whole.
     rootSuffixWidth = rootRestWidths(spectra);
     std::vector<std::vector<Rest>> rests(program.sequences.size());
-    double words = double(spectra.sequenceSpectrum[program.root].limbs.size());
+    // Totals summed over the windows of a length rule grow by as many rows
+    // as there are windows more.
+    const RuleLengths &rule = program.ruleLengths;
+    const std::uint64_t moreRows = rule.repeats - 1;
+    const Poly &whole = spectra.sequenceSpectrum[program.root];
+    double words = double(whole.limbs.size())
+        + double(moreRows) * double(whole.packed() ? whole.run : rule.period) * double(width);
     for (std::size_t s = 0; s < program.sequences.size(); ++s) {
         rests[s] = restsOf(spectra, program.sequences[s]);
-        for (std::size_t i = 0; i < rests[s].size(); ++i)
-            words += double(rests[s][i].slots()) * double(s == program.root ? rootSuffixWidth[i] : width);
+        for (std::size_t i = 0; i < rests[s].size(); ++i) {
+            const bool root = s == program.root;
+            words += rests[s][i].held(rule, root ? moreRows : 0) * double(root ? rootSuffixWidth[i] : width);
+        }
     }
     // The items of a pairs group are followed by at least the separator and
     // the shortest item.
@@ -152,11 +184,6 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
         if (cut >= 0 && longest >= shortest && itemCut[g] >= shortest)
             words += double(std::min(longest, itemCut[g]) - shortest + 1) * double(width);
     }
-    // Totals summed over the windows of a length rule grow by as many
-    // periods as there are windows more.
-    const RuleLengths &rule = program.ruleLengths;
-    words += double(rule.period * (rule.repeats - 1)) * double(width)
-        * (1 + double(program.sequences[program.root].groupCount));
     checkIndexBudget(LimitError::Task::LengthChoice, words * sizeof(mp_limb_t));
 
     suffix.resize(program.groupRefs.size());
@@ -179,15 +206,15 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
             : cutOf(sequence.groupCount - 1).monomial(program.characters(sequence.literalBegin + sequence.groupCount));
         for (std::uint32_t i = sequence.groupCount; i-- > 0;) {
             if (isRoot)
-                rootSuffixTotals[i] = runningTotals(spectra, after);
+                rootSuffixTotals[i] = runningTotals(spectra, after, cutOf(i).cut);
             else
                 suffix[sequence.groupBegin + i] = after;
             if (isRoot && rootSuffixWidth[i] != width) {
                 Poly &totals = rootSuffixTotals[i];
                 const std::size_t narrow = rootSuffixWidth[i];
-                for (std::size_t slot = 1; slot < totals.slots(width); ++slot)
+                for (std::size_t slot = 1; slot < totals.stored(width); ++slot)
                     std::copy_n(totals.limbs.data() + slot * width, narrow, totals.limbs.data() + slot * narrow);
-                totals.limbs.resize(totals.slots(width) * narrow);
+                totals.limbs.resize(totals.stored(width) * narrow);
                 totals.limbs.shrink_to_fit();
             }
             if (i == 0)
@@ -218,7 +245,7 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
                 cutAbove(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + itemPiece(i)]], width, itemCut[g]));
         itemSum[g] = spectra.sum(items);
     }
-    rootTotals = runningTotals(spectra, spectra.sequenceSpectrum[program.root]);
+    rootTotals = runningTotals(spectra, spectra.sequenceSpectrum[program.root], spectra.cut);
 }
 
 namespace {
@@ -265,10 +292,59 @@ std::shared_ptr<const RangeIndex> rangeIndex(const Program &program, std::uint64
     }
 }
 
-Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly)
+namespace {
+
+// The same for a spectrum held packed, slot by slot over its runs (see
+// totalAt()). Summed over the windows, slot a of row r holds the totals of
+// slot a of rows r, r - 1, ..., r - repeats + 1, the rows past the last
+// counting all; `repeats` more rows reach where every term does.
+Poly packedRunningTotals(const SpectrumIndex &spectra, const Poly &poly, std::uint64_t cut)
 {
     const std::size_t width = spectra.width;
-    Poly totals = unpacked(poly, width);
+    const auto words = static_cast<mp_size_t>(width);
+    Poly totals = poly;
+    for (std::size_t at = width; at < totals.limbs.size(); at += width)
+        mpn_add_n(totals.limbs.data() + at, totals.limbs.data() + at, totals.limbs.data() + at - width, words);
+    const RuleLengths &rule = spectra.program.ruleLengths;
+    if (rule.repeats == 1 || totals.limbs.empty())
+        return totals;
+    const std::uint64_t run = totals.run;
+    const std::uint64_t rows = totals.stored(width) / run;
+    std::uint64_t grown = rows + rule.repeats;
+    if (cut != noCut) {
+        // Lengths past the cut are never asked for.
+        const auto last = std::int64_t(cut);
+        grown = last < totals.first ? 1
+                                    : std::min<std::uint64_t>(grown, std::uint64_t(last - totals.first) / rule.period + 1);
+    }
+    const Poly plain = totals;
+    const mp_limb_t *all = plain.limbs.data() + plain.limbs.size() - width;
+    const auto plainAt = [&](std::uint64_t row, std::uint64_t at) {
+        return row < rows ? plain.limbs.data() + (row * run + at) * width : all;
+    };
+    totals.limbs.assign(std::max(grown, rows) * run * width, 0);
+    for (std::uint64_t row = 0; row < grown; ++row) {
+        for (std::uint64_t at = 0; at < run; ++at) {
+            mp_limb_t *out = totals.limbs.data() + (row * run + at) * width;
+            if (row > 0)
+                std::copy_n(out - run * width, width, out);
+            mpn_add_n(out, out, plainAt(row, at), words);
+            if (row >= rule.repeats)
+                mpn_sub_n(out, out, plainAt(row - rule.repeats, at), words);
+        }
+    }
+    totals.limbs.resize(grown * run * width);
+    return totals;
+}
+
+} // namespace
+
+Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly, std::uint64_t cut)
+{
+    if (poly.packed())
+        return packedRunningTotals(spectra, poly, cut);
+    const std::size_t width = spectra.width;
+    Poly totals = poly;
     const auto words = static_cast<mp_size_t>(width);
     for (std::size_t at = width; at < totals.limbs.size(); at += width)
         mpn_add_n(totals.limbs.data() + at, totals.limbs.data() + at, totals.limbs.data() + at - width, words);
@@ -282,7 +358,7 @@ Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly)
     // only ever subtracted, modulo its power of two, into counts that fit.
     const std::uint64_t slots = totals.slots(width);
     const std::uint64_t grown
-        = std::min<std::uint64_t>(slots + rule.period * (rule.repeats - 1), spectra.slotsFrom(totals.offset));
+        = std::min<std::uint64_t>(slots + rule.period * (rule.repeats - 1), PolyArithmetic { width, cut }.slotsFrom(totals.offset));
     totals.limbs.resize(std::max(slots, grown) * width);
     for (std::uint64_t slot = slots; slot < grown; ++slot)
         std::copy_n(totals.limbs.data() + (slots - 1) * width, width, totals.limbs.data() + slot * width);
@@ -303,13 +379,12 @@ namespace {
 void totalUpTo(const SpectrumIndex &spectra, const Poly &totals, std::int64_t length, mpz_t out)
 {
     static const mp_limb_t zero = 0;
-    if (length < std::int64_t(totals.offset) || totals.limbs.empty()) {
+    const mp_limb_t *total = totalAt(totals, spectra.width, length);
+    if (!total) {
         mpz_roinit_n(out, &zero, 0);
         return;
     }
-    const std::uint64_t slots = totals.slots(spectra.width);
-    const std::uint64_t slot = std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, slots - 1);
-    mpz_roinit_n(out, totals.limbs.data() + slot * spectra.width, static_cast<mp_size_t>(spectra.width));
+    mpz_roinit_n(out, total, static_cast<mp_size_t>(spectra.width));
 }
 
 } // namespace

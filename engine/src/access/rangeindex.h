@@ -54,7 +54,8 @@ struct Window
 void countInWindow(const SpectrumIndex &spectra, const Poly &totals, Window window, mpz_class &out);
 // Running totals of a spectrum; under a length rule that refuses some
 // variants, summed over its windows (see RuleLengths), so that every count
-// within a window counts within all of them.
-Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly);
+// within a window counts within all of them. Lengths past `cut` are never
+// asked for.
+Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly, std::uint64_t cut);
 
 } // namespace razmnozhator::detail

@@ -78,6 +78,22 @@ struct Poly
 // The same coefficients, every slot from the offset on held.
 Poly unpacked(const Poly &poly, std::size_t width);
 
+// Of running totals, slot by slot over the slots held (see runningTotals()),
+// the one up to and including `length`: null below the shortest length, the
+// last of a run between runs, the last held past the last.
+inline const mp_limb_t *totalAt(const Poly &totals, std::size_t width, std::int64_t length)
+{
+    if (length < std::int64_t(totals.offset) || totals.limbs.empty())
+        return nullptr;
+    const std::size_t stored = totals.stored(width);
+    if (!totals.packed())
+        return totals.limbs.data() + std::min<std::uint64_t>(std::uint64_t(length) - totals.offset, stored - 1) * width;
+    const auto from = std::uint64_t(length - totals.first);
+    const std::uint64_t row = from / totals.period;
+    const std::uint64_t slot = row * totals.run + std::min(from % totals.period, totals.run - 1);
+    return totals.limbs.data() + std::min<std::uint64_t>(slot, stored - 1) * width;
+}
+
 inline constexpr std::uint64_t noCut = UINT64_MAX;
 
 // Arithmetic on polynomials whose coefficients take `width` words each, cut
