@@ -193,57 +193,6 @@ void addRange(const PolyArithmetic &math, const Poly &poly, std::uint64_t min, s
 
 } // namespace
 
-mpz_class SpectrumIndex::rangeCount(std::uint64_t min, std::uint64_t max) const
-{
-    const RuleLengths &rule = program.ruleLengths;
-    mpz_class count, windowCount;
-    for (std::uint32_t j = 0; j < rule.repeats; ++j) {
-        addRange(*this, sequenceSpectrum[program.root], min - j * rule.period, max - j * rule.period, windowCount,
-            nullptr);
-        count += windowCount;
-    }
-    return count;
-}
-
-void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const
-{
-    const Poly &whole = sequenceSpectrum[program.root];
-    const RuleLengths &rule = program.ruleLengths;
-    count = 0;
-    bytes = 0;
-    mpz_class windowCount, windowTotal;
-    // Window j holds the variants with repeats - 1 - j uncounted bytes.
-    const auto eachWindow = [&](auto &&add) {
-        for (std::uint32_t j = 0; j < rule.repeats; ++j)
-            add(min - j * rule.period, max - j * rule.period, std::uint64_t(rule.repeats - 1 - j));
-    };
-    if (!program.literalMap && (program.literalCharacters.empty() || rule.weighted)) {
-        // Every character is one byte, and every uncounted one too: with k
-        // of them, a length l by the engine holds l - k (period - 1) bytes.
-        eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t uncounted) {
-            addRange(*this, whole, low, high, windowCount, &windowTotal);
-            count += windowCount;
-            bytes += windowTotal;
-            if (rule.weighted)
-                bytes -= windowCount * mpz_class(static_cast<unsigned long>(uncounted * (rule.period - 1)));
-        });
-        return;
-    }
-    count = rangeCount(min, max);
-    // Byte totals per length reach the count times the longest variant's bytes.
-    PolyArithmetic wide;
-    const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
-    wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
-    const Weighted weighted
-        = walkPostorder(program, WeightedSpectra { Spectra { wide.width * GMP_NUMB_BITS, cut, period } },
-            [](std::uint32_t, const Weighted &) {});
-    const Poly totals = repacked(weighted.h.poly, multiword::wordsFor(weighted.h.bits), wide.width);
-    eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t) {
-        addRange(wide, totals, low, high, windowTotal, nullptr);
-        bytes += windowTotal;
-    });
-}
-
 namespace {
 
 // Words a coefficient takes: enough for the template's whole count.
@@ -341,6 +290,63 @@ mpz_class countOfProduct(
 }
 
 } // namespace
+
+mpz_class SpectrumIndex::rangeCount(std::uint64_t min, std::uint64_t max) const
+{
+    const RuleLengths &rule = program.ruleLengths;
+    mpz_class count, windowCount;
+    for (std::uint32_t j = 0; j < rule.repeats; ++j) {
+        addRange(*this, sequenceSpectrum[program.root], min - j * rule.period, max - j * rule.period, windowCount,
+            nullptr);
+        count += windowCount;
+    }
+    return count;
+}
+
+void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class &count, mpz_class &bytes) const
+{
+    const Poly &whole = sequenceSpectrum[program.root];
+    const RuleLengths &rule = program.ruleLengths;
+    count = 0;
+    bytes = 0;
+    mpz_class windowCount, windowTotal;
+    // Window j holds the variants with repeats - 1 - j uncounted bytes.
+    const auto eachWindow = [&](auto &&add) {
+        for (std::uint32_t j = 0; j < rule.repeats; ++j)
+            add(min - j * rule.period, max - j * rule.period, std::uint64_t(rule.repeats - 1 - j));
+    };
+    if (!program.literalMap && (program.literalCharacters.empty() || rule.weighted)) {
+        // Every character is one byte, and every uncounted one too: with k
+        // of them, a length l by the engine holds l - k (period - 1) bytes.
+        eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t uncounted) {
+            addRange(*this, whole, low, high, windowCount, &windowTotal);
+            count += windowCount;
+            bytes += windowTotal;
+            if (rule.weighted)
+                bytes -= windowCount * mpz_class(static_cast<unsigned long>(uncounted * (rule.period - 1)));
+        });
+        return;
+    }
+    count = rangeCount(min, max);
+    // Byte totals per length reach the count times the longest variant's bytes.
+    PolyArithmetic wide;
+    const std::size_t extra = std::bit_width(program.figures.longestBytes + 1);
+    wide.width = (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + extra + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+    // The template's own byte totals are never made: of its last product
+    // (g1 + h1 e)(g2 + h2 e), the bytes h1 g2 + g1 h2 are summed within the
+    // windows as the count is.
+    const WeightedSpectra weighted { Spectra { wide.width * GMP_NUMB_BITS, cut, period } };
+    std::vector<Weighted> factors = walkBelowRoot(program, weighted, [](std::uint32_t, const Weighted &) {});
+    factors.insert(factors.begin(), sequenceText(program, program.sequences[program.root], weighted));
+    combineBalancedTo(factors, [&weighted](const Weighted &a, const Weighted &b) { return weighted.mul(a, b); }, 2);
+    if (factors.size() == 1)
+        factors.push_back(weighted.text(0, 0));
+    const auto at = [&wide](const Packed &value) {
+        return repacked(value.poly, multiword::wordsFor(value.bits), wide.width);
+    };
+    bytes = countOfProduct(wide.width, at(factors[0].h), at(factors[1].g), min, max, rule)
+        + countOfProduct(wide.width, at(factors[0].g), at(factors[1].h), min, max, rule);
+}
 
 mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uint64_t max)
 {
