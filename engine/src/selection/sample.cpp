@@ -62,7 +62,8 @@ struct Sample::State
     // When rejecting under a rule's limit on uncounted bytes, the permutation
     // is of the ranks among the variants within the limit rather than of all
     // positions, and these turn them into positions, a batch of digits at a
-    // time (see withinlimitranks.h).
+    // time (see withinlimitranks.h). Such ranks do not follow the expansion
+    // order: the sample is as uniform, and template order sorts positions.
     std::optional<CompiledTemplate> measured;
     std::unique_ptr<detail::WithinLimitRanks> withinLimit;
     std::vector<mpz_class> limitRanks;
@@ -445,9 +446,15 @@ void Sample::redraw(std::uint64_t draw)
 
 bool Sample::drawnBefore(std::uint64_t a, std::uint64_t b) const
 {
-    const Permutation &permutation = *state_->permutation;
-    return permutation.at(mpz_class(static_cast<unsigned long>(a)))
-        < permutation.at(mpz_class(static_cast<unsigned long>(b)));
+    State &state = *state_;
+    mpz_class first = state.permutation->at(mpz_class(static_cast<unsigned long>(a)));
+    mpz_class second = state.permutation->at(mpz_class(static_cast<unsigned long>(b)));
+    // Ranks within the limit do not follow the expansion order; positions do.
+    if (state.withinLimit) {
+        first = state.positionWithinLimit(first);
+        second = state.positionWithinLimit(second);
+    }
+    return first < second;
 }
 
 } // namespace razmnozhator
