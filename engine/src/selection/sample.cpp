@@ -64,7 +64,6 @@ struct Sample::State
     // positions, and these turn them into positions, a batch of digits at a
     // time (see withinlimitranks.h). Such ranks do not follow the expansion
     // order: the sample is as uniform, and template order sorts positions.
-    std::optional<CompiledTemplate> measured;
     std::unique_ptr<detail::WithinLimitRanks> withinLimit;
     std::vector<mpz_class> limitRanks;
     std::vector<std::uint64_t> limitDigits;
@@ -170,6 +169,7 @@ struct Sample::State
             return false;
         LengthRule byUncounted;
         byUncounted.uncounted = ~compiled.lengthRule().uncounted;
+        std::optional<CompiledTemplate> measured;
         try {
             measured = compiled.withLengthRule(byUncounted);
         } catch (const LimitError &) {
@@ -178,7 +178,7 @@ struct Sample::State
         Enumerator measuring(*measured);
         measuring.countLengths();
         withinLimit = detail::WithinLimitRanks::make(
-            *measured->program_, compiled.lengthRule().mostUncounted, [&measuring](const mpz_class &at) {
+            *measured, compiled.lengthRule().mostUncounted, [&measuring](const mpz_class &at) {
                 measuring.seek(at);
                 measuring.next();
                 return measuring.currentLength();
@@ -186,7 +186,6 @@ struct Sample::State
         if (withinLimit && kept * rejectingShare >= withinLimit->count())
             return true;
         withinLimit.reset();
-        measured.reset();
         return false;
     }
 

@@ -20,18 +20,19 @@ constexpr std::uint64_t blockLimit = std::uint64_t(1) << 32;
 
 } // namespace
 
-WithinLimitRanks::WithinLimitRanks(std::unique_ptr<RootLengths> lengths)
-    : lengths_(std::move(lengths))
+WithinLimitRanks::WithinLimitRanks(CompiledTemplate measured, std::unique_ptr<RootLengths> lengths)
+    : measured_(std::move(measured))
+    , lengths_(std::move(lengths))
 {
 }
 
 std::unique_ptr<WithinLimitRanks> WithinLimitRanks::make(
-    const Program &measured, std::uint64_t limit, const RootLengths::LengthOf &lengthOf)
+    const CompiledTemplate &measured, std::uint64_t limit, const RootLengths::LengthOf &lengthOf)
 {
-    std::unique_ptr<RootLengths> lengths = RootLengths::make(measured, lengthOf);
+    std::unique_ptr<RootLengths> lengths = RootLengths::make(programOf(measured), lengthOf);
     if (!lengths)
         return nullptr;
-    std::unique_ptr<WithinLimitRanks> made(new WithinLimitRanks(std::move(lengths)));
+    std::unique_ptr<WithinLimitRanks> made(new WithinLimitRanks(measured, std::move(lengths)));
     if (!made->tabulate(limit))
         return nullptr;
     return made;

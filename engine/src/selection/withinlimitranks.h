@@ -23,6 +23,7 @@
 // variant within the limit and each such variant has one rank.
 
 #include "access/rootlengths.h"
+#include "razmnozhator/engine.h"
 
 #include <gmpxx.h>
 
@@ -42,7 +43,7 @@ public:
     // walk (see RootLengths), when no variant is within the limit, or when
     // the ways to finish would take too much memory or work.
     static std::unique_ptr<WithinLimitRanks> make(
-        const Program &measured, std::uint64_t limit, const RootLengths::LengthOf &lengthOf);
+        const CompiledTemplate &measured, std::uint64_t limit, const RootLengths::LengthOf &lengthOf);
 
     // How many variants the limit keeps.
     const mpz_class &count() const { return count_; }
@@ -62,7 +63,7 @@ private:
         std::uint64_t radix = 1;
     };
 
-    explicit WithinLimitRanks(std::unique_ptr<RootLengths> lengths);
+    WithinLimitRanks(CompiledTemplate measured, std::unique_ptr<RootLengths> lengths);
     bool tabulate(std::uint64_t limit);
     void freeDigits(std::uint64_t *digits);
     void constrainedDigits(mp_limb_t *left, std::uint64_t *digits) const;
@@ -71,6 +72,8 @@ private:
         return ways_.data() + (after * (budget_ + 1) + budget) * width_;
     }
 
+    // The template with each variant's length its number of uncounted bytes.
+    CompiledTemplate measured_;
     std::unique_ptr<RootLengths> lengths_;
     // Free groups with more than one choice, and the reciprocal of each count.
     std::vector<std::size_t> free_;
