@@ -103,17 +103,21 @@ struct Sample::State
             return;
         // Noting the lengths of the template's own groups pays for itself
         // over a few variants. It makes drawing cheaper, never different.
+        // They are measured by an enumerator of their own: the walker then
+        // need not count characters, which writes runs of plain groups at once.
         if (!everyLength && size >= 16) {
-            walker.countLengths();
-            rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &at) {
-                walker.seek(at);
-                walker.next();
-                return walker.currentLength();
+            Enumerator measuring(source);
+            measuring.countLengths();
+            rootLengths = detail::RootLengths::make(*compiled.program_, [&measuring](const mpz_class &at) {
+                measuring.seek(at);
+                measuring.next();
+                return measuring.currentLength();
             });
         }
         if (rejectsOutside() || rejectsOutsideWithinLimit()) {
             rejecting = true;
-            walker.countLengths();
+            if (!rootLengths)
+                walker.countLengths();
             walker.seek(0);
             permutation = std::make_unique<Permutation>(withinLimit ? withinLimit->count() : compiled.count(), random);
             // In template order the same positions are written sorted: at
