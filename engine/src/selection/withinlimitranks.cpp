@@ -167,22 +167,28 @@ void WithinLimitRanks::constrainedDigits(mp_limb_t *left, std::uint64_t *digits)
 {
     std::uint64_t budget = budget_;
     if (width_ == 1) {
+        // On one word, without a branch on the rank: random ranks would
+        // mispredict about every other one. The choice is the number of
+        // choices whose ways up to and including them are at most the rank.
         std::uint64_t rest = left[0];
         for (std::size_t j = 0; j < constrained_.size(); ++j) {
             const std::size_t i = constrained_[j];
             const std::uint64_t *choices = lengths_->lengths(i);
             const std::uint64_t count = lengths_->count(i);
+            const mp_limb_t *after = ways(j + 1, 0);
+            std::uint64_t upTo = 0;
+            std::uint64_t before = 0;
+            std::uint64_t digit = 0;
             for (std::uint64_t v = 0; v < count; ++v) {
-                if (choices[v] > budget)
-                    continue;
-                const mp_limb_t ways = *this->ways(j + 1, budget - choices[v]);
-                if (rest < ways) {
-                    digits[i] = v;
-                    budget -= choices[v];
-                    break;
-                }
-                rest -= ways;
+                const bool fits = choices[v] <= budget;
+                upTo += fits ? after[budget - (fits ? choices[v] : 0)] : 0;
+                const bool past = upTo <= rest;
+                digit += past;
+                before = past ? upTo : before;
             }
+            digits[i] = digit;
+            rest -= before;
+            budget -= choices[digit];
         }
         return;
     }
