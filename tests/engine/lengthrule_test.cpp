@@ -7,6 +7,7 @@
 #include "drawncheck.h"
 #include "figures/lengthcounts.h"
 #include "random_templates.h"
+#include "selection/withinlimitranks.h"
 
 #include "razmnozhator/diversity.h"
 #include "razmnozhator/engine.h"
@@ -20,6 +21,7 @@
 #include <gmpxx.h>
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -126,7 +128,6 @@ Kept keptBy(const std::vector<std::string> &all, const LengthRule &rule, LengthR
     }
     return kept;
 }
-
 
 // One template under one rule: every question within every range.
 void checkAgainstReference(const std::string &text, const LengthRule &rule)
@@ -278,6 +279,99 @@ TEST(LengthRule, SamplesWithinTheLimitAreUniformAndSteady)
     std::ranges::sort(whole);
     std::ranges::sort(kept);
     EXPECT_EQ(whole, kept);
+}
+
+// Seventy optional ",x" between two free groups, at most 35 commas: more
+// combinations of commas than a machine word counts. A rank's remainder by
+// their number picks the commas in expansion order, its quotient the free
+// groups' choices.
+struct WideLimitCase
+{
+    const char *name;
+    unsigned long free; // the quotient
+    enum { First, FirstWithoutTheFirstComma, Last } commas;
+    std::string variant;
+};
+
+std::string repeated(std::string_view piece, int times)
+{
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+const WideLimitCase wideLimitCases[] = {
+    { "first", 0, WideLimitCase::First, "a" + repeated(",x", 35) + repeated("y", 35) + "c" },
+    { "first_without_the_first_comma", 0, WideLimitCase::FirstWithoutTheFirstComma,
+        "ay" + repeated(",x", 35) + repeated("y", 34) + "c" },
+    { "no_comma", 0, WideLimitCase::Last, "a" + repeated("y", 70) + "c" },
+    { "next_free_choice", 1, WideLimitCase::First, "a" + repeated(",x", 35) + repeated("y", 35) + "d" },
+    { "last", 3, WideLimitCase::Last, "b" + repeated("y", 70) + "d" },
+};
+
+class WideLimit : public testing::TestWithParam<WideLimitCase>
+{
+};
+
+TEST_P(WideLimit, RanksBecomeTheirVariants)
+{
+    const WideLimitCase &row = GetParam();
+    const auto measured
+        = CompiledTemplate::compile("[a|b]" + repeated("[,x|y]", 70) + "[c|d]").withLengthRule(ruleOf("abcdxy"));
+    const auto ranks = razmnozhator::detail::WithinLimitRanks::make(
+        measured, 35, [&](const mpz_class &at) { return *measured.lengthRule().lengthOf(measured.variantAt(at)); });
+    ASSERT_TRUE(ranks);
+    // Combinations of at most 35 commas among 70 places, and those of them
+    // with no comma in the first place.
+    mpz_class commas = 0;
+    mpz_class withoutTheFirst = 0;
+    for (unsigned long j = 0; j <= 35; ++j) {
+        mpz_class ways;
+        mpz_bin_uiui(ways.get_mpz_t(), 70, j);
+        commas += ways;
+        mpz_bin_uiui(ways.get_mpz_t(), 69, j);
+        withoutTheFirst += ways;
+    }
+    ASSERT_EQ(ranks->count(), 4 * commas);
+    const mpz_class within[] = { 0, commas - withoutTheFirst, commas - 1 };
+    const mpz_class rank = commas * row.free + within[row.commas];
+    std::vector<std::uint64_t> digits(ranks->groups());
+    ranks->digitsOf({ &rank, 1 }, digits.data());
+    mpz_class position;
+    ranks->position(digits.data(), position);
+    EXPECT_EQ(measured.variantAt(position), row.variant);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranks, WideLimit, testing::ValuesIn(wideLimitCases),
+    [](const testing::TestParamInfo<WideLimitCase> &row) { return std::string(row.param.name); });
+
+// Ranks within the limit do not follow the expansion order: diverse
+// variants in template order are sorted by their positions all the same.
+// The bounds keep 120 of the 192 variants within the limit, of 1024.
+TEST(LengthRule, DiverseVariantsInTemplateOrderFollowTheExpansion)
+{
+    const std::string text = "[a|bb][,|][c|dd][,|][e|ff][,|][g|hh][,|][i|jj][,|]";
+    const auto compiled = CompiledTemplate::compile(text).withLengthRule(ruleOf(",", 1));
+    std::map<std::string, std::size_t> place;
+    const razmnozhator::VariantList all = CompiledTemplate::compile(text).expand();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        place.emplace(all[i], i);
+    const auto chosen = [&](std::uint64_t seed, razmnozhator::Sample::Order order) {
+        auto diverse = razmnozhator::chooseDiverseVariants(compiled, 6, { 7, 8 }, seed, {}, order);
+        std::vector<std::string> lines;
+        while (diverse && diverse->next())
+            lines.emplace_back(diverse->current());
+        return lines;
+    };
+    for (std::uint64_t seed = 0; seed < 6; ++seed) {
+        SCOPED_TRACE(seed);
+        std::vector<std::string> random = chosen(seed, razmnozhator::Sample::Order::Random);
+        std::ranges::sort(
+            random, [&](const std::string &a, const std::string &b) { return place.at(a) < place.at(b); });
+        EXPECT_EQ(random.size(), 6u);
+        EXPECT_EQ(chosen(seed, razmnozhator::Sample::Order::Template), random);
+    }
 }
 
 TEST(LengthRule, RestrictionMeasuresByTheRule)

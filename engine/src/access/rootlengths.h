@@ -41,6 +41,8 @@ public:
     // The lengths of group i's variants, in order, and how many there are.
     const std::uint64_t *lengths(std::size_t group) const { return lengths_.data() + begin_[group]; }
     std::uint64_t count(std::size_t group) const { return begin_[group + 1] - begin_[group]; }
+    // The length of the literals of the template's own sequence.
+    std::uint64_t literals() const { return literals_; }
     // The position whose digits these are.
     void position(const std::uint64_t *digits, mpz_class &out) const;
 

@@ -33,6 +33,8 @@ mpz_class Permutation::at(const mpz_class &index) const
 {
     if (small_)
         return static_cast<unsigned long>(at(std::uint64_t(index.get_ui())));
+    if (half_ <= 64)
+        return atOnTwoWords(index);
     std::fill(value_.begin(), value_.end(), 0);
     std::copy_n(mpz_limbs_read(index.get_mpz_t()), mpz_size(index.get_mpz_t()), value_.begin());
     do
@@ -41,6 +43,35 @@ mpz_class Permutation::at(const mpz_class &index) const
     mpz_class result;
     std::copy(value_.begin(), value_.end(), mpz_limbs_write(result.get_mpz_t(), mp_size_t(value_.size())));
     mpz_limbs_finish(result.get_mpz_t(), mp_size_t(value_.size()));
+    return result;
+}
+
+// The same network for halves of one word each (sizes below 2^128), in
+// registers.
+mpz_class Permutation::atOnTwoWords(const mpz_class &index) const
+{
+    using multiword::Wide;
+    const auto wide = [](const mp_limb_t *limbs, std::size_t size) {
+        return (size > 0 ? Wide(limbs[0]) : 0) | (size > 1 ? Wide(limbs[1]) << 64 : 0);
+    };
+    const Wide size = wide(sizeLimbs_.data(), sizeLimbs_.size());
+    Wide value = wide(mpz_limbs_read(index.get_mpz_t()), mpz_size(index.get_mpz_t()));
+    do {
+        std::uint64_t right = std::uint64_t(value) & topMask_;
+        std::uint64_t left = std::uint64_t(value >> half_) & topMask_;
+        for (const std::uint64_t key : keys_) {
+            const std::uint64_t state = right != 0 ? mix(key ^ right) : key;
+            const std::uint64_t hashed = (mix(state) ^ left) & topMask_;
+            left = right;
+            right = hashed;
+        }
+        value = Wide(left) << half_ | right;
+    } while (!sizeAbove_ && value >= size);
+    mpz_class result;
+    mp_limb_t *limbs = mpz_limbs_write(result.get_mpz_t(), 2);
+    limbs[0] = mp_limb_t(value);
+    limbs[1] = mp_limb_t(value >> 64);
+    mpz_limbs_finish(result.get_mpz_t(), 2);
     return result;
 }
 

@@ -65,6 +65,7 @@ public:
     }
 
 private:
+    mpz_class atOnTwoWords(const mpz_class &index) const;
     void round() const;
     void split(std::size_t from, std::vector<std::uint64_t> &half) const;
     void join(std::size_t from, const std::vector<std::uint64_t> &half) const;

@@ -62,8 +62,8 @@ struct Sample::State
     // When rejecting under a rule's limit on uncounted bytes, the permutation
     // is of the ranks among the variants within the limit rather than of all
     // positions, and these turn them into positions, a batch of digits at a
-    // time (see withinlimitranks.h).
-    std::optional<CompiledTemplate> measured;
+    // time (see withinlimitranks.h). Such ranks do not follow the expansion
+    // order: the sample is as uniform, and template order sorts positions.
     std::unique_ptr<detail::WithinLimitRanks> withinLimit;
     std::vector<mpz_class> limitRanks;
     std::vector<std::uint64_t> limitDigits;
@@ -103,17 +103,21 @@ struct Sample::State
             return;
         // Noting the lengths of the template's own groups pays for itself
         // over a few variants. It makes drawing cheaper, never different.
+        // They are measured by an enumerator of their own: the walker then
+        // need not count characters, which writes runs of plain groups at once.
         if (!everyLength && size >= 16) {
-            walker.countLengths();
-            rootLengths = detail::RootLengths::make(*compiled.program_, [this](const mpz_class &at) {
-                walker.seek(at);
-                walker.next();
-                return walker.currentLength();
+            Enumerator measuring(source);
+            measuring.countLengths();
+            rootLengths = detail::RootLengths::make(*compiled.program_, [&measuring](const mpz_class &at) {
+                measuring.seek(at);
+                measuring.next();
+                return measuring.currentLength();
             });
         }
         if (rejectsOutside() || rejectsOutsideWithinLimit()) {
             rejecting = true;
-            walker.countLengths();
+            if (!rootLengths)
+                walker.countLengths();
             walker.seek(0);
             permutation = std::make_unique<Permutation>(withinLimit ? withinLimit->count() : compiled.count(), random);
             // In template order the same positions are written sorted: at
@@ -169,6 +173,7 @@ struct Sample::State
             return false;
         LengthRule byUncounted;
         byUncounted.uncounted = ~compiled.lengthRule().uncounted;
+        std::optional<CompiledTemplate> measured;
         try {
             measured = compiled.withLengthRule(byUncounted);
         } catch (const LimitError &) {
@@ -177,7 +182,7 @@ struct Sample::State
         Enumerator measuring(*measured);
         measuring.countLengths();
         withinLimit = detail::WithinLimitRanks::make(
-            *measured->program_, compiled.lengthRule().mostUncounted, [&measuring](const mpz_class &at) {
+            *measured, compiled.lengthRule().mostUncounted, [&measuring](const mpz_class &at) {
                 measuring.seek(at);
                 measuring.next();
                 return measuring.currentLength();
@@ -185,7 +190,6 @@ struct Sample::State
         if (withinLimit && kept * rejectingShare >= withinLimit->count())
             return true;
         withinLimit.reset();
-        measured.reset();
         return false;
     }
 
@@ -445,9 +449,15 @@ void Sample::redraw(std::uint64_t draw)
 
 bool Sample::drawnBefore(std::uint64_t a, std::uint64_t b) const
 {
-    const Permutation &permutation = *state_->permutation;
-    return permutation.at(mpz_class(static_cast<unsigned long>(a)))
-        < permutation.at(mpz_class(static_cast<unsigned long>(b)));
+    State &state = *state_;
+    mpz_class first = state.permutation->at(mpz_class(static_cast<unsigned long>(a)));
+    mpz_class second = state.permutation->at(mpz_class(static_cast<unsigned long>(b)));
+    // Ranks within the limit do not follow the expansion order; positions do.
+    if (state.withinLimit) {
+        first = state.positionWithinLimit(first);
+        second = state.positionWithinLimit(second);
+    }
+    return first < second;
 }
 
 } // namespace razmnozhator
