@@ -203,6 +203,9 @@ const RuleCase ruleCases[] = {
     { "nested_groups", "[x{,|a|[b|,c]}|.[d|..]]e[,|]", ",.", 1 },
     { "uncounted_literal_past_the_limit", "[,,,|a][b|,]", ",", 2 },
     { "many_optional_commas", "[a|bb|c][,|] [d|ee][,|]. [f|gg][,|] [h|ii][,|] [j|kk][,|]!", ",.!", 3 },
+    // Lengths of alternatives that run past a whole period and on from its start.
+    { "runs_round_the_period", R"(["!][[:|[..,,a!!!x|!!!x]..,,|!!!]:.|[[xbbbb|a":|..,,,],x[x:,!!!|!!..|!x,,]]]!!!)",
+        ".,!:;\"", 15 },
 };
 
 class RuleAgainstReference : public testing::TestWithParam<RuleCase>

@@ -195,6 +195,40 @@ void addRange(const PolyArithmetic &math, const Poly &poly, std::uint64_t min, s
 
 namespace {
 
+// The template's own spectrum as the product of two values, which a count
+// within the windows reads without making it (see countOfProduct()). Under
+// a length rule's windows, the groups whose variants all hold as many
+// uncounted bytes, as most do, are multiplied together apart from the
+// others: their product is one run, however long, and the others' product
+// a few short ones, so that neither is anywhere near the template's own.
+template <class Semiring>
+std::pair<typename Semiring::Value, typename Semiring::Value> rootFactors(
+    const Program &program, const Semiring &semiring)
+{
+    using Value = typename Semiring::Value;
+    std::vector<Value> groups = walkBelowRoot(program, semiring, [](std::uint32_t, const Value &) {});
+    const Sequence &root = program.sequences[program.root];
+    const RuleLengths &rule = program.ruleLengths;
+    std::vector<Value> oneRun { sequenceText(program, root, semiring) };
+    std::vector<Value> others;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const std::uint32_t group = program.groupRefs[root.groupBegin + i];
+        const bool apart = rule.weighted && rule.nodeRuns[program.sequences.size() + group].rows > 1;
+        (apart ? others : oneRun).push_back(std::move(groups[i]));
+    }
+    const auto multiply = [&semiring](const Value &a, const Value &b) { return semiring.mul(a, b); };
+    if (others.empty())
+        combineBalancedTo(oneRun, multiply, 2);
+    else
+        combineBalancedTo(oneRun, multiply, 1);
+    combineBalancedTo(others, multiply, 1);
+    if (!others.empty())
+        return { std::move(oneRun[0]), std::move(others[0]) };
+    if (oneRun.size() == 2)
+        return { std::move(oneRun[0]), std::move(oneRun[1]) };
+    return { std::move(oneRun[0]), semiring.text(0, 0) };
+}
+
 // Words a coefficient takes: enough for the template's whole count.
 std::size_t spectraWidth(const Program &program)
 {
@@ -221,10 +255,14 @@ void checkSpectraBudget(const Program &program, std::uint64_t cut, std::size_t w
 // The coefficients of a * b at lengths within the windows of [min, max]
 // (see rangeFigures), without making the product: the sum over a's lengths
 // l of its coefficient times b's count within the windows moved back by l,
-// read off b's running totals summed over the windows.
+// read off b's running totals, summed over the windows beforehand unless a
+// has only a few lengths. The running totals are of the factor whose
+// lengths spread less.
 mpz_class countOfProduct(
     std::size_t width, const Poly &a, const Poly &b, std::uint64_t min, std::uint64_t max, const RuleLengths &rule)
 {
+    if (a.slots(width) < b.slots(width))
+        return countOfProduct(width, b, a, min, max, rule);
     const Poly whole = unpacked(b, width);
     std::int64_t aLow = INT64_MAX;
     std::int64_t aHigh = INT64_MIN;
@@ -257,12 +295,36 @@ mpz_class countOfProduct(
     const auto upTo = [&](std::int64_t t) -> const mpz_class & {
         return below[std::size_t(std::clamp<std::int64_t>(t - bLow + 1, 0, std::int64_t(bSlots)))];
     };
-    // windowed[t - first]: b's count at lengths up to t, t - period, ...
-    // over the windows.
-    const std::int64_t first = low - 1 - aHigh;
-    const std::int64_t last = high - aLow;
     const auto period = std::int64_t(rule.period);
     const auto repeats = std::int64_t(rule.repeats);
+    mpz_class count;
+    mpz_class within;
+    const auto addSlot = [&](std::size_t slot, auto &&windowedUpTo) {
+        const mp_limb_t *coefficient = a.limbs.data() + slot * width;
+        const std::size_t words = multiword::trimmedSize(coefficient, width);
+        if (words == 0)
+            return;
+        const std::int64_t l = a.lengthOf(slot);
+        within = windowedUpTo(high - l) - windowedUpTo(low - 1 - l);
+        mpz_t factor;
+        mpz_roinit_n(factor, coefficient, static_cast<mp_size_t>(words));
+        mpz_addmul(count.get_mpz_t(), within.get_mpz_t(), factor);
+    };
+    // windowed(t): b's count at lengths up to t, t - period, ... over the
+    // windows.
+    const std::int64_t first = low - 1 - aHigh;
+    const std::int64_t last = high - aLow;
+    if (2 * double(a.stored(width)) * double(repeats) < double(last - first + 1)) {
+        const auto windowed = [&](std::int64_t t) {
+            mpz_class sum;
+            for (std::int64_t j = 0; j < repeats; ++j)
+                sum += upTo(t - j * period);
+            return sum;
+        };
+        for (std::size_t slot = 0; slot < a.stored(width); ++slot)
+            addSlot(slot, windowed);
+        return count;
+    }
     std::vector<mpz_class> windowed(std::size_t(last - first + 1));
     for (std::int64_t t = first; t <= last; ++t) {
         mpz_class &sum = windowed[std::size_t(t - first)];
@@ -273,19 +335,8 @@ mpz_class countOfProduct(
             sum = windowed[std::size_t(t - period - first)] + upTo(t) - upTo(t - repeats * period);
         }
     }
-    mpz_class count;
-    mpz_class within;
-    for (std::size_t slot = 0; slot < a.stored(width); ++slot) {
-        const mp_limb_t *coefficient = a.limbs.data() + slot * width;
-        const std::size_t words = multiword::trimmedSize(coefficient, width);
-        if (words == 0)
-            continue;
-        const std::int64_t l = a.lengthOf(slot);
-        within = windowed[std::size_t(high - l - first)] - windowed[std::size_t(low - 1 - l - first)];
-        mpz_t factor;
-        mpz_roinit_n(factor, coefficient, static_cast<mp_size_t>(words));
-        mpz_addmul(count.get_mpz_t(), within.get_mpz_t(), factor);
-    }
+    for (std::size_t slot = 0; slot < a.stored(width); ++slot)
+        addSlot(slot, [&](std::int64_t t) { return windowed[std::size_t(t - first)]; });
     return count;
 }
 
@@ -336,16 +387,12 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     // (g1 + h1 e)(g2 + h2 e), the bytes h1 g2 + g1 h2 are summed within the
     // windows as the count is.
     const WeightedSpectra weighted { Spectra { wide.width * GMP_NUMB_BITS, cut, period } };
-    std::vector<Weighted> factors = walkBelowRoot(program, weighted, [](std::uint32_t, const Weighted &) {});
-    factors.insert(factors.begin(), sequenceText(program, program.sequences[program.root], weighted));
-    combineBalancedTo(factors, [&weighted](const Weighted &a, const Weighted &b) { return weighted.mul(a, b); }, 2);
-    if (factors.size() == 1)
-        factors.push_back(weighted.text(0, 0));
+    const auto [a, b] = rootFactors(program, weighted);
     const auto at = [&wide](const Packed &value) {
         return repacked(value.poly, multiword::wordsFor(value.bits), wide.width);
     };
-    bytes = countOfProduct(wide.width, at(factors[0].h), at(factors[1].g), min, max, rule)
-        + countOfProduct(wide.width, at(factors[0].g), at(factors[1].h), min, max, rule);
+    bytes = countOfProduct(wide.width, at(a.h), at(b.g), min, max, rule)
+        + countOfProduct(wide.width, at(a.g), at(b.h), min, max, rule);
 }
 
 mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uint64_t max)
@@ -355,14 +402,9 @@ mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uin
     checkSpectraBudget(program, cut, width, spectrumSlots(program, cut));
     const RuleLengths &rule = program.ruleLengths;
     const Spectra spectra { width * GMP_NUMB_BITS, cut, rule.weighted ? rule.period : 0 };
-    std::vector<Packed> factors = walkBelowRoot(program, spectra, [](std::uint32_t, const Packed &) {});
-    factors.insert(factors.begin(), sequenceText(program, program.sequences[program.root], spectra));
-    combineBalancedTo(factors, [&spectra](const Packed &a, const Packed &b) { return spectra.mul(a, b); }, 2);
-    const Poly a = repacked(factors[0].poly, multiword::wordsFor(factors[0].bits), width);
-    if (factors.size() == 1)
-        return countOfProduct(width, a, PolyArithmetic { width }.monomial(0), min, max, rule);
-    return countOfProduct(
-        width, a, repacked(factors[1].poly, multiword::wordsFor(factors[1].bits), width), min, max, rule);
+    const auto [a, b] = rootFactors(program, spectra);
+    return countOfProduct(width, repacked(a.poly, multiword::wordsFor(a.bits), width),
+        repacked(b.poly, multiword::wordsFor(b.bits), width), min, max, rule);
 }
 
 std::shared_ptr<const SpectrumIndex> keptSpectrumIndex(const Program &program, std::uint64_t max)

@@ -113,48 +113,13 @@ struct Runs
     std::uint64_t rows = 0;
 };
 
-// The residues modulo the period of the lengths held in polys.
-std::vector<bool> residuesOf(std::span<const Poly *const> polys, std::size_t width, std::uint64_t period)
-{
-    std::vector<bool> used(period, false);
-    for (const Poly *poly : polys) {
-        if (poly->packed() && poly->period == period) {
-            for (std::uint64_t at = 0; at < poly->run && !poly->limbs.empty(); ++at)
-                used[std::size_t(floorMod(poly->first + std::int64_t(at), period))] = true;
-            continue;
-        }
-        for (std::size_t slot = 0; slot < poly->stored(width); ++slot) {
-            if (!isZero(poly->limbs.data() + slot * width, width))
-                used[std::size_t(floorMod(poly->lengthOf(slot), period))] = true;
-        }
-    }
-    return used;
-}
-
 // The runs that hold every length of polys, or none when they hold none.
+// Each poly holds an arc of residues modulo the period: its run, or when
+// not packed, the residues from its offset on for as many as it has slots.
+// The runs start right after the longest stretch of residues no arc covers.
 std::optional<Runs> runsOf(std::span<const Poly *const> polys, std::size_t width, std::uint64_t period)
 {
-    const std::vector<bool> used = residuesOf(polys, width, period);
-    if (std::find(used.begin(), used.end(), true) == used.end())
-        return std::nullopt;
-    // The longest run of residues without a coefficient, going round: the
-    // runs start right after it.
-    std::uint64_t gapEnd = 0;
-    std::uint64_t longestGap = 0;
-    std::uint64_t gap = 0;
-    for (std::uint64_t i = 0; i < 2 * period; ++i) {
-        if (used[i % period]) {
-            gap = 0;
-            continue;
-        }
-        if (++gap > longestGap && gap <= period) {
-            longestGap = gap;
-            gapEnd = i % period;
-        }
-    }
-    const std::uint64_t start = (gapEnd + 1) % period;
-    Runs runs;
-    runs.span = period - longestGap;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> arcs; // first residue, how many
     std::int64_t lowest = INT64_MAX;
     std::int64_t highest = INT64_MIN;
     for (const Poly *poly : polys) {
@@ -162,7 +127,31 @@ std::optional<Runs> runsOf(std::span<const Poly *const> polys, std::size_t width
             continue;
         lowest = std::min(lowest, poly->lengthOf(0));
         highest = std::max(highest, poly->lengthOf(poly->stored(width) - 1));
+        const bool ownRuns = poly->packed() && poly->period == period;
+        arcs.emplace_back(std::uint64_t(floorMod(ownRuns ? poly->first : std::int64_t(poly->offset), period)),
+            std::min<std::uint64_t>(ownRuns ? poly->run : poly->stored(width), period));
     }
+    if (arcs.empty())
+        return std::nullopt;
+    std::sort(arcs.begin(), arcs.end());
+    std::uint64_t start = arcs.front().first;
+    std::uint64_t longestGap = 0;
+    // Arcs that go past the last residue cover the first ones too.
+    std::uint64_t reach = arcs.front().first + arcs.front().second;
+    for (const auto &[first, length] : arcs)
+        reach = std::max(reach, first + length > period ? first + length - period : 0);
+    for (std::size_t i = 1; i <= arcs.size(); ++i) {
+        // Going round, the first arc comes again one period on.
+        const std::uint64_t next = i < arcs.size() ? arcs[i].first : arcs.front().first + period;
+        if (next > reach && next - reach > longestGap) {
+            longestGap = next - reach;
+            start = next % period;
+        }
+        if (i < arcs.size())
+            reach = std::max(reach, arcs[i].first + arcs[i].second);
+    }
+    Runs runs;
+    runs.span = period - longestGap;
     runs.first = lowest - floorMod(lowest - std::int64_t(start), period);
     runs.rows = std::uint64_t(highest - runs.first) / period + 1;
     return runs;
@@ -265,7 +254,10 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
             return result;
         }
     }
-    if (period != 0) {
+    // Two polynomials of one run each, whose product is one run too, need
+    // no packing.
+    const bool oneRun = !a.packed() && !b.packed() && a.slots(width) + b.slots(width) <= period;
+    if (period != 0 && !oneRun) {
         if (std::optional<Poly> product = multiplyByRuns(a, b))
             return std::move(*product);
     }
