@@ -133,11 +133,6 @@ QString MainWindow::lengthRuleWording() const
     return lengthrules::wording(lengthRule());
 }
 
-CompiledTemplate MainWindow::countingByRule(const CompiledTemplate &compiled) const
-{
-    return lengthrules::counting(compiled, lengthRule());
-}
-
 void MainWindow::showLines(VariantList fresh)
 {
     lineModel->replaceLines([&] { std::swap(lines, fresh); });

@@ -48,7 +48,7 @@ void MainWindow::go()
     try {
         // Lengths count by the chosen rule from here on; the lines listed are
         // every variant all the same.
-        const CompiledTemplate compiled = countingByRule(CompiledTemplate::compile(encoded.bytes()));
+        const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes(), engineLengthRule());
         // The instant figures decide: the exact ones of a deeply nested
         // template may take long, and where the instant ones saturate the
         // result is far beyond any memory anyway.

@@ -117,8 +117,6 @@ private:
     razmnozhator::lengthrules::Rule lengthRule() const;
     const razmnozhator::LengthRule &engineLengthRule() const;
     QString lengthRuleWording() const;
-    // The template compiled to count lengths by the chosen rule.
-    razmnozhator::CompiledTemplate countingByRule(const razmnozhator::CompiledTemplate &compiled) const;
 
     // The answers to a result too big for memory.
     void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled);

@@ -99,7 +99,8 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
         }
         if (encoded.bytes().empty())
             return {};
-        const CompiledTemplate compiled = lengthrules::counting(CompiledTemplate::compile(encoded.bytes()), input.rule);
+        const CompiledTemplate compiled
+            = CompiledTemplate::compile(encoded.bytes(), lengthrules::lengthRule(input.rule));
         if (figures)
             figures->compiled = compiled;
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));

@@ -54,10 +54,9 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
             needed = mpz_class(static_cast<unsigned long>(input.text.size())) * preparingCostPerCharacter;
             // --diverse tells words apart in CP1251 and recodes only what it writes.
             const auto *sample = std::get_if<choice::Sample>(&options.choice);
-            prepared.compiled = compileTemplate(input, sample && sample->diverse ? Encoding::Cp1251 : options.encoding);
             // Every count, listing and choice below measures lengths by the rule.
-            if (prepared.compiled)
-                prepared.compiled = lengthrules::counting(*prepared.compiled, options.rule);
+            prepared.compiled = compileTemplate(input, sample && sample->diverse ? Encoding::Cp1251 : options.encoding,
+                lengthrules::lengthRule(options.rule));
         }
         needed = 0;
         if (const auto *figures = std::get_if<choice::Figures>(&options.choice)) {
@@ -96,8 +95,7 @@ int generate(
     // An empty result would leave the user guessing why; the bounds are not
     // to blame here, the rule is.
     if (prepared.compiled && prepared.compiled->keepsNone())
-        err << programName << ": "
-            << tr("no variant is kept: %1").arg(everyVariantOverNarrowLimit()).toStdString()
+        err << programName << ": " << tr("no variant is kept: %1").arg(everyVariantOverNarrowLimit()).toStdString()
             << '\n';
 
     const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);

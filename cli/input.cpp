@@ -160,14 +160,14 @@ std::string toUtf8(std::string_view cp1251Bytes)
 
 } // namespace
 
-std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding)
+std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding, const LengthRule &rule)
 {
     const cp1251::TemplateText text = templateText(input);
     const std::string &bytes = text.bytes();
     if (bytes.empty())
         return std::nullopt;
     try {
-        CompiledTemplate compiled = CompiledTemplate::compile(bytes);
+        CompiledTemplate compiled = CompiledTemplate::compile(bytes, rule);
         // ASCII is the same in both encodings: a copy of the compiled form
         // with its literals recoded would only double its memory.
         const bool ascii = std::all_of(

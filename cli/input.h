@@ -38,8 +38,8 @@ cp1251::TemplateText templateText(const TemplateInput &input);
 // The compiled template, with its literals in the output encoding; nothing
 // for an empty template, which has no variants at all (the window ignores it
 // too) rather than the single empty variant that the grammar would give.
-// Throws Failure for a template error.
-std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding);
+// Lengths count by the rule. Throws Failure for a template error.
+std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding, const LengthRule &rule);
 
 // "name:line:column", the prefix of a message about a place in the template.
 QString placeText(const QString &name, const cp1251::TextPosition &position);

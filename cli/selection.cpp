@@ -288,7 +288,8 @@ std::unique_ptr<Selection> select(
     // Cut by --max-count, the shuffle is asked for as the sample of that size:
     // its lines are then those of --sample with the same seed, whatever way
     // of drawing the size calls for.
-    Sample sample(compiled, chosenCount(compiled, options), options.lengths, shuffle.seed.value_or(fixedShuffleSeed), Sample::Order::Random);
+    Sample sample(compiled, chosenCount(compiled, options), options.lengths, shuffle.seed.value_or(fixedShuffleSeed),
+        Sample::Order::Random);
     return std::make_unique<Sampled>(std::move(sample), span.begin, span.size);
 }
 

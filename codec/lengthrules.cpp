@@ -113,13 +113,6 @@ const LengthRule &lengthRule(Rule rule)
     return rule == Rule::Direct ? direct : plain;
 }
 
-CompiledTemplate counting(const CompiledTemplate &compiled, Rule rule)
-{
-    if (rule == Rule::Plain)
-        return compiled;
-    return compiled.withLengthRule(lengthRule(rule));
-}
-
 std::optional<std::uint64_t> lineLength(QStringView line, Rule rule)
 {
     std::uint64_t characters = 0;

@@ -13,7 +13,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "razmnozhator/engine.h"
 #include "razmnozhator/lengthrule.h"
 
 namespace razmnozhator::lengthrules {
@@ -37,10 +36,6 @@ QString wording(Rule rule);
 
 // The engine's rule: the narrow characters as CP1251 bytes.
 const LengthRule &lengthRule(Rule rule);
-
-// The template whose lengths count by the rule; the same one under the plain
-// rule, which every template counts by already.
-CompiledTemplate counting(const CompiledTemplate &compiled, Rule rule);
 
 // The length of a line by the rule, or nothing when the rule never keeps it.
 std::optional<std::uint64_t> lineLength(QStringView line, Rule rule);

@@ -49,8 +49,7 @@ LengthRule directRule()
 
 CompiledTemplate compiled(const std::string &text, const LengthRule &rule)
 {
-    const auto plain = CompiledTemplate::compile(text);
-    return rule.plain() ? plain : plain.withLengthRule(rule);
+    return CompiledTemplate::compile(text, rule);
 }
 
 // The middle half of the lengths the rule counts.

@@ -49,7 +49,6 @@ class LengthCut : public testing::TestWithParam<CutCase>
 {
 };
 
-
 // Spectra cut at the end of every question, rather than only where that
 // saves much, as long as the test runs.
 class CutAtEveryEnd

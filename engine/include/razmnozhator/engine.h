@@ -122,7 +122,8 @@ class CompiledTemplate
 {
 public:
     // Throws TemplateError for the first unclosed group met; never enumerates.
-    static CompiledTemplate compile(std::string_view text);
+    // Lengths count by the rule (see withLengthRule()).
+    static CompiledTemplate compile(std::string_view text, const LengthRule &rule = {});
 
     // Exact number of variants (at least 1) and total bytes of all variants.
     // Instant when they fit in 64 bits; otherwise the first call computes them,

@@ -85,8 +85,8 @@ std::vector<Rest> restsOf(const SpectrumIndex &spectra, const Sequence &sequence
         after.longest += literal + group.offset + group.slots(spectra.width) - 1;
         after.empty = after.empty || group.limbs.empty();
         if (program.ruleLengths.weighted) {
-            const RuleLengths::Runs &runs = program.ruleLengths.nodeRuns[program.sequences.size()
-                + program.groupRefs[sequence.groupBegin + i]];
+            const RuleLengths::Runs &runs
+                = program.ruleLengths.nodeRuns[program.sequences.size() + program.groupRefs[sequence.groupBegin + i]];
             after.span += runs.span - 1;
             after.rows += runs.rows - 1;
         }
@@ -314,8 +314,9 @@ Poly packedRunningTotals(const SpectrumIndex &spectra, const Poly &poly, std::ui
     if (cut != noCut) {
         // Lengths past the cut are never asked for.
         const auto last = std::int64_t(cut);
-        grown = last < totals.first ? 1
-                                    : std::min<std::uint64_t>(grown, std::uint64_t(last - totals.first) / rule.period + 1);
+        grown = last < totals.first
+            ? 1
+            : std::min<std::uint64_t>(grown, std::uint64_t(last - totals.first) / rule.period + 1);
     }
     const Poly plain = totals;
     const mp_limb_t *all = plain.limbs.data() + plain.limbs.size() - width;
@@ -357,8 +358,8 @@ Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly, std::uint64_t
     // length, up to the cut. The sums may pass the slots' width: they are
     // only ever subtracted, modulo its power of two, into counts that fit.
     const std::uint64_t slots = totals.slots(width);
-    const std::uint64_t grown
-        = std::min<std::uint64_t>(slots + rule.period * (rule.repeats - 1), PolyArithmetic { width, cut }.slotsFrom(totals.offset));
+    const std::uint64_t grown = std::min<std::uint64_t>(
+        slots + rule.period * (rule.repeats - 1), PolyArithmetic { width, cut }.slotsFrom(totals.offset));
     totals.limbs.resize(std::max(slots, grown) * width);
     for (std::uint64_t slot = slots; slot < grown; ++slot)
         std::copy_n(totals.limbs.data() + (slots - 1) * width, width, totals.limbs.data() + slot * width);

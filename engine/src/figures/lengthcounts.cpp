@@ -347,8 +347,8 @@ mpz_class SpectrumIndex::rangeCount(std::uint64_t min, std::uint64_t max) const
     const RuleLengths &rule = program.ruleLengths;
     mpz_class count, windowCount;
     for (std::uint32_t j = 0; j < rule.repeats; ++j) {
-        addRange(*this, sequenceSpectrum[program.root], min - j * rule.period, max - j * rule.period, windowCount,
-            nullptr);
+        addRange(
+            *this, sequenceSpectrum[program.root], min - j * rule.period, max - j * rule.period, windowCount, nullptr);
         count += windowCount;
     }
     return count;
@@ -388,9 +388,8 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     // windows as the count is.
     const WeightedSpectra weighted { Spectra { wide.width * GMP_NUMB_BITS, cut, period } };
     const auto [a, b] = rootFactors(program, weighted);
-    const auto at = [&wide](const Packed &value) {
-        return repacked(value.poly, multiword::wordsFor(value.bits), wide.width);
-    };
+    const auto at
+        = [&wide](const Packed &value) { return repacked(value.poly, multiword::wordsFor(value.bits), wide.width); };
     bytes = countOfProduct(wide.width, at(a.h), at(b.g), min, max, rule)
         + countOfProduct(wide.width, at(a.g), at(b.h), min, max, rule);
 }
@@ -410,8 +409,8 @@ mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uin
 std::shared_ptr<const SpectrumIndex> keptSpectrumIndex(const Program &program, std::uint64_t max)
 {
     std::lock_guard lock(program.indexMutex);
-    return servingIndex(program.spectrumIndex, program.cutSpectrumIndexes, max,
-        [](const SpectrumIndex &index) { return index.cut; });
+    return servingIndex(
+        program.spectrumIndex, program.cutSpectrumIndexes, max, [](const SpectrumIndex &index) { return index.cut; });
 }
 
 SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)

@@ -87,8 +87,8 @@ void multiplyWords(const mp_limb_t *a, std::size_t an, const mp_limb_t *b, std::
 
 // The product of the numbers in a and b (the longer first), in slots of
 // `width` words: `slots` of them, the rest dropped.
-std::vector<mp_limb_t> productOf(const std::vector<mp_limb_t> &a, const std::vector<mp_limb_t> &b, std::size_t width,
-    std::size_t slots)
+std::vector<mp_limb_t> productOf(
+    const std::vector<mp_limb_t> &a, const std::vector<mp_limb_t> &b, std::size_t width, std::size_t slots)
 {
     const std::size_t an = trimmedSize(a, std::min(a.size(), slots * width));
     const std::size_t bn = trimmedSize(b, std::min(b.size(), slots * width));
@@ -185,8 +185,8 @@ void packInto(const Poly &poly, std::size_t width, std::uint64_t period, const R
 }
 
 // Packed with these runs, from `rows` rows of `stride` slots.
-Poly packedPoly(std::uint64_t offset, std::uint64_t period, std::int64_t first, std::uint64_t stride,
-    std::vector<mp_limb_t> limbs)
+Poly packedPoly(
+    std::uint64_t offset, std::uint64_t period, std::int64_t first, std::uint64_t stride, std::vector<mp_limb_t> limbs)
 {
     Poly poly;
     poly.offset = offset;

@@ -4,8 +4,8 @@
 
 #include "razmnozhator/engine.h"
 
-#include "access/rangedecoder.h"
 #include "access/positions.h"
+#include "access/rangedecoder.h"
 #include "figures/lengthweights.h"
 #include "listing/odometer.h"
 #include "program/program.h"

@@ -67,9 +67,10 @@ const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexc
     return *compiled.program_;
 }
 
-CompiledTemplate CompiledTemplate::compile(std::string_view text)
+CompiledTemplate CompiledTemplate::compile(std::string_view text, const LengthRule &rule)
 {
-    return CompiledTemplate(detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr));
+    return CompiledTemplate(
+        detail::compileProgram(std::string(text), detail::EntryPoint::Template, nullptr, nullptr, rule));
 }
 
 const mpz_class &CompiledTemplate::count() const
