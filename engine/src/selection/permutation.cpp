@@ -6,10 +6,11 @@
 
 namespace razmnozhator::detail {
 
-Permutation::Permutation(const mpz_class &size, Random &random)
+Permutation::Permutation(const mpz_class &size, Random &random, Domain domain)
 {
     const std::size_t bits = size <= 1 ? 2 : mpz_sizeinbase(mpz_class(size - 1).get_mpz_t(), 2);
     half_ = (bits + 1) / 2;
+    low_ = domain == Domain::PowerOfTwo && half_ <= 64 ? bits - half_ : half_;
     for (std::uint64_t &key : keys_)
         key = random.word();
     small_ = half_ <= 31;
@@ -57,15 +58,18 @@ mpz_class Permutation::atOnTwoWords(const mpz_class &index) const
     const Wide size = wide(sizeLimbs_.data(), sizeLimbs_.size());
     Wide value = wide(mpz_limbs_read(index.get_mpz_t()), mpz_size(index.get_mpz_t()));
     do {
-        std::uint64_t right = std::uint64_t(value) & topMask_;
-        std::uint64_t left = std::uint64_t(value >> half_) & topMask_;
+        std::uint64_t right = std::uint64_t(value) & maskOf(low_);
+        std::uint64_t left = std::uint64_t(value >> low_) & maskOf(half_);
+        std::size_t leftBits = half_;
+        std::size_t rightBits = low_;
         for (const std::uint64_t key : keys_) {
             const std::uint64_t state = right != 0 ? mix(key ^ right) : key;
-            const std::uint64_t hashed = (mix(state) ^ left) & topMask_;
+            const std::uint64_t hashed = (mix(state) ^ left) & maskOf(leftBits);
             left = right;
             right = hashed;
+            std::swap(leftBits, rightBits);
         }
-        value = Wide(left) << half_ | right;
+        value = Wide(left) << rightBits | right;
     } while (!sizeAbove_ && value >= size);
     mpz_class result;
     mp_limb_t *limbs = mpz_limbs_write(result.get_mpz_t(), 2);

@@ -119,7 +119,11 @@ struct Sample::State
             if (!rootLengths)
                 walker.countLengths();
             walker.seek(0);
-            permutation = std::make_unique<Permutation>(withinLimit ? withinLimit->count() : compiled.count(), random);
+            // Ranks within the limit are drawn for the first time: they walk
+            // past fewer values outside.
+            permutation = withinLimit
+                ? std::make_unique<Permutation>(withinLimit->count(), random, Permutation::Domain::PowerOfTwo)
+                : std::make_unique<Permutation>(compiled.count(), random);
             // In template order the same positions are written sorted: at
             // most rejectingSizeLimit of them are held.
             if (order == Order::Template) {
