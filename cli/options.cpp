@@ -232,11 +232,17 @@ Options parseOptions(const CommandLine &commandLine)
         options.lengths.min = numbers.small(commandLine.minLengthOption);
     if (parser.isSet(commandLine.maxLengthOption))
         options.lengths.max = numbers.small(commandLine.maxLengthOption);
-    if (options.lengths.min > options.lengths.max)
-        throw Failure(UsageFailure,
-            tr("--min-length %1 is above --max-length %2: no variant could be kept")
-                .arg(options.lengths.min)
-                .arg(options.lengths.max));
+    if (options.lengths.min > options.lengths.max) {
+        // A bound the preset gave is named as the preset's.
+        const QString preset = parser.value(commandLine.presetOption);
+        const QString minimum = parser.isSet(commandLine.minLengthOption)
+            ? tr("--min-length %1").arg(options.lengths.min)
+            : tr("the shortest %1 of --preset %2").arg(options.lengths.min).arg(preset);
+        const QString maximum = parser.isSet(commandLine.maxLengthOption)
+            ? tr("--max-length %1").arg(options.lengths.max)
+            : tr("the longest %1 of --preset %2").arg(options.lengths.max).arg(preset);
+        throw Failure(UsageFailure, tr("%1 is above %2: no variant could be kept").arg(minimum, maximum));
+    }
     options.choice = parseChoice(commandLine, numbers);
     if (parser.isSet(commandLine.shardOption))
         options.slice = numbers.slice();

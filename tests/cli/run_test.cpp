@@ -245,7 +245,10 @@ void RunTest::countsByLengthRule_data()
         << lines({ "ab" }) << ok;
     QTest::newRow("preset bound beyond the given one")
         << QStringList { "--preset", "google-headline", "--min-length", "31", "-e", t } << 2 << QByteArray()
-        << usage("--min-length 31 is above --max-length 30: no variant could be kept");
+        << usage("--min-length 31 is above the longest 30 of --preset google-headline: no variant could be kept");
+    QTest::newRow("given maximum below the preset's minimum")
+        << QStringList { "--preset", "direct-title", "--max-length", "0", "-e", t } << 2 << QByteArray()
+        << usage("the shortest 1 of --preset direct-title is above --max-length 0: no variant could be kept");
     QTest::newRow("every line breaks the narrow limit")
         << direct + QStringList { "-e", "[!!!!!!!!!!!!!!!!|................]" } << 0 << QByteArray()
         << QByteArray("razmnozhator-cli: no variant is kept: every variant holds more than 15 narrow characters\n");
