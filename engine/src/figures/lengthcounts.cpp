@@ -235,20 +235,51 @@ std::size_t spectraWidth(const Program &program)
     return (mpz_sizeinbase(exactCount(program).get_mpz_t(), 2) + 2 + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
 }
 
+// The template's own spectrum is one number of this many words.
+double rootWords(const Program &program, std::uint64_t cut, std::size_t width)
+{
+    const Figures &figures = program.figures;
+    const std::uint64_t longest = std::min(figures.longest, cut);
+    return longest < figures.shortest ? 0 : double(longest - figures.shortest + 1) * double(width);
+}
+
+// Words of the larger of the two factors that rootFactors() makes: under a
+// length rule's windows, the one run of some groups, or the few short ones
+// of the others, in rows up to the cut.
+double rootFactorsWords(const Program &program, std::uint64_t cut, std::size_t width)
+{
+    const double whole = rootWords(program, cut, width);
+    const RuleLengths &rule = program.ruleLengths;
+    if (!rule.weighted)
+        return whole;
+    const Sequence &root = program.sequences[program.root];
+    std::uint64_t oneRun = 1;
+    std::uint64_t span = 1;
+    std::uint64_t rows = 1;
+    for (std::uint32_t i = 0; i < root.groupCount; ++i) {
+        const RuleLengths::Runs &runs
+            = rule.nodeRuns[program.sequences.size() + program.groupRefs[root.groupBegin + i]];
+        if (runs.rows > 1) {
+            span += runs.span - 1;
+            rows += runs.rows - 1;
+        } else {
+            oneRun += runs.span - 1;
+        }
+    }
+    const double others = double(std::min<std::uint64_t>(rows, rule.repeats + 1)) * double(std::min(span, rule.period));
+    return std::min(whole, std::max(double(oneRun), others) * double(width));
+}
+
 // Throws LimitError when spectra cut at `cut`, `width` words a coefficient,
-// would take too much memory, or the template's own too much time.
-void checkSpectraBudget(const Program &program, std::uint64_t cut, std::size_t width, double slots)
+// would take too much memory, or the last products, of `largestWords`, too
+// much time.
+void checkSpectraBudget(std::uint64_t cut, std::size_t width, double slots, double largestWords)
 {
     // Cut spectra take at least a word a slot; how many more is measured as
     // they are made.
     checkIndexBudget(LimitError::Task::LengthCounts, slots * double(cut == noCut ? width : 1) * sizeof(mp_limb_t));
-    // The template's own spectrum is one number of this many words, and the
-    // last products that make it take time beyond its memory.
-    const Figures &figures = program.figures;
-    const std::uint64_t longest = std::min(figures.longest, cut);
-    const double rootWords = longest < figures.shortest ? 0 : double(longest - figures.shortest + 1) * double(width);
-    if (!(rootWords <= rootWordsCap))
-        throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(rootWords),
+    if (!(largestWords <= rootWordsCap))
+        throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Work, wholeAmount(largestWords),
             wholeAmount(rootWordsCap));
 }
 
@@ -398,7 +429,7 @@ mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uin
 {
     const std::uint64_t cut = max < program.figures.longest ? max : noCut;
     const std::size_t width = spectraWidth(program);
-    checkSpectraBudget(program, cut, width, spectrumSlots(program, cut));
+    checkSpectraBudget(cut, width, spectrumSlots(program, cut), rootFactorsWords(program, cut, width));
     const RuleLengths &rule = program.ruleLengths;
     const Spectra spectra { width * GMP_NUMB_BITS, cut, rule.weighted ? rule.period : 0 };
     const auto [a, b] = rootFactors(program, spectra);
@@ -424,7 +455,7 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     width = spectraWidth(program);
     const double slots = spectrumSlots(program, cut);
     const auto bytesAt = [slots](std::size_t words) { return slots * double(words) * sizeof(mp_limb_t); };
-    checkSpectraBudget(program, cut, width, slots);
+    checkSpectraBudget(cut, width, slots, rootWords(program, cut, width));
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
     const auto place = [this](std::uint32_t node) -> Poly & {
