@@ -106,7 +106,7 @@ Figures measure(const std::string &text, const LengthRule &rule)
 int main()
 {
     std::printf(
-        "%-10s %-8s %12s %12s %8s %14s\n", "template", "question", "plain s", "rule s", "rule/plain", "kept (rule)");
+        "%-10s %-8s %12s %12s %8s %14s\n", "template", "question", "plain ms", "rule ms", "rule/plain", "kept (rule)");
     struct Case
     {
         const char *name;
@@ -116,10 +116,10 @@ int main()
     for (const Case &row : cases) {
         const Figures plain = measure(row.text, {});
         const Figures rule = measure(row.text, directRule());
-        std::printf("%-10s %-8s %12.4f %12.4f %8.2f %14.3g\n", row.name, "count", plain.countSeconds, rule.countSeconds,
-            rule.countSeconds / plain.countSeconds, rule.kept.get_d());
-        std::printf("%-10s %-8s %12.4f %12.4f %8.2f\n", row.name, "sample", plain.sampleSeconds, rule.sampleSeconds,
-            rule.sampleSeconds / plain.sampleSeconds);
+        std::printf("%-10s %-8s %12.3f %12.3f %8.2f %14.3g\n", row.name, "count", plain.countSeconds * 1e3,
+            rule.countSeconds * 1e3, rule.countSeconds / plain.countSeconds, rule.kept.get_d());
+        std::printf("%-10s %-8s %12.3f %12.3f %8.2f\n", row.name, "sample", plain.sampleSeconds * 1e3,
+            rule.sampleSeconds * 1e3, rule.sampleSeconds / plain.sampleSeconds);
         std::printf("%-10s %-8s %12.0f %12.0f %8.2f  (spectrum coefficients: memory)\n", row.name, "slots", plain.slots,
             rule.slots, rule.slots / plain.slots);
     }
