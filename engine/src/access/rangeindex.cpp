@@ -16,7 +16,8 @@ namespace {
 Poly cutAbove(const Poly &poly, std::size_t width, std::uint64_t cut)
 {
     const PolyArithmetic math { width, cut };
-    Poly result = unpacked(poly, width);
+    Poly scratch;
+    Poly result = unpacked(poly, width, scratch);
     const std::size_t kept = std::min<std::uint64_t>(result.slots(width), math.slotsFrom(result.offset)) * width;
     result.limbs.resize(kept);
     return result;

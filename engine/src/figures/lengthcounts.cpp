@@ -294,7 +294,8 @@ mpz_class countOfProduct(
 {
     if (a.slots(width) < b.slots(width))
         return countOfProduct(width, b, a, min, max, rule);
-    const Poly whole = unpacked(b, width);
+    Poly scratch;
+    const Poly &whole = unpacked(b, width, scratch);
     std::int64_t aLow = INT64_MAX;
     std::int64_t aHigh = INT64_MIN;
     for (std::size_t slot = 0; slot < a.stored(width); ++slot) {

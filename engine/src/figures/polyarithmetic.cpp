@@ -33,11 +33,12 @@ std::int64_t floorMod(std::int64_t a, std::uint64_t b)
 
 } // namespace
 
-Poly unpacked(const Poly &poly, std::size_t width)
+const Poly &unpacked(const Poly &poly, std::size_t width, Poly &scratch)
 {
     if (!poly.packed())
         return poly;
-    Poly result;
+    Poly &result = scratch;
+    result = Poly {};
     result.offset = poly.offset;
     result.limbs.assign(poly.slots(width) * width, 0);
     for (std::size_t slot = 0; slot < poly.stored(width); ++slot) {
@@ -261,8 +262,9 @@ Poly PolyArithmetic::multiply(const Poly &a, const Poly &b) const
         if (std::optional<Poly> product = multiplyByRuns(a, b))
             return std::move(*product);
     }
-    const Poly aWhole = unpacked(a, width);
-    const Poly bWhole = unpacked(b, width);
+    Poly aScratch, bScratch;
+    const Poly &aWhole = unpacked(a, width, aScratch);
+    const Poly &bWhole = unpacked(b, width, bScratch);
     const std::size_t slots = std::min<std::uint64_t>(aWhole.slots(width) + bWhole.slots(width) - 1, room);
     // The slots of either factor above the cut add only to slots above it.
     result.limbs = productOf(aWhole.limbs, bWhole.limbs, width, slots);
@@ -293,10 +295,10 @@ template <class Polys> Poly sumOf(std::size_t width, const Polys &polys)
     for (const Poly *held : polys) {
         if (held->limbs.empty())
             continue;
-        const Poly whole = unpacked(*held, width);
-        if (whole.limbs.empty())
+        Poly scratch;
+        const Poly *poly = &unpacked(*held, width, scratch);
+        if (poly->limbs.empty())
             continue;
-        const Poly *poly = &whole;
         mp_limb_t *at = total.limbs.data() + (poly->offset - low) * width;
         const mp_size_t size = static_cast<mp_size_t>(poly->limbs.size());
         const mp_limb_t carry = mpn_add_n(at, at, poly->limbs.data(), size);

@@ -75,8 +75,9 @@ struct Poly
     }
 };
 
-// The same coefficients, every slot from the offset on held.
-Poly unpacked(const Poly &poly, std::size_t width);
+// The same coefficients, every slot from the offset on held: the polynomial
+// itself when it holds them so already, else a copy made in scratch.
+const Poly &unpacked(const Poly &poly, std::size_t width, Poly &scratch);
 
 // Of running totals, slot by slot over the slots held (see runningTotals()),
 // the one up to and including `length`: null below the shortest length, the
