@@ -6,6 +6,7 @@
 #include "program/program.h"
 
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace razmnozhator {
@@ -32,6 +33,17 @@ std::string limitMessage(
     constexpr std::uint64_t mebibyte = 1024 * 1024;
     return std::string(what) + " would need about " + std::to_string((needed + mebibyte - 1) / mebibyte)
         + " MB, more than the " + std::to_string(allowed / mebibyte) + " MB allowed";
+}
+
+// The engine lengths that bounds by the rule keep, or none when every
+// length of the template lies outside them.
+std::optional<detail::RuleWindow> windowKeeping(const detail::Program &program, LengthRange range)
+{
+    const detail::RuleWindow window = detail::ruleWindow(program, range);
+    const LengthRange hull = detail::engineHull(program, range);
+    if (window.empty || hull.min > program.figures.longest || hull.max < program.figures.shortest)
+        return std::nullopt;
+    return window;
 }
 
 } // namespace
@@ -151,16 +163,14 @@ std::string CompiledTemplate::variantAt(const mpz_class &position) const
 
 RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
 {
-    const detail::Figures &figures = program_->figures;
     if (keepsEveryLength(range))
         return { count(), totalBytes() };
-    const detail::RuleWindow window = detail::ruleWindow(*program_, range);
-    const LengthRange hull = detail::engineHull(*program_, range);
-    if (window.empty || hull.min > figures.longest || hull.max < figures.shortest)
+    const std::optional<detail::RuleWindow> window = windowKeeping(*program_, range);
+    if (!window)
         return { 0, 0 };
     RangeFigures result;
-    detail::spectrumIndex(*program_, window.high)
-        ->rangeFigures(window.low, window.high, result.count, result.totalBytes);
+    detail::spectrumIndex(*program_, window->high)
+        ->rangeFigures(window->low, window->high, result.count, result.totalBytes);
     return result;
 }
 
@@ -168,13 +178,12 @@ mpz_class CompiledTemplate::countInRange(LengthRange range) const
 {
     if (keepsEveryLength(range))
         return count();
-    const detail::RuleWindow window = detail::ruleWindow(*program_, range);
-    const LengthRange hull = detail::engineHull(*program_, range);
-    if (window.empty || hull.min > program_->figures.longest || hull.max < program_->figures.shortest)
+    const std::optional<detail::RuleWindow> window = windowKeeping(*program_, range);
+    if (!window)
         return 0;
-    if (const auto kept = detail::keptSpectrumIndex(*program_, window.high))
-        return kept->rangeCount(window.low, window.high);
-    return detail::countWithinWindows(*program_, window.low, window.high);
+    if (const auto kept = detail::keptSpectrumIndex(*program_, window->high))
+        return kept->rangeCount(window->low, window->high);
+    return detail::countWithinWindows(*program_, window->low, window->high);
 }
 
 std::string CompiledTemplate::variantInRange(const mpz_class &rank, LengthRange range) const
