@@ -4,6 +4,7 @@
 #include "figures/multiword.h"
 #include "figures/saturating.h"
 #include "figures/walk.h"
+#include "program/nodes.h"
 #include "razmnozhator/engine.h"
 
 #include <algorithm>
@@ -213,7 +214,7 @@ std::pair<typename Semiring::Value, typename Semiring::Value> rootFactors(
     std::vector<Value> others;
     for (std::size_t i = 0; i < groups.size(); ++i) {
         const std::uint32_t group = program.groupRefs[root.groupBegin + i];
-        const bool apart = rule.weighted && rule.nodeRuns[program.sequences.size() + group].rows > 1;
+        const bool apart = rule.weighted && rule.nodeRuns[groupNodeIndex(program, group)].rows > 1;
         (apart ? others : oneRun).push_back(std::move(groups[i]));
     }
     const auto multiply = [&semiring](const Value &a, const Value &b) { return semiring.mul(a, b); };
@@ -257,8 +258,7 @@ double rootFactorsWords(const Program &program, std::uint64_t cut, std::size_t w
     std::uint64_t span = 1;
     std::uint64_t rows = 1;
     for (std::uint32_t i = 0; i < root.groupCount; ++i) {
-        const RuleLengths::Runs &runs
-            = rule.nodeRuns[program.sequences.size() + program.groupRefs[root.groupBegin + i]];
+        const RuleLengths::Runs &runs = rule.nodeRuns[groupNodeIndex(program, program.groupRefs[root.groupBegin + i])];
         if (runs.rows > 1) {
             span += runs.span - 1;
             rows += runs.rows - 1;
@@ -460,7 +460,7 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     sequenceSpectrum.resize(program.sequences.size());
     groupSpectrum.resize(program.groups.size());
     const auto place = [this](std::uint32_t node) -> Poly & {
-        return node & groupTag ? groupSpectrum[node & ~groupTag] : sequenceSpectrum[node];
+        return isGroupNode(node) ? groupSpectrum[nodeGroup(node)] : sequenceSpectrum[node];
     };
     if (cut == noCut) {
         walkPostorder(
@@ -479,7 +479,7 @@ SpectrumIndex::SpectrumIndex(const Program &compiled, std::uint64_t kept)
     walkPostorder(
         program, Spectra { width * GMP_NUMB_BITS, cut, period }, [&](std::uint32_t node, const Packed &value) {
             place(node) = value.poly;
-            bits[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node] = value.bits;
+            bits[nodeIndex(program, node)] = value.bits;
             if (multiword::wordsFor(value.bits + 2) > multiword::wordsFor(widest + 2)
                 && !(bytesAt(multiword::wordsFor(value.bits + 2)) <= budget))
                 throw LimitError(LimitError::Task::LengthCounts, LimitError::Resource::Memory,

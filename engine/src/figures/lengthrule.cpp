@@ -5,6 +5,7 @@
 
 #include "figures/lengthweights.h"
 #include "figures/walk.h"
+#include "program/nodes.h"
 
 #include "razmnozhator/engine.h"
 
@@ -133,7 +134,7 @@ void weighLiterals(Program &program)
     std::vector<RuleLengths::Runs> runs(program.sequences.size() + program.groups.size());
     const Extremes::Value extremes
         = walkPostorder(program, Extremes {}, [&](std::uint32_t node, const Extremes::Value &value) {
-              const std::size_t at = node & groupTag ? program.sequences.size() + (node & ~groupTag) : node;
+              const std::size_t at = nodeIndex(program, node);
               runs[at] = { value.longest - value.shortest + 1, value.most - value.fewest + 1 };
           });
     const std::uint64_t limit = program.lengthRule.mostUncounted;

@@ -9,6 +9,7 @@
 
 #include "figures/semirings.h"
 #include "figures/walk.h"
+#include "program/nodes.h"
 #include "program/program.h"
 
 #include <algorithm>
@@ -69,8 +70,7 @@ double spectrumSlots(const Program &program, std::uint64_t cut)
         double held = double(longest - shortest + 1);
         if (rule.weighted) {
             // Short runs are held packed (see Poly), the rows the cut keeps.
-            const RuleLengths::Runs &runs
-                = rule.nodeRuns[node & groupTag ? program.sequences.size() + (node & ~groupTag) : node];
+            const RuleLengths::Runs &runs = rule.nodeRuns[nodeIndex(program, node)];
             const std::uint64_t rows = std::min(runs.rows, (longest - shortest) / rule.period + 2);
             held = std::min(held, double(rows) * double(std::min(runs.span, rule.period)));
         }
@@ -86,8 +86,8 @@ NodeLengths nodeLengths(const Program &program)
     lengths.groups.resize(program.groups.size());
     walkPostorder(program, Lengths {}, [&lengths](std::uint32_t node, const Lengths::Value &value) {
         const NodeLengths::Bounds bounds { std::get<0>(value), std::get<1>(value) };
-        if (node & groupTag)
-            lengths.groups[node & ~groupTag] = bounds;
+        if (isGroupNode(node))
+            lengths.groups[nodeGroup(node)] = bounds;
         else
             lengths.sequences[node] = bounds;
     });
