@@ -15,6 +15,7 @@
 
 #include "figures/algebra.h"
 #include "program/choicearithmetic.h"
+#include "program/nodes.h"
 #include "program/program.h"
 
 #include <cstddef>
@@ -53,30 +54,33 @@ typename Semiring::Value sequenceText(const Program &program, const Sequence &se
     return semiring.text(characters, bytes);
 }
 
-// keep(node, value) sees every node's value but the template's own
-// sequence's; node is a sequence index, or a group index | groupTag. Gives
-// the values of the groups of the template's own sequence, which comes last.
-template <class Semiring, class Keep>
-std::vector<typename Semiring::Value> walkBelowRoot(const Program &program, const Semiring &semiring, Keep &&keep)
+// Walks `nodes`, a stretch of the postorder, children before parents: a
+// node's value is made from its children's values in order, a sequence's by
+// combine.sequence(sequence, groups), a group's by
+// combine.alternatives(pieces) or combine.pairs(separator, items), and
+// keep(node, value) sees each (program/nodes.h names the nodes). Gives the
+// values of the nodes whose parents lie outside the stretch.
+template <class Value, class Combine, class Keep>
+std::vector<Value> walkNodes(
+    const Program &program, std::span<const std::uint32_t> nodes, const Combine &combine, Keep &&keep)
 {
-    using Value = typename Semiring::Value;
-    const Algebra<Semiring> algebra(semiring);
     std::vector<Value> stack;
     std::vector<Value> parts;
-    for (const std::uint32_t node : std::span(program.postorder).first(program.postorder.size() - 1)) {
+    for (const std::uint32_t node : nodes) {
         Value value;
         std::size_t taken = 0;
-        if (node & groupTag) {
-            const Group &group = program.groups[node & ~groupTag];
+        if (isGroupNode(node)) {
+            const Group &group = program.groups[nodeGroup(node)];
             taken = group.pieceCount;
             piecesInOrder(group.kind, std::span(stack).last(taken), parts);
+            const std::span<const Value> pieces(parts);
             value = group.kind == GroupKind::Alternatives
-                ? algebra.alternatives(parts)
-                : algebra.pairs(parts[separatorPiece], std::span<const Value>(parts).subspan(itemPiece(0)));
+                ? combine.alternatives(pieces)
+                : combine.pairs(pieces[separatorPiece], pieces.subspan(itemPiece(0)));
         } else {
             const Sequence &sequence = program.sequences[node];
             taken = sequence.groupCount;
-            value = algebra.sequence(sequenceText(program, sequence, semiring), std::span(stack).last(taken));
+            value = combine.sequence(sequence, std::span(stack).last(taken));
         }
         stack.resize(stack.size() - taken);
         keep(node, value);
@@ -85,15 +89,43 @@ std::vector<typename Semiring::Value> walkBelowRoot(const Program &program, cons
     return stack;
 }
 
-// keep(node, value) sees every node's value, as walkBelowRoot().
+// The algebra of a semiring over the nodes of a program.
+template <class Semiring> struct NodeAlgebra : Algebra<Semiring>
+{
+    using Value = typename Semiring::Value;
+    const Program &program;
+    const Semiring &semiring;
+
+    NodeAlgebra(const Program &compiled, const Semiring &ring)
+        : Algebra<Semiring>(ring)
+        , program(compiled)
+        , semiring(ring)
+    {
+    }
+    Value sequence(const Sequence &sequence, std::span<Value> groups) const
+    {
+        return Algebra<Semiring>::sequence(sequenceText(program, sequence, semiring), groups);
+    }
+};
+
+// keep(node, value) sees every node's value but the template's own
+// sequence's. Gives the values of the groups of the template's own
+// sequence, which comes last.
+template <class Semiring, class Keep>
+std::vector<typename Semiring::Value> walkBelowRoot(const Program &program, const Semiring &semiring, Keep &&keep)
+{
+    return walkNodes<typename Semiring::Value>(program,
+        std::span(program.postorder).first(program.postorder.size() - 1), NodeAlgebra<Semiring>(program, semiring),
+        keep);
+}
+
+// keep(node, value) sees every node's value; gives the template's own.
 template <class Semiring, class Keep>
 typename Semiring::Value walkPostorder(const Program &program, const Semiring &semiring, Keep &&keep)
 {
-    std::vector<typename Semiring::Value> groups = walkBelowRoot(program, semiring, keep);
-    const Sequence &root = program.sequences[program.root];
-    auto value = Algebra<Semiring>(semiring).sequence(sequenceText(program, root, semiring), groups);
-    keep(program.root, value);
-    return value;
+    return std::move(
+        walkNodes<typename Semiring::Value>(program, program.postorder, NodeAlgebra<Semiring>(program, semiring), keep)
+            .back());
 }
 
 namespace heavypaths {
@@ -124,7 +156,7 @@ struct Tree
         }
     }
 
-    std::uint32_t id(std::uint32_t entry) const { return entry & groupTag ? groupBase + (entry & ~groupTag) : entry; }
+    std::uint32_t id(std::uint32_t entry) const { return static_cast<std::uint32_t>(nodeIndex(program, entry)); }
     bool isGroup(std::uint32_t node) const { return node >= groupBase; }
 
     template <class F> void forEachChild(std::uint32_t node, F f) const

@@ -3,7 +3,6 @@
 #include "razmnozhator/diversity.h"
 
 #include "figures/walk.h"
-#include "program/choicearithmetic.h"
 #include "program/program.h"
 #include "selection/shingles.h"
 
@@ -88,43 +87,48 @@ WordCounts joined(const WordCounts &a, const WordCounts &b)
     return result;
 }
 
+// The most words of a node's variants, from its children's (walkNodes()).
+struct MostWords
+{
+    const detail::Program &program;
+    const WordBytes &letters;
+
+    WordCounts literal(std::uint32_t literal) const
+    {
+        const detail::Span span = program.literals[literal];
+        return textWords(std::string_view(program.pool).substr(span.offset, span.length), letters);
+    }
+    WordCounts sequence(const detail::Sequence &sequence, std::span<const WordCounts> groups) const
+    {
+        WordCounts words = literal(sequence.literalBegin);
+        for (std::uint32_t i = 0; i < sequence.groupCount; ++i)
+            words = joined(joined(words, groups[i]), literal(sequence.literalBegin + i + 1));
+        return words;
+    }
+    static WordCounts alternatives(std::span<const WordCounts> pieces)
+    {
+        WordCounts words = noVariant;
+        for (const WordCounts &piece : pieces)
+            words = either(words, piece);
+        return words;
+    }
+    // Any item, the separator, any item: a pair of one item twice is
+    // counted too, which only widens the bound.
+    static WordCounts pairs(const WordCounts &separator, std::span<const WordCounts> items)
+    {
+        const WordCounts item = alternatives(items);
+        return joined(joined(item, separator), item);
+    }
+};
+
 } // namespace
 
 std::uint64_t detail::mostWords(const Program &program, const WordBytes &letters)
 {
-    const auto literalWords = [&](std::uint32_t literal) {
-        const Span span = program.literals[literal];
-        return textWords(std::string_view(program.pool).substr(span.offset, span.length), letters);
-    };
-    std::vector<WordCounts> stack;
-    std::vector<WordCounts> parts;
-    for (const std::uint32_t node : program.postorder) {
-        WordCounts words = noVariant;
-        std::size_t taken = 0;
-        if (node & groupTag) {
-            const Group &group = program.groups[node & ~groupTag];
-            taken = group.pieceCount;
-            piecesInOrder(group.kind, std::span(stack).last(taken), parts);
-            const std::size_t itemsFrom = group.kind == GroupKind::Alternatives ? 0 : itemPiece(0);
-            for (std::size_t i = itemsFrom; i < parts.size(); ++i)
-                words = either(words, parts[i]);
-            // Any item, the separator, any item: a pair of one item twice
-            // is counted too, which only widens the bound.
-            if (group.kind == GroupKind::Pairs)
-                words = joined(joined(words, parts[separatorPiece]), words);
-        } else {
-            const Sequence &sequence = program.sequences[node];
-            taken = sequence.groupCount;
-            words = literalWords(sequence.literalBegin);
-            const auto groups = std::span(stack).last(taken);
-            for (std::uint32_t i = 0; i < sequence.groupCount; ++i)
-                words = joined(joined(words, groups[i]), literalWords(sequence.literalBegin + i + 1));
-        }
-        stack.resize(stack.size() - taken);
-        stack.push_back(words);
-    }
-    return static_cast<std::uint64_t>(
-        std::max<std::int64_t>(0, *std::max_element(stack.back().begin(), stack.back().end())));
+    const WordCounts words = walkNodes<WordCounts>(
+        program, program.postorder, MostWords { program, letters }, [](std::uint32_t, const WordCounts &) {
+        }).back();
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(0, *std::max_element(words.begin(), words.end())));
 }
 
 std::vector<std::uint64_t> shingles(std::string_view line, const WordBytes &letters)
