@@ -57,6 +57,9 @@ std::shared_ptr<const SpectrumIndex> spectrumIndex(
 // at once, and without the template's own, the biggest product: for a count
 // alone. Throws LimitError like SpectrumIndex.
 mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uint64_t max);
+// The byte total within the windows of [min, max], from spectra cut at `cut`
+// with byte totals beside them, made the same way.
+mpz_class bytesWithinWindows(const Program &program, std::uint64_t cut, std::uint64_t min, std::uint64_t max);
 
 // An index kept already that serves questions ending at `max`, or null.
 std::shared_ptr<const SpectrumIndex> keptSpectrumIndex(const Program &program, std::uint64_t max);
