@@ -14,7 +14,7 @@
 // the residual's bits.
 
 #include "access/positionindex.h"
-#include "listing/choices.h"
+#include "program/choices.h"
 #include "program/program.h"
 
 #include <gmpxx.h>

@@ -3,8 +3,8 @@
 
 #include "access/positions.h"
 
-#include "listing/varianttext.h"
 #include "program/choicearithmetic.h"
+#include "program/varianttext.h"
 
 #include <vector>
 

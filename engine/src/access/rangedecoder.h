@@ -12,7 +12,7 @@
 
 #include "access/rangeindex.h"
 #include "access/rootlengths.h"
-#include "listing/choices.h"
+#include "program/choices.h"
 
 #include <gmpxx.h>
 

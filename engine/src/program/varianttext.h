@@ -1,11 +1,11 @@
 #pragma once
 
-// Writing a variant's text, for the odometer (enumerator.cpp) and the seek
-// (positionwriter.cpp) alike: the literals of the sequences walked, and the
-// choice of a group whose pieces are plain text, appended to a buffer that
-// holds the longest variant and poolSlack bytes more. The two walk the
-// template differently (the odometer keeps a frame per group to list on
-// from the variant, the seek keeps none) and write through these.
+// Writing a variant's text, for the odometer and the seek alike: the
+// literals of the sequences walked, and the choice of a group whose pieces
+// are plain text, appended to a buffer that holds the longest variant and
+// poolSlack bytes more. The two walk the template differently (the
+// odometer keeps a frame per group to list on from the variant, the seek
+// keeps none) and write through these.
 
 #include "program/choicearithmetic.h"
 #include "program/program.h"
