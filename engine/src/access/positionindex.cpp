@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 
 namespace razmnozhator::detail {
 
@@ -36,7 +35,7 @@ double estimatedBytes(const Program &program)
         if (node & groupTag) {
             const Group &group = program.groups[node & ~groupTag];
             const double entries
-                = group.kind == GroupKind::Alternatives ? double(group.choices) : 2.0 * itemCount(group);
+                = visitKind(group, [&](auto kind) { return double(decltype(kind)::prefixSize(group)); });
             bytes += entries * bigBytes(bits);
             return;
         }
@@ -74,17 +73,16 @@ PositionIndex::PositionIndex(const Program &compiled)
         }
     });
 
-    reciprocal.assign(program.groups.size(), 0);
-    for (std::uint32_t g = 0; g < program.groups.size(); ++g) {
-        if (count[groupBase + g] < blockLimit)
-            reciprocal[g] = UINT64_MAX / count[groupBase + g] + 1;
-    }
+    radix.resize(program.groups.size());
+    for (std::uint32_t g = 0; g < program.groups.size(); ++g)
+        radix[g] = radixOf(count[groupBase + g]);
 
     countAfter.assign(program.groupRefs.size(), 0);
     plainChoices.resize(program.groupRefs.size());
     for (std::size_t i = 0; i < program.groupRefs.size(); ++i) {
         const Group &group = program.groups[program.groupRefs[i]];
-        plainChoices[i] = group.kind == GroupKind::Alternatives ? group.pieceLiteralsBegin : noLiterals;
+        plainChoices[i] = visitKind(
+            group, [&](auto kind) { return decltype(kind)::choiceIsPiece ? group.pieceLiteralsBegin : noLiterals; });
     }
     for (std::uint32_t s = 0; s < program.sequences.size(); ++s) {
         if (isBig(s))
@@ -106,39 +104,22 @@ PositionIndex::PositionIndex(const Program &compiled)
         });
     }
 
-    choicePrefix.assign(program.choicePieces.size(), 0);
-    itemPrefix.assign(program.pieces.size(), 0);
-    pairPrefix.assign(program.pieces.size(), 0);
+    prefix.assign(program.choicePieces.size() + 2 * program.pieces.size(), 0);
     for (std::uint32_t g = 0; g < program.groups.size(); ++g) {
         const Group &group = program.groups[g];
-        const auto fill = [&](auto sequenceCount, auto &choices, auto &items, auto &pairs, std::uint32_t choiceAt,
-                              std::uint32_t pieceAt) {
-            using Number = std::decay_t<decltype(sequenceCount(0))>;
-            if (group.kind == GroupKind::Alternatives) {
-                prefixFigures<Number>(
-                    group.choices,
-                    [&](std::size_t i) { return sequenceCount(program.choicePieces[group.choiceBegin + i]); },
-                    choices.data() + choiceAt);
+        visitKind(group, [&](auto kind) {
+            using Kind = decltype(kind);
+            if (!isBig(groupBase + g)) {
+                Kind::prefixes(
+                    program, group, [this](std::uint32_t node) { return count[node]; },
+                    prefix.data() + Kind::prefixBegin(program, group));
                 return;
             }
-            const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-            pairPrefixes<Number>(
-                itemCount(group), sequenceCount(pieces[separatorPiece]),
-                [&](std::uint32_t item) { return sequenceCount(pieces[itemPiece(item)]); },
-                items.data() + pieceAt + itemPiece(0), pairs.data() + pieceAt + itemPiece(0));
-        };
-        if (!isBig(groupBase + g)) {
-            fill([this](std::uint32_t s) { return count[s]; }, choicePrefix, itemPrefix, pairPrefix, group.choiceBegin,
-                group.pieceBegin);
-            continue;
-        }
-        BigGroup &tables = bigGroups[g];
-        if (group.kind == GroupKind::Alternatives)
-            tables.choicePrefix.resize(group.choices);
-        else
-            tables.itemPrefix.resize(group.pieceCount), tables.pairPrefix.resize(group.pieceCount);
-        fill([this](std::uint32_t s) { return countOf(s); }, tables.choicePrefix, tables.itemPrefix, tables.pairPrefix,
-            0, 0);
+            std::vector<mpz_class> &tables = bigPrefix[g];
+            tables.resize(Kind::prefixSize(group));
+            Kind::prefixes(
+                program, group, [this](std::uint32_t node) { return countOf(node); }, tables.data());
+        });
     }
 
     for (std::uint32_t s = 0; s < program.sequences.size(); ++s) {

@@ -6,8 +6,9 @@
 //
 // In a sequence the leftmost group changes slowest, so a residual of the
 // sequence is a number whose digits, most significant first, are its groups'
-// variant indexes and whose radixes are their counts. A group's choice is
-// found from running counts over its choices (choicearithmetic.h).
+// variant indexes and whose radixes are their counts (mixedradix.h). A
+// group's choice is found from running counts over its choices
+// (choicearithmetic.h).
 //
 // Counts are machine words wherever a node's count fits one; big numbers only
 // above. A sequence whose count needs big numbers is cut into blocks: runs of
@@ -18,12 +19,14 @@
 // balanced size instead of one division per group (positions.h).
 
 #include "program/choicearithmetic.h"
+#include "program/mixedradix.h"
 #include "program/program.h"
 
 #include <gmpxx.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -49,9 +52,9 @@ public:
     std::vector<std::uint64_t> count;
     std::unordered_map<std::uint32_t, mpz_class> big;
 
-    // Per group whose count is below 2^32: 2^64 / count rounded up, for
-    // dividing by the count; else 0.
-    std::vector<std::uint64_t> reciprocal;
+    // Per group: its count with its reciprocal, for splitting a residual
+    // (mixedradix.h).
+    std::vector<Radix> radix;
     // Per Program::groupRefs entry of a sequence whose count fits a word: the
     // product of the counts of the groups after it there, which divides the
     // sequence's residual into the group's variant index and what is left.
@@ -63,65 +66,27 @@ public:
     // Per sequence: whether its count fits a word and all its groups are of
     // plain-text pieces, so that it is written in one loop.
     std::vector<std::uint8_t> flat;
-    // Groups whose count fits a word: per Program::choicePieces entry the
-    // count of the earlier choices of its group; per Program::pieces entry of
-    // a pairs group's items the count of the earlier items, and the
-    // separator's count times the sum over earlier items r of c_r times the
-    // count of the other items, where the blocks of first items start
-    // (pairPrefixes() in choicearithmetic.h).
-    std::vector<std::uint64_t> choicePrefix;
-    std::vector<std::uint64_t> itemPrefix;
-    std::vector<std::uint64_t> pairPrefix;
-    // The same for groups whose count needs big numbers, from the group's
-    // first entry on.
-    struct BigGroup
-    {
-        std::vector<mpz_class> choicePrefix;
-        std::vector<mpz_class> itemPrefix;
-        std::vector<mpz_class> pairPrefix;
-    };
-    std::unordered_map<std::uint32_t, BigGroup> bigGroups;
+    // The running counts over each group's choices that decoding reads
+    // (Kind::prefixes()): for groups whose count fits a word, where the
+    // kind places them in `prefix`; else in `bigPrefix`.
+    std::vector<std::uint64_t> prefix;
+    std::unordered_map<std::uint32_t, std::vector<mpz_class>> bigPrefix;
 
     // A group's choice for its variant index, with the residuals of the
-    // choice's slots (choicearithmetic.h): for groups whose count fits a
-    // word, and for those of big numbers.
-    GroupChoice decodeWord(const Group &group, std::uint64_t variant, std::uint64_t slots[3]) const
+    // choice's slots: in machine words for groups whose count fits one, else
+    // in big numbers.
+    template <class Kind, class Number>
+    [[gnu::always_inline]] GroupChoice decode(std::uint32_t group, const Number &variant, Number *slots) const
     {
-        if (group.kind == GroupKind::Alternatives)
-            return GroupChoice { decodeWordAlternatives(group, variant, slots[0]) };
-        return decodeWordPairs(group, variant, slots);
-    }
-    std::uint32_t decodeWordAlternatives(const Group &group, std::uint64_t variant, std::uint64_t &residual) const
-    {
-        const std::uint64_t *const prefix = choicePrefix.data() + group.choiceBegin;
-        const std::uint32_t chosen = prefixDecode(prefix, group.choices, variant);
-        residual = variant - prefix[chosen];
-        return chosen;
-    }
-    [[gnu::always_inline]] GroupChoice decodeWordPairs(
-        const Group &group, std::uint64_t variant, std::uint64_t slots[3]) const
-    {
-        const std::uint32_t *const pieces = program.pieces.data() + group.pieceBegin;
-        return decodePair(
-            itemCount(group), itemPrefix.data() + group.pieceBegin + itemPiece(0),
-            pairPrefix.data() + group.pieceBegin + itemPiece(0),
-            [&](std::uint32_t item) { return count[pieces[itemPiece(item)]]; }, count[pieces[separatorPiece]], variant,
-            slots);
-    }
-    GroupChoice decodeBig(std::uint32_t groupIndex, const mpz_class &variant, mpz_class slots[3]) const
-    {
-        const Group &group = program.groups[groupIndex];
-        const BigGroup &tables = bigGroups.at(groupIndex);
-        if (group.kind == GroupKind::Alternatives) {
-            const std::uint32_t chosen = prefixDecode(tables.choicePrefix.data(), group.choices, variant);
-            slots[0] = variant - tables.choicePrefix[chosen];
-            return GroupChoice { chosen };
-        }
-        const std::uint32_t *const pieces = program.pieces.data() + group.pieceBegin;
-        return decodePair(
-            itemCount(group), tables.itemPrefix.data() + itemPiece(0), tables.pairPrefix.data() + itemPiece(0),
-            [&](std::uint32_t item) { return countOf(pieces[itemPiece(item)]); }, countOf(pieces[separatorPiece]),
-            variant, slots);
+        const Group &compiled = program.groups[group];
+        if constexpr (std::is_same_v<Number, mpz_class>)
+            return Kind::decode(
+                program, compiled, bigPrefix.at(group).data(), [this](std::uint32_t node) { return countOf(node); },
+                variant, slots);
+        else
+            return Kind::decode(
+                program, compiled, prefix.data() + Kind::prefixBegin(program, compiled),
+                [this](std::uint32_t node) { return count[node]; }, variant, slots);
     }
 
     // Sequences whose count needs big numbers: where each block of groups

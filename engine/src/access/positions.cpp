@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <type_traits>
 
 namespace razmnozhator::detail {
-
-namespace {
-
-__extension__ typedef unsigned __int128 Wide;
-
-} // namespace
 
 PositionDecoder::PositionDecoder(const Program &program)
     : index_(positionIndex(program))
@@ -28,24 +23,10 @@ void PositionDecoder::splitBlock(
     std::uint32_t sequence, std::uint32_t begin, std::uint32_t end, std::uint64_t residual, Digits &digits) const
 {
     const Program &program = index_.program;
-    const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin;
-    for (std::uint32_t i = end; i-- > begin;) {
-        if (i == begin) {
-            // The leading group takes what is left.
-            digits.word[i] = residual;
-            break;
-        }
-        const std::uint64_t radix = index_.count[index_.groupNode(groups[i])];
-        const std::uint64_t reciprocal = index_.reciprocal[groups[i]];
-        if (residual < PositionIndex::blockLimit && reciprocal != 0) {
-            // Lemire's division of 32-bit numbers by an inverse.
-            digits.word[i] = static_cast<std::uint64_t>(Wide(reciprocal * residual) * radix >> 64);
-            residual = static_cast<std::uint64_t>(Wide(reciprocal) * residual >> 64);
-        } else {
-            digits.word[i] = residual % radix;
-            residual /= radix;
-        }
-    }
+    const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin + begin;
+    splitMixedRadix(
+        residual, end - begin, [&](std::size_t i) { return index_.radix[groups[i]]; },
+        [&](std::size_t i, std::uint64_t digit) { digits.word[begin + i] = digit; });
 }
 
 void PositionDecoder::splitWord(std::uint32_t sequence, std::uint64_t residual, Digits &digits) const
@@ -162,30 +143,29 @@ GroupChoice PositionDecoder::openGroup(std::uint32_t group, std::uint32_t frame,
         slots_.resize(frame + 1);
     const Digits &digits = at.owner == noFrame ? root_ : slots_[at.owner][at.slot];
     if (index_.isBig(index_.groupNode(group)))
-        return openBig(group, digits.big[at.element], frame);
-    return openWord(group, digits.word[at.element], frame);
+        return open(group, digits.big[at.element], frame);
+    return open(group, digits.word[at.element], frame);
 }
 
-GroupChoice PositionDecoder::openWord(std::uint32_t group, std::uint64_t variant, std::uint32_t frame)
+template <class Number>
+GroupChoice PositionDecoder::open(std::uint32_t group, const Number &variant, std::uint32_t frame)
 {
     const Program &program = index_.program;
     const Group &compiled = program.groups[group];
-    std::uint64_t slots[3];
-    const GroupChoice choice = index_.decodeWord(compiled, variant, slots);
-    for (int slot = 0; slot < slotsOf(compiled.kind); ++slot)
-        splitWord(slotSequence(program, compiled, choice, slot), slots[slot], slots_[frame][slot]);
-    return choice;
-}
-
-GroupChoice PositionDecoder::openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame)
-{
-    const Program &program = index_.program;
-    const Group &compiled = program.groups[group];
-    mpz_class slots[3];
-    const GroupChoice choice = index_.decodeBig(group, variant, slots);
-    for (int slot = 0; slot < slotsOf(compiled.kind); ++slot)
-        split(slotSequence(program, compiled, choice, slot), slots[slot], slots_[frame][slot]);
-    return choice;
+    return visitKind(compiled, [&](auto kind) {
+        using Kind = decltype(kind);
+        Number slots[Kind::slots];
+        const GroupChoice choice = index_.decode<Kind>(group, variant, slots);
+        for (int slot = 0; slot < Kind::slots; ++slot) {
+            const std::uint32_t sequence
+                = Kind::slotSequence(program.choicePieces.data(), program.pieces.data(), compiled, choice, slot);
+            if constexpr (std::is_same_v<Number, mpz_class>)
+                split(sequence, slots[slot], slots_[frame][slot]);
+            else
+                splitWord(sequence, slots[slot], slots_[frame][slot]);
+        }
+        return choice;
+    });
 }
 
 } // namespace razmnozhator::detail

@@ -14,7 +14,7 @@
 // the residual's bits.
 
 #include "access/positionindex.h"
-#include "listing/choices.h"
+#include "program/choices.h"
 #include "program/program.h"
 
 #include <gmpxx.h>
@@ -86,8 +86,7 @@ private:
     void splitBlock(
         std::uint32_t sequence, std::uint32_t begin, std::uint32_t end, std::uint64_t residual, Digits &digits) const;
     GroupChoice openGroup(std::uint32_t group, std::uint32_t frame, const GroupPlace &at);
-    GroupChoice openWord(std::uint32_t group, std::uint64_t variant, std::uint32_t frame);
-    GroupChoice openBig(std::uint32_t group, const mpz_class &variant, std::uint32_t frame);
+    template <class Number> GroupChoice open(std::uint32_t group, const Number &variant, std::uint32_t frame);
 
     // One sequence being written: its next element, and what is left of its
     // residual, in a word or split into `digits` (an entry of digitStack_).
@@ -110,9 +109,9 @@ private:
     // read stays where it is while later ones are added.
     std::deque<Digits> digitStack_;
     std::size_t digitsUsed_ = 0;
-    std::array<mpz_class, 3> bigSlots_;
+    std::array<mpz_class, mostSlots> bigSlots_;
     Digits root_;
-    std::vector<std::array<Digits, 3>> slots_;
+    std::vector<std::array<Digits, mostSlots>> slots_;
     // Per level of the remainder tree: quotient and remainder.
     std::vector<std::array<mpz_class, 2>> scratch_;
 };

@@ -3,8 +3,8 @@
 
 #include "access/positions.h"
 
-#include "listing/varianttext.h"
 #include "program/choicearithmetic.h"
+#include "program/varianttext.h"
 
 #include <vector>
 
@@ -154,24 +154,20 @@ private:
         return true;
     }
 
-    // Every ordered pair of plain text is one variant. Each kind is written
-    // with its kind known, so that no slot asks it again.
+    // Every choice of a group of plain text is one variant. Each kind is
+    // written with its kind known, so that no slot asks it again.
     [[gnu::always_inline]] void plainGroup(const Group &group, std::uint64_t variant)
     {
-        if (group.kind == GroupKind::Alternatives)
-            plainChoiceOf<GroupKind::Alternatives>(group, GroupChoice { variant });
-        else
-            plainChoiceOf<GroupKind::Pairs>(group, pairAt(variant, itemCount(group)));
-    }
-
-    template <GroupKind Kind> [[gnu::always_inline]] void plainChoiceOf(const Group &group, const GroupChoice &choice)
-    {
-        if constexpr (Characters) {
-            for (int slot = 0; slot < slotsOf(Kind); ++slot)
-                piece(slotSequence(choicePieces_, pieces_, group, choice, slot));
-        } else {
-            appendChoiceSpans(pieceLiterals_ + group.pieceLiteralsBegin, Kind, choice, pool_, out_, length_);
-        }
+        visitKind(group, [&](auto kind) {
+            using Kind = decltype(kind);
+            const GroupChoice choice = Kind::at(group, variant);
+            if constexpr (Characters) {
+                for (int slot = 0; slot < Kind::slots; ++slot)
+                    piece(Kind::slotSequence(choicePieces_, pieces_, group, choice, slot));
+            } else {
+                appendChoiceSpans<Kind>(pieceLiterals_ + group.pieceLiteralsBegin, choice, pool_, out_, length_);
+            }
+        });
     }
 
     [[gnu::always_inline]] void flat(std::uint32_t sequence, std::uint64_t residual)
@@ -199,27 +195,21 @@ private:
             plainGroup(compiled, variant);
             return;
         }
-        std::vector<Step> &steps = decoder_.steps_;
-        if (compiled.kind == GroupKind::Alternatives) {
-            std::uint64_t residual = 0;
-            const GroupChoice choice { index.decodeWordAlternatives(compiled, variant, residual) };
-            const std::uint32_t sequence = slotSequence(choicePieces_, pieces_, compiled, choice, 0);
-            if (flat_[sequence])
-                flat(sequence, residual);
-            else
-                steps.push_back(Step { sequence, 0, residual, wordResidual });
-            return;
-        }
-        std::uint64_t residuals[3];
-        const GroupChoice choice = index.decodeWordPairs(compiled, variant, residuals);
-        std::uint32_t slots[3];
-        for (int slot = 0; slot < 3; ++slot)
-            slots[slot] = slotSequence(choicePieces_, pieces_, compiled, choice, slot);
-        int slot = 0;
-        for (; slot < 3 && flat_[slots[slot]]; ++slot)
-            flat(slots[slot], residuals[slot]);
-        for (int later = 2; later >= slot; --later)
-            steps.push_back(Step { slots[later], 0, residuals[later], wordResidual });
+        visitKind(compiled, [&](auto kind) {
+            using Kind = decltype(kind);
+            std::uint64_t residuals[Kind::slots];
+            const GroupChoice choice = index.template decode<Kind>(group, variant, residuals);
+            std::uint32_t slots[Kind::slots];
+            for (int slot = 0; slot < Kind::slots; ++slot)
+                slots[slot] = Kind::slotSequence(choicePieces_, pieces_, compiled, choice, slot);
+            // The leading slots of plain text in place, the others on the
+            // stack, the first to write on top.
+            int slot = 0;
+            for (; slot < Kind::slots && flat_[slots[slot]]; ++slot)
+                flat(slots[slot], residuals[slot]);
+            for (int later = Kind::slots; later-- > slot;)
+                decoder_.steps_.push_back(Step { slots[later], 0, residuals[later], wordResidual });
+        });
     }
 
     PositionDecoder &decoder_;
@@ -252,10 +242,14 @@ void PositionDecoder::pushBigGroup(std::uint32_t group, const mpz_class &variant
 {
     const Program &program = index_.program;
     const Group &compiled = program.groups[group];
-    const GroupChoice choice = index_.decodeBig(group, variant, bigSlots_.data());
-    // The first slot to write on top.
-    for (int slot = slotsOf(compiled.kind); slot-- > 0;)
-        pushSequence(slotSequence(program, compiled, choice, slot), bigSlots_[slot]);
+    visitKind(compiled, [&](auto kind) {
+        using Kind = decltype(kind);
+        const GroupChoice choice = index_.decode<Kind>(group, variant, bigSlots_.data());
+        // The first slot to write on top.
+        for (int slot = Kind::slots; slot-- > 0;)
+            pushSequence(Kind::slotSequence(program.choicePieces.data(), program.pieces.data(), compiled, choice, slot),
+                bigSlots_[slot]);
+    });
 }
 
 void PositionDecoder::pushSequence(std::uint32_t sequence, const mpz_class &residual)

@@ -8,6 +8,20 @@ namespace razmnozhator::detail {
 
 using namespace multiword;
 
+namespace {
+
+std::int64_t shortest(const Poly &poly)
+{
+    return std::int64_t(poly.offset);
+}
+
+std::int64_t longest(const Poly &poly, std::size_t width)
+{
+    return std::int64_t(poly.offset + poly.slots(width)) - 1;
+}
+
+} // namespace
+
 RangeDecoder::RangeDecoder(const Program &program)
     : program_(program)
 {
@@ -79,21 +93,10 @@ void RangeDecoder::weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_
     }
 }
 
-// Moves past a choice whose variants that fit number no more than the rank;
-// true when the rank falls within it.
-bool RangeDecoder::takes(const Poly &content, Ends &ends, std::int64_t at)
+const mp_limb_t *RangeDecoder::weighed(const Poly &content, Ends &ends, std::int64_t at)
 {
     weigh(content, ends, at, weight_.data());
-    return takesWeight();
-}
-
-// The same for a choice whose weight is in weight_.
-bool RangeDecoder::takesWeight()
-{
-    if (less(rank_.data(), weight_.data(), active_))
-        return true;
-    subtract(rank_.data(), rank_.data(), weight_.data(), active_);
-    return false;
+    return weight_.data();
 }
 
 // The running total of a spectrum up to and including `length`, or null
@@ -187,7 +190,7 @@ std::uint64_t RangeDecoder::plainTextChoice(
             + (program_.literalCharacters.empty()
                     ? std::int64_t(spans[choice].length)
                     : std::int64_t(program_.characters(
-                        program_.sequences[slotSequence(program_, group, GroupChoice { choice }, 0)].literalBegin)));
+                        program_.sequences[Alternatives::sequence(program_, group, choice)].literalBegin)));
     };
     const auto fitting = [&](std::uint64_t choice) { return value(after, end(choice)); };
 
@@ -200,31 +203,9 @@ std::uint64_t RangeDecoder::plainTextChoice(
                 __builtin_prefetch(after.limbs.data() + std::size_t(t) * after.stride);
         }
     }
-    bool fromEnd = false;
-    if (total) {
-        // From the end when rank >= total / 2, the rank counted from there.
-        fromEnd = !lessThanHalf(left, total, words);
-        if (fromEnd)
-            fromOtherEnd(left, total, left, words);
-    }
-    std::uint64_t choice = fromEnd ? group.choices - 1 : 0;
-    for (std::uint64_t step = 0; step + 1 < group.choices; ++step, fromEnd ? --choice : ++choice) {
-        const mp_limb_t *fits = fitting(choice);
-        if (!fits)
-            continue;
-        if (subtract(next, left, fits, words) != 0) {
-            // Within the choice, counted from its start.
-            if (fromEnd)
-                fromOtherEnd(left, fits, left, words);
-            break;
-        }
-        std::swap(left, next);
-    }
-    if (fromEnd && choice == 0) {
-        // The first choice holds the rest: left counts from its end.
-        fromOtherEnd(left, fitting(0), left, words);
-    }
-    std::copy_n(left, words, rank_.data());
+    WordsRank rank { left, next, words };
+    const std::uint64_t choice = Alternatives::choose(group, rank, fitting, total).choice;
+    std::copy_n(rank.left, words, rank_.data());
     return choice;
 }
 
@@ -233,13 +214,10 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     const std::uint32_t reference = program_.sequences[at.sequence].groupBegin + at.element;
     const Group &group = program_.groups[groupIndex];
     const std::int64_t written = start_.low - window_.low;
-    const std::size_t width = spectra_->width;
     const Poly &content = spectra_->groupSpectrum[groupIndex];
-    const auto shortest = [](const Poly &poly) { return std::int64_t(poly.offset); };
-    const auto longest = [width](const Poly &poly) { return std::int64_t(poly.offset + poly.slots(width)) - 1; };
     // The ways to finish after the group, for every length its end may have.
     const std::int64_t low = written + shortest(content);
-    const std::int64_t high = written + longest(content);
+    const std::int64_t high = written + longest(content, spectra_->width);
     Ends *ends;
     if (at.owner == noFrame && rows_.built) {
         ends = &rows_.ends[at.element];
@@ -260,84 +238,85 @@ GroupChoice RangeDecoder::open(std::uint32_t groupIndex, std::uint32_t frameInde
     }
     if (slotEnds_.size() <= frameIndex)
         slotEnds_.resize(frameIndex + 1);
-    GroupChoice made;
-    if (group.kind == GroupKind::Alternatives) {
-        if (group.pieceLiteralsBegin != noLiterals) {
-            // In the template's own sequence, with the rows of the window,
-            // the group followed by what follows it is what follows the group
-            // before, less the literal between them.
-            made.choice
-                = plainTextChoice(group, *ends, written, at.owner == noFrame && rows_.built ? rootTotal_ : nullptr);
-        } else {
-            while (made.choice + 1 < group.choices
-                && !takes(spectra_->sequenceSpectrum[slotSequence(program_, group, made, 0)], *ends, written))
-                ++made.choice;
-        }
-        slotEnds_[frameIndex][0] = ends;
-        return made;
-    }
-    const std::uint32_t *pieces = program_.pieces.data() + group.pieceBegin;
-    const std::uint32_t items = itemCount(group);
-    const auto item = [&](std::uint32_t i) -> const Poly & { return spectra_->sequenceSpectrum[pieces[itemPiece(i)]]; };
-    const Poly &separator = spectra_->sequenceSpectrum[pieces[separatorPiece]];
+    // In the template's own sequence, with the rows of the window, the group
+    // followed by what follows it is what follows the group before, less the
+    // literal between them.
+    const mp_limb_t *total = at.owner == noFrame && rows_.built ? rootTotal_ : nullptr;
+    return visitKind(
+        group, [&](auto kind) { return choose(kind, group, *ends, written, total, slotEnds_[frameIndex]); });
+}
+
+GroupChoice RangeDecoder::choose(Alternatives, const Group &group, Ends &ends, std::int64_t written,
+    const mp_limb_t *total, std::array<Ends *, mostSlots> &slotEnds)
+{
+    slotEnds = { &ends };
+    if (group.pieceLiteralsBegin != noLiterals)
+        return GroupChoice { plainTextChoice(group, ends, written, total) };
+    WordsRank rank = this->rank();
+    return Alternatives::choose(group, rank, [&](std::uint64_t choice) {
+        return weighed(spectra_->sequenceSpectrum[Alternatives::sequence(program_, group, choice)], ends, written);
+    });
+}
+
+GroupChoice RangeDecoder::choose(Pairs, const Group &group, Ends &ends, std::int64_t written, const mp_limb_t *,
+    std::array<Ends *, mostSlots> &slotEnds)
+{
+    const std::size_t width = spectra_->width;
+    const std::uint32_t items = Pairs::items(group);
+    const auto item
+        = [&](std::uint32_t i) -> const Poly & { return spectra_->sequenceSpectrum[Pairs::item(program_, group, i)]; };
+    const Poly &separator = spectra_->sequenceSpectrum[Pairs::separator(program_, group)];
+    WordsRank rank = this->rank();
     if (group.pieceLiteralsBegin != noLiterals) {
         // Plain text: each ordered pair is one variant of known length.
-        const auto addPair = [&](std::uint32_t r, std::uint32_t f) {
-            const std::int64_t length = written + shortest(item(r)) + shortest(separator) + shortest(item(f));
-            if (const mp_limb_t *count = value(*ends, length))
+        const auto addPair = [&](std::uint32_t first, std::uint32_t second) {
+            const std::int64_t length = written + shortest(item(first)) + shortest(separator) + shortest(item(second));
+            if (const mp_limb_t *count = value(ends, length))
                 add(weight_.data(), weight_.data(), count, active_);
         };
-        std::uint32_t first = 0;
-        for (; first + 1 < items; ++first) {
+        const auto block = [&](std::uint64_t first) {
             std::fill_n(weight_.begin(), active_, 0);
-            for (std::uint32_t f = firstSecond(first); f < items; f = nextSecond(f, first))
-                addPair(first, f);
-            if (takesWeight())
-                break;
-        }
-        std::uint32_t second = firstSecond(first);
-        for (;;) {
-            const std::uint32_t next = nextSecond(second, first);
+            for (std::uint32_t other = 0; other + 1 < items; ++other)
+                addPair(std::uint32_t(first), Pairs::other(std::uint32_t(first), other));
+            return weight_.data();
+        };
+        const auto pair = [&](std::uint32_t first, std::uint32_t second) {
             std::fill_n(weight_.begin(), active_, 0);
             addPair(first, second);
-            if (next >= items || takesWeight())
-                break;
-            second = next;
-        }
-        return GroupChoice { pairIndex(first, second, items), first, second };
+            return weight_.data();
+        };
+        return Pairs::choose(group, rank, block, pair);
     }
-    const Poly &sum = index_->itemSum[groupIndex];
+    const Poly &sum = index_->itemSum[std::size_t(&group - program_.groups.data())];
     // Products of spectra are never made: weighing against a product is
     // weighing against the ways to finish moved back by each factor in turn.
     // A pair (r, f) writes r, the separator, then f.
     const std::int64_t separatorLow = written + shortest(sum) + shortest(separator);
-    const std::int64_t separatorHigh = written + longest(sum) + longest(separator);
-    Ends *afterAll = before(sum, *ends, separatorLow, separatorHigh);
-    std::uint32_t first = 0;
-    for (; first + 1 < items; ++first) {
+    const std::int64_t separatorHigh = written + longest(sum, width) + longest(separator, width);
+    Ends *afterAll = before(sum, ends, separatorLow, separatorHigh);
+    const auto block = [&](std::uint64_t first) {
         // After the separator, any second item other than the first.
         Ends &others = fresh(separatorLow, separatorHigh);
         others.after = afterAll;
-        others.less = before(item(first), *ends, separatorLow, separatorHigh);
-        Ends *afterFirst = before(separator, others, written + shortest(item(first)), written + longest(item(first)));
-        if (takes(item(first), *afterFirst, written))
-            break;
-    }
-    Ends *afterLead = before(item(first), *ends, separatorLow, separatorHigh);
-    Ends *beforeSecond = before(separator, *afterLead, written + shortest(sum), written + longest(sum));
-    std::uint32_t second = firstSecond(first);
-    for (;;) {
-        const std::uint32_t next = nextSecond(second, first);
-        if (next >= items || takes(item(second), *beforeSecond, written))
-            break;
-        second = next;
-    }
-    made = GroupChoice { pairIndex(first, second, items), first, second };
-    Ends *afterSeparator = before(item(second), *ends, written + shortest(item(first)) + shortest(separator),
-        written + longest(item(first)) + longest(separator));
-    Ends *afterFirst
-        = before(separator, *afterSeparator, written + shortest(item(first)), written + longest(item(first)));
-    slotEnds_[frameIndex] = { afterFirst, afterSeparator, ends };
+        others.less = before(item(std::uint32_t(first)), ends, separatorLow, separatorHigh);
+        Ends *afterFirst = before(separator, others, written + shortest(item(std::uint32_t(first))),
+            written + longest(item(std::uint32_t(first)), width));
+        return weighed(item(std::uint32_t(first)), *afterFirst, written);
+    };
+    Ends *beforeSecond = nullptr;
+    const auto pair = [&](std::uint32_t first, std::uint32_t second) {
+        if (!beforeSecond) {
+            Ends *afterLead = before(item(first), ends, separatorLow, separatorHigh);
+            beforeSecond = before(separator, *afterLead, written + shortest(sum), written + longest(sum, width));
+        }
+        return weighed(item(second), *beforeSecond, written);
+    };
+    const GroupChoice made = Pairs::choose(group, rank, block, pair);
+    Ends *afterSeparator = before(item(made.second), ends, written + shortest(item(made.first)) + shortest(separator),
+        written + longest(item(made.first), width) + longest(separator, width));
+    Ends *afterFirst = before(
+        separator, *afterSeparator, written + shortest(item(made.first)), written + longest(item(made.first), width));
+    slotEnds = { afterFirst, afterSeparator, &ends };
     return made;
 }
 

@@ -12,18 +12,45 @@
 
 #include "access/rangeindex.h"
 #include "access/rootlengths.h"
-#include "listing/choices.h"
+#include "figures/multiword.h"
+#include "program/choices.h"
 
 #include <gmpxx.h>
 
 #include <array>
-#include <deque>
-
 #include <cstdint>
+#include <deque>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace razmnozhator::detail {
+
+// A rank of `words` machine words, as chooseByWeight() keeps it. With a
+// spare of as many words, taking a weight off is one pass, into the spare,
+// which becomes the rank: `left` then moves between the two.
+struct WordsRank
+{
+    mp_limb_t *left;
+    mp_limb_t *spare;
+    std::size_t words;
+
+    bool within(const mp_limb_t *weight)
+    {
+        if (spare) {
+            if (multiword::subtract(spare, left, weight, words) != 0)
+                return true;
+            std::swap(left, spare);
+            return false;
+        }
+        if (multiword::less(left, weight, words))
+            return true;
+        multiword::subtract(left, left, weight, words);
+        return false;
+    }
+    void flip(const mp_limb_t *weight) { multiword::fromOtherEnd(left, weight, left, words); }
+    bool upperHalf(const mp_limb_t *total) const { return !multiword::lessThanHalf(left, total, words); }
+};
 
 // Gives the odometer the choices of the rank-th variant in order among those
 // whose length lies in a window.
@@ -92,8 +119,14 @@ private:
     void weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out);
     const mp_limb_t *totalUpTo(const Poly &totals, std::size_t width, std::int64_t length) const;
     const mp_limb_t *value(Ends &ends, std::int64_t t);
-    bool takes(const Poly &content, Ends &ends, std::int64_t at);
-    bool takesWeight();
+    // The ways to fit of a choice whose variants are `content`, written from
+    // length `at` on and followed by `ends`, in weight_.
+    const mp_limb_t *weighed(const Poly &content, Ends &ends, std::int64_t at);
+    WordsRank rank() { return WordsRank { rank_.data(), nullptr, active_ }; }
+    GroupChoice choose(Alternatives, const Group &group, Ends &ends, std::int64_t written, const mp_limb_t *total,
+        std::array<Ends *, mostSlots> &slotEnds);
+    GroupChoice choose(Pairs, const Group &group, Ends &ends, std::int64_t written, const mp_limb_t *total,
+        std::array<Ends *, mostSlots> &slotEnds);
     Ends &fresh(std::int64_t low, std::int64_t high);
     Ends *before(const Poly &poly, Ends &after, std::int64_t low, std::int64_t high);
     std::uint64_t plainTextChoice(const Group &group, Ends &after, std::int64_t written, const mp_limb_t *total);
@@ -108,7 +141,7 @@ private:
     // Per frame and slot, the ways to finish after the slot's sequence. Only
     // lengths that the group's own variants can reach are kept, so a query
     // costs what its groups' spread of lengths costs, not the template's.
-    std::vector<std::array<Ends *, 3>> slotEnds_;
+    std::vector<std::array<Ends *, mostSlots>> slotEnds_;
     std::deque<Ends> made_;
     std::size_t used_ = 0;
     std::uint64_t stamp_ = 0;

@@ -167,24 +167,21 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
     // The items of a pairs group are followed by at least the separator and
     // the shortest item.
     std::vector<std::uint64_t> itemCut(program.groups.size(), noCut);
-    for (std::size_t g = 0; g < program.groups.size(); ++g) {
-        const Group &group = program.groups[g];
-        if (group.kind != GroupKind::Pairs)
-            continue;
+    forEachGroupOf<Pairs>(program, [&](std::uint32_t g, const Group &group) {
         std::uint64_t shortest = UINT64_MAX;
         std::uint64_t longest = 0;
-        for (std::uint32_t i = 0; i < itemCount(group); ++i) {
-            const Poly &item = spectra.sequenceSpectrum[program.pieces[group.pieceBegin + itemPiece(i)]];
+        for (std::uint32_t i = 0; i < Pairs::items(group); ++i) {
+            const Poly &item = spectra.sequenceSpectrum[Pairs::item(program, group, i)];
             shortest = std::min(shortest, item.offset);
             if (!item.limbs.empty())
                 longest = std::max<std::uint64_t>(longest, item.offset + item.slots(width) - 1);
         }
-        const std::int64_t cut = cutAfter(
-            spectra.cut, spectra.sequenceSpectrum[program.pieces[group.pieceBegin + separatorPiece]].offset + shortest);
+        const std::int64_t cut
+            = cutAfter(spectra.cut, spectra.sequenceSpectrum[Pairs::separator(program, group)].offset + shortest);
         itemCut[g] = cut == INT64_MAX ? noCut : cut < 0 ? 0 : std::uint64_t(cut);
         if (cut >= 0 && longest >= shortest && itemCut[g] >= shortest)
             words += double(std::min(longest, itemCut[g]) - shortest + 1) * double(width);
-    }
+    });
     checkIndexBudget(LimitError::Task::LengthChoice, words * sizeof(mp_limb_t));
 
     suffix.resize(program.groupRefs.size());
@@ -236,16 +233,12 @@ RangeIndex::RangeIndex(std::shared_ptr<const SpectrumIndex> spectrumIndex)
         }
     }
     itemSum.resize(program.groups.size());
-    for (std::size_t g = 0; g < program.groups.size(); ++g) {
-        const Group &group = program.groups[g];
-        if (group.kind != GroupKind::Pairs)
-            continue;
+    forEachGroupOf<Pairs>(program, [&](std::uint32_t g, const Group &group) {
         std::vector<Poly> items;
-        for (std::uint32_t i = 0; i < itemCount(group); ++i)
-            items.push_back(
-                cutAbove(spectra.sequenceSpectrum[program.pieces[group.pieceBegin + itemPiece(i)]], width, itemCut[g]));
+        for (std::uint32_t i = 0; i < Pairs::items(group); ++i)
+            items.push_back(cutAbove(spectra.sequenceSpectrum[Pairs::item(program, group, i)], width, itemCut[g]));
         itemSum[g] = spectra.sum(items);
-    }
+    });
     rootTotals = runningTotals(spectra, spectra.sequenceSpectrum[program.root], spectra.cut);
 }
 

@@ -134,23 +134,9 @@ bool RangeDecoder::rootDigits(
                 const auto at = std::uint64_t(walk.written + std::int64_t(choices[v]) - after.low);
                 return at < after.size ? after.limbs.data() + at * after.stride : nullptr;
             };
-            // From the last choice when the rank lies in the upper half, with
-            // the rank counted from the end: total - 1 - rank.
-            const bool fromEnd = !lessThanHalf(walk.left, total, active);
-            if (fromEnd)
-                fromOtherEnd(walk.left, total, walk.left, active);
-            std::uint64_t v = fromEnd ? count - 1 : 0;
-            for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --v : ++v) {
-                const mp_limb_t *fits = fitting(v);
-                if (!fits)
-                    continue;
-                if (less(walk.left, fits, active))
-                    break;
-                subtract(walk.left, walk.left, fits, active);
-            }
-            // Within the choice, counted from its start.
-            if (fromEnd)
-                fromOtherEnd(walk.left, fitting(v), walk.left, active);
+            // From the last choice when the rank lies in the upper half.
+            WordsRank rank { walk.left, nullptr, active };
+            const std::uint64_t v = chooseWithTotal(count, rank, fitting, total);
             digits[k * groups + i] = v;
             walk.written += std::int64_t(choices[v]);
         }

@@ -1,5 +1,7 @@
 #include "access/rootlengths.h"
 
+#include "program/mixedradix.h"
+
 #include <algorithm>
 
 namespace razmnozhator::detail {
@@ -78,22 +80,8 @@ std::uint64_t RootLengths::lengthOf(const std::uint64_t *digits) const
 
 void RootLengths::position(const std::uint64_t *digits, mpz_class &out) const
 {
-    // Horner's rule, a machine word of digits at a time.
-    out = 0;
-    std::uint64_t block = 0;
-    std::uint64_t radix = 1;
-    for (std::size_t i = 0; i < groups(); ++i) {
-        if (radix > UINT64_MAX / count(i)) {
-            mpz_mul_ui(out.get_mpz_t(), out.get_mpz_t(), radix);
-            mpz_add_ui(out.get_mpz_t(), out.get_mpz_t(), block);
-            block = 0;
-            radix = 1;
-        }
-        block = block * count(i) + digits[i];
-        radix *= count(i);
-    }
-    mpz_mul_ui(out.get_mpz_t(), out.get_mpz_t(), radix);
-    mpz_add_ui(out.get_mpz_t(), out.get_mpz_t(), block);
+    joinMixedRadix(
+        groups(), [&](std::size_t i) { return count(i); }, [&](std::size_t i) { return digits[i]; }, out);
 }
 
 } // namespace razmnozhator::detail

@@ -3,7 +3,7 @@
 // The odometer's frames (odometer.h): one per group taking part in the
 // current variant, in the order their output begins.
 
-#include "listing/choices.h"
+#include "program/choices.h"
 
 #include <cstddef>
 #include <cstdint>

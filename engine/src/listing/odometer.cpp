@@ -4,8 +4,8 @@
 
 #include "listing/odometer.h"
 
-#include "listing/varianttext.h"
 #include "program/choicearithmetic.h"
+#include "program/varianttext.h"
 
 #include <algorithm>
 #include <cstring>

@@ -22,11 +22,11 @@
 
 #include "razmnozhator/engine.h"
 
-#include "access/rangedecoder.h"
 #include "access/positions.h"
-#include "listing/choices.h"
+#include "access/rangedecoder.h"
 #include "listing/lengthpruning.h"
 #include "listing/tailblock.h"
+#include "program/choices.h"
 #include "program/program.h"
 
 #include <gmpxx.h>

@@ -1,8 +1,8 @@
 #include "listing/tailblock.h"
 
 #include "listing/odometer.h"
-#include "listing/varianttext.h"
 #include "program/choicearithmetic.h"
+#include "program/varianttext.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,9 @@
 #pragma once
 
-// How the choices of a group are numbered, and what each choice puts where.
+// How the choices of a group are numbered, and what each choice puts where:
+// each group kind is a type, and visitKind() is where a group's kind is
+// turned into it, so that the indexes, the decoders and the odometer are
+// written once for every kind.
 //
 // An alternatives group's choice c is its piece c (of Program::choicePieces
 // from the group's choiceBegin on), and fills one slot. A pairs group of n
@@ -10,15 +13,13 @@
 // output order: the first item, the separator, the second item. Its pieces
 // are the separator (piece 0) and then the items, and are compiled in the
 // order 2, 0, 1, 3, 4, ...: the order in which the expansion meets them.
-//
-// The compiler, the indexes, the decoders and the odometer read these rules
-// here, so that how pairs are numbered is said once.
 
 #include "program/program.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace razmnozhator::detail {
 
@@ -30,135 +31,6 @@ struct GroupChoice
     std::uint32_t first = 0;
     std::uint32_t second = 1;
 };
-
-// Slots of a group's choice in output order.
-constexpr int slotsOf(GroupKind kind)
-{
-    return kind == GroupKind::Pairs ? 3 : 1;
-}
-
-// The items of a pairs group: its pieces but the separator.
-constexpr std::uint32_t itemCount(const Group &group)
-{
-    return group.pieceCount - 1;
-}
-
-// The ordered pairs of `items` items.
-constexpr std::uint64_t pairCount(std::uint64_t items)
-{
-    return items * (items - 1);
-}
-
-// The index of the ordered pair (first, second) among them.
-constexpr std::uint64_t pairIndex(std::uint32_t first, std::uint32_t second, std::uint32_t items)
-{
-    return first * (items - std::uint64_t { 1 }) + (second < first ? second : second - 1);
-}
-
-// The ordered pair at `index`.
-constexpr GroupChoice pairAt(std::uint64_t index, std::uint32_t items)
-{
-    const std::uint32_t others = items - 1;
-    const auto first = static_cast<std::uint32_t>(index / others);
-    const auto second = static_cast<std::uint32_t>(index % others);
-    return GroupChoice { index, first, second < first ? second : second + 1 };
-}
-
-// Choice `index` of a group: for pairs, the ordered pair at that index.
-inline GroupChoice choiceAt(const Group &group, std::uint64_t index)
-{
-    return group.kind == GroupKind::Alternatives ? GroupChoice { index } : pairAt(index, itemCount(group));
-}
-
-// The second items of the pairs with first item `first`, in the order of
-// their index: the other items in order, from firstSecond(first) on, each
-// followed by nextSecond(); past the last one, nextSecond() gives the
-// number of items.
-constexpr std::uint32_t firstSecond(std::uint32_t first)
-{
-    return first == 0 ? 1 : 0;
-}
-
-constexpr std::uint32_t nextSecond(std::uint32_t second, std::uint32_t first)
-{
-    return second + 1 == first ? second + 2 : second + 1;
-}
-
-// Moves an ordered pair to the next one; the caller knows there is one.
-constexpr void nextPair(std::uint32_t &first, std::uint32_t &second, std::uint32_t items)
-{
-    second = nextSecond(second, first);
-    if (second == items) {
-        ++first;
-        second = firstSecond(first);
-    }
-}
-
-// A pairs group's pieces: the separator, then the items.
-inline constexpr std::uint32_t separatorPiece = 0;
-constexpr std::uint32_t itemPiece(std::uint32_t item)
-{
-    return 1 + item;
-}
-
-// Which of the group's pieces fills slot `slot` of a choice: for
-// alternatives the entry of its choices, for pairs the entry of its pieces.
-// Program::pieceLiterals follows the same numbering.
-template <class Choice> constexpr std::uint64_t slotPiece(GroupKind kind, const Choice &choice, int slot)
-{
-    if (kind == GroupKind::Alternatives)
-        return choice.choice;
-    return slot == 0 ? itemPiece(choice.first) : slot == 1 ? separatorPiece : itemPiece(choice.second);
-}
-
-// The sequence that fills slot `slot` of a choice, from the program's
-// choicePieces and pieces.
-template <class Choice>
-[[gnu::always_inline]] inline std::uint32_t slotSequence(
-    const std::uint32_t *choicePieces, const std::uint32_t *pieces, const Group &group, const Choice &choice, int slot)
-{
-    const std::uint64_t piece = slotPiece(group.kind, choice, slot);
-    return group.kind == GroupKind::Alternatives ? choicePieces[group.choiceBegin + piece]
-                                                 : pieces[group.pieceBegin + piece];
-}
-
-template <class Choice>
-std::uint32_t slotSequence(const Program &program, const Group &group, const Choice &choice, int slot)
-{
-    return slotSequence(program.choicePieces.data(), program.pieces.data(), group, choice, slot);
-}
-
-// The sequence of each slot of a choice, in output order.
-template <class Choice, class Visit>
-[[gnu::always_inline]] inline void forEachSlotSequence(
-    const Program &program, const Group &group, const Choice &choice, Visit visit)
-{
-    for (int slot = 0; slot < slotsOf(group.kind); ++slot)
-        visit(slotSequence(program, group, choice, slot));
-}
-
-// The text of each slot of a choice of a group whose pieces are plain text,
-// in output order.
-template <class Choice, class Append>
-[[gnu::always_inline]] inline void forEachSlotSpan(
-    const Span *spans, GroupKind kind, const Choice &choice, Append append)
-{
-    append(spans[slotPiece(kind, choice, 0)]);
-    if (kind == GroupKind::Pairs) {
-        append(spans[slotPiece(kind, choice, 1)]);
-        append(spans[slotPiece(kind, choice, 2)]);
-    }
-}
-
-// The piece compiled `started`-th: alternatives left to right, pairs 2, 0,
-// 1, 3, 4, ...
-constexpr std::size_t pieceInCompileOrder(GroupKind kind, std::size_t started)
-{
-    if (kind == GroupKind::Alternatives || started >= 3)
-        return started;
-    constexpr std::size_t pairsOrder[] = { 2, 0, 1 };
-    return pairsOrder[started];
-}
 
 // Where a value falls among running counts that start at 0 and increase:
 // the index of the last one not above it.
@@ -192,34 +64,6 @@ Figure suffixFigures(std::size_t size, Figure after, Part part, Add add, Keep ke
     return after;
 }
 
-// The running counts of a pairs group over its items, in both kinds of
-// number: per item, the count of the items before it, and where the block
-// of the pairs it is the first item of starts. That block holds s c (the
-// sum of the other items' counts) positions, taken as the items before plus
-// the items after it, without the subtraction C - c: within one first item,
-// each second item f takes c_first s c_f positions, in item order with the
-// first item left out, and within one pair the first item's variant changes
-// slowest, then the separator's, then the second item's.
-template <class Number, class Count>
-void pairPrefixes(std::uint32_t items, const Number &separator, Count count, Number *itemPrefix, Number *pairPrefix)
-{
-    Number after = 0;
-    for (std::uint32_t i = items; i-- > 0;) {
-        pairPrefix[i] = after; // for now: the items after it
-        after = after + count(i);
-    }
-    Number before = 0;
-    Number blocks = 0;
-    for (std::uint32_t i = 0; i < items; ++i) {
-        const Number item = count(i);
-        const Number others = before + pairPrefix[i];
-        itemPrefix[i] = before;
-        pairPrefix[i] = blocks;
-        before = before + item;
-        blocks = blocks + separator * item * others;
-    }
-}
-
 template <class Number> Number divideWithRemainder(const Number &a, const Number &b, Number &remainder)
 {
     if constexpr (requires { a.get_mpz_t(); }) {
@@ -232,36 +76,384 @@ template <class Number> Number divideWithRemainder(const Number &a, const Number
     }
 }
 
-// The ordered pair that a pairs group's variant index makes, from the
-// running counts of pairPrefixes(), and the residuals of its three slots.
-template <class Number, class Count>
-[[gnu::always_inline]] inline GroupChoice decodePair(std::uint32_t items, const Number *itemPrefix,
-    const Number *pairPrefix, Count count, const Number &separator, const Number &variant, Number slots[3])
+// Which of `count` choices holds the variant of a rank, each choice holding
+// weight(c) of them in choice order (a null or zero weight: none), the rank
+// left counted from the start of the choice. `rank` keeps the rank:
+// rank.within(w) is true when it lies below w, and else takes w off it;
+// rank.flip(w) counts it from the other end of w (w - 1 - rank). From the
+// last choice back when `fromEnd`, the rank then counted from the end. The
+// last choice met takes what is left without being weighed.
+template <class Rank, class Weight>
+[[gnu::always_inline]] inline std::uint64_t chooseByWeight(
+    std::uint64_t count, Rank &rank, Weight weight, bool fromEnd = false)
 {
-    const std::uint32_t first = prefixDecode(pairPrefix, items, variant);
-    const Number inBlock = variant - pairPrefix[first];
-    const Number firstCount = count(first);
-    const Number unit = firstCount * separator;
-    Number unused;
-    const Number step = divideWithRemainder(inBlock, unit, unused);
-    std::uint32_t second;
-    Number before;
-    if (step < itemPrefix[first]) {
-        second = prefixDecode(itemPrefix, first, step);
-        before = itemPrefix[second];
-    } else {
-        // The first item left out: the items after it start one count lower.
-        const Number shifted = step + firstCount;
-        second = first + 1 + prefixDecode(itemPrefix + first + 1, items - first - 1, shifted);
-        before = itemPrefix[second] - firstCount;
+    std::uint64_t choice = fromEnd ? count - 1 : 0;
+    for (std::uint64_t step = 0; step + 1 < count; ++step, fromEnd ? --choice : ++choice) {
+        const auto fits = weight(choice);
+        if (fits && rank.within(fits))
+            break;
     }
-    const Number inPair = inBlock - unit * before;
-    const Number secondCount = count(second);
-    const Number tail = separator * secondCount;
-    Number rest;
-    slots[0] = divideWithRemainder(inPair, tail, rest);
-    slots[1] = divideWithRemainder(rest, secondCount, slots[2]);
-    return GroupChoice { pairIndex(first, second, items), first, second };
+    if (fromEnd)
+        rank.flip(weight(choice));
+    return choice;
+}
+
+// The same given the number of them all, `total` (none when null): a rank in
+// its upper half is counted from the last choice back, which reaches it
+// sooner.
+template <class Rank, class Weight, class Total>
+[[gnu::always_inline]] inline std::uint64_t chooseWithTotal(
+    std::uint64_t count, Rank &rank, Weight weight, const Total &total)
+{
+    const bool fromEnd = total && rank.upperHalf(total);
+    if (fromEnd)
+        rank.flip(total);
+    return chooseByWeight(count, rank, weight, fromEnd);
+}
+
+// A group of alternatives: one slot, its choice's sequence.
+struct Alternatives
+{
+    static constexpr GroupKind kind = GroupKind::Alternatives;
+    static constexpr int slots = 1;
+    // A choice is one piece, at the choice's own index among the pieces.
+    static constexpr bool choiceIsPiece = true;
+
+    static constexpr GroupChoice at(const Group &, std::uint64_t index) { return GroupChoice { index }; }
+    static constexpr GroupChoice first(const Group &) { return GroupChoice {}; }
+    // Moves to the next choice; false past the last one.
+    static constexpr bool next(const Group &group, GroupChoice &choice) { return ++choice.choice < group.choices; }
+
+    // Which entry of the group's choices fills a slot; Program::pieceLiterals
+    // follows the same numbering.
+    template <class Choice> static constexpr std::uint64_t slotPiece(const Choice &choice, int)
+    {
+        return choice.choice;
+    }
+    template <class Choice>
+    [[gnu::always_inline]] static std::uint32_t slotSequence(
+        const std::uint32_t *choicePieces, const std::uint32_t *, const Group &group, const Choice &choice, int)
+    {
+        return choicePieces[group.choiceBegin + choice.choice];
+    }
+    static std::uint32_t sequence(const Program &program, const Group &group, std::uint64_t choice)
+    {
+        return program.choicePieces[group.choiceBegin + choice];
+    }
+    static constexpr std::size_t pieceCompiled(std::size_t started) { return started; }
+
+    // The running counts over the choices that decoding reads: where they
+    // start in a table of the whole program, and how many a group has.
+    static std::size_t prefixBegin(const Program &, const Group &group) { return group.choiceBegin; }
+    static std::size_t prefixSize(const Group &group) { return group.choices; }
+    template <class Number, class Count>
+    static void prefixes(const Program &program, const Group &group, Count sequenceCount, Number *prefix)
+    {
+        prefixFigures<Number>(
+            group.choices, [&](std::size_t i) { return sequenceCount(program.choicePieces[group.choiceBegin + i]); },
+            prefix);
+    }
+    // The choice that a variant index of the group makes, and the residual
+    // of its slot.
+    template <class Number, class Count>
+    [[gnu::always_inline]] static GroupChoice decode(
+        const Program &, const Group &group, const Number *prefix, Count, const Number &variant, Number *slots)
+    {
+        const std::uint32_t chosen = prefixDecode(prefix, group.choices, variant);
+        slots[0] = variant - prefix[chosen];
+        return GroupChoice { chosen };
+    }
+
+    // The choice that holds a rank, each choice weighing weight(choice)
+    // (chooseByWeight()).
+    template <class Rank, class Weight>
+    [[gnu::always_inline]] static GroupChoice choose(const Group &group, Rank &rank, Weight weight)
+    {
+        return GroupChoice { chooseByWeight(group.choices, rank, weight) };
+    }
+    template <class Rank, class Weight, class Total>
+    [[gnu::always_inline]] static GroupChoice choose(const Group &group, Rank &rank, Weight weight, const Total &total)
+    {
+        return GroupChoice { chooseWithTotal(group.choices, rank, weight, total) };
+    }
+};
+
+// A group of ordered pairs of items joined by a separator.
+struct Pairs
+{
+    static constexpr GroupKind kind = GroupKind::Pairs;
+    static constexpr int slots = 3;
+    static constexpr bool choiceIsPiece = false;
+
+    // A pairs group's pieces: the separator, then the items.
+    static constexpr std::uint32_t separatorPiece = 0;
+    static constexpr std::uint32_t itemPiece(std::uint32_t item) { return 1 + item; }
+    static constexpr std::uint32_t items(const Group &group) { return group.pieceCount - 1; }
+    // The sequences of item `item` and of the separator.
+    static std::uint32_t item(const Program &program, const Group &group, std::uint32_t item)
+    {
+        return program.pieces[group.pieceBegin + itemPiece(item)];
+    }
+    static std::uint32_t separator(const Program &program, const Group &group)
+    {
+        return program.pieces[group.pieceBegin + separatorPiece];
+    }
+    // The ordered pairs of `items` items.
+    static constexpr std::uint64_t count(std::uint64_t items) { return items * (items - 1); }
+
+    // The index of the ordered pair (first, second) among them.
+    static constexpr std::uint64_t index(std::uint32_t first, std::uint32_t second, std::uint32_t items)
+    {
+        return first * (items - std::uint64_t { 1 }) + (second < first ? second : second - 1);
+    }
+    // The ordered pair at `index`.
+    static constexpr GroupChoice at(std::uint64_t index, std::uint32_t items)
+    {
+        const auto first = static_cast<std::uint32_t>(index / (items - 1));
+        return GroupChoice { index, first, other(first, index % (items - 1)) };
+    }
+    static constexpr GroupChoice at(const Group &group, std::uint64_t index) { return at(index, items(group)); }
+    static constexpr GroupChoice first(const Group &) { return GroupChoice {}; }
+    // The other items than `first`, in order: the one of that rank.
+    static constexpr std::uint32_t other(std::uint32_t first, std::uint64_t rank)
+    {
+        return static_cast<std::uint32_t>(rank < first ? rank : rank + 1);
+    }
+    // Moves an ordered pair to the next one; the caller knows there is one.
+    static constexpr void next(std::uint32_t &first, std::uint32_t &second, std::uint32_t items)
+    {
+        second = second + 1 == first ? second + 2 : second + 1;
+        if (second == items) {
+            ++first;
+            second = first == 0 ? 1 : 0;
+        }
+    }
+    static constexpr bool next(const Group &group, GroupChoice &choice)
+    {
+        if (++choice.choice == group.choices)
+            return false;
+        next(choice.first, choice.second, items(group));
+        return true;
+    }
+
+    // Which of the group's pieces fills a slot: the first item, the
+    // separator, the second item. Program::pieceLiterals follows the same
+    // numbering.
+    template <class Choice> static constexpr std::uint64_t slotPiece(const Choice &choice, int slot)
+    {
+        return slot == 0 ? itemPiece(choice.first) : slot == 1 ? separatorPiece : itemPiece(choice.second);
+    }
+    template <class Choice>
+    [[gnu::always_inline]] static std::uint32_t slotSequence(
+        const std::uint32_t *, const std::uint32_t *pieces, const Group &group, const Choice &choice, int slot)
+    {
+        return pieces[group.pieceBegin + slotPiece(choice, slot)];
+    }
+    // The piece compiled `started`-th: 2, 0, 1, 3, 4, ...
+    static constexpr std::size_t pieceCompiled(std::size_t started)
+    {
+        constexpr std::size_t firstThree[] = { 2, 0, 1 };
+        return started < 3 ? firstThree[started] : started;
+    }
+
+    // The running counts over the items (runningCounts()), two per piece
+    // of the group, after the choices' of alternatives.
+    static std::size_t prefixBegin(const Program &program, const Group &group)
+    {
+        return program.choicePieces.size() + 2 * std::size_t(group.pieceBegin);
+    }
+    static std::size_t prefixSize(const Group &group) { return 2 * std::size_t(items(group)); }
+    template <class Number, class Count>
+    static void prefixes(const Program &program, const Group &group, Count sequenceCount, Number *prefix)
+    {
+        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
+        runningCounts<Number>(
+            items(group), sequenceCount(pieces[separatorPiece]),
+            [&](std::uint32_t item) { return sequenceCount(pieces[itemPiece(item)]); }, prefix, prefix + items(group));
+    }
+    template <class Number, class Count>
+    [[gnu::always_inline]] static GroupChoice decode(const Program &program, const Group &group, const Number *prefix,
+        Count sequenceCount, const Number &variant, Number *slots)
+    {
+        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
+        return decodeCounts(
+            items(group), prefix, prefix + items(group),
+            [&](std::uint32_t item) { return sequenceCount(pieces[itemPiece(item)]); },
+            sequenceCount(pieces[separatorPiece]), variant, slots);
+    }
+
+    // The running counts of a pairs group over its items, in both kinds of
+    // number: per item, the count of the items before it, and where the
+    // block of the pairs it is the first item of starts. That block holds
+    // s c (the sum of the other items' counts) positions, taken as the
+    // items before plus the items after it, without the subtraction C - c:
+    // within one first item, each second item f takes c_first s c_f
+    // positions, in item order with the first item left out, and within one
+    // pair the first item's variant changes slowest, then the separator's,
+    // then the second item's.
+    template <class Number, class Count>
+    static void runningCounts(
+        std::uint32_t items, const Number &separator, Count count, Number *itemPrefix, Number *pairPrefix)
+    {
+        Number after = 0;
+        for (std::uint32_t i = items; i-- > 0;) {
+            pairPrefix[i] = after; // for now: the items after it
+            after = after + count(i);
+        }
+        Number before = 0;
+        Number blocks = 0;
+        for (std::uint32_t i = 0; i < items; ++i) {
+            const Number item = count(i);
+            const Number others = before + pairPrefix[i];
+            itemPrefix[i] = before;
+            pairPrefix[i] = blocks;
+            before = before + item;
+            blocks = blocks + separator * item * others;
+        }
+    }
+
+    // The ordered pair that a variant index makes, from the running counts
+    // of runningCounts(), and the residuals of its three slots.
+    template <class Number, class Count>
+    [[gnu::always_inline]] static GroupChoice decodeCounts(std::uint32_t items, const Number *itemPrefix,
+        const Number *pairPrefix, Count count, const Number &separator, const Number &variant, Number *slots)
+    {
+        const std::uint32_t first = prefixDecode(pairPrefix, items, variant);
+        const Number inBlock = variant - pairPrefix[first];
+        const Number firstCount = count(first);
+        const Number unit = firstCount * separator;
+        Number unused;
+        const Number step = divideWithRemainder(inBlock, unit, unused);
+        std::uint32_t second;
+        Number before;
+        if (step < itemPrefix[first]) {
+            second = prefixDecode(itemPrefix, first, step);
+            before = itemPrefix[second];
+        } else {
+            // The first item left out: the items after it start one count lower.
+            const Number shifted = step + firstCount;
+            second = first + 1 + prefixDecode(itemPrefix + first + 1, items - first - 1, shifted);
+            before = itemPrefix[second] - firstCount;
+        }
+        const Number inPair = inBlock - unit * before;
+        const Number secondCount = count(second);
+        const Number tail = separator * secondCount;
+        Number rest;
+        slots[0] = divideWithRemainder(inPair, tail, rest);
+        slots[1] = divideWithRemainder(rest, secondCount, slots[2]);
+        return GroupChoice { index(first, second, items), first, second };
+    }
+
+    // The pair that holds a rank: its first item the one whose block of
+    // pairs, weighing block(first), holds it, then its second item among
+    // the others, each pair weighing pair(first, second).
+    template <class Rank, class Block, class Pair>
+    [[gnu::always_inline]] static GroupChoice choose(const Group &group, Rank &rank, Block block, Pair pair)
+    {
+        const std::uint32_t all = items(group);
+        const auto first = static_cast<std::uint32_t>(chooseByWeight(all, rank, block));
+        const std::uint32_t second = other(
+            first, chooseByWeight(all - 1, rank, [&](std::uint64_t rest) { return pair(first, other(first, rest)); }));
+        return GroupChoice { index(first, second, all), first, second };
+    }
+};
+
+// Enough slots for a choice of any kind.
+inline constexpr int mostSlots = std::max(Alternatives::slots, Pairs::slots);
+
+// The one place a group's kind is asked: calls visit with the kind's type.
+template <class Visit> [[gnu::always_inline]] inline decltype(auto) visitKind(GroupKind kind, Visit &&visit)
+{
+    switch (kind) {
+    case GroupKind::Pairs:
+        return visit(Pairs {});
+    case GroupKind::Alternatives:
+        break;
+    }
+    return visit(Alternatives {});
+}
+
+template <class Visit> [[gnu::always_inline]] inline decltype(auto) visitKind(const Group &group, Visit &&visit)
+{
+    return visitKind(group.kind, std::forward<Visit>(visit));
+}
+
+// Every group of kind Kind, with its index.
+template <class Kind, class Visit> void forEachGroupOf(const Program &program, Visit visit)
+{
+    for (std::uint32_t g = 0; g < program.groups.size(); ++g) {
+        if (program.groups[g].kind == Kind::kind)
+            visit(g, program.groups[g]);
+    }
+}
+
+// Choice `index` of a group.
+inline GroupChoice choiceAt(const Group &group, std::uint64_t index)
+{
+    return visitKind(group, [&](auto kind) { return decltype(kind)::at(group, index); });
+}
+
+// The sequence that fills slot `slot` of a choice, from the program's
+// choicePieces and pieces.
+template <class Choice>
+std::uint32_t slotSequence(const Program &program, const Group &group, const Choice &choice, int slot)
+{
+    return visitKind(group, [&](auto kind) {
+        return decltype(kind)::slotSequence(program.choicePieces.data(), program.pieces.data(), group, choice, slot);
+    });
+}
+
+// The text of each slot of a choice of a group whose pieces are plain text,
+// in output order.
+template <class Kind, class Choice, class Append>
+[[gnu::always_inline]] inline void forEachSlotSpan(const Span *spans, const Choice &choice, Append append)
+{
+    for (int slot = 0; slot < Kind::slots; ++slot)
+        append(spans[Kind::slotPiece(choice, slot)]);
+}
+
+// What the readers not yet written for each kind ask by the kind's value.
+constexpr int slotsOf(GroupKind kind)
+{
+    return kind == GroupKind::Pairs ? Pairs::slots : Alternatives::slots;
+}
+constexpr std::uint32_t itemCount(const Group &group)
+{
+    return Pairs::items(group);
+}
+constexpr std::uint64_t pairCount(std::uint64_t items)
+{
+    return Pairs::count(items);
+}
+inline constexpr std::uint32_t separatorPiece = Pairs::separatorPiece;
+constexpr std::uint32_t itemPiece(std::uint32_t item)
+{
+    return Pairs::itemPiece(item);
+}
+constexpr void nextPair(std::uint32_t &first, std::uint32_t &second, std::uint32_t items)
+{
+    Pairs::next(first, second, items);
+}
+template <class Choice> constexpr std::uint64_t slotPiece(GroupKind kind, const Choice &choice, int slot)
+{
+    return kind == GroupKind::Alternatives ? Alternatives::slotPiece(choice, slot) : Pairs::slotPiece(choice, slot);
+}
+constexpr std::size_t pieceInCompileOrder(GroupKind kind, std::size_t started)
+{
+    return kind == GroupKind::Alternatives ? Alternatives::pieceCompiled(started) : Pairs::pieceCompiled(started);
+}
+template <class Choice, class Visit>
+[[gnu::always_inline]] inline void forEachSlotSequence(
+    const Program &program, const Group &group, const Choice &choice, Visit visit)
+{
+    for (int slot = 0; slot < slotsOf(group.kind); ++slot)
+        visit(slotSequence(program, group, choice, slot));
+}
+template <class Choice, class Append>
+[[gnu::always_inline]] inline void forEachSlotSpan(
+    const Span *spans, GroupKind kind, const Choice &choice, Append append)
+{
+    visitKind(kind, [&](auto type) { forEachSlotSpan<decltype(type)>(spans, choice, append); });
 }
 
 } // namespace razmnozhator::detail

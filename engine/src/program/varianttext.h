@@ -1,11 +1,11 @@
 #pragma once
 
-// Writing a variant's text, for the odometer (enumerator.cpp) and the seek
-// (positionwriter.cpp) alike: the literals of the sequences walked, and the
-// choice of a group whose pieces are plain text, appended to a buffer that
-// holds the longest variant and poolSlack bytes more. The two walk the
-// template differently (the odometer keeps a frame per group to list on
-// from the variant, the seek keeps none) and write through these.
+// Writing a variant's text, for the odometer and the seek alike: the
+// literals of the sequences walked, and the choice of a group whose pieces
+// are plain text, appended to a buffer that holds the longest variant and
+// poolSlack bytes more. The two walk the template differently (the
+// odometer keeps a frame per group to list on from the variant, the seek
+// keeps none) and write through these.
 
 #include "program/choicearithmetic.h"
 #include "program/program.h"
@@ -52,11 +52,18 @@ namespace razmnozhator::detail {
 // Appends the choice of a group whose pieces are plain text, from the
 // slots' spans, which lie together one look-up away: `spans` are the
 // group's entries of Program::pieceLiterals.
+template <class Kind, class Choice>
+[[gnu::always_inline]] inline void appendChoiceSpans(
+    const Span *spans, const Choice &choice, const char *pool, char *out, std::size_t &length)
+{
+    forEachSlotSpan<Kind>(spans, choice, [&](Span span) { appendSpan(out, length, pool, span); });
+}
+
 template <class Choice>
 [[gnu::always_inline]] inline void appendChoiceSpans(
     const Span *spans, GroupKind kind, const Choice &choice, const char *pool, char *out, std::size_t &length)
 {
-    forEachSlotSpan(spans, kind, choice, [&](Span span) { appendSpan(out, length, pool, span); });
+    visitKind(kind, [&](auto type) { appendChoiceSpans<decltype(type)>(spans, choice, pool, out, length); });
 }
 
 } // namespace razmnozhator::detail
