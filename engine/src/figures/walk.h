@@ -21,24 +21,30 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace razmnozhator::detail {
 
-// A group's pieces are compiled in the order of pieceInCompileOrder(), the
-// order in which the expansion meets them. Returns their values in piece order.
-template <class Value> void piecesInOrder(GroupKind kind, std::span<Value> compiled, std::vector<Value> &ordered)
+// A group's pieces are compiled in the order in which the expansion meets
+// them (pieceCompiled()). Returns their values in piece order.
+template <class Kind, class Value> void piecesInOrder(std::span<Value> compiled, std::vector<Value> &ordered)
 {
-    ordered.clear();
-    if (kind == GroupKind::Alternatives) {
-        for (Value &value : compiled)
-            ordered.push_back(std::move(value));
-        return;
-    }
     ordered.resize(compiled.size());
     for (std::size_t started = 0; started < compiled.size(); ++started)
-        ordered[pieceInCompileOrder(kind, started)] = std::move(compiled[started]);
+        ordered[Kind::pieceCompiled(started)] = std::move(compiled[started]);
+}
+
+// A group's value from its pieces' values, in piece order.
+template <class Combine, class Value>
+Value groupValue(Alternatives, const Combine &combine, std::span<const Value> pieces)
+{
+    return combine.alternatives(pieces);
+}
+template <class Combine, class Value> Value groupValue(Pairs, const Combine &combine, std::span<const Value> pieces)
+{
+    return combine.pairs(pieces[Pairs::separatorPiece], pieces.subspan(Pairs::itemPiece(0)));
 }
 
 // A sequence's literals taken together.
@@ -72,11 +78,10 @@ std::vector<Value> walkNodes(
         if (isGroupNode(node)) {
             const Group &group = program.groups[nodeGroup(node)];
             taken = group.pieceCount;
-            piecesInOrder(group.kind, std::span(stack).last(taken), parts);
-            const std::span<const Value> pieces(parts);
-            value = group.kind == GroupKind::Alternatives
-                ? combine.alternatives(pieces)
-                : combine.pairs(pieces[separatorPiece], pieces.subspan(itemPiece(0)));
+            value = visitKind(group, [&](auto kind) {
+                piecesInOrder<decltype(kind)>(std::span(stack).last(taken), parts);
+                return groupValue(kind, combine, std::span<const Value>(parts));
+            });
         } else {
             const Sequence &sequence = program.sequences[node];
             taken = sequence.groupCount;
@@ -242,32 +247,26 @@ typename Semiring::Value evaluateByHeavyPaths(const Program &program, const Semi
         }
         const Group &group = program.groups[node - tree.groupBase];
         const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-        if (group.kind == GroupKind::Alternatives) {
-            for (std::uint32_t i = 0; i < group.pieceCount; ++i) {
+        const auto takeOthers = [&](std::uint32_t from) {
+            for (std::uint32_t i = from; i < group.pieceCount; ++i) {
                 if (pieces[i] != heavyChild)
                     others.push_back(take(pieces[i]));
             }
-            map.a = semiring.one();
-            map.b = algebra.alternatives(others);
-            map.hasB = true;
-            return map;
-        }
-        for (std::uint32_t i = itemPiece(0); i < group.pieceCount; ++i) {
-            if (pieces[i] != heavyChild)
-                others.push_back(take(pieces[i]));
-        }
-        const PairSums<Semiring> sums(semiring, others);
-        if (pieces[separatorPiece] == heavyChild) {
-            map.a = sums.separatorFactor();
-            return map;
-        }
-        const Value separator = take(pieces[separatorPiece]);
-        map.a = sums.itemFactor(separator);
-        if (sums.hasPairs()) {
-            map.b = sums.pairs(separator);
-            map.hasB = true;
-        }
-        return map;
+        };
+        return visitKind(group, [&]<class Kind>(Kind) {
+            if constexpr (std::is_same_v<Kind, Alternatives>) {
+                takeOthers(0);
+                return Map { semiring.one(), algebra.alternatives(others), true };
+            } else {
+                takeOthers(Pairs::itemPiece(0));
+                const PairSums<Semiring> sums(semiring, others);
+                if (pieces[Pairs::separatorPiece] == heavyChild)
+                    return Map { sums.separatorFactor(), {}, false };
+                const Value separator = take(pieces[Pairs::separatorPiece]);
+                return sums.hasPairs() ? Map { sums.itemFactor(separator), sums.pairs(separator), true }
+                                       : Map { sums.itemFactor(separator), {}, false };
+            }
+        });
     };
 
     // outer(inner(x)) = a_o a_i x + a_o b_i + b_o
