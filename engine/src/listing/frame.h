@@ -3,7 +3,9 @@
 // The odometer's frames (odometer.h): one per group taking part in the
 // current variant, in the order their output begins.
 
+#include "program/choicearithmetic.h"
 #include "program/choices.h"
+#include "program/program.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,5 +50,23 @@ struct Cursor
     std::uint32_t owner;
     std::uint8_t slot;
 };
+
+// The slots of a group's choice.
+inline int slotCount(const Group &group)
+{
+    return visitKind(group, [](auto kind) { return decltype(kind)::slots; });
+}
+
+// The sequence of each slot of a choice from slot `from` on, in output order.
+template <class Choice, class Visit>
+[[gnu::always_inline]] inline void forEachSlotFrom(
+    const Program &program, const Group &group, const Choice &choice, int from, Visit visit)
+{
+    visitKind(group, [&](auto kind) {
+        using Kind = decltype(kind);
+        for (int slot = from; slot < Kind::slots; ++slot)
+            visit(Kind::slotSequence(program.choicePieces.data(), program.pieces.data(), group, choice, slot));
+    });
+}
 
 } // namespace razmnozhator::detail

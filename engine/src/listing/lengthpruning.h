@@ -33,12 +33,10 @@ struct LengthPruning
         const Frame &owner = frames[at.owner];
         frame.restShortest += owner.restShortest;
         frame.restLongest += owner.restLongest;
-        const Group &group = program.groups[owner.group];
-        for (int slot = at.slot + 1; slot < slotsOf(group.kind); ++slot) {
-            const NodeLengths::Bounds &piece = nodes.sequences[slotSequence(program, group, owner, slot)];
-            frame.restShortest += piece.shortest;
-            frame.restLongest += piece.longest;
-        }
+        forEachSlotFrom(program, program.groups[owner.group], owner, at.slot + 1, [&](std::uint32_t sequence) {
+            frame.restShortest += nodes.sequences[sequence].shortest;
+            frame.restLongest += nodes.sequences[sequence].longest;
+        });
     }
 
     // Whether a variant with every frame up to this one as it stands could
@@ -48,12 +46,10 @@ struct LengthPruning
     {
         std::uint64_t shortest = start + frame.restShortest;
         std::uint64_t longest = start + frame.restLongest;
-        const Group &group = program.groups[frame.group];
-        for (int slot = 0; slot < slotsOf(group.kind); ++slot) {
-            const NodeLengths::Bounds &piece = nodes.sequences[slotSequence(program, group, frame, slot)];
-            shortest += piece.shortest;
-            longest += piece.longest;
-        }
+        forEachSlotFrom(program, program.groups[frame.group], frame, 0, [&](std::uint32_t sequence) {
+            shortest += nodes.sequences[sequence].shortest;
+            longest += nodes.sequences[sequence].longest;
+        });
         return shortest <= range.max && longest >= range.min;
     }
 

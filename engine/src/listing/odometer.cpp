@@ -14,7 +14,6 @@
 namespace razmnozhator {
 
 using detail::FirstChoices;
-using detail::GroupKind;
 using detail::noFrame;
 
 // Opens a frame for the group at the cursor, at the choice that `choices`
@@ -55,14 +54,25 @@ inline bool Enumerator::State::fits(const Frame &frame) const
 
 // Moves the frame to its next choice, or within lengths to its next one
 // that could fit; false when there is none.
-inline bool Enumerator::State::stepWithin(Frame &frame) const
+template <class Kind, bool Within> [[gnu::always_inline]] inline bool Enumerator::State::stepWithin(Frame &frame) const
 {
+    const detail::Group &group = program->groups[frame.group];
     do {
         if (frame.choice + 1 == frame.choices)
             return false;
-        stepChoice(frame);
-    } while (bounds && !fits(frame));
+        detail::GroupChoice choice { frame.choice, frame.first, frame.second };
+        Kind::next(group, choice);
+        frame.choice = choice.choice;
+        frame.first = choice.first;
+        frame.second = choice.second;
+    } while (Within && bounds && !fits(frame));
     return true;
+}
+
+inline bool Enumerator::State::stepWithin(Frame &frame) const
+{
+    return detail::visitKind(
+        program->groups[frame.group], [&](auto kind) { return stepWithin<decltype(kind), true>(frame); });
 }
 
 // The frames left since the last frame opened learn their gaps: the text
@@ -108,7 +118,7 @@ template <class Choices> inline void Enumerator::State::write(Cursor cursor, Cho
         if (cursor.owner == noFrame)
             break;
         const Frame &owner = frames[cursor.owner];
-        if (cursor.slot < 2 && p.groups[owner.group].kind == GroupKind::Pairs) {
+        if (cursor.slot + 1 < detail::slotCount(p.groups[owner.group])) {
             const auto slot = static_cast<std::uint8_t>(cursor.slot + 1);
             cursor = Cursor { sequenceOfSlot(owner, slot), 0, cursor.owner, slot };
             continue;
@@ -137,15 +147,11 @@ template <class Source>
         detail::GroupPlace { at.sequence, at.element, at.owner, at.slot });
     const detail::Group &compiled = p.groups[group];
     if (!Source::readsLiterals && !countCharacters) {
-        // Each kind with its kind known, so that no slot asks it again.
-        const detail::Span *spans = p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
-        if (compiled.kind == GroupKind::Alternatives)
-            detail::appendChoiceSpans(spans, GroupKind::Alternatives, choice, p.pool.data(), buffer.get(), length);
-        else
-            detail::appendChoiceSpans(spans, GroupKind::Pairs, choice, p.pool.data(), buffer.get(), length);
+        detail::appendChoiceSpans(p.pieceLiterals.data() + compiled.pieceLiteralsBegin, compiled.kind, choice,
+            p.pool.data(), buffer.get(), length);
         return;
     }
-    detail::forEachSlotSequence(p, compiled, choice, [&](std::uint32_t sequence) {
+    detail::forEachSlotFrom(p, compiled, choice, 0, [&](std::uint32_t sequence) {
         const std::uint32_t literalIndex = p.sequences[sequence].literalBegin;
         detail::appendSpan(buffer.get(), length, p.pool.data(), p.literals[literalIndex]);
         if (countCharacters)
@@ -169,23 +175,12 @@ inline std::uint64_t Enumerator::State::gapCharactersOf(const Frame &frame) cons
     return program->characters(program->sequences[frame.sequence].literalBegin + frame.element + 1);
 }
 
-// Moves the frame to its next choice; for pairs, to the next ordered pair
-// of two different items, the first item changing slowest.
-inline void Enumerator::State::stepChoice(Frame &frame) const
-{
-    ++frame.choice;
-    const detail::Group &group = program->groups[frame.group];
-    if (group.kind != GroupKind::Pairs)
-        return;
-    detail::nextPair(frame.first, frame.second, detail::itemCount(group));
-}
-
 // Characters of a frame whose pieces are plain text.
 inline std::uint64_t Enumerator::State::literalFrameCharacters(const Frame &frame) const
 {
     const detail::Program &p = *program;
     std::uint64_t total = 0;
-    detail::forEachSlotSequence(p, p.groups[frame.group], frame,
+    detail::forEachSlotFrom(p, p.groups[frame.group], frame, 0,
         [&](std::uint32_t sequence) { total += p.characters(p.sequences[sequence].literalBegin); });
     return total;
 }
@@ -199,38 +194,34 @@ template <bool Within> [[gnu::always_inline]] inline bool Enumerator::State::adv
     Frame &frame = frames.back();
     if (!frame.pieceLiterals)
         return false;
-    const auto step = [this](Frame &stepped) {
-        if constexpr (Within)
-            return stepWithin(stepped);
-        if (stepped.choice + 1 == stepped.choices)
-            return false;
-        stepChoice(stepped);
-        return true;
-    };
+    return detail::visitKind(
+        program->groups[frame.group], [&](auto kind) { return advanceLiteralFrame<Within, decltype(kind)>(frame); });
+}
+
+// The slots before the first one whose piece changes keep their text where
+// it stands: within one first item of a pair, only the second item is
+// written again.
+template <bool Within, class Kind>
+[[gnu::always_inline]] inline bool Enumerator::State::advanceLiteralFrame(Frame &frame)
+{
     const std::uint64_t oldCharacters = Within && countCharacters ? literalFrameCharacters(frame) : 0;
     const detail::Span *pieces = frame.pieceLiterals;
-    if (program->groups[frame.group].kind == GroupKind::Alternatives) {
-        const std::size_t oldLength = pieces[frame.choice].length;
-        if (!step(frame))
-            return false;
-        replaceText(frame.outputStart, oldLength, &pieces[frame.choice], 1);
-    } else {
-        // Within one first item only the second item changes, and the
-        // first item and the separator before it stay where they are.
-        const auto span = [&](int slot) { return pieces[detail::slotPiece(GroupKind::Pairs, frame, slot)]; };
-        const std::uint32_t oldFirst = frame.first;
-        const std::size_t oldFirstLength = span(0).length + span(1).length;
-        const std::size_t oldSecondLength = span(2).length;
-        if (!step(frame))
-            return false;
-        if (frame.first == oldFirst) {
-            const detail::Span second = span(2);
-            replaceText(frame.outputStart + oldFirstLength, oldSecondLength, &second, 1);
-        } else {
-            const detail::Span slots[3] = { span(0), span(1), span(2) };
-            replaceText(frame.outputStart, oldFirstLength + oldSecondLength, slots, 3);
-        }
+    std::uint64_t oldPieces[Kind::slots];
+    for (int slot = 0; slot < Kind::slots; ++slot)
+        oldPieces[slot] = Kind::slotPiece(frame, slot);
+    if (!stepWithin<Kind, Within>(frame))
+        return false;
+    int from = 0;
+    std::size_t at = frame.outputStart;
+    while (from + 1 < Kind::slots && Kind::slotPiece(frame, from) == oldPieces[from])
+        at += pieces[oldPieces[from++]].length;
+    std::size_t oldLength = 0;
+    detail::Span now[Kind::slots];
+    for (int slot = from; slot < Kind::slots; ++slot) {
+        oldLength += pieces[oldPieces[slot]].length;
+        now[slot - from] = pieces[Kind::slotPiece(frame, slot)];
     }
+    replaceText(at, oldLength, now, Kind::slots - from);
     if (Within && countCharacters)
         characters += literalFrameCharacters(frame) - oldCharacters;
     return true;

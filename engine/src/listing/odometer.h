@@ -156,10 +156,11 @@ struct Enumerator::State
     template <class Source>
     [[gnu::always_inline]] void writePlainGroup(std::uint32_t group, const Cursor &at, Source &source);
     template <bool Within> bool advanceLastLiteralFrame();
+    template <bool Within, class Kind> bool advanceLiteralFrame(Frame &frame);
     [[gnu::noinline]] void openWithin(std::uint32_t frame, const Cursor &at, bool atFirstChoice);
     bool fits(const Frame &frame) const;
     bool stepWithin(Frame &frame) const;
-    void stepChoice(Frame &frame) const;
+    template <class Kind, bool Within> bool stepWithin(Frame &frame) const;
     void settleExits(std::size_t end, std::size_t gap, std::uint64_t gapCharacters);
     std::size_t gapOf(const Frame &frame) const;
     std::uint64_t gapCharactersOf(const Frame &frame) const;
