@@ -2,6 +2,7 @@
 
 #include "listing/odometer.h"
 #include "program/choicearithmetic.h"
+#include "program/mixedradix.h"
 #include "program/varianttext.h"
 
 #include <algorithm>
@@ -16,8 +17,10 @@ namespace {
 // The text of choice `choice` of a group whose pieces are plain text.
 template <class Append> void choiceText(const Program &program, const Group &group, std::uint64_t choice, Append append)
 {
-    forEachSlotSpan(
-        program.pieceLiterals.data() + group.pieceLiteralsBegin, group.kind, choiceAt(group, choice), append);
+    visitKind(group, [&](auto kind) {
+        using Kind = decltype(kind);
+        forEachSlotSpan<Kind>(program.pieceLiterals.data() + group.pieceLiteralsBegin, Kind::at(group, choice), append);
+    });
 }
 
 } // namespace
@@ -61,21 +64,22 @@ std::unique_ptr<TailBlock> makeTailBlock(const Program &p, char terminator)
     block->text.reserve(bytes + lines);
     block->ends.reserve(lines + 1);
     block->ends.push_back(0);
-    // An odometer of its own over the groups, the last one fastest.
+    // Line l holds the choices whose digits make l, the last group's the lowest.
+    std::vector<Radix> radixes;
+    for (std::uint32_t g = 0; g < block->groups; ++g)
+        radixes.push_back(radixOf(p.groups[p.groupRefs[root.groupBegin + element + g]].choices));
     std::vector<std::uint64_t> digits(block->groups, 0);
     const auto append = [&](Span piece) { block->text.append(p.pool, piece.offset, piece.length); };
     for (std::uint64_t line = 0; line < lines; ++line) {
+        splitMixedRadix(
+            line, block->groups, [&](std::size_t g) { return radixes[g]; },
+            [&](std::size_t g, std::uint64_t digit) { digits[g] = digit; });
         for (std::uint32_t g = 0; g < block->groups; ++g) {
             choiceText(p, p.groups[p.groupRefs[root.groupBegin + element + g]], digits[g], append);
             append(p.literals[root.literalBegin + element + g + 1]);
         }
         block->text += terminator;
         block->ends.push_back(static_cast<std::uint32_t>(block->text.size()));
-        for (std::uint32_t g = block->groups; g-- > 0;) {
-            if (++digits[g] < p.groups[p.groupRefs[root.groupBegin + element + g]].choices)
-                break;
-            digits[g] = 0;
-        }
     }
     return block;
 }
@@ -103,14 +107,15 @@ void Enumerator::State::moveInTailBlock(std::uint64_t line)
     const std::size_t lineLength = block.ends[line + 1] - begin - 1;
     std::memcpy(buffer.get() + at, block.text.data() + begin, lineLength);
     length = at + lineLength;
-    for (std::size_t index = frames.size(); index-- > firstFrame;) {
-        Frame &frame = frames[index];
-        frame.choice = line % frame.choices;
-        line /= frame.choices;
-        const detail::GroupChoice choice = detail::choiceAt(p.groups[frame.group], frame.choice);
-        frame.first = choice.first;
-        frame.second = choice.second;
-    }
+    detail::splitMixedRadix(
+        line, block.groups, [&](std::size_t g) { return detail::radixOf(frames[firstFrame + g].choices); },
+        [&](std::size_t g, std::uint64_t digit) {
+            Frame &frame = frames[firstFrame + g];
+            const detail::GroupChoice choice = detail::choiceAt(p.groups[frame.group], digit);
+            frame.choice = choice.choice;
+            frame.first = choice.first;
+            frame.second = choice.second;
+        });
     const std::uint32_t literals = p.sequences[p.root].literalBegin + block.element + 1;
     for (std::size_t index = firstFrame; index < frames.size(); ++index) {
         Frame &frame = frames[index];
