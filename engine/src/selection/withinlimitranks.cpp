@@ -1,6 +1,9 @@
 #include "selection/withinlimitranks.h"
 
+#include "access/rangedecoder.h"
 #include "figures/multiword.h"
+#include "program/choicearithmetic.h"
+#include "program/mixedradix.h"
 
 #include <algorithm>
 #include <map>
@@ -52,7 +55,7 @@ bool WithinLimitRanks::tabulate(std::uint64_t limit)
             fixed += *least;
             if (lengths.count(i) > 1) {
                 free_.push_back(i);
-                reciprocal_.push_back(UINT64_MAX / lengths.count(i) + 1);
+                radixes_.push_back(radixOf(lengths.count(i)));
                 freeCount_ *= static_cast<unsigned long>(lengths.count(i));
             }
         } else {
@@ -151,12 +154,9 @@ void WithinLimitRanks::freeDigits(std::uint64_t *digits)
         const Block &block = blocks_[k];
         std::uint64_t residual
             = k == 0 ? quotient_.get_ui() : mpz_tdiv_q_ui(quotient_.get_mpz_t(), quotient_.get_mpz_t(), block.radix);
-        for (std::size_t f = block.end; f-- > block.begin + 1;) {
-            const std::uint64_t count = lengths_->count(free_[f]);
-            digits[free_[f]] = static_cast<std::uint64_t>(Wide(reciprocal_[f] * residual) * count >> 64);
-            residual = static_cast<std::uint64_t>(Wide(reciprocal_[f]) * residual >> 64);
-        }
-        digits[free_[block.begin]] = residual;
+        splitMixedRadix(
+            residual, block.end - block.begin, [&](std::size_t f) { return radixes_[block.begin + f]; },
+            [&](std::size_t f, std::uint64_t digit) { digits[free_[block.begin + f]] = digit; });
     }
 }
 
@@ -192,21 +192,13 @@ void WithinLimitRanks::constrainedDigits(mp_limb_t *left, std::uint64_t *digits)
         }
         return;
     }
+    WordsRank rank { left, nullptr, width_ };
     for (std::size_t j = 0; j < constrained_.size(); ++j) {
         const std::size_t i = constrained_[j];
         const std::uint64_t *choices = lengths_->lengths(i);
-        const std::uint64_t count = lengths_->count(i);
-        for (std::uint64_t v = 0; v < count; ++v) {
-            if (choices[v] > budget)
-                continue;
-            const mp_limb_t *ways = this->ways(j + 1, budget - choices[v]);
-            if (less(left, ways, width_)) {
-                digits[i] = v;
-                budget -= choices[v];
-                break;
-            }
-            subtract(left, left, ways, width_);
-        }
+        digits[i] = chooseByWeight(lengths_->count(i), rank,
+            [&](std::uint64_t v) { return choices[v] > budget ? nullptr : ways(j + 1, budget - choices[v]); });
+        budget -= choices[digits[i]];
     }
 }
 

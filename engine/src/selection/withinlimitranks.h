@@ -23,6 +23,7 @@
 // variant within the limit and each such variant has one rank.
 
 #include "access/rootlengths.h"
+#include "program/mixedradix.h"
 #include "razmnozhator/engine.h"
 
 #include <gmpxx.h>
@@ -55,7 +56,7 @@ public:
 
 private:
     // A run of free groups whose counts multiply to below 2^32: its part of
-    // the free digits is split by Lemire's division by a reciprocal.
+    // the free digits is split with their reciprocals (mixedradix.h).
     struct Block
     {
         std::size_t begin = 0; // into free_
@@ -75,9 +76,9 @@ private:
     // The template with each variant's length its number of uncounted bytes.
     CompiledTemplate measured_;
     std::unique_ptr<RootLengths> lengths_;
-    // Free groups with more than one choice, and the reciprocal of each count.
+    // Free groups with more than one choice, and the radix of each.
     std::vector<std::size_t> free_;
-    std::vector<std::uint64_t> reciprocal_;
+    std::vector<Radix> radixes_;
     std::vector<Block> blocks_;
     mpz_class freeCount_;
     // The other groups, in order, and per group j and budget b the number
