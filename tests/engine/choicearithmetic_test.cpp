@@ -59,32 +59,37 @@ struct DecodeCase
     std::uint64_t slots[3];
 };
 
+// The separator is sequence 3, the items sequences 0 to 2.
 class PairDecode : public testing::TestWithParam<DecodeCase>
 {
 protected:
     void SetUp() override
     {
-        Pairs::runningCounts<std::uint64_t>(
-            3, 2, [&](std::uint32_t item) { return counts[item]; }, itemPrefix, pairPrefix);
+        program.pieces = { 3, 0, 1, 2 };
+        group.pieceCount = 4;
+        Pairs::prefixes<std::uint64_t>(program, group, count, prefix);
     }
 
-    const std::uint64_t counts[3] = { 1, 2, 3 };
-    std::uint64_t itemPrefix[3] = {};
-    std::uint64_t pairPrefix[3] = {};
+    static std::uint64_t count(std::uint32_t sequence)
+    {
+        constexpr std::uint64_t counts[] = { 1, 2, 3, 2 };
+        return counts[sequence];
+    }
+    Program program;
+    Group group {};
+    std::uint64_t prefix[6] = {};
 };
 
 TEST_F(PairDecode, RunningCounts)
 {
-    EXPECT_EQ(std::vector<std::uint64_t>(itemPrefix, itemPrefix + 3), (std::vector<std::uint64_t> { 0, 1, 3 }));
-    EXPECT_EQ(std::vector<std::uint64_t>(pairPrefix, pairPrefix + 3), (std::vector<std::uint64_t> { 0, 10, 26 }));
+    EXPECT_EQ(std::vector<std::uint64_t>(prefix, prefix + 6), (std::vector<std::uint64_t> { 0, 1, 3, 0, 10, 26 }));
 }
 
 TEST_P(PairDecode, FindsThePairAndItsSlots)
 {
     const DecodeCase &c = GetParam();
     std::uint64_t slots[3];
-    const GroupChoice pair = Pairs::decodeCounts<std::uint64_t>(
-        3, itemPrefix, pairPrefix, [&](std::uint32_t item) { return counts[item]; }, 2, c.variant, slots);
+    const GroupChoice pair = Pairs::decode<std::uint64_t>(program, group, prefix, count, c.variant, slots);
     EXPECT_EQ(pair.first, c.first);
     EXPECT_EQ(pair.second, c.second);
     EXPECT_EQ(pair.choice, c.choice);

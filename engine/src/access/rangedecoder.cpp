@@ -99,13 +99,6 @@ const mp_limb_t *RangeDecoder::weighed(const Poly &content, Ends &ends, std::int
     return weight_.data();
 }
 
-// The running total of a spectrum up to and including `length`, or null
-// below its shortest length.
-const mp_limb_t *RangeDecoder::totalUpTo(const Poly &totals, std::size_t width, std::int64_t length) const
-{
-    return totalAt(totals, width, length);
-}
-
 // The ways to finish at length t, worked out on first use: a query reads
 // only the lengths its choices can reach. Null for none.
 const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
@@ -118,12 +111,10 @@ const mp_limb_t *RangeDecoder::value(Ends &ends, std::int64_t t)
         return out;
     ends.known[at] = ends.stamp;
     if (ends.totals) {
-        const Window rest { start_.low - t, start_.high - t };
         // The totals may take fewer words than the counts here.
-        const std::size_t words = std::min(active_, ends.totalsWidth);
-        const mp_limb_t *upper = rest.high >= rest.low ? totalUpTo(*ends.totals, ends.totalsWidth, rest.high) : nullptr;
-        difference(upper, totalUpTo(*ends.totals, ends.totalsWidth, rest.low - 1), words, out);
-        std::fill(out + words, out + active_, 0);
+        countInWindow(*ends.totals, ends.totalsWidth, Window { start_.low - t, start_.high - t },
+            std::min(active_, ends.totalsWidth), out);
+        std::fill(out + std::min(active_, ends.totalsWidth), out + active_, 0);
     } else if (ends.poly) {
         weigh(*ends.poly, *ends.after, t, out);
     } else {
@@ -253,9 +244,10 @@ GroupChoice RangeDecoder::choose(Alternatives, const Group &group, Ends &ends, s
     if (group.pieceLiteralsBegin != noLiterals)
         return GroupChoice { plainTextChoice(group, ends, written, total) };
     WordsRank rank = this->rank();
-    return Alternatives::choose(group, rank, [&](std::uint64_t choice) {
+    const auto weight = [&](std::uint64_t choice) {
         return weighed(spectra_->sequenceSpectrum[Alternatives::sequence(program_, group, choice)], ends, written);
-    });
+    };
+    return Alternatives::choose(group, rank, weight, static_cast<const mp_limb_t *>(nullptr));
 }
 
 GroupChoice RangeDecoder::choose(Pairs, const Group &group, Ends &ends, std::int64_t written, const mp_limb_t *,

@@ -117,7 +117,6 @@ private:
 
     void useIndexFor(Window window);
     void weigh(const Poly &poly, Ends &ends, std::int64_t at, mp_limb_t *out);
-    const mp_limb_t *totalUpTo(const Poly &totals, std::size_t width, std::int64_t length) const;
     const mp_limb_t *value(Ends &ends, std::int64_t t);
     // The ways to fit of a choice whose variants are `content`, written from
     // length `at` on and followed by `ends`, in weight_.

@@ -3,6 +3,7 @@
 // What choosing variants by length reads: the spectra of what follows each
 // group, and counts within a window of lengths read off running totals.
 
+#include "access/runningtotals.h"
 #include "figures/lengthcounts.h"
 
 #include <gmpxx.h>
@@ -41,21 +42,5 @@ public:
 
 // Built once per program and cut, as the spectra are.
 std::shared_ptr<const RangeIndex> rangeIndex(const Program &program, std::uint64_t max = noCut);
-
-// A window of lengths; lengths before the window has moved may go negative.
-struct Window
-{
-    std::int64_t low;
-    std::int64_t high;
-};
-
-// The number of variants of a spectrum, given as running totals from its
-// shortest length up, whose length lies in the window.
-void countInWindow(const SpectrumIndex &spectra, const Poly &totals, Window window, mpz_class &out);
-// Running totals of a spectrum; under a length rule that refuses some
-// variants, summed over its windows (see RuleLengths), so that every count
-// within a window counts within all of them. Lengths past `cut` are never
-// asked for.
-Poly runningTotals(const SpectrumIndex &spectra, const Poly &poly, std::uint64_t cut);
 
 } // namespace razmnozhator::detail

@@ -64,10 +64,7 @@ void RangeDecoder::buildRows(Window window)
         std::size_t used = 1;
         for (std::size_t at = 0; at < ends.size; ++at) {
             const std::int64_t t = ends.low + std::int64_t(at);
-            const mp_limb_t *upper
-                = window.high >= window.low ? totalUpTo(totals, totalsWidth, window.high - t) : nullptr;
-            difference(
-                upper, upper ? totalUpTo(totals, totalsWidth, window.low - 1 - t) : nullptr, totalsWidth, slot.data());
+            countInWindow(totals, totalsWidth, Window { window.low - t, window.high - t }, totalsWidth, slot.data());
             std::fill(slot.begin() + std::ptrdiff_t(totalsWidth), slot.end(), 0);
             std::copy_n(slot.data(), stride, ends.limbs.data() + at * stride);
             std::size_t words = width;

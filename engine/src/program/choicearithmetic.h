@@ -165,12 +165,7 @@ struct Alternatives
     }
 
     // The choice that holds a rank, each choice weighing weight(choice)
-    // (chooseByWeight()).
-    template <class Rank, class Weight>
-    [[gnu::always_inline]] static GroupChoice choose(const Group &group, Rank &rank, Weight weight)
-    {
-        return GroupChoice { chooseByWeight(group.choices, rank, weight) };
-    }
+    // (chooseWithTotal()).
     template <class Rank, class Weight, class Total>
     [[gnu::always_inline]] static GroupChoice choose(const Group &group, Rank &rank, Weight weight, const Total &total)
     {
@@ -256,8 +251,15 @@ struct Pairs
         return started < 3 ? firstThree[started] : started;
     }
 
-    // The running counts over the items (runningCounts()), two per piece
-    // of the group, after the choices' of alternatives.
+    // The running counts over the items, two per piece of the group, after
+    // the choices' of alternatives: per item, the count of the items before
+    // it, then where the block of the pairs it is the first item of starts.
+    // That block holds s c (the sum of the other items' counts) positions,
+    // taken as the items before plus the items after it, without the
+    // subtraction C - c: within one first item, each second item f takes
+    // c_first s c_f positions, in item order with the first item left out,
+    // and within one pair the first item's variant changes slowest, then the
+    // separator's, then the second item's.
     static std::size_t prefixBegin(const Program &program, const Group &group)
     {
         return program.choicePieces.size() + 2 * std::size_t(group.pieceBegin);
@@ -266,43 +268,19 @@ struct Pairs
     template <class Number, class Count>
     static void prefixes(const Program &program, const Group &group, Count sequenceCount, Number *prefix)
     {
-        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-        runningCounts<Number>(
-            items(group), sequenceCount(pieces[separatorPiece]),
-            [&](std::uint32_t item) { return sequenceCount(pieces[itemPiece(item)]); }, prefix, prefix + items(group));
-    }
-    template <class Number, class Count>
-    [[gnu::always_inline]] static GroupChoice decode(const Program &program, const Group &group, const Number *prefix,
-        Count sequenceCount, const Number &variant, Number *slots)
-    {
-        const std::uint32_t *pieces = program.pieces.data() + group.pieceBegin;
-        return decodeCounts(
-            items(group), prefix, prefix + items(group),
-            [&](std::uint32_t item) { return sequenceCount(pieces[itemPiece(item)]); },
-            sequenceCount(pieces[separatorPiece]), variant, slots);
-    }
-
-    // The running counts of a pairs group over its items, in both kinds of
-    // number: per item, the count of the items before it, and where the
-    // block of the pairs it is the first item of starts. That block holds
-    // s c (the sum of the other items' counts) positions, taken as the
-    // items before plus the items after it, without the subtraction C - c:
-    // within one first item, each second item f takes c_first s c_f
-    // positions, in item order with the first item left out, and within one
-    // pair the first item's variant changes slowest, then the separator's,
-    // then the second item's.
-    template <class Number, class Count>
-    static void runningCounts(
-        std::uint32_t items, const Number &separator, Count count, Number *itemPrefix, Number *pairPrefix)
-    {
+        const std::uint32_t all = items(group);
+        const auto count = [&](std::uint32_t i) { return sequenceCount(Pairs::item(program, group, i)); };
+        const Number separator = sequenceCount(Pairs::separator(program, group));
+        Number *const itemPrefix = prefix;
+        Number *const pairPrefix = prefix + all;
         Number after = 0;
-        for (std::uint32_t i = items; i-- > 0;) {
+        for (std::uint32_t i = all; i-- > 0;) {
             pairPrefix[i] = after; // for now: the items after it
             after = after + count(i);
         }
         Number before = 0;
         Number blocks = 0;
-        for (std::uint32_t i = 0; i < items; ++i) {
+        for (std::uint32_t i = 0; i < all; ++i) {
             const Number item = count(i);
             const Number others = before + pairPrefix[i];
             itemPrefix[i] = before;
@@ -312,16 +290,20 @@ struct Pairs
         }
     }
 
-    // The ordered pair that a variant index makes, from the running counts
-    // of runningCounts(), and the residuals of its three slots.
+    // The ordered pair that a variant index makes, and the residuals of its
+    // three slots.
     template <class Number, class Count>
-    [[gnu::always_inline]] static GroupChoice decodeCounts(std::uint32_t items, const Number *itemPrefix,
-        const Number *pairPrefix, Count count, const Number &separator, const Number &variant, Number *slots)
+    [[gnu::always_inline]] static GroupChoice decode(const Program &program, const Group &group, const Number *prefix,
+        Count sequenceCount, const Number &variant, Number *slots)
     {
-        const std::uint32_t first = prefixDecode(pairPrefix, items, variant);
+        const std::uint32_t all = items(group);
+        const auto count = [&](std::uint32_t i) { return sequenceCount(Pairs::item(program, group, i)); };
+        const Number *const itemPrefix = prefix;
+        const Number *const pairPrefix = prefix + all;
+        const std::uint32_t first = prefixDecode(pairPrefix, all, variant);
         const Number inBlock = variant - pairPrefix[first];
         const Number firstCount = count(first);
-        const Number unit = firstCount * separator;
+        const Number unit = firstCount * sequenceCount(Pairs::separator(program, group));
         Number unused;
         const Number step = divideWithRemainder(inBlock, unit, unused);
         std::uint32_t second;
@@ -332,16 +314,16 @@ struct Pairs
         } else {
             // The first item left out: the items after it start one count lower.
             const Number shifted = step + firstCount;
-            second = first + 1 + prefixDecode(itemPrefix + first + 1, items - first - 1, shifted);
+            second = first + 1 + prefixDecode(itemPrefix + first + 1, all - first - 1, shifted);
             before = itemPrefix[second] - firstCount;
         }
         const Number inPair = inBlock - unit * before;
         const Number secondCount = count(second);
-        const Number tail = separator * secondCount;
+        const Number tail = sequenceCount(Pairs::separator(program, group)) * secondCount;
         Number rest;
         slots[0] = divideWithRemainder(inPair, tail, rest);
         slots[1] = divideWithRemainder(rest, secondCount, slots[2]);
-        return GroupChoice { index(first, second, items), first, second };
+        return GroupChoice { index(first, second, all), first, second };
     }
 
     // The pair that holds a rank: its first item the one whose block of
@@ -420,10 +402,6 @@ constexpr int slotsOf(GroupKind kind)
 constexpr std::uint32_t itemCount(const Group &group)
 {
     return Pairs::items(group);
-}
-constexpr std::uint64_t pairCount(std::uint64_t items)
-{
-    return Pairs::count(items);
 }
 inline constexpr std::uint32_t separatorPiece = Pairs::separatorPiece;
 constexpr std::uint32_t itemPiece(std::uint32_t item)

@@ -344,7 +344,7 @@ private:
             pieceLiterals = literalPieces(std::span(program_.choicePieces).subspan(choiceBegin));
         } else {
             pieceLiterals = literalPieces(group.pieces);
-            choices = pairCount(group.pieces.size() - 1);
+            choices = Pairs::count(group.pieces.size() - 1);
         }
         const Group compiled { group.kind, checkedIndex(program_.pieces.size()), checkedIndex(group.pieces.size()),
             choices, choiceBegin, pieceLiterals };
