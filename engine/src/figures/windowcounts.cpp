@@ -8,6 +8,7 @@
 #include "figures/spectra.h"
 #include "figures/walk.h"
 #include "program/nodes.h"
+#include "program/windowsums.h"
 
 #include <algorithm>
 #include <bit>
@@ -151,18 +152,20 @@ mpz_class countOfProduct(
             addSlot(slot, windowed);
         return count;
     }
-    std::vector<mpz_class> windowed(std::size_t(last - first + 1));
-    for (std::int64_t t = first; t <= last; ++t) {
-        mpz_class &sum = windowed[std::size_t(t - first)];
-        if (t - first < period) {
-            for (std::int64_t j = 0; j < repeats; ++j)
-                sum += upTo(t - j * period);
-        } else {
-            sum = windowed[std::size_t(t - period - first)] + upTo(t) - upTo(t - repeats * period);
-        }
-    }
+    struct Windowed
+    {
+        std::vector<mpz_class> sums;
+        std::int64_t first;
+        const decltype(upTo) &total;
+        mpz_class &at(std::int64_t t) { return sums[std::size_t(t - first)]; }
+        void clear(std::int64_t x) { at(x) = 0; }
+        void copy(std::int64_t x, std::int64_t y) { at(x) = at(y); }
+        void add(std::int64_t x, std::int64_t t) { at(x) += total(t); }
+        void subtract(std::int64_t x, std::int64_t t) { at(x) -= total(t); }
+    } windowed { std::vector<mpz_class>(std::size_t(last - first + 1)), first, upTo };
+    sumOverWindows(windowed, first, last, period, repeats);
     for (std::size_t slot = 0; slot < a.stored(width); ++slot)
-        addSlot(slot, [&](std::int64_t t) { return windowed[std::size_t(t - first)]; });
+        addSlot(slot, [&](std::int64_t t) -> const mpz_class & { return windowed.at(t); });
     return count;
 }
 
