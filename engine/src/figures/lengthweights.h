@@ -8,18 +8,8 @@
 #include "razmnozhator/lengthbounds.h"
 
 #include <cstdint>
-#include <string_view>
 
 namespace razmnozhator::detail {
-
-// A literal's length while compiling: its bytes under the plain rule; under
-// another, its counted bytes, with the uncounted ones above bit 32, until
-// weighLiterals() has seen them all.
-std::uint64_t literalWeight(const LengthRule &rule, std::string_view text) noexcept;
-// Turns the literals' lengths noted while compiling into the engine's, and
-// fills program.ruleLengths. Throws LimitError when a limit beyond a few
-// thousand uncounted bytes refuses some variants.
-void weighLiterals(Program &program);
 
 // The engine lengths that bounds by the rule keep: `repeats` windows
 // [low - j * period, high - j * period], j = 0, 1, ...; none when empty.

@@ -8,7 +8,6 @@
 // order 2, 0, 1, 3, ..., then the text after the group. The first unclosed
 // group met in that order is the one reported.
 
-#include "figures/lengthweights.h"
 #include "program/program.h"
 
 #include "program/brackettable.h"

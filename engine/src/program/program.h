@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace razmnozhator::detail {
@@ -184,6 +185,14 @@ struct SyntaxRecorder
 std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint entry, LiteralMap literalMap,
     SyntaxRecorder *recorder = nullptr, const LengthRule &rule = {});
 
+// A literal's length while compiling: its bytes under the plain rule; under
+// another, its counted bytes, with the uncounted ones above bit 32, until
+// weighLiterals() has seen them all.
+std::uint64_t literalWeight(const LengthRule &rule, std::string_view text) noexcept;
+// Turns the literals' lengths noted while compiling into the engine's, and
+// fills program.ruleLengths. Throws LimitError when a limit beyond a few
+// thousand uncounted bytes refuses some variants.
+void weighLiterals(Program &program);
 // The saturated figures of the whole template, from its structure.
 Figures computeFigures(const Program &program);
 // The exact count and byte total, computed on first request in time

@@ -2,7 +2,6 @@
 
 #include "figures/lengthcounts.h"
 #include "figures/lengthweights.h"
-#include "figures/saturating.h"
 #include "program/program.h"
 
 #include <limits>
