@@ -5,7 +5,9 @@
 // combined.
 //
 // walkPostorder visits every node once, children first, and can hand every
-// node's value to a caller that keeps them. evaluateByHeavyPaths gives only the
+// node's value to a caller that keeps them; walkNodes, the same walk, also
+// serves figures that are no semiring, such as the most words of a variant,
+// whose parts do not commute. evaluateByHeavyPaths gives only the
 // template's value: a parent's value is an affine function a*x + b of any one
 // child's value x, so a chain of a million nested groups is a composition of a
 // million affine maps, which is composed as a balanced tree instead of one

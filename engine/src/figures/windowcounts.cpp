@@ -40,10 +40,7 @@ std::pair<typename Semiring::Value, typename Semiring::Value> rootFactors(
         (apart ? others : oneRun).push_back(std::move(groups[i]));
     }
     const auto multiply = [&semiring](const Value &a, const Value &b) { return semiring.mul(a, b); };
-    if (others.empty())
-        combineBalancedTo(oneRun, multiply, 2);
-    else
-        combineBalancedTo(oneRun, multiply, 1);
+    combineBalancedTo(oneRun, multiply, others.empty() ? 2 : 1);
     combineBalancedTo(others, multiply, 1);
     if (!others.empty())
         return { std::move(oneRun[0]), std::move(others[0]) };
