@@ -241,7 +241,11 @@ INSTANTIATE_TEST_SUITE_P(Diversity, MostWords,
         WordsCase { "NestedAlternatives", "[[a|b c]|d e f] g", 4 }, WordsCase { "PairsMeetInsideAWord", "{|a|b}", 1 },
         WordsCase { "PairsJoinedBySeparator", "{-|ab|cd}", 2 },
         // The largest item twice: a bound, wider than the best pair's 5.
-        WordsCase { "PairsOfManyWords", "{, |one two|three|four five six}", 6 }),
+        WordsCase { "PairsOfManyWords", "{, |one two|three|four five six}", 6 },
+        // Read as an item, the separator "ab" would join the items' words.
+        WordsCase { "SeparatorBetweenTheItems", "{ |ab|c d e}", 6 },
+        // Its largest item twice, then one more word.
+        WordsCase { "PairsInsideAlternatives", "[x|{ |a|b c}] d", 5 }),
     [](const testing::TestParamInfo<WordsCase> &row) { return std::string(row.param.name); });
 
 // A pool of 40,000 lines of 100,000 words each: refused before the first
