@@ -12,9 +12,10 @@
 
 namespace razmnozhator::detail {
 
-struct Frame
+// The group's current choice, and for pairs its two items, are the frame's
+// GroupChoice, so that the group's kind moves it on.
+struct Frame : GroupChoice
 {
-    std::uint64_t choice;
     std::uint64_t choices;
     std::size_t outputStart;
     std::uint32_t group;
@@ -25,9 +26,6 @@ struct Frame
     std::uint32_t sequence;
     std::uint32_t element;
     std::uint8_t slot;
-    // Pairs only: the two items of the current ordered pair.
-    std::uint32_t first;
-    std::uint32_t second;
     // The pieces' text when every piece is plain text, else null.
     const Span *pieceLiterals;
     // The text between the end of the group's output and the start of the

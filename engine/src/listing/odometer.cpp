@@ -27,7 +27,7 @@ template <class Choices>
     const detail::Span *pieceLiterals = compiled.pieceLiteralsBegin == detail::noLiterals
         ? nullptr
         : p.pieceLiterals.data() + compiled.pieceLiteralsBegin;
-    frames.push_back(Frame { 0, compiled.choices, length, group, at.owner, at.sequence, at.element, at.slot, 0, 1,
+    frames.push_back(Frame { {}, compiled.choices, length, group, at.owner, at.sequence, at.element, at.slot,
         pieceLiterals, 0, 0, characters });
     const auto frame = static_cast<std::uint32_t>(frames.size() - 1);
     choices.open(frames.back(), frame, at);
@@ -60,16 +60,12 @@ template <class Kind, bool Within> [[gnu::always_inline]] inline bool Enumerator
     do {
         if (frame.choice + 1 == frame.choices)
             return false;
-        detail::GroupChoice choice { frame.choice, frame.first, frame.second };
-        Kind::next(group, choice);
-        frame.choice = choice.choice;
-        frame.first = choice.first;
-        frame.second = choice.second;
+        Kind::next(group, frame);
     } while (Within && bounds && !fits(frame));
     return true;
 }
 
-inline bool Enumerator::State::stepWithin(Frame &frame) const
+[[gnu::always_inline]] inline bool Enumerator::State::stepWithin(Frame &frame) const
 {
     return detail::visitKind(
         program->groups[frame.group], [&](auto kind) { return stepWithin<decltype(kind), true>(frame); });

@@ -63,11 +63,8 @@ template <class Source, bool TextOnly> struct DecodedChoices
 
     void open(Frame &frame, std::uint32_t index, const Cursor &at)
     {
-        const GroupChoice choice
+        static_cast<GroupChoice &>(frame)
             = source.open(frame.group, index, GroupPlace { at.sequence, at.element, at.owner, at.slot });
-        frame.choice = choice.choice;
-        frame.first = choice.first;
-        frame.second = choice.second;
     }
 };
 

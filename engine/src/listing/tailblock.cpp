@@ -111,10 +111,7 @@ void Enumerator::State::moveInTailBlock(std::uint64_t line)
         line, block.groups, [&](std::size_t g) { return detail::radixOf(frames[firstFrame + g].choices); },
         [&](std::size_t g, std::uint64_t digit) {
             Frame &frame = frames[firstFrame + g];
-            const detail::GroupChoice choice = detail::choiceAt(p.groups[frame.group], digit);
-            frame.choice = choice.choice;
-            frame.first = choice.first;
-            frame.second = choice.second;
+            static_cast<detail::GroupChoice &>(frame) = detail::choiceAt(p.groups[frame.group], digit);
         });
     const std::uint32_t literals = p.sequences[p.root].literalBegin + block.element + 1;
     for (std::size_t index = firstFrame; index < frames.size(); ++index) {
