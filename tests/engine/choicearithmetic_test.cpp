@@ -5,6 +5,7 @@
 
 #include "program/choicearithmetic.h"
 #include "program/mixedradix.h"
+#include "program/windowsums.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,25 @@ TEST(MixedRadix, SplitsAndJoinsBack)
     std::uint64_t large = (std::uint64_t(1) << 40) * 6 + 77;
     EXPECT_EQ(takeDigit(large, radixOf(std::uint64_t(1) << 40)), 77u);
     EXPECT_EQ(large, 6u);
+}
+
+// Windows two apart, three of them, over the totals 1, 2, ..., 10 (none
+// below 0): W(x) = T(x) + T(x - 2) + T(x - 4).
+struct Windows
+{
+    std::vector<std::int64_t> sums = std::vector<std::int64_t>(10);
+    static std::int64_t total(std::int64_t t) { return t < 0 ? 0 : t + 1; }
+    void clear(std::int64_t x) { sums[std::size_t(x)] = 0; }
+    void copy(std::int64_t x, std::int64_t from) { sums[std::size_t(x)] = sums[std::size_t(from)]; }
+    void add(std::int64_t x, std::int64_t t) { sums[std::size_t(x)] += total(t); }
+    void subtract(std::int64_t x, std::int64_t t) { sums[std::size_t(x)] -= total(t); }
+};
+
+TEST(WindowSums, EachFromTheOneAStepBefore)
+{
+    Windows windows;
+    sumOverWindows(windows, 0, 9, 2, 3);
+    EXPECT_EQ(windows.sums, (std::vector<std::int64_t> { 1, 2, 4, 6, 9, 12, 15, 18, 21, 24 }));
 }
 
 } // namespace

@@ -275,11 +275,12 @@ std::shared_ptr<const RangeIndex> rangeIndex(const Program &program, std::uint64
             return served;
     }
     std::shared_ptr<const SpectrumIndex> spectra = spectrumIndex(program, max);
-    if (spectra->cut == max || max >= program.figures.longest)
-        return keptRangeIndex(program, std::move(spectra));
+    const bool cutAtMax = spectra->cut == max || max >= program.figures.longest;
     try {
         return keptRangeIndex(program, std::move(spectra));
     } catch (const LimitError &) {
+        if (cutAtMax)
+            throw;
         // Spectra cut higher up make more of what follows each group than
         // the question needs; cut at its own end, they may fit.
         return keptRangeIndex(program, spectrumIndex(program, max, true));

@@ -23,14 +23,9 @@ struct Radix
 
 inline constexpr std::uint64_t reciprocalLimit = std::uint64_t(1) << 32;
 
-constexpr std::uint64_t reciprocalOf(std::uint64_t radix)
-{
-    return radix < reciprocalLimit ? UINT64_MAX / radix + 1 : 0;
-}
-
 constexpr Radix radixOf(std::uint64_t radix)
 {
-    return Radix { radix, reciprocalOf(radix) };
+    return Radix { radix, radix < reciprocalLimit ? UINT64_MAX / radix + 1 : 0 };
 }
 
 // The lowest digit of a residual, which is left divided by the radix.
