@@ -22,17 +22,18 @@ TEST(ChoiceArithmetic, PairsOfThreeItemsInOrder)
 {
     const std::vector<std::pair<std::uint32_t, std::uint32_t>> order { { 0, 1 }, { 0, 2 }, { 1, 0 }, { 1, 2 }, { 2, 0 },
         { 2, 1 } };
-    EXPECT_EQ(Pairs::count(3), order.size());
-    std::uint32_t first = 0;
-    std::uint32_t second = 1;
+    Group group {};
+    group.pieceCount = 4;
+    group.choices = Pairs::count(3);
+    EXPECT_EQ(group.choices, order.size());
+    GroupChoice walked = Pairs::first(group);
     for (std::uint64_t index = 0; index < order.size(); ++index) {
         SCOPED_TRACE(index);
-        EXPECT_EQ(std::make_pair(first, second), order[index]);
-        EXPECT_EQ(Pairs::index(order[index].first, order[index].second, 3), index);
-        const GroupChoice pair = Pairs::at(index, 3);
+        EXPECT_EQ(std::make_pair(walked.first, walked.second), order[index]);
+        EXPECT_EQ(Pairs::index(group, walked), index);
+        const GroupChoice pair = Pairs::at(group, index);
         EXPECT_EQ(std::make_pair(pair.first, pair.second), order[index]);
-        if (index + 1 < order.size())
-            Pairs::next(first, second, 3);
+        EXPECT_EQ(Pairs::next(group, walked), index + 1 < order.size());
     }
 }
 

@@ -73,9 +73,9 @@ PositionIndex::PositionIndex(const Program &compiled)
         }
     });
 
-    radix.resize(program.groups.size());
+    reciprocal.resize(program.groups.size());
     for (std::uint32_t g = 0; g < program.groups.size(); ++g)
-        radix[g] = radixOf(count[groupBase + g]);
+        reciprocal[g] = radixOf(count[groupBase + g]).reciprocal;
 
     countAfter.assign(program.groupRefs.size(), 0);
     plainChoices.resize(program.groupRefs.size());

@@ -52,9 +52,9 @@ public:
     std::vector<std::uint64_t> count;
     std::unordered_map<std::uint32_t, mpz_class> big;
 
-    // Per group: its count with its reciprocal, for splitting a residual
-    // (mixedradix.h).
-    std::vector<Radix> radix;
+    // Per group: its count's reciprocal (Radix in mixedradix.h), for
+    // splitting a residual.
+    std::vector<std::uint64_t> reciprocal;
     // Per Program::groupRefs entry of a sequence whose count fits a word: the
     // product of the counts of the groups after it there, which divides the
     // sequence's residual into the group's variant index and what is left.

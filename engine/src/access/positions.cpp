@@ -25,7 +25,10 @@ void PositionDecoder::splitBlock(
     const Program &program = index_.program;
     const std::uint32_t *groups = program.groupRefs.data() + program.sequences[sequence].groupBegin + begin;
     splitMixedRadix(
-        residual, end - begin, [&](std::size_t i) { return index_.radix[groups[i]]; },
+        residual, end - begin,
+        [&](std::size_t i) {
+            return Radix { index_.count[index_.groupNode(groups[i])], index_.reciprocal[groups[i]] };
+        },
         [&](std::size_t i, std::uint64_t digit) { digits.word[begin + i] = digit; });
 }
 

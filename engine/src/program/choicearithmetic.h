@@ -120,6 +120,7 @@ struct Alternatives
     static constexpr bool choiceIsPiece = true;
 
     static constexpr GroupChoice at(const Group &, std::uint64_t index) { return GroupChoice { index }; }
+    static constexpr std::uint64_t index(const Group &, const GroupChoice &choice) { return choice.choice; }
     static constexpr GroupChoice first(const Group &) { return GroupChoice {}; }
     // Moves to the next choice; false past the last one.
     static constexpr bool next(const Group &group, GroupChoice &choice) { return ++choice.choice < group.choices; }
@@ -208,6 +209,10 @@ struct Pairs
         return GroupChoice { index, first, other(first, index % (items - 1)) };
     }
     static constexpr GroupChoice at(const Group &group, std::uint64_t index) { return at(index, items(group)); }
+    static constexpr std::uint64_t index(const Group &group, const GroupChoice &choice)
+    {
+        return index(choice.first, choice.second, items(group));
+    }
     static constexpr GroupChoice first(const Group &) { return GroupChoice {}; }
     // The other items than `first`, in order: the one of that rank.
     static constexpr std::uint32_t other(std::uint32_t first, std::uint64_t rank)
