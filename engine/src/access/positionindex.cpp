@@ -32,8 +32,8 @@ double estimatedBytes(const Program &program)
             return;
         // Values met while computing the counts, and the count kept.
         bytes += 3 * bigBytes(bits);
-        if (node & groupTag) {
-            const Group &group = program.groups[node & ~groupTag];
+        if (isGroupNode(node)) {
+            const Group &group = program.groups[nodeGroup(node)];
             const double entries
                 = visitKind(group, [&](auto kind) { return double(decltype(kind)::prefixSize(group)); });
             bytes += entries * bigBytes(bits);
@@ -61,10 +61,9 @@ PositionIndex::PositionIndex(const Program &compiled)
     if (program.figures.count == saturated)
         checkIndexBudget(LimitError::Task::PositionIndex, estimatedBytes(program));
 
-    const std::uint32_t groupBase = static_cast<std::uint32_t>(program.sequences.size());
     count.assign(program.sequences.size() + program.groups.size(), 0);
     walkPostorder(program, ExactDual { .countsOnly = true }, [&](std::uint32_t entry, const Dual &value) {
-        const std::uint32_t node = entry & groupTag ? groupBase + (entry & ~groupTag) : entry;
+        const auto node = static_cast<std::uint32_t>(nodeIndex(program, entry));
         if (value.isSmall() && value.smallCount() != bigCount)
             count[node] = value.smallCount();
         else {
@@ -75,7 +74,7 @@ PositionIndex::PositionIndex(const Program &compiled)
 
     reciprocal.resize(program.groups.size());
     for (std::uint32_t g = 0; g < program.groups.size(); ++g)
-        reciprocal[g] = radixOf(count[groupBase + g]).reciprocal;
+        reciprocal[g] = radixOf(count[groupNode(g)]).reciprocal;
 
     countAfter.assign(program.groupRefs.size(), 0);
     plainChoices.resize(program.groupRefs.size());
@@ -109,7 +108,7 @@ PositionIndex::PositionIndex(const Program &compiled)
         const Group &group = program.groups[g];
         visitKind(group, [&](auto kind) {
             using Kind = decltype(kind);
-            if (!isBig(groupBase + g)) {
+            if (!isBig(groupNode(g))) {
                 Kind::prefixes(
                     program, group, [this](std::uint32_t node) { return count[node]; },
                     prefix.data() + Kind::prefixBegin(program, group));
@@ -132,7 +131,7 @@ PositionIndex::PositionIndex(const Program &compiled)
         std::vector<mpz_class> leaves;
         std::uint64_t product = 1;
         for (std::uint32_t i = 0; i < sequence.groupCount; ++i) {
-            const std::uint32_t node = groupBase + program.groupRefs[sequence.groupBegin + i];
+            const std::uint32_t node = groupNode(program.groupRefs[sequence.groupBegin + i]);
             std::uint64_t next = 0;
             if (!isBig(node) && !__builtin_mul_overflow(product, count[node], &next) && next < blockLimit) {
                 product = next;

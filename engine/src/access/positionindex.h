@@ -20,6 +20,7 @@
 
 #include "program/choicearithmetic.h"
 #include "program/mixedradix.h"
+#include "program/nodes.h"
 #include "program/program.h"
 
 #include <gmpxx.h>
@@ -41,7 +42,7 @@ public:
 
     const Program &program;
     // Nodes are numbered sequences first, then groups.
-    std::uint32_t groupNode(std::uint32_t group) const { return std::uint32_t(program.sequences.size()) + group; }
+    std::uint32_t groupNode(std::uint32_t group) const { return std::uint32_t(groupNodeIndex(program, group)); }
     bool isBig(std::uint32_t node) const { return count[node] == bigCount; }
     mpz_class countOf(std::uint32_t node) const;
 

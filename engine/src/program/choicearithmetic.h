@@ -399,44 +399,4 @@ template <class Kind, class Choice, class Append>
         append(spans[Kind::slotPiece(choice, slot)]);
 }
 
-// What the readers not yet written for each kind ask by the kind's value.
-constexpr int slotsOf(GroupKind kind)
-{
-    return kind == GroupKind::Pairs ? Pairs::slots : Alternatives::slots;
-}
-constexpr std::uint32_t itemCount(const Group &group)
-{
-    return Pairs::items(group);
-}
-inline constexpr std::uint32_t separatorPiece = Pairs::separatorPiece;
-constexpr std::uint32_t itemPiece(std::uint32_t item)
-{
-    return Pairs::itemPiece(item);
-}
-constexpr void nextPair(std::uint32_t &first, std::uint32_t &second, std::uint32_t items)
-{
-    Pairs::next(first, second, items);
-}
-template <class Choice> constexpr std::uint64_t slotPiece(GroupKind kind, const Choice &choice, int slot)
-{
-    return kind == GroupKind::Alternatives ? Alternatives::slotPiece(choice, slot) : Pairs::slotPiece(choice, slot);
-}
-constexpr std::size_t pieceInCompileOrder(GroupKind kind, std::size_t started)
-{
-    return kind == GroupKind::Alternatives ? Alternatives::pieceCompiled(started) : Pairs::pieceCompiled(started);
-}
-template <class Choice, class Visit>
-[[gnu::always_inline]] inline void forEachSlotSequence(
-    const Program &program, const Group &group, const Choice &choice, Visit visit)
-{
-    for (int slot = 0; slot < slotsOf(group.kind); ++slot)
-        visit(slotSequence(program, group, choice, slot));
-}
-template <class Choice, class Append>
-[[gnu::always_inline]] inline void forEachSlotSpan(
-    const Span *spans, GroupKind kind, const Choice &choice, Append append)
-{
-    visitKind(kind, [&](auto type) { forEachSlotSpan<decltype(type)>(spans, choice, append); });
-}
-
 } // namespace razmnozhator::detail

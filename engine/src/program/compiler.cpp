@@ -167,7 +167,8 @@ private:
             finishGroup();
             return;
         }
-        const std::size_t piece = pieceInCompileOrder(group.kind, group.piecesStarted++);
+        const std::size_t piece
+            = visitKind(group.kind, [&](auto kind) { return decltype(kind)::pieceCompiled(group.piecesStarted++); });
         const std::size_t begin = piece == 0 ? group.begin
             : piece < group.splitPieces      ? std::size_t(group.bars[piece - 1]) + 1
                                              : group.end;

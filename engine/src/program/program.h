@@ -90,7 +90,7 @@ struct Figures
 // limit + 1, so that sums never outgrow what matters. Bounds by the rule then
 // keep `repeats` windows, one period apart, the highest for k = limit: the
 // spectra cut above it hold exactly what matters, and a count within bounds
-// reads running totals summed over the windows (lengthweights.h).
+// reads running totals summed over the windows (windowsums.h).
 struct RuleLengths
 {
     // False: lengths are the rule's own, and no variant is refused.
