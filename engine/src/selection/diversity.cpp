@@ -14,19 +14,20 @@
 #include "razmnozhator/diversity.h"
 
 #include "program/program.h"
+#include "selection/random.h"
 #include "selection/shingles.h"
 
 #include "razmnozhator/memorybudget.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <random>
 #include <stdexcept>
 
 namespace razmnozhator {
 
 namespace {
+
+using detail::Random;
 
 // A pool this many times n gives sets clearly better than a smaller one; a
 // larger one gains little for the time it costs, which grows with its size.
@@ -61,29 +62,6 @@ struct ShingleSets
         begin.push_back(static_cast<std::uint32_t>(hashes.size()));
     }
     std::size_t size() const noexcept { return begin.size() - 1; }
-};
-
-// std::mt19937_64 reduced to a range by rejection: the same everywhere.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed)
-        : engine_(seed)
-    {
-    }
-
-    std::uint64_t below(std::uint64_t bound)
-    {
-        const std::uint64_t mask = bound <= 1 ? 0 : std::bit_ceil(bound) - 1;
-        for (;;) {
-            const std::uint64_t value = engine_() & mask;
-            if (value < bound)
-                return value;
-        }
-    }
-
-private:
-    std::mt19937_64 engine_;
 };
 
 class FarthestFirst
