@@ -74,11 +74,6 @@ CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> progra
 {
 }
 
-const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept
-{
-    return *compiled.program_;
-}
-
 CompiledTemplate CompiledTemplate::compile(std::string_view text, const LengthRule &rule)
 {
     return CompiledTemplate(

@@ -1,6 +1,7 @@
 #include "selection/withinlimitranks.h"
 
 #include "figures/multiword.h"
+#include "program/templateaccess.h"
 
 #include <algorithm>
 #include <map>
