@@ -240,9 +240,6 @@ public:
 
 private:
     friend struct detail::TemplateAccess;
-    void countLengths();
-    void passOverLengthsOutside(LengthRange range);
-    std::uint64_t currentLength() const noexcept;
     struct State;
     std::unique_ptr<State> state_;
 };

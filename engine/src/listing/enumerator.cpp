@@ -95,19 +95,20 @@ std::string_view Enumerator::current() const noexcept
     return std::string_view(state_->buffer.get(), state_->length);
 }
 
-std::uint64_t Enumerator::currentLength() const noexcept
+std::uint64_t detail::TemplateAccess::currentLength(const Enumerator &enumerator) noexcept
 {
-    return state_->countCharacters ? state_->characters : state_->length;
+    const Enumerator::State &state = *enumerator.state_;
+    return state.countCharacters ? state.characters : state.length;
 }
 
-void Enumerator::countLengths()
+void detail::TemplateAccess::countLengths(Enumerator &enumerator)
 {
-    state_->countLengths();
+    enumerator.state_->countLengths();
 }
 
-void Enumerator::passOverLengthsOutside(LengthRange range)
+void detail::TemplateAccess::passOverLengthsOutside(Enumerator &enumerator, LengthRange range)
 {
-    state_->passOverOutside(range);
+    enumerator.state_->passOverOutside(range);
 }
 
 } // namespace razmnozhator

@@ -28,19 +28,15 @@ struct TemplateAccess
 
     // From here on, the enumerator counts currentLength(), at a small cost
     // per literal where a literal map makes characters and bytes differ.
-    static void countLengths(Enumerator &enumerator) { enumerator.countLengths(); }
+    static void countLengths(Enumerator &enumerator);
     // From here on, it passes over variants that the range rules out by the
     // shortest and longest lengths of their groups; next() may still give
     // some outside the range. Also counts currentLength(). Called before
     // anything is written.
-    static void passOverLengthsOutside(Enumerator &enumerator, LengthRange range)
-    {
-        enumerator.passOverLengthsOutside(range);
-    }
+    static void passOverLengthsOutside(Enumerator &enumerator, LengthRange range);
     // Length of the current variant inside the engine: in characters of the
     // text as written, which a literal map makes differ from current().size().
-    static std::uint64_t currentLength(const Enumerator &enumerator) noexcept { return enumerator.currentLength(); }
-
+    static std::uint64_t currentLength(const Enumerator &enumerator) noexcept;
     // Variants a bounded listing looked at so far, kept or not, a jump
     // counting as one: what the cost of listing within lengths follows.
     static std::uint64_t visited(const BoundedEnumerator &lines) noexcept;

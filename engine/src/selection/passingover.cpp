@@ -1,4 +1,4 @@
-#include "selection/passingover.h"
+#include "selection/draws.h"
 
 #include "program/templateaccess.h"
 
@@ -20,25 +20,20 @@ void PassingOver::start()
     if (plan_.order != Sample::Order::Template)
         return;
     held_.reserve(plan_.size.get_ui());
-    while (given_ < plan_.size) {
+    for (; given_ < plan_.size; ++given_)
         held_.push_back(nextPosition());
-        ++given_;
-    }
     std::sort(held_.begin(), held_.end());
 }
 
 void PassingOver::skip(mpz_class count)
 {
-    if (count <= 0)
-        return;
     if (plan_.order == Sample::Order::Template) {
-        nextHeld_ = count < held_.size() - nextHeld_ ? nextHeld_ + count.get_ui() : held_.size();
+        if (count > 0)
+            nextHeld_ = count < held_.size() - nextHeld_ ? nextHeld_ + count.get_ui() : held_.size();
         return;
     }
-    for (; count > 0 && given_ < plan_.size; --count) {
+    for (; count > 0 && given_ < plan_.size; --count, ++given_)
         nextPosition();
-        ++given_;
-    }
 }
 
 bool PassingOver::next()
@@ -90,14 +85,6 @@ mpz_class PassingOver::nextPosition()
         if (keeps(TemplateAccess::currentLength(walker_)))
             return at;
     }
-}
-
-std::unique_ptr<Draws> drawPassingOver(DrawPlan plan)
-{
-    const mpz_class values = plan.compiled.count();
-    auto made = std::make_unique<PassingOver>(std::move(plan), values, Permutation::Domain::PowerOfFour);
-    made->start();
-    return made;
 }
 
 } // namespace razmnozhator::detail

@@ -1,16 +1,12 @@
-#include "selection/rankdraws.h"
+#include "selection/draws.h"
 
 #include <algorithm>
 
 namespace razmnozhator::detail {
 
-namespace {
-
 // A sample in template order sorts one slice of its ranks at a time, in
-// about this much memory whatever the size of the sample.
+// about this much memory.
 constexpr std::uint64_t sliceBytes = std::uint64_t(32) << 20;
-
-} // namespace
 
 RankDraws::RankDraws(DrawPlan plan)
     : Draws(std::move(plan))
@@ -24,8 +20,7 @@ RankDraws::RankDraws(DrawPlan plan)
     if (plan_.order == Sample::Order::Template) {
         const std::uint64_t rankBytes = mpz_sizeinbase(plan_.kept.get_mpz_t(), 256) + sizeof(mpz_class) + 16;
         const std::uint64_t perSlice = std::max<std::uint64_t>(1024, sliceBytes / rankBytes);
-        const mpz_class count = (plan_.size + perSlice - 1) / perSlice;
-        slices_ = count.get_ui();
+        slices_ = mpz_class((plan_.size + perSlice - 1) / perSlice).get_ui();
         fillSlice();
     }
 }
@@ -103,11 +98,6 @@ void RankDraws::fillSlice()
             held_.push_back(std::move(rank));
     }
     std::sort(held_.begin(), held_.end());
-}
-
-std::unique_ptr<Draws> drawByRank(DrawPlan plan)
-{
-    return std::make_unique<RankDraws>(std::move(plan));
 }
 
 } // namespace razmnozhator::detail

@@ -1,5 +1,5 @@
-// A sample chooses its way of drawing (draws.h) from the share of the
-// variants its range keeps and from what the template's own groups allow.
+// A sample chooses its way of drawing (draws.h) by the share of the
+// variants its range keeps and by what the template's own groups allow.
 
 #include "razmnozhator/sample.h"
 
@@ -95,9 +95,8 @@ std::unique_ptr<Draws> makeDraws(
 {
     DrawPlan plan { compiled, range, order, Random(seed), compiled.countInRange(range), 0, nullptr };
     plan.size = size < plan.kept ? size : plan.kept;
-    const bool everyLength = compiled.keepsEveryLength(range);
-    if (plan.size == 0 || everyLength)
-        return drawByRank(std::move(plan));
+    if (plan.size == 0 || compiled.keepsEveryLength(range))
+        return std::make_unique<RankDraws>(std::move(plan));
     // Noting the lengths of the template's own groups pays for itself over
     // a few variants. It makes drawing cheaper, never different. They are
     // measured by an enumerator of their own: the walker then need not count
@@ -110,15 +109,20 @@ std::unique_ptr<Draws> makeDraws(
     // a look-up by position. The share alone decides, not whether the
     // lengths were noted, so that below the size limit a smaller sample is
     // the start of a larger one with the same seed.
-    if (plan.size <= passingSizeLimit) {
-        if (plan.kept * passingShare >= compiled.count())
-            return drawPassingOver(std::move(plan));
-        if (programOf(compiled).ruleLengths.weighted) {
-            if (std::unique_ptr<WithinLimitRanks> ranks = ranksWithinLimit(plan))
-                return drawWithinLimit(std::move(plan), std::move(ranks));
-        }
+    std::unique_ptr<PassingOver> passing;
+    if (plan.size <= passingSizeLimit && plan.kept * passingShare >= compiled.count())
+        passing = std::make_unique<PassingOver>(std::move(plan), compiled.count(), Permutation::Domain::PowerOfFour);
+    else if (plan.size <= passingSizeLimit && programOf(compiled).ruleLengths.weighted) {
+        if (std::unique_ptr<WithinLimitRanks> ranks = ranksWithinLimit(plan))
+            passing = std::make_unique<WithinLimit>(std::move(plan), std::move(ranks));
     }
-    return plan.rootLengths ? drawByDigits(std::move(plan)) : drawByRank(std::move(plan));
+    if (passing) {
+        passing->start();
+        return passing;
+    }
+    if (plan.rootLengths)
+        return std::make_unique<DigitDraws>(std::move(plan));
+    return std::make_unique<RankDraws>(std::move(plan));
 }
 
 } // namespace detail
