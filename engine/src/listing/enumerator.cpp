@@ -60,7 +60,7 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     State &state = *state_;
     // Bounds that hold every variant rank the variants as positions do, and
     // a seek by position needs no figures by length.
-    if (detail::TemplateAccess::make(state.program).keepsEveryLength(range)) {
+    if (detail::keepsEveryLength(*state.program, range)) {
         seek(rank);
         return;
     }

@@ -4,6 +4,7 @@
 #include "figures/lengthweights.h"
 #include "figures/saturating.h"
 #include "program/program.h"
+#include "program/templateaccess.h"
 
 #include <limits>
 #include <optional>
@@ -107,8 +108,7 @@ std::size_t CompiledTemplate::minLength() const noexcept
 
 bool CompiledTemplate::keepsEveryLength(LengthRange range) const noexcept
 {
-    return !program_->ruleLengths.weighted && range.min <= program_->figures.shortest
-        && range.max >= program_->figures.longest;
+    return detail::keepsEveryLength(*program_, range);
 }
 
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const

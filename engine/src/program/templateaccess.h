@@ -48,4 +48,11 @@ inline const Program &programOf(const CompiledTemplate &compiled) noexcept
     return *TemplateAccess::shared(compiled);
 }
 
+// CompiledTemplate::keepsEveryLength(), for the readers that hold a Program.
+inline bool keepsEveryLength(const Program &program, LengthRange range) noexcept
+{
+    return !program.ruleLengths.weighted && range.min <= program.figures.shortest
+        && range.max >= program.figures.longest;
+}
+
 } // namespace razmnozhator::detail
