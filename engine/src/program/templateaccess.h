@@ -26,16 +26,13 @@ struct TemplateAccess
         return compiled.program_;
     }
 
-    // From here on, the enumerator counts currentLength(), at a small cost
-    // per literal where a literal map makes characters and bytes differ.
+    // From here on the enumerator counts currentLength(), the length of the
+    // current variant inside the engine (a literal map makes it differ from
+    // current().size()); passOverLengthsOutside() also passes over variants
+    // that the range rules out by the lengths of their groups, though next()
+    // may still give some outside it. Both before anything is written.
     static void countLengths(Enumerator &enumerator);
-    // From here on, it passes over variants that the range rules out by the
-    // shortest and longest lengths of their groups; next() may still give
-    // some outside the range. Also counts currentLength(). Called before
-    // anything is written.
     static void passOverLengthsOutside(Enumerator &enumerator, LengthRange range);
-    // Length of the current variant inside the engine: in characters of the
-    // text as written, which a literal map makes differ from current().size().
     static std::uint64_t currentLength(const Enumerator &enumerator) noexcept;
     // Variants a bounded listing looked at so far, kept or not, a jump
     // counting as one: what the cost of listing within lengths follows.
