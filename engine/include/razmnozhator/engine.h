@@ -5,13 +5,13 @@
 // Pipeline: template text (bytes) -> CompiledTemplate -> enumeration.
 //
 // compile() scans the text once, matches brackets, cuts groups into pieces and
-// reports the first unclosed group exactly where the expansion order meets
-// it. The compiled form knows, without enumerating anything, how
-// many variants there are, how many bytes they hold and how long the longest
-// one is. An Enumerator then walks the variants in order like an odometer,
-// rewriting only the tail of the current variant that changed, so each variant
-// costs little more than copying it out. Nothing here recurses on the C++ stack
-// in proportion to the template, so any nesting depth is safe.
+// reports the first unclosed group exactly where the expansion order meets it.
+// The compiled form knows, without enumerating anything, how many variants
+// there are, how many bytes they hold and how long the longest one is. An
+// Enumerator then walks the variants in order like an odometer, rewriting
+// only the tail of the current variant that changed, so each variant costs
+// little more than copying it out. Nothing here recurses on the C++ stack in
+// proportion to the template, so any nesting depth is safe.
 //
 // Grammar: "[a|b]" yields one of its pieces; "{sep|x|y|...}" yields x sep y for
 // every ordered pair of two items at different positions; pieces may hold
