@@ -43,14 +43,13 @@ std::string figuresText(const std::optional<CompiledTemplate> &compiled, const O
     std::uint64_t shortest = 0;
     if (compiled) {
         const LengthRange range = options.lengths;
-        // The length rule may leave out variants whatever the bounds.
+        // Within bounds that keep every length the extremes are the template's.
         const bool bounded = !compiled->keepsEveryLength(range);
         try {
             if (!statistics)
-                kept.count = bounded ? compiled->countInRange(range) : compiled->count();
+                kept.count = compiled->countInRange(range);
             else
-                kept = bounded ? compiled->figuresInRange(range)
-                               : RangeFigures { compiled->count(), compiled->totalBytes() };
+                kept = compiled->figuresInRange(range);
             if (statistics && kept.count > 0) {
                 longest = bounded ? extremeLengthIn(*compiled, range, true) : compiled->maxLength();
                 shortest = bounded ? extremeLengthIn(*compiled, range, false) : compiled->minLength();

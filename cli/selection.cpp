@@ -181,19 +181,12 @@ private:
     bool given_ = false;
 };
 
-// Whether the bounds and the length rule keep every variant, so that the
-// questions about all of them answer for the kept ones.
-bool keepsAll(const CompiledTemplate &compiled, const Options &options)
-{
-    return compiled.keepsEveryLength(options.lengths);
-}
-
 // The number of variants the length bounds and the length rule keep.
 mpz_class keptCount(const std::optional<CompiledTemplate> &compiled, const Options &options)
 {
     if (!compiled)
         return 0;
-    return keepsAll(*compiled, options) ? compiled->count() : compiled->countInRange(options.lengths);
+    return compiled->countInRange(options.lengths);
 }
 
 // Two numbers in one message, shortened alike unless that makes them look equal.
@@ -215,7 +208,7 @@ void checkInRange(const mpz_class &position, const std::optional<CompiledTemplat
     QString reason;
     if (compiled && compiled->keepsNone())
         reason = everyVariantOverNarrowLimit();
-    else if (!options.lengths.bounds() && compiled && !keepsAll(*compiled, options))
+    else if (!options.lengths.bounds() && compiled && !compiled->keepsEveryLength(options.lengths))
         reason = kept == 1 ? tr("the %1 length rule keeps 1 variant").arg(lengthrules::nameOf(options.rule))
                            : tr("the %1 length rule keeps %2 variants").arg(lengthrules::nameOf(options.rule), count);
     else if (!options.lengths.bounds())
@@ -297,8 +290,7 @@ std::unique_ptr<Selection> select(
     const CompiledTemplate &compiled, const Options &options, const choice::Nth &nth, const Span &)
 {
     const mpz_class position = nth.position - 1;
-    return std::make_unique<Single>(keepsAll(compiled, options) ? compiled.variantAt(position)
-                                                                : compiled.variantInRange(position, options.lengths));
+    return std::make_unique<Single>(compiled.variantInRange(position, options.lengths));
 }
 
 std::unique_ptr<Selection> select(

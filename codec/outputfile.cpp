@@ -46,19 +46,19 @@ bool namesOwnDescriptor(const QString &absolutePath)
     return false;
 }
 
-} // namespace
-
-OutputFile::Mode OutputFile::modeFor(const QString &fileName)
+OutputFile::Mode modeFor(const QString &fileName)
 {
     struct stat info;
     if (::stat(filenames::toNative(fileName).constData(), &info) != 0)
-        return Mode::Atomic;
+        return OutputFile::Mode::Atomic;
     if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISBLK(info.st_mode))
-        return Mode::Direct;
+        return OutputFile::Mode::Direct;
     if (S_ISREG(info.st_mode) && namesOwnDescriptor(QDir::cleanPath(QFileInfo(fileName).absoluteFilePath())))
-        return Mode::Direct;
-    return Mode::Atomic;
+        return OutputFile::Mode::Direct;
+    return OutputFile::Mode::Atomic;
 }
+
+} // namespace
 
 OutputFile::OutputFile(const QString &fileName)
     : fileName_(fileName)

@@ -25,11 +25,6 @@ class OutputFile
 public:
     enum class Mode { Atomic, Direct };
 
-    // How fileName would be written; a name that cannot be examined (a
-    // missing folder, no permission) counts as Atomic, and open() says why
-    // it fails.
-    static Mode modeFor(const QString &fileName);
-
     explicit OutputFile(const QString &fileName);
     // Drops an uncommitted atomic write: the old file stays as it was.
     ~OutputFile();
@@ -44,6 +39,8 @@ public:
     // Gives up an atomic write; the old file stays.
     void cancel();
 
+    // How the file is written; a name that cannot be examined (a missing
+    // folder, no permission) counts as Atomic, and open() says why it fails.
     Mode mode() const noexcept { return mode_; }
     const QString &fileName() const noexcept { return fileName_; }
     QString errorString() const { return error_; }

@@ -17,6 +17,7 @@
 #include "benchtemplates.h"
 #include "figures/lengthcounts.h"
 #include "program/program.h"
+#include "program/templateaccess.h"
 #include "razmnozhator/engine.h"
 #include "razmnozhator/sample.h"
 

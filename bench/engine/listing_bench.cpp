@@ -13,6 +13,7 @@
 // Run from a Release build: build/release/bench/engine/listing_bench
 
 #include "benchtemplates.h"
+#include "program/templateaccess.h"
 #include "razmnozhator/engine.h"
 
 #include <chrono>
@@ -50,7 +51,7 @@ Listed list(const CompiledTemplate &compiled, LengthRange range, std::size_t lim
         listed.bytes += lines.current().size();
     }
     listed.seconds = secondsSince(start);
-    listed.visited = lines.visited();
+    listed.visited = razmnozhator::detail::TemplateAccess::visited(lines);
     return listed;
 }
 

@@ -3,6 +3,7 @@
 #include "figures/lengthcounts.h"
 #include "figures/lengthweights.h"
 #include "program/program.h"
+#include "program/templateaccess.h"
 
 #include <limits>
 #include <optional>
@@ -73,11 +74,6 @@ CompiledTemplate::CompiledTemplate(std::shared_ptr<const detail::Program> progra
 {
 }
 
-const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept
-{
-    return *compiled.program_;
-}
-
 CompiledTemplate CompiledTemplate::compile(std::string_view text, const LengthRule &rule)
 {
     return CompiledTemplate(
@@ -111,8 +107,7 @@ std::size_t CompiledTemplate::minLength() const noexcept
 
 bool CompiledTemplate::keepsEveryLength(LengthRange range) const noexcept
 {
-    return !program_->ruleLengths.weighted && range.min <= program_->figures.shortest
-        && range.max >= program_->figures.longest;
+    return detail::keepsEveryLength(*program_, range);
 }
 
 CompiledTemplate CompiledTemplate::withLiteralsMapped(const std::function<std::string(std::string_view)> &map) const

@@ -97,7 +97,7 @@ void OutputFileTest::decidesByWhatTheNameIs()
         name = shm;
     else if (name.startsWith(QLatin1String("/dev/fd")))
         name = name.arg(fd);
-    const OutputFile::Mode found = OutputFile::modeFor(name);
+    const OutputFile::Mode found = OutputFile(name).mode();
     ::close(fd);
     QFile::remove(shm);
     QCOMPARE(found, mode);

@@ -6,6 +6,7 @@
 
 #include "razmnozhator/diversity.h"
 
+#include "program/templateaccess.h"
 #include "razmnozhator/memorybudget.h"
 #include "selection/shingles.h"
 #include "testtext.h"

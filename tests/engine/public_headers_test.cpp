@@ -18,7 +18,7 @@ TEST(PublicHeaders, EachCompilesOnItsOwn)
     EXPECT_TRUE(plainRuleCountsEveryByte());
     EXPECT_EQ(marksOfOneGroup(), 3u);
     EXPECT_EQ(sizeOfWholeSample(), 3u);
-    EXPECT_EQ(shinglesOfFourWords(), 2u);
+    EXPECT_EQ(chosenOfThreeLines(), 2u);
 }
 
 // One rule for what a held line costs, whichever front end holds it.

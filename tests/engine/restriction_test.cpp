@@ -78,23 +78,6 @@ TEST_P(RestrictWithoutShuffle, KeepsSurvivorsInOrder)
     EXPECT_EQ(testtext::toStrings(razmnozhator::restrictVariants(listOf(c.lines), c.rules)), c.expected);
 }
 
-// The same rules applied to variants that arrive one at a time and are gone
-// after each: the kept ones are passed on at once, in order.
-TEST_P(RestrictWithoutShuffle, StreamPassesOnTheSameVariants)
-{
-    const RestrictCase &c = GetParam();
-    razmnozhator::Restriction restriction(c.rules);
-    Strings passed;
-    for (const std::string &line : c.lines) {
-        if (!restriction.wantsMore())
-            break;
-        std::string transient = line;
-        if (restriction.offer(transient))
-            passed.push_back(transient);
-    }
-    EXPECT_EQ(passed, c.expected);
-}
-
 INSTANTIATE_TEST_SUITE_P(Rules, RestrictWithoutShuffle, testing::ValuesIn(restrictCases),
     [](const testing::TestParamInfo<RestrictCase> &row) { return std::string(row.param.name); });
 
@@ -220,100 +203,6 @@ TEST(ShuffleOrder, SameSeedSameOrderOtherSeedOtherOrder)
     Strings identity = testtext::toStrings(lines);
     std::sort(identity.begin(), identity.end());
     EXPECT_EQ(sorted, identity) << "a shuffle must be a permutation";
-}
-
-TEST_P(Shuffle, StreamHoldingCopiesShufflesAlike)
-{
-    const ShuffleCase &c = GetParam();
-    Strings lines;
-    for (std::size_t i = 0; i < c.size; ++i)
-        lines.push_back(std::string(i % 4, 'x') + std::to_string(i));
-    RestrictRules cut = rules(2, UINT64_MAX, c.size / 3);
-    cut.shuffle = true;
-
-    std::srand(c.seed);
-    const Strings expected = testtext::toStrings(razmnozhator::restrictVariants(listOf(lines), cut));
-
-    std::srand(c.seed);
-    razmnozhator::Restriction restriction(cut);
-    for (const std::string &line : lines) {
-        std::string transient = line;
-        EXPECT_FALSE(restriction.offer(transient)) << "a shuffle passes nothing on before it is drawn";
-        transient.assign(transient.size(), '?');
-    }
-    restriction.shuffleHeld();
-    Strings streamed;
-    for (const std::size_t index : restriction.order())
-        streamed.emplace_back(restriction.held()[index]);
-    EXPECT_EQ(streamed, expected);
-}
-
-struct StopCase
-{
-    const char *name;
-    RestrictRules rules;
-    std::size_t offersWanted;
-};
-
-void PrintTo(const StopCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
-
-const Strings stopLines = { "a", "bb", "c", "dd", "e", "ff" };
-
-const StopCase stopCases[] = {
-    { "CapZeroWantsNothing", rules(0, 100, 0), 0 },
-    { "StopsAtTheCappedKeptVariant", rules(2, 2, 2), 4 },
-    { "CapAboveKeptWantsEverything", rules(2, 2, 5), 6 },
-    { "ShuffleWantsEverything", shuffled(rules(0, 100, 1)), 6 },
-};
-
-class RestrictionStops : public testing::TestWithParam<StopCase>
-{
-};
-
-TEST_P(RestrictionStops, WantsNoMoreOnceTheResultIsFixed)
-{
-    const StopCase &c = GetParam();
-    razmnozhator::Restriction restriction(c.rules);
-    std::size_t offered = 0;
-    while (offered < stopLines.size() && restriction.wantsMore())
-        restriction.offer(stopLines[offered++]);
-    EXPECT_EQ(offered, c.offersWanted);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, RestrictionStops, testing::ValuesIn(stopCases),
-    [](const testing::TestParamInfo<StopCase> &row) { return std::string(row.param.name); });
-
-// UTF-8 variants are measured in characters by the caller's length.
-std::size_t utf8Characters(std::string_view text)
-{
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-int measured = 0;
-std::size_t countingLength(std::string_view text)
-{
-    ++measured;
-    return text.size();
-}
-
-TEST(RestrictionLength, BoundsUseTheCallersLength)
-{
-    razmnozhator::Restriction restriction(rules(2, 2, 10), razmnozhator::Restriction::Holding::Copies, utf8Characters);
-    EXPECT_TRUE(restriction.offer("да")); // "да": four bytes, two characters
-    EXPECT_FALSE(restriction.offer("abc"));
-}
-
-TEST(RestrictionLength, NoBoundsMeasuresNothing)
-{
-    measured = 0;
-    razmnozhator::Restriction restriction(
-        rules(0, UINT64_MAX, 10), razmnozhator::Restriction::Holding::Copies, countingLength);
-    EXPECT_TRUE(restriction.offer("abc"));
-    EXPECT_EQ(measured, 0);
 }
 
 TEST(ShuffleOrder, ShuffleOffDrawsNothing)

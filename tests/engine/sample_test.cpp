@@ -6,11 +6,16 @@
 
 #include "razmnozhator/sample.h"
 
+#include "selection/draws.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
+#include <typeindex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -175,5 +180,75 @@ TEST(Sample, StreamsLargeSamplesWithoutRepeats)
         EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end());
     }
 }
+
+// Each way of drawing, chosen by the share the bounds keep, the sample's
+// size and the rule: a variant is made again from its draw number, and the
+// draw numbers in template order give the sample in template order.
+struct WayCase
+{
+    const char *name;
+    std::string text;
+    razmnozhator::LengthRange range;
+    unsigned long size;
+    std::type_index way;
+    std::size_t kept;
+    // At most one comma, and commas uncounted.
+    bool commaRule = false;
+};
+
+void PrintTo(const WayCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class DrawingWay : public testing::TestWithParam<WayCase>
+{
+};
+
+TEST_P(DrawingWay, RedrawsAndOrdersWhatItDrew)
+{
+    using namespace razmnozhator::detail;
+    const WayCase &row = GetParam();
+    razmnozhator::LengthRule rule;
+    if (row.commaRule) {
+        rule.uncounted.set(',');
+        rule.mostUncounted = 1;
+    }
+    const auto compiled = razmnozhator::CompiledTemplate::compile(row.text, rule);
+    const std::unique_ptr<Draws> draws = makeDraws(compiled, row.size, row.range, 5, Sample::Order::Random);
+    const Draws &way = *draws;
+    ASSERT_EQ(std::type_index(typeid(way)), row.way);
+    std::vector<std::pair<std::uint64_t, std::string>> drawn;
+    while (draws->next())
+        drawn.emplace_back(draws->currentDraw(), std::string(draws->current()));
+    ASSERT_EQ(drawn.size(), row.kept);
+    for (std::size_t k = 0; k < drawn.size(); k += 7) {
+        draws->redraw(drawn[k].first);
+        EXPECT_EQ(draws->current(), drawn[k].second) << k;
+    }
+    std::sort(drawn.begin(), drawn.end(),
+        [&draws](const auto &a, const auto &b) { return draws->drawnBefore(a.first, b.first); });
+    std::vector<std::string> inOrder;
+    for (const auto &[number, variant] : drawn)
+        inOrder.push_back(variant);
+    EXPECT_EQ(draw(compiled, row.size, row.range, 5, Sample::Order::Template), inOrder);
+}
+
+const std::string sixGroups
+    = "[a|bb|ccc|dddd][a|bb|ccc|dddd][a|bb|ccc|dddd][a|bb|ccc|dddd][a|bb|ccc|dddd][a|bb|ccc|dddd]";
+const std::string tenCommas = "[a|bb][,|][c|dd][,|][e|ff][,|][g|hh][,|][i|jj][,|]";
+
+const WayCase wayCases[] = {
+    { "ranks_of_every_length", sixGroups, {}, 40, typeid(razmnozhator::detail::RankDraws), 40 },
+    { "ranks_sought_within_a_small_share", sixGroups, { 8, 8 }, 10, typeid(razmnozhator::detail::RankDraws), 10 },
+    { "ranks_by_digits_within_a_small_share", sixGroups, { 8, 8 }, 30, typeid(razmnozhator::detail::DigitDraws), 21 },
+    { "positions_passed_over_within_a_large_share", sixGroups, { 12, 18 }, 50,
+        typeid(razmnozhator::detail::PassingOver), 50 },
+    { "ranks_within_the_limit_on_commas", tenCommas, { 6, 10 }, 1000, typeid(razmnozhator::detail::WithinLimit), 186,
+        true },
+};
+
+INSTANTIATE_TEST_SUITE_P(Ways, DrawingWay, testing::ValuesIn(wayCases),
+    [](const testing::TestParamInfo<WayCase> &row) { return std::string(row.param.name); });
 
 } // namespace

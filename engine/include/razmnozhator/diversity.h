@@ -31,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -40,12 +41,6 @@ namespace razmnozhator {
 // For every byte of a single-byte encoding: its lowercase form when it is a
 // letter or a digit, 0 when it separates words.
 using WordBytes = std::array<unsigned char, 256>;
-
-// The shingles of a line, hashed, sorted, without repeats.
-std::vector<std::uint64_t> shingles(std::string_view line, const WordBytes &letters);
-
-// The difference of two lines, from 0 (the same shingles) to 1 (none shared).
-double difference(std::string_view a, std::string_view b, const WordBytes &letters);
 
 struct Diversity
 {
@@ -70,6 +65,18 @@ struct DiverseChoice
 std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &lines, std::size_t n,
     std::uint64_t seed, const WordBytes &letters, const DiverseProgress &progress = {});
 
+class DiverseVariants;
+
+// Chooses up to n of the template's variants within the length range, from
+// a uniform Sample of them in random order; in the order chosen, or in
+// template order. The order does not change which are chosen. Throws
+// LimitError like Sample, and before drawing anything when the shingles of
+// the pool could take more memory than there is to spare. Nothing when
+// stopped.
+std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
+    std::uint64_t seed, const WordBytes &letters, Sample::Order order = Sample::Order::Random,
+    const DiverseProgress &progress = {});
+
 // The variants chosen from a template. The pool keeps of every candidate
 // only the number the sample drew it by and its shingles, so that lines of
 // millions of characters cost no more than short ones with as many words;
@@ -77,7 +84,9 @@ std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &
 class DiverseVariants
 {
 public:
-    DiverseVariants(Sample sample, std::vector<std::uint64_t> draws, Diversity diversity);
+    ~DiverseVariants();
+    DiverseVariants(DiverseVariants &&) noexcept;
+    DiverseVariants &operator=(DiverseVariants &&) noexcept;
 
     // How many were chosen.
     std::size_t size() const noexcept { return draws_.size(); }
@@ -90,23 +99,18 @@ public:
     // Moves to the next chosen variant; false once all are given. The view
     // stays valid until the next call.
     bool next();
-    std::string_view current() const noexcept { return sample_.current(); }
+    std::string_view current() const noexcept;
 
 private:
-    Sample sample_;
+    friend std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n,
+        LengthRange range, std::uint64_t seed, const WordBytes &letters, Sample::Order order,
+        const DiverseProgress &progress);
+    DiverseVariants(std::unique_ptr<detail::Draws> sample, std::vector<std::uint64_t> draws, Diversity diversity);
+
+    std::unique_ptr<detail::Draws> sample_;
     std::vector<std::uint64_t> draws_;
     std::size_t next_ = 0;
     Diversity diversity_;
 };
-
-// Chooses up to n of the template's variants within the length range, from
-// a uniform Sample of them in random order; in the order chosen, or in
-// template order. The order does not change which are chosen. Throws
-// LimitError like Sample, and before drawing anything when the shingles of
-// the pool could take more memory than there is to spare. Nothing when
-// stopped.
-std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &compiled, std::size_t n, LengthRange range,
-    std::uint64_t seed, const WordBytes &letters, Sample::Order order = Sample::Order::Random,
-    const DiverseProgress &progress = {});
 
 } // namespace razmnozhator

@@ -5,13 +5,13 @@
 // Pipeline: template text (bytes) -> CompiledTemplate -> enumeration.
 //
 // compile() scans the text once, matches brackets, cuts groups into pieces and
-// reports the first unclosed group exactly where the step-by-step expansion
-// would meet it. The compiled form knows, without enumerating anything, how
-// many variants there are, how many bytes they hold and how long the longest
-// one is. An Enumerator then walks the variants in order like an odometer,
-// rewriting only the tail of the current variant that changed, so each variant
-// costs little more than copying it out. Nothing here recurses on the C++ stack
-// in proportion to the template, so any nesting depth is safe.
+// reports the first unclosed group exactly where the expansion order meets it.
+// The compiled form knows, without enumerating anything, how many variants
+// there are, how many bytes they hold and how long the longest one is. An
+// Enumerator then walks the variants in order like an odometer, rewriting
+// only the tail of the current variant that changed, so each variant costs
+// little more than copying it out. Nothing here recurses on the C++ stack in
+// proportion to the template, so any nesting depth is safe.
 //
 // Grammar: "[a|b]" yields one of its pieces; "{sep|x|y|...}" yields x sep y for
 // every ordered pair of two items at different positions; pieces may hold
@@ -38,10 +38,9 @@ class CompiledTemplate;
 
 namespace detail {
 struct Program;
-// Makes a CompiledTemplate of a compiled form, for the engine's own parts.
+// The engine's own parts reach the compiled form and the enumerators'
+// lengths through this one key.
 struct TemplateAccess;
-// The compiled form, for the engine's readers that are not members.
-const Program &programOf(const CompiledTemplate &compiled) noexcept;
 } // namespace detail
 
 // A group whose opener has no closer. what() is the exact user-facing message.
@@ -192,10 +191,7 @@ public:
     LengthColumns lengthColumns(std::size_t maxColumns) const;
 
 private:
-    friend class Enumerator;
-    friend class Sample;
     friend struct detail::TemplateAccess;
-    friend const detail::Program &detail::programOf(const CompiledTemplate &compiled) noexcept;
     explicit CompiledTemplate(std::shared_ptr<const detail::Program> program);
     std::shared_ptr<const detail::Program> program_;
 };
@@ -243,19 +239,7 @@ public:
     void seekInRange(const mpz_class &rank, LengthRange range);
 
 private:
-    friend class BoundedEnumerator;
-    friend class Sample;
-    // From here on, counts currentLength(), at a small cost per literal where
-    // a literal map makes characters and bytes differ.
-    void countLengths();
-    // From here on, passes over variants that the range rules out by the
-    // shortest and longest lengths of their groups; next() may still give
-    // some outside the range. Also counts currentLength(). Called before
-    // anything is written.
-    void passOverLengthsOutside(LengthRange range);
-    // Length of the current variant in characters of the text as written,
-    // which a literal map makes differ from current().size().
-    std::uint64_t currentLength() const noexcept;
+    friend struct detail::TemplateAccess;
     struct State;
     std::unique_ptr<State> state_;
 };
@@ -281,20 +265,18 @@ public:
     {
         if (!everyLength_)
             return nextKept();
-        ++visited_;
         return enumerator_.next();
     }
     std::string_view current() const noexcept { return enumerator_.current(); }
     // Enumerator::writeLines() through the kept variants.
     WrittenLines writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines = UINT64_MAX);
-    // Variants looked at so far, kept or not, a jump counting as one.
-    std::uint64_t visited() const noexcept { return visited_; }
     // How many variants the range keeps, when that is known already: only
     // while ranks are found from the spectra, not when the range holds every
     // length or the variants are filtered one by one.
     const mpz_class *kept() const noexcept;
 
 private:
+    friend struct detail::TemplateAccess;
     struct State;
     bool nextKept();
     void jumpTo(const mpz_class &rank);
@@ -304,7 +286,6 @@ private:
     bool everyLength_ = false;
     // A kept variant that writeLines() found but could not fit: next() gives it.
     bool held_ = false;
-    std::uint64_t visited_ = 0;
     std::unique_ptr<State> state_;
 };
 

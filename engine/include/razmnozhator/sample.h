@@ -29,6 +29,10 @@
 
 namespace razmnozhator {
 
+namespace detail {
+class Draws;
+} // namespace detail
+
 class Sample
 {
 public:
@@ -57,20 +61,8 @@ public:
     bool next();
     std::string_view current() const noexcept;
 
-    // In random order: a number for the variant current() gives, small
-    // whatever the template, from which redraw() makes it again. Callers that
-    // must keep many variants keep these instead of their text.
-    std::uint64_t currentDraw() const noexcept;
-    // Makes current() give again the variant that currentDraw() numbered
-    // `draw`; next() goes on with the sample where it was.
-    void redraw(std::uint64_t draw);
-    // Whether the variant drawn as `a` comes before the one drawn as `b` in
-    // template order.
-    bool drawnBefore(std::uint64_t a, std::uint64_t b) const;
-
 private:
-    struct State;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<detail::Draws> draws_;
 };
 
 } // namespace razmnozhator

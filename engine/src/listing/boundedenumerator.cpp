@@ -13,6 +13,7 @@
 #include "razmnozhator/engine.h"
 
 #include "figures/lengthweights.h"
+#include "program/templateaccess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -51,6 +52,9 @@ struct BoundedEnumerator::State
     bool jumped = false; // the next kept variant is written already
     std::uint64_t skip = 0; // Filtering: kept variants still to pass over
     std::uint64_t run = firstRun;
+    // Variants looked at, kept or not, a jump counting as one; the plain
+    // walk, when the range holds every length, counts none.
+    std::uint64_t visited = 0;
     // The rule's own numbers, which keeps() reads at every step.
     detail::RuleLengths rule;
 
@@ -87,7 +91,7 @@ BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRan
             throw std::out_of_range("rank " + rank.get_str() + " is past the end: no variant is within the lengths");
         return;
     }
-    enumerator_.passOverLengthsOutside(state.hull());
+    detail::TemplateAccess::passOverLengthsOutside(enumerator_, state.hull());
     try {
         state.kept = compiled.countInRange(range);
         jumpTo(rank);
@@ -99,6 +103,11 @@ BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRan
 BoundedEnumerator::~BoundedEnumerator() = default;
 BoundedEnumerator::BoundedEnumerator(BoundedEnumerator &&) noexcept = default;
 BoundedEnumerator &BoundedEnumerator::operator=(BoundedEnumerator &&) noexcept = default;
+
+std::uint64_t detail::TemplateAccess::visited(const BoundedEnumerator &lines) noexcept
+{
+    return lines.state_->visited;
+}
 
 const mpz_class *BoundedEnumerator::kept() const noexcept
 {
@@ -113,7 +122,7 @@ void BoundedEnumerator::jumpTo(const mpz_class &rank)
     state.way = State::Way::Jumping;
     state.rank = rank;
     state.jumped = true;
-    ++visited_;
+    ++state.visited;
 }
 
 // Starts again from the first variant and filters, passing over the kept ones
@@ -124,18 +133,15 @@ void BoundedEnumerator::filterFrom(const mpz_class &rank)
     if (!rank.fits_ulong_p())
         throw LimitError("cannot pass over " + rank.get_str() + " variants one by one");
     enumerator_ = Enumerator(state.compiled);
-    enumerator_.passOverLengthsOutside(state.hull());
+    detail::TemplateAccess::passOverLengthsOutside(enumerator_, state.hull());
     state.way = State::Way::Filtering;
     state.skip = rank.get_ui();
 }
 
 WrittenLines BoundedEnumerator::writeLines(char *out, std::size_t capacity, char terminator, std::uint64_t maxLines)
 {
-    if (everyLength_) {
-        const WrittenLines written = enumerator_.writeLines(out, capacity, terminator, maxLines);
-        visited_ += written.lines;
-        return written;
-    }
+    if (everyLength_)
+        return enumerator_.writeLines(out, capacity, terminator, maxLines);
     WrittenLines written;
     while (written.lines < maxLines && nextKept()) {
         const std::string_view variant = enumerator_.current();
@@ -161,8 +167,8 @@ bool BoundedEnumerator::nextKept()
         return false;
     case State::Way::Filtering:
         while (enumerator_.next()) {
-            ++visited_;
-            if (!state.keeps(enumerator_.currentLength()))
+            ++state.visited;
+            if (!state.keeps(detail::TemplateAccess::currentLength(enumerator_)))
                 continue;
             if (state.skip == 0)
                 return true;
@@ -179,8 +185,8 @@ bool BoundedEnumerator::nextKept()
         for (std::uint64_t step = 0; step < state.run; ++step) {
             if (!enumerator_.next())
                 return false;
-            ++visited_;
-            if (state.keeps(enumerator_.currentLength())) {
+            ++state.visited;
+            if (state.keeps(detail::TemplateAccess::currentLength(enumerator_))) {
                 ++state.rank;
                 return true;
             }

@@ -6,11 +6,11 @@
 
 #include "access/positions.h"
 #include "access/rangedecoder.h"
-#include "figures/lengthweights.h"
 #include "listing/odometer.h"
+#include "listing/window.h"
 #include "program/program.h"
+#include "program/templateaccess.h"
 
-#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -19,7 +19,7 @@ namespace razmnozhator {
 Enumerator::Enumerator(const CompiledTemplate &compiled)
     : state_(std::make_unique<State>())
 {
-    state_->program = compiled.program_;
+    state_->program = detail::TemplateAccess::shared(compiled);
     state_->buffer = std::make_unique<char[]>(state_->program->figures.longestBytes + detail::PositionDecoder::slack);
 }
 
@@ -35,7 +35,7 @@ void Enumerator::seek(const mpz_class &position)
     const detail::Program &program = *state.program;
     const bool fits = program.figures.count != UINT64_MAX;
     const int order = fits ? cmp(position, static_cast<unsigned long>(program.figures.count))
-                           : cmp(position, CompiledTemplate(state.program).count());
+                           : cmp(position, detail::TemplateAccess::make(state.program).count());
     if (position < 0 || order > 0)
         throw std::out_of_range("position " + position.get_str() + " is past the end of the variants");
     state.started = false;
@@ -60,13 +60,13 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     State &state = *state_;
     // Bounds that hold every variant rank the variants as positions do, and
     // a seek by position needs no figures by length.
-    if (CompiledTemplate(state.program).keepsEveryLength(range)) {
+    if (detail::keepsEveryLength(*state.program, range)) {
         seek(rank);
         return;
     }
     // Samples seek within the same range again and again.
     if (!state.keptInRange || state.keptInRange->first.min != range.min || state.keptInRange->first.max != range.max)
-        state.keptInRange.emplace(range, CompiledTemplate(state.program).countInRange(range));
+        state.keptInRange.emplace(range, detail::TemplateAccess::make(state.program).countInRange(range));
     const mpz_class &kept = state.keptInRange->second;
     if (rank < 0 || rank > kept)
         throw std::out_of_range(
@@ -76,13 +76,9 @@ void Enumerator::seekInRange(const mpz_class &rank, LengthRange range)
     state.finished = rank == kept;
     if (state.finished)
         return;
-    const auto bound = [](std::uint64_t length) {
-        return static_cast<std::int64_t>(std::min<std::uint64_t>(length, INT64_MAX / 2));
-    };
     if (!state.ranges)
         state.ranges = std::make_unique<detail::RangeDecoder>(*state.program);
-    const detail::RuleWindow window = detail::ruleWindow(*state.program, range);
-    state.seekWindow = { bound(window.low), bound(window.high) };
+    state.seekWindow = detail::windowOf(*state.program, range);
     state.ranges->start(rank, state.seekWindow);
     state.writeRangeText();
     state.seekWithinRange = true;
@@ -99,19 +95,20 @@ std::string_view Enumerator::current() const noexcept
     return std::string_view(state_->buffer.get(), state_->length);
 }
 
-std::uint64_t Enumerator::currentLength() const noexcept
+std::uint64_t detail::TemplateAccess::currentLength(const Enumerator &enumerator) noexcept
 {
-    return state_->countCharacters ? state_->characters : state_->length;
+    const Enumerator::State &state = *enumerator.state_;
+    return state.countCharacters ? state.characters : state.length;
 }
 
-void Enumerator::countLengths()
+void detail::TemplateAccess::countLengths(Enumerator &enumerator)
 {
-    state_->countLengths();
+    enumerator.state_->countLengths();
 }
 
-void Enumerator::passOverLengthsOutside(LengthRange range)
+void detail::TemplateAccess::passOverLengthsOutside(Enumerator &enumerator, LengthRange range)
 {
-    state_->passOverOutside(range);
+    enumerator.state_->passOverOutside(range);
 }
 
 } // namespace razmnozhator

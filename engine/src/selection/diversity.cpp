@@ -14,19 +14,22 @@
 #include "razmnozhator/diversity.h"
 
 #include "program/program.h"
+#include "program/templateaccess.h"
+#include "selection/draws.h"
+#include "selection/random.h"
 #include "selection/shingles.h"
 
 #include "razmnozhator/memorybudget.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <random>
 #include <stdexcept>
 
 namespace razmnozhator {
 
 namespace {
+
+using detail::Random;
 
 // A pool this many times n gives sets clearly better than a smaller one; a
 // larger one gains little for the time it costs, which grows with its size.
@@ -61,29 +64,6 @@ struct ShingleSets
         begin.push_back(static_cast<std::uint32_t>(hashes.size()));
     }
     std::size_t size() const noexcept { return begin.size() - 1; }
-};
-
-// std::mt19937_64 reduced to a range by rejection: the same everywhere.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed)
-        : engine_(seed)
-    {
-    }
-
-    std::uint64_t below(std::uint64_t bound)
-    {
-        const std::uint64_t mask = bound <= 1 ? 0 : std::bit_ceil(bound) - 1;
-        for (;;) {
-            const std::uint64_t value = engine_() & mask;
-            if (value < bound)
-                return value;
-        }
-    }
-
-private:
-    std::mt19937_64 engine_;
 };
 
 class FarthestFirst
@@ -299,11 +279,21 @@ std::optional<DiverseChoice> chooseDiverse(const std::vector<std::string_view> &
     return choice;
 }
 
-DiverseVariants::DiverseVariants(Sample sample, std::vector<std::uint64_t> draws, Diversity diversity)
+DiverseVariants::DiverseVariants(
+    std::unique_ptr<detail::Draws> sample, std::vector<std::uint64_t> draws, Diversity diversity)
     : sample_(std::move(sample))
     , draws_(std::move(draws))
     , diversity_(diversity)
 {
+}
+
+DiverseVariants::~DiverseVariants() = default;
+DiverseVariants::DiverseVariants(DiverseVariants &&) noexcept = default;
+DiverseVariants &DiverseVariants::operator=(DiverseVariants &&) noexcept = default;
+
+std::string_view DiverseVariants::current() const noexcept
+{
+    return sample_->current();
 }
 
 void DiverseVariants::keepSlice(std::size_t begin, std::size_t end)
@@ -319,7 +309,7 @@ bool DiverseVariants::next()
 {
     if (next_ >= draws_.size())
         return false;
-    sample_.redraw(draws_[next_++]);
+    sample_->redraw(draws_[next_++]);
     return true;
 }
 
@@ -328,8 +318,9 @@ std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &com
 {
     // The pool is drawn in random order whatever the order asked: the order
     // of the output must not change which variants are chosen.
-    Sample sample(compiled, static_cast<unsigned long>(detail::diversePoolSize(n)), range, seed, Sample::Order::Random);
-    const std::uint64_t poolSize = sample.size().get_ui();
+    std::unique_ptr<detail::Draws> sample = detail::makeDraws(
+        compiled, static_cast<unsigned long>(detail::diversePoolSize(n)), range, seed, Sample::Order::Random);
+    const std::uint64_t poolSize = sample->size().get_ui();
     const double needed = poolMemory(compiled, poolSize, range, letters);
     const double budget = double(availableMemory()) / 2;
     if (!(needed <= budget))
@@ -340,9 +331,9 @@ std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &com
     std::vector<std::uint64_t> draws;
     draws.reserve(poolSize);
     ShingleSets sets;
-    while (sample.next()) {
-        draws.push_back(sample.currentDraw());
-        sets.add(shingles(sample.current(), letters));
+    while (sample->next()) {
+        draws.push_back(sample->currentDraw());
+        sets.add(shingles(sample->current(), letters));
         if (draws.size() % 256 == 0 && progress && !progress(draws.size(), total))
             return std::nullopt;
     }
@@ -358,7 +349,7 @@ std::optional<DiverseVariants> chooseDiverseVariants(const CompiledTemplate &com
         chosen.push_back(draws[index]);
     if (order == Sample::Order::Template) {
         std::sort(chosen.begin(), chosen.end(),
-            [&sample](std::uint64_t a, std::uint64_t b) { return sample.drawnBefore(a, b); });
+            [&sample](std::uint64_t a, std::uint64_t b) { return sample->drawnBefore(a, b); });
     }
     return DiverseVariants(std::move(sample), std::move(chosen), choice->diversity);
 }

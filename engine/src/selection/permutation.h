@@ -5,39 +5,16 @@
 // size, applied again while the result falls outside (cycle walking), which
 // keeps it a permutation. One seed gives the same order everywhere.
 
+#include "selection/random.h"
+
 #include <gmpxx.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 namespace razmnozhator::detail {
-
-// std::mt19937_64's output is fixed by the standard, so one seed gives the
-// same keys everywhere.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed)
-        : engine_(seed)
-    {
-    }
-
-    std::uint64_t word() { return engine_(); }
-
-private:
-    std::mt19937_64 engine_;
-};
-
-inline std::uint64_t mix(std::uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
 
 class Permutation
 {

@@ -4,6 +4,7 @@
 
 #include "figures/walk.h"
 #include "program/program.h"
+#include "selection/random.h"
 #include "selection/shingles.h"
 
 #include <algorithm>
@@ -14,13 +15,7 @@ namespace razmnozhator {
 
 namespace {
 
-std::uint64_t mix(std::uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
+using detail::mix;
 
 // The most words of a node's variants, by kind of variant: [0] the empty
 // one, [1 + 2 * starts in a word + ends in a word] the others; -1 where the

@@ -4,6 +4,7 @@
 #include "figures/multiword.h"
 #include "program/choicearithmetic.h"
 #include "program/mixedradix.h"
+#include "program/templateaccess.h"
 
 #include <algorithm>
 #include <map>

@@ -14,5 +14,5 @@ std::uint64_t memoryToHoldTwoLines();
 bool unboundedRangeBoundsNothing();
 std::size_t marksOfOneGroup();
 std::size_t sizeOfWholeSample();
-std::size_t shinglesOfFourWords();
+std::size_t chosenOfThreeLines();
 bool plainRuleCountsEveryByte();
