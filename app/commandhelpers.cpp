@@ -1,7 +1,9 @@
 // What the commands share: the fields they read, the showing of the lines
-// they leave, and the writing of lines into a file the user chooses, which
-// both the save and the streaming save of a result too big to hold use. Kept
-// apart from the command files so that none of them calls another for these.
+// they leave, the running of long work, the error box, and the writing of
+// lines into a file the user chooses, which both the save and the streaming
+// save of a result too big to hold use. Kept apart from the command files so
+// that none of them calls another for these; the window's construction in
+// mainwindow.cpp calls in here, never the other way.
 
 #include "mainwindow.h"
 
@@ -14,7 +16,10 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListView>
+#include <QScopeGuard>
 #include <QStatusBar>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
@@ -155,4 +160,37 @@ void MainWindow::showDiversity(const Diversity &diversity)
                                 .arg(memoryguard::formatCount(lines.size()))
                                 .arg(static_cast<int>(std::lround(diversity.smallest * 100))),
         0);
+}
+
+bool MainWindow::runLong(const QString &text, const std::function<bool(WorkProgress &)> &work)
+{
+    busy = true;
+    const auto done = qScopeGuard([this] {
+        busy = false;
+        if (stopAndClose) {
+            closeConfirmed = true;
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    });
+    return runWithProgress(*dialogs, this, tr("Размножатор v1.0b"), text, work, [this] { return stopAndClose; });
+}
+
+void MainWindow::showError(const QString &text)
+{
+    // The title is the same in every language, so it is not translated.
+    dialogs->showError(this, QStringLiteral("Error!"), text);
+}
+
+void MainWindow::showOutOfMemory()
+{
+    showError(tr("Не хватило памяти. Результат остался прежним."));
+}
+
+void MainWindow::selectInTemplate(qsizetype index, qsizetype length)
+{
+    QTextCursor cursor(templateEdit->document());
+    cursor.setPosition(static_cast<int>(index));
+    cursor.setPosition(static_cast<int>(index + length), QTextCursor::KeepAnchor);
+    templateEdit->setTextCursor(cursor);
+    templateEdit->setFocus();
 }

@@ -20,10 +20,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScopeGuard>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -456,37 +454,4 @@ void MainWindow::closeEvent(QCloseEvent *event)
     } else if (dialogs->askYesNo(this, tr("Выйти"), tr("Вы уверены?"))) {
         event->accept();
     }
-}
-
-bool MainWindow::runLong(const QString &text, const std::function<bool(WorkProgress &)> &work)
-{
-    busy = true;
-    const auto done = qScopeGuard([this] {
-        busy = false;
-        if (stopAndClose) {
-            closeConfirmed = true;
-            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        }
-    });
-    return runWithProgress(*dialogs, this, tr("Размножатор v1.0b"), text, work, [this] { return stopAndClose; });
-}
-
-void MainWindow::showError(const QString &text)
-{
-    // The title is the same in every language, so it is not translated.
-    dialogs->showError(this, QStringLiteral("Error!"), text);
-}
-
-void MainWindow::showOutOfMemory()
-{
-    showError(tr("Не хватило памяти. Результат остался прежним."));
-}
-
-void MainWindow::selectInTemplate(qsizetype index, qsizetype length)
-{
-    QTextCursor cursor(templateEdit->document());
-    cursor.setPosition(static_cast<int>(index));
-    cursor.setPosition(static_cast<int>(index + length), QTextCursor::KeepAnchor);
-    templateEdit->setTextCursor(cursor);
-    templateEdit->setFocus();
 }

@@ -21,6 +21,7 @@
 #include "razmnozhator/engine.h"
 #include "razmnozhator/lengthrule.h"
 #include "razmnozhator/sample.h"
+#include "refusals.h"
 
 using namespace razmnozhator;
 
@@ -195,26 +196,5 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
 
 QString MainWindow::describeLimit(const LimitError &error) const
 {
-    QString what;
-    switch (error.task()) {
-    case LimitError::Task::PositionIndex:
-        what = tr("поиска строк по номеру");
-        break;
-    case LimitError::Task::LengthCounts:
-        what = tr("подсчёта строк по длине");
-        break;
-    case LimitError::Task::LengthChoice:
-        what = tr("выбора строк по длине");
-        break;
-    case LimitError::Task::DiversePool:
-        what = tr("сравнения слов строк-кандидатов");
-        break;
-    case LimitError::Task::Unspecified:
-        what = tr("работы с этим шаблоном");
-        break;
-    }
-    if (error.resource() == LimitError::Resource::Work || error.needed() == 0)
-        return tr("для %1 нужно слишком много времени").arg(what);
-    return tr("для %1 нужно около %2 памяти, а можно не более %3")
-        .arg(what, memoryguard::formatBytes(error.needed()), memoryguard::formatBytes(error.allowed()));
+    return refusals::windowText(error);
 }

@@ -18,20 +18,15 @@ const char *messageFor(TemplateError::Bracket bracket) noexcept
     return bracket == TemplateError::Bracket::Square ? "Incomplete number of '[]'s" : "Incomplete number of '{}'s";
 }
 
-std::string limitMessage(
-    LimitError::Task task, LimitError::Resource resource, std::uint64_t needed, std::uint64_t allowed)
+// The front ends word each task themselves from the fields; the message
+// says only how much the refused work would have cost.
+std::string limitMessage(LimitError::Resource resource, std::uint64_t needed, std::uint64_t allowed)
 {
-    const char *what = task == LimitError::Task::PositionIndex ? "random access to the variants of this template"
-        : task == LimitError::Task::LengthCounts               ? "counting the variants of this template by length"
-        : task == LimitError::Task::LengthChoice               ? "choosing variants of this template by length"
-        : task == LimitError::Task::DiversePool
-        ? "comparing the words of the candidates for the most different variants"
-        : "this";
     if (resource == LimitError::Resource::Work)
-        return std::string(what) + " would take minutes (about " + std::to_string(needed)
-            + " operations, more than the " + std::to_string(allowed) + " allowed)";
+        return "this template would take minutes (about " + std::to_string(needed) + " operations, more than the "
+            + std::to_string(allowed) + " allowed)";
     constexpr std::uint64_t mebibyte = 1024 * 1024;
-    return std::string(what) + " would need about " + std::to_string((needed + mebibyte - 1) / mebibyte)
+    return "this template would need about " + std::to_string((needed + mebibyte - 1) / mebibyte)
         + " MB, more than the " + std::to_string(allowed / mebibyte) + " MB allowed";
 }
 
@@ -61,7 +56,7 @@ LimitError::LimitError(const std::string &message)
 }
 
 LimitError::LimitError(Task task, Resource resource, std::uint64_t needed, std::uint64_t allowed)
-    : std::runtime_error(limitMessage(task, resource, needed, allowed))
+    : std::runtime_error(limitMessage(resource, needed, allowed))
     , task_(task)
     , resource_(resource)
     , needed_(needed)

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "razmnozhator/engine.h"
+#include "refusals.h"
 #include "windowdriver.h"
 
 using Kind = RecordingDialogs::Kind;
@@ -38,6 +40,8 @@ private slots:
     void randomLinesDrawAnewEachTime();
     void mostDifferentLines();
     void refusalInRussian();
+    void refusalWords_data();
+    void refusalWords();
 };
 
 // Six variants of 2 to 5 characters; the length fields 3 to 4 keep four.
@@ -351,6 +355,39 @@ void TooBigTest::refusalInRussian()
     QVERIFY2(
         text.startsWith(QStringLiteral("Случайные строки этого шаблона выбрать не удалось: для ")), qPrintable(text));
     QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
+}
+
+void TooBigTest::refusalWords_data()
+{
+    using razmnozhator::LimitError;
+    QTest::addColumn<int>("task");
+    QTest::addColumn<int>("resource");
+    QTest::addColumn<QString>("text");
+
+    const auto row = [](const char *name, LimitError::Task task, LimitError::Resource resource, const char16_t *text) {
+        QTest::newRow(name) << int(task) << int(resource) << QString::fromUtf16(text);
+    };
+    row("memory of random access", LimitError::Task::PositionIndex, LimitError::Resource::Memory,
+        u"для поиска строк по номеру нужно около 3,00 ГиБ памяти, а можно не более 1,00 ГиБ");
+    row("memory of counting by length", LimitError::Task::LengthCounts, LimitError::Resource::Memory,
+        u"для подсчёта строк по длине нужно около 3,00 ГиБ памяти, а можно не более 1,00 ГиБ");
+    row("time of choosing by length", LimitError::Task::LengthChoice, LimitError::Resource::Work,
+        u"для выбора строк по длине нужно слишком много времени");
+    row("memory of the candidates' words", LimitError::Task::DiversePool, LimitError::Resource::Memory,
+        u"для сравнения слов строк-кандидатов нужно около 3,00 ГиБ памяти, а можно не более 1,00 ГиБ");
+    row("time of an unnamed task", LimitError::Task::Unspecified, LimitError::Resource::Work,
+        u"для работы с этим шаблоном нужно слишком много времени");
+}
+
+// The engine says what it refused and by how much; the window words it in Russian.
+void TooBigTest::refusalWords()
+{
+    QFETCH(int, task);
+    QFETCH(int, resource);
+    QFETCH(QString, text);
+    const razmnozhator::LimitError error(razmnozhator::LimitError::Task(task),
+        razmnozhator::LimitError::Resource(resource), std::uint64_t(3) << 30, std::uint64_t(1) << 30);
+    QCOMPARE(razmnozhator::refusals::windowText(error), text);
 }
 
 QTEST_MAIN(TooBigTest)

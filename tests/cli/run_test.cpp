@@ -606,6 +606,12 @@ void RunTest::describesLimits_data()
     QTest::newRow("time of choosing by length")
         << int(LimitError::Task::LengthChoice) << int(LimitError::Resource::Work)
         << QStringLiteral("choosing its variants by length would take minutes");
+    QTest::newRow("time of comparing the candidates' words")
+        << int(LimitError::Task::DiversePool) << int(LimitError::Resource::Work)
+        << QStringLiteral("comparing the words of the candidates would take minutes");
+    QTest::newRow("an unnamed task in the engine's words")
+        << int(LimitError::Task::Unspecified) << int(LimitError::Resource::Memory)
+        << QStringLiteral("this template would need about 3072 MB, more than the 1024 MB allowed");
 }
 
 // The engine says what it refused and by how much; the tool words it.
