@@ -28,6 +28,7 @@
 
 #include "dialogs.h"
 #include "documenttext.h"
+#include "elidedlabel.h"
 #include "lengthchart.h"
 #include "lengthchartfeeder.h"
 #include "lengthrules.h"
@@ -322,13 +323,18 @@ void MainWindow::chooseTemplateWrapping()
 void MainWindow::createStatusLine()
 {
     // A status bar widget of our own in the grid; the window's own status bar
-    // is never created. The live count sits at its right end, where the
-    // messages on the left never cover it.
+    // is never created. Its messages are labels side by side, not the bar's
+    // own message, which it would draw under the live count at its right end:
+    // where both do not fit, each gives up the same share and is cut short.
     statusLine = new QStatusBar;
     statusLine->setObjectName(QStringLiteral("statusLine"));
-    variantCountLabel = new QLabel;
+    lineStatusLabel = new ElidedLabel;
+    lineStatusLabel->setObjectName(QStringLiteral("lineStatusLabel"));
+    statusLine->addWidget(lineStatusLabel, 1);
+    variantCountLabel = new ElidedLabel;
     variantCountLabel->setObjectName(QStringLiteral("variantCountLabel"));
-    statusLine->addPermanentWidget(variantCountLabel);
+    variantCountLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusLine->addPermanentWidget(variantCountLabel, 1);
 }
 
 void MainWindow::createLengthChart()
@@ -358,7 +364,7 @@ void MainWindow::createVariantCounter()
     auto *lengthChartFeeder = new LengthChartFeeder(lengthChart, this);
     lengthChartFeeder->setObjectName(QStringLiteral("lengthChartFeeder"));
     connect(variantCounter, &VariantCounter::countedFigures, lengthChartFeeder, &LengthChartFeeder::counted);
-    connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
+    connect(variantCounter, &VariantCounter::counted, variantCountLabel, &ElidedLabel::setFullText);
     // Told of a change before the editor lays it out, not after as by textChanged;
     // the template's text is already up to date then.
     connect(templateEdit->document(), &QTextDocument::contentsChange, variantCounter, &VariantCounter::schedule);

@@ -24,6 +24,7 @@
 class Dialogs;
 class QActionGroup;
 class DocumentText;
+class ElidedLabel;
 class LengthChart;
 class QCheckBox;
 class QGroupBox;
@@ -143,6 +144,8 @@ private:
     void showLines(razmnozhator::VariantList fresh);
     // Only the count: after a refusal the list already shows the current lines.
     void showLineCount();
+    // Shows text on the left of the status line; it stays until the next.
+    void showStatus(const QString &text);
 
     void showError(const QString &text);
     void showOutOfMemory();
@@ -166,7 +169,10 @@ private:
 
     std::unique_ptr<Dialogs> dialogs;
     LineListModel *lineModel = nullptr;
-    QLabel *variantCountLabel = nullptr;
+    // The status line's two texts: the line count or the line status on the
+    // left, the live count on the right.
+    ElidedLabel *lineStatusLabel = nullptr;
+    ElidedLabel *variantCountLabel = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
     LengthChart *lengthChart = nullptr;

@@ -3,7 +3,6 @@
 #include "mainwindow.h"
 
 #include <QModelIndex>
-#include <QStatusBar>
 #include <QSysInfo>
 
 #include "cp1251.h"
@@ -38,7 +37,7 @@ void MainWindow::status(const QModelIndex &index)
     const QString what = wording.isEmpty() ? tr("Длина текущей строки") : tr("Длина текущей строки %1").arg(wording);
     const QString value
         = length ? QString::number(*length) : tr("больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
-    statusLine->showMessage(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value), 0);
+    showStatus(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value));
 }
 
 void MainWindow::about()
