@@ -153,6 +153,7 @@ void MainWindow::showLineCount()
 
 void MainWindow::showStatus(const QString &text)
 {
+    lineStatusShown = false;
     lineStatusLabel->setFullText(text);
 }
 

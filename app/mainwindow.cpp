@@ -260,6 +260,9 @@ void MainWindow::chooseLengthRule(razmnozhator::lengthrules::Rule rule)
         lengthChart->setRuleWording(wording(rule));
     if (variantCounter)
         variantCounter->schedule();
+    // The length of the chosen line by the new rule.
+    if (resultList)
+        refreshLineStatus();
 }
 
 void MainWindow::applyPreset(const razmnozhator::lengthrules::Preset &preset)
@@ -278,6 +281,10 @@ void MainWindow::createResultList()
     resultList->setModel(lineModel);
     connect(resultList, &QListView::clicked, this, &MainWindow::status);
     connect(resultList, &QListView::activated, this, &MainWindow::status);
+    // Bounds do not change a line's length, yet the status is said anew for
+    // every change that could, so that it never lags behind the fields.
+    connect(minLengthEdit, &QLineEdit::textChanged, this, &MainWindow::refreshLineStatus);
+    connect(maxLengthEdit, &QLineEdit::textChanged, this, &MainWindow::refreshLineStatus);
     // The keys move the current row without a click or an activation. A
     // refresh clears the current row without a word, so "Строк: N" stays.
     connect(

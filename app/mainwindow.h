@@ -146,6 +146,8 @@ private:
     void showLineCount();
     // Shows text on the left of the status line; it stays until the next.
     void showStatus(const QString &text);
+    // The line status again, measured anew, when it is what the status line shows.
+    void refreshLineStatus();
 
     void showError(const QString &text);
     void showOutOfMemory();
@@ -173,6 +175,8 @@ private:
     // left, the live count on the right.
     ElidedLabel *lineStatusLabel = nullptr;
     ElidedLabel *variantCountLabel = nullptr;
+    // The left text is the line status of the current row, not a count.
+    bool lineStatusShown = false;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
     LengthChart *lengthChart = nullptr;

@@ -2,6 +2,7 @@
 
 #include "mainwindow.h"
 
+#include <QListView>
 #include <QModelIndex>
 #include <QSysInfo>
 
@@ -38,6 +39,14 @@ void MainWindow::status(const QModelIndex &index)
     const QString value
         = length ? QString::number(*length) : tr("больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
     showStatus(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value));
+    lineStatusShown = true;
+}
+
+void MainWindow::refreshLineStatus()
+{
+    const QModelIndex current = resultList->currentIndex();
+    if (lineStatusShown && current.isValid())
+        status(current);
 }
 
 void MainWindow::about()
