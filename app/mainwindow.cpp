@@ -92,6 +92,9 @@ void MainWindow::createMenus()
 
     QMenu *helpMenu = menuBar()->addMenu(tr("&Помощь"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    QAction *helpAction = helpMenu->addAction(tr("&Как писать шаблоны"));
+    helpAction->setObjectName(QStringLiteral("helpAction"));
+    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
     QAction *aboutAction = helpMenu->addAction(tr("&О Программе..."));
     aboutAction->setObjectName(QStringLiteral("aboutAction"));
     aboutAction->setShortcut(QKeySequence(tr("Ctrl+B")));
@@ -99,6 +102,7 @@ void MainWindow::createMenus()
     connect(saveAction, &QAction::triggered, this, &MainWindow::save);
     connect(copyAction, &QAction::triggered, this, &MainWindow::clpbrd);
     connect(exitAction, &QAction::triggered, this, &MainWindow::close);
+    connect(helpAction, &QAction::triggered, this, &MainWindow::showHelp);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::about);
 }
 

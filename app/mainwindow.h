@@ -25,6 +25,7 @@ class Dialogs;
 class QActionGroup;
 class DocumentText;
 class ElidedLabel;
+class HelpWindow;
 class LengthChart;
 class QCheckBox;
 class QGroupBox;
@@ -81,6 +82,8 @@ private slots:
     void clpbrd();
     void about();
     void status(const QModelIndex &index);
+    // The help on templates, opened beside the window.
+    void showHelp();
 
 private:
     void createMenus();
@@ -153,6 +156,9 @@ private:
     void showOutOfMemory();
     // Why the engine refused a template as too big to handle, in Russian.
     QString describeLimit(const razmnozhator::LimitError &error) const;
+    // Puts an example from the help into the template editor in place of its
+    // text, as one edit that Ctrl+Z takes back.
+    void useExample(const QString &templateText);
     // Selects characters of the template edit given as an index and length
     // into its plain text, which is how the document counts positions too.
     void selectInTemplate(qsizetype index, qsizetype length);
@@ -177,6 +183,7 @@ private:
     ElidedLabel *variantCountLabel = nullptr;
     // The left text is the line status of the current row, not a count.
     bool lineStatusShown = false;
+    HelpWindow *helpWindow = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
     LengthChart *lengthChart = nullptr;

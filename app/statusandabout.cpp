@@ -1,13 +1,16 @@
-// The line status and the About box.
+// The line status, the help on templates and the About box.
 
 #include "mainwindow.h"
 
 #include <QListView>
 #include <QModelIndex>
 #include <QSysInfo>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
+#include "helpwindow.h"
 #include "lengthrules.h"
 #include "memoryguard.h"
 
@@ -47,6 +50,27 @@ void MainWindow::refreshLineStatus()
     const QModelIndex current = resultList->currentIndex();
     if (lineStatusShown && current.isValid())
         status(current);
+}
+
+void MainWindow::showHelp()
+{
+    if (!helpWindow) {
+        helpWindow = new HelpWindow(this);
+        connect(helpWindow, &HelpWindow::exampleChosen, this, &MainWindow::useExample);
+    }
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
+}
+
+void MainWindow::useExample(const QString &templateText)
+{
+    QTextCursor cursor(templateEdit->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(templateText);
+    templateEdit->setTextCursor(cursor);
+    activateWindow();
+    templateEdit->setFocus();
 }
 
 void MainWindow::about()
