@@ -92,15 +92,30 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
     // says so in the label.
     try {
         const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(input.text);
+        // "Строка 2, столбец 5: …", where the tool says "-e:2:5: …".
+        const auto at = [](const cp1251::TextPosition &where, const QString &what) {
+            return tr("Строка %1, столбец %2: %3").arg(where.line).arg(where.column).arg(what);
+        };
         if (const auto &problem = encoded.problem()) {
+            if (figures)
+                figures->faulty = true;
             if (problem->kind == cp1251::TextProblem::Kind::Nul)
-                return tr("Символ NUL не может быть частью шаблона");
-            return tr("Символ %1 нельзя записать в кодировке CP1251").arg(cp1251::describe(problem->codePoint));
+                return at(problem->position, tr("символ NUL не может быть частью шаблона"));
+            return at(problem->position,
+                tr("символ %1 нельзя записать в кодировке CP1251")
+                    .arg(cp1251::describe(problem->codePoint, cp1251::Quotes::Russian)));
         }
         if (encoded.bytes().empty())
             return {};
-        const CompiledTemplate compiled
-            = CompiledTemplate::compile(encoded.bytes(), lengthrules::lengthRule(input.rule));
+        std::optional<CompiledTemplate> compiledOrNot;
+        try {
+            compiledOrNot = CompiledTemplate::compile(encoded.bytes(), lengthrules::lengthRule(input.rule));
+        } catch (const TemplateError &error) {
+            if (figures)
+                figures->faulty = true;
+            return at(encoded.positionOf(error.offset()), tr(error.what()));
+        }
+        const CompiledTemplate &compiled = *compiledOrNot;
         if (figures)
             figures->compiled = compiled;
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
@@ -125,8 +140,6 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
             // Too varied to split by length at a reasonable cost: the plain count stands alone.
         }
         return all;
-    } catch (const TemplateError &error) {
-        return tr(error.what());
     } catch (const std::bad_alloc &) {
         return tr("Вариантов: не хватило памяти, чтобы сосчитать");
     } catch (const std::length_error &) {

@@ -57,12 +57,16 @@ public:
     {
         Input input;
         std::optional<razmnozhator::CompiledTemplate> compiled;
+        // The template is not whole: an unclosed group or a character it may
+        // not hold. What was shown of the last whole one may stay.
+        bool faulty = false;
         std::optional<mpz_class> kept;
     };
 
     // The label's text for one template: the exact count with digit groups,
     // and how many variants the length fields keep where that differs; the
-    // error that generate would report; nothing for an empty template.
+    // error that generate would report, after its line and column; nothing
+    // for an empty template.
     static QString describe(const Input &input, Figures *figures = nullptr);
 
 signals:

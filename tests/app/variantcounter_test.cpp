@@ -58,11 +58,15 @@ void VariantCounterTest::describes_data()
         QStringLiteral("Вариантов: 10 000 000 000 000 000 000"));
     row("longer counts rounded", QStringLiteral("[a|b]").repeated(70), QStringLiteral("Вариантов: ≈ 1,18·10²¹"));
     row("lines joined", "[a|\nb]\n[c|d]", QStringLiteral("Вариантов: 4"));
-    row("unclosed square", "x [a|b", "Incomplete number of '[]'s");
-    row("unclosed curly", "{-|a|b", "Incomplete number of '{}'s");
+    row("unclosed square", "x [a|b", "Строка 1, столбец 3: Incomplete number of '[]'s");
+    row("unclosed curly", "{-|a|b", "Строка 1, столбец 1: Incomplete number of '{}'s");
+    row("unclosed on the third line", "[a|\nb]\nc{-|d", "Строка 3, столбец 2: Incomplete number of '{}'s");
     row("unencodable", QStringLiteral("[a|😀]"),
-        QStringLiteral("Символ \"😀\" (U+1F600) нельзя записать в кодировке CP1251"));
-    row("NUL", QStringLiteral("[a|b]") + QChar(0), QStringLiteral("Символ NUL не может быть частью шаблона"));
+        QStringLiteral("Строка 1, столбец 4: символ «😀» (U+1F600) нельзя записать в кодировке CP1251"));
+    row("unencodable on the second line", QStringLiteral("[a|b]\n x Ŭ"),
+        QStringLiteral("Строка 2, столбец 4: символ «Ŭ» (U+016C) нельзя записать в кодировке CP1251"));
+    row("NUL", QStringLiteral("[a|b]") + QChar(0),
+        QStringLiteral("Строка 1, столбец 6: символ NUL не может быть частью шаблона"));
     row("empty", "", "");
     row("line breaks only", "\n\n", "");
 }
@@ -105,11 +109,11 @@ void VariantCounterTest::labelFollowsTheTemplate()
         driver.templateEdit()->setPlainText(QString::fromLatin1(text));
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6, по длине подходят: 0 (строки длиной 2 символа)"));
     driver.templateEdit()->setPlainText(QStringLiteral("[a|b"));
-    QTRY_COMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Строка 1, столбец 1: Incomplete number of '[]'s"));
     // The status line's own messages stay apart, on the left.
     driver.click("generateButton");
     QCOMPARE(driver.statusText(), countMessage(0));
-    QCOMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+    QCOMPARE(label->text(), QStringLiteral("Строка 1, столбец 1: Incomplete number of '[]'s"));
 }
 
 void VariantCounterTest::outOfDateCountIsDropped()
