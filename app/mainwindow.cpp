@@ -370,7 +370,7 @@ void MainWindow::createVariantCounter()
         [this] {
             return VariantCounter::Input { templateText(), { minLength(), maxLength() }, lengthRule() };
         },
-        this);
+        [document = templateEdit->document()] { return document->characterCount() > TemplateEdit::piecesFrom; }, this);
     templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
     auto *lengthChartFeeder = new LengthChartFeeder(lengthChart, this);
     lengthChartFeeder->setObjectName(QStringLiteral("lengthChartFeeder"));

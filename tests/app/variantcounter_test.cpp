@@ -16,6 +16,9 @@ private slots:
     void describes();
     void labelFollowsTheTemplate();
     void outOfDateCountIsDropped();
+    void outOfDateCountStops_data();
+    void outOfDateCountStops();
+    void longTemplateWaitsForAPause();
 };
 
 void VariantCounterTest::describes_data()
@@ -128,6 +131,57 @@ void VariantCounterTest::outOfDateCountIsDropped()
     driver.templateEdit()->setPlainText(QStringLiteral("[a|b|c]"));
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 3, по длине подходят: 0 (строки длиной 1 символ)"));
     QCOMPARE(counted.size(), 1);
+}
+
+void VariantCounterTest::outOfDateCountStops_data()
+{
+    QTest::addColumn<int>("freshChecks");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("out of date before compiling") << 0 << QString();
+    QTest::newRow("out of date once compiled") << 1 << QString();
+    QTest::newRow("out of date before counting by length") << 2 << QString();
+    QTest::newRow("never out of date") << 100 << QStringLiteral("Вариантов: 6, по длине подходят: 4");
+}
+
+// A count asks between its steps whether the text changed since, and stops
+// with nothing at the first step after it did.
+void VariantCounterTest::outOfDateCountStops()
+{
+    QFETCH(int, freshChecks);
+    QFETCH(QString, expected);
+
+    int checks = 0;
+    VariantCounter::Figures figures;
+    const QString text = VariantCounter::describe(
+        { QStringLiteral("[a|bb|ccc][x|yy]"), { 3, 4 } }, &figures, [&] { return checks++ >= freshChecks; });
+    QCOMPARE(text, expected);
+    QCOMPARE(figures.kept.has_value(), !expected.isEmpty());
+}
+
+// In a template long enough to be laid out in pieces every change waits for
+// the typing to pause, however long ago the last one was.
+void VariantCounterTest::longTemplateWaitsForAPause()
+{
+    WindowDriver driver;
+    auto *counter = driver.window->findChild<VariantCounter *>();
+    QSignalSpy counted(counter, &VariantCounter::counted);
+    QVERIFY(counted.wait());
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b]").repeated(20000));
+    QVERIFY(!counter->isCounting());
+    QVERIFY(counted.wait());
+    QTest::qWait(300);
+    counted.clear();
+    driver.templateEdit()->textCursor().insertText(QStringLiteral("x"));
+    QVERIFY(!counter->isCounting());
+    QVERIFY(counted.wait());
+    QCOMPARE(counted.size(), 1);
+    // A short one is counted at once after a while.
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b]"));
+    QVERIFY(counted.wait());
+    QTest::qWait(300);
+    driver.templateEdit()->textCursor().insertText(QStringLiteral("x"));
+    QVERIFY(counter->isCounting());
 }
 
 QTEST_MAIN(VariantCounterTest)
