@@ -17,13 +17,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScopeGuard>
-#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
 #include "documenttext.h"
+#include "elidedlabel.h"
 #include "lengthrules.h"
 #include "linelistmodel.h"
 #include "memoryguard.h"
@@ -148,7 +148,13 @@ void MainWindow::showLines(VariantList fresh)
 
 void MainWindow::showLineCount()
 {
-    statusLine->showMessage(tr("Строк: %1").arg(memoryguard::formatCount(lines.size())), 0);
+    showStatus(tr("Строк: %1").arg(memoryguard::formatCount(lines.size())));
+}
+
+void MainWindow::showStatus(const QString &text)
+{
+    lineStatusShown = false;
+    lineStatusLabel->setFullText(text);
 }
 
 void MainWindow::showDiversity(const Diversity &diversity)
@@ -156,10 +162,9 @@ void MainWindow::showDiversity(const Diversity &diversity)
     // With fewer than two lines nothing can be alike; the count says it all.
     if (lines.size() < 2)
         return;
-    statusLine->showMessage(tr("Строк: %1, отличие не меньше %2 %")
-                                .arg(memoryguard::formatCount(lines.size()))
-                                .arg(static_cast<int>(std::lround(diversity.smallest * 100))),
-        0);
+    showStatus(tr("Строк: %1, отличие не меньше %2 %")
+                   .arg(memoryguard::formatCount(lines.size()))
+                   .arg(static_cast<int>(std::lround(diversity.smallest * 100))));
 }
 
 bool MainWindow::runLong(const QString &text, const std::function<bool(WorkProgress &)> &work)

@@ -29,7 +29,7 @@ bool MainWindow::reportTextProblem(const cp1251::TemplateText &encoded)
                       .arg(where.column));
     } else {
         showError(tr("Символ %1 (строка %2, столбец %3) нельзя записать в кодировке CP1251. Замените его.")
-                      .arg(cp1251::describe(problem.codePoint))
+                      .arg(cp1251::describe(problem.codePoint, cp1251::Quotes::Russian))
                       .arg(where.line)
                       .arg(where.column));
     }

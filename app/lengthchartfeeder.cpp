@@ -24,6 +24,12 @@ LengthChartFeeder::~LengthChartFeeder()
 
 void LengthChartFeeder::counted(const std::shared_ptr<const VariantCounter::Figures> &figures)
 {
+    // While the template is not whole the chart keeps the last whole one's
+    // bars, and a reading of it still running may yet show them.
+    if (figures->faulty) {
+        emit shown();
+        return;
+    }
     ++latest;
     if (!figures->compiled) {
         waiting.reset();

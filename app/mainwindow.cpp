@@ -28,6 +28,7 @@
 
 #include "dialogs.h"
 #include "documenttext.h"
+#include "elidedlabel.h"
 #include "lengthchart.h"
 #include "lengthchartfeeder.h"
 #include "lengthrules.h"
@@ -91,6 +92,9 @@ void MainWindow::createMenus()
 
     QMenu *helpMenu = menuBar()->addMenu(tr("&Помощь"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    QAction *helpAction = helpMenu->addAction(tr("&Как писать шаблоны"));
+    helpAction->setObjectName(QStringLiteral("helpAction"));
+    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
     QAction *aboutAction = helpMenu->addAction(tr("&О Программе..."));
     aboutAction->setObjectName(QStringLiteral("aboutAction"));
     aboutAction->setShortcut(QKeySequence(tr("Ctrl+B")));
@@ -98,6 +102,7 @@ void MainWindow::createMenus()
     connect(saveAction, &QAction::triggered, this, &MainWindow::save);
     connect(copyAction, &QAction::triggered, this, &MainWindow::clpbrd);
     connect(exitAction, &QAction::triggered, this, &MainWindow::close);
+    connect(helpAction, &QAction::triggered, this, &MainWindow::showHelp);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::about);
 }
 
@@ -259,6 +264,9 @@ void MainWindow::chooseLengthRule(razmnozhator::lengthrules::Rule rule)
         lengthChart->setRuleWording(wording(rule));
     if (variantCounter)
         variantCounter->schedule();
+    // The length of the chosen line by the new rule.
+    if (resultList)
+        refreshLineStatus();
 }
 
 void MainWindow::applyPreset(const razmnozhator::lengthrules::Preset &preset)
@@ -277,6 +285,10 @@ void MainWindow::createResultList()
     resultList->setModel(lineModel);
     connect(resultList, &QListView::clicked, this, &MainWindow::status);
     connect(resultList, &QListView::activated, this, &MainWindow::status);
+    // Bounds do not change a line's length, yet the status is said anew for
+    // every change that could, so that it never lags behind the fields.
+    connect(minLengthEdit, &QLineEdit::textChanged, this, &MainWindow::refreshLineStatus);
+    connect(maxLengthEdit, &QLineEdit::textChanged, this, &MainWindow::refreshLineStatus);
     // The keys move the current row without a click or an activation. A
     // refresh clears the current row without a word, so "Строк: N" stays.
     connect(
@@ -322,13 +334,18 @@ void MainWindow::chooseTemplateWrapping()
 void MainWindow::createStatusLine()
 {
     // A status bar widget of our own in the grid; the window's own status bar
-    // is never created. The live count sits at its right end, where the
-    // messages on the left never cover it.
+    // is never created. Its messages are labels side by side, not the bar's
+    // own message, which it would draw under the live count at its right end:
+    // where both do not fit, each gives up the same share and is cut short.
     statusLine = new QStatusBar;
     statusLine->setObjectName(QStringLiteral("statusLine"));
-    variantCountLabel = new QLabel;
+    lineStatusLabel = new ElidedLabel;
+    lineStatusLabel->setObjectName(QStringLiteral("lineStatusLabel"));
+    statusLine->addWidget(lineStatusLabel, 1);
+    variantCountLabel = new ElidedLabel;
     variantCountLabel->setObjectName(QStringLiteral("variantCountLabel"));
-    statusLine->addPermanentWidget(variantCountLabel);
+    variantCountLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusLine->addPermanentWidget(variantCountLabel, 1);
 }
 
 void MainWindow::createLengthChart()
@@ -353,12 +370,12 @@ void MainWindow::createVariantCounter()
         [this] {
             return VariantCounter::Input { templateText(), { minLength(), maxLength() }, lengthRule() };
         },
-        this);
+        [document = templateEdit->document()] { return document->characterCount() > TemplateEdit::piecesFrom; }, this);
     templateHighlighter->deferWhile([counter = variantCounter] { return counter->isCounting(); });
     auto *lengthChartFeeder = new LengthChartFeeder(lengthChart, this);
     lengthChartFeeder->setObjectName(QStringLiteral("lengthChartFeeder"));
     connect(variantCounter, &VariantCounter::countedFigures, lengthChartFeeder, &LengthChartFeeder::counted);
-    connect(variantCounter, &VariantCounter::counted, variantCountLabel, &QLabel::setText);
+    connect(variantCounter, &VariantCounter::counted, variantCountLabel, &ElidedLabel::setFullText);
     // Told of a change before the editor lays it out, not after as by textChanged;
     // the template's text is already up to date then.
     connect(templateEdit->document(), &QTextDocument::contentsChange, variantCounter, &VariantCounter::schedule);

@@ -24,6 +24,8 @@
 class Dialogs;
 class QActionGroup;
 class DocumentText;
+class ElidedLabel;
+class HelpWindow;
 class LengthChart;
 class QCheckBox;
 class QGroupBox;
@@ -80,6 +82,8 @@ private slots:
     void clpbrd();
     void about();
     void status(const QModelIndex &index);
+    // The help on templates, opened beside the window.
+    void showHelp();
 
 private:
     void createMenus();
@@ -143,11 +147,18 @@ private:
     void showLines(razmnozhator::VariantList fresh);
     // Only the count: after a refusal the list already shows the current lines.
     void showLineCount();
+    // Shows text on the left of the status line; it stays until the next.
+    void showStatus(const QString &text);
+    // The line status again, measured anew, when it is what the status line shows.
+    void refreshLineStatus();
 
     void showError(const QString &text);
     void showOutOfMemory();
     // Why the engine refused a template as too big to handle, in Russian.
     QString describeLimit(const razmnozhator::LimitError &error) const;
+    // Puts an example from the help into the template editor in place of its
+    // text, as one edit that Ctrl+Z takes back.
+    void useExample(const QString &templateText);
     // Selects characters of the template edit given as an index and length
     // into its plain text, which is how the document counts positions too.
     void selectInTemplate(qsizetype index, qsizetype length);
@@ -166,7 +177,13 @@ private:
 
     std::unique_ptr<Dialogs> dialogs;
     LineListModel *lineModel = nullptr;
-    QLabel *variantCountLabel = nullptr;
+    // The status line's two texts: the line count or the line status on the
+    // left, the live count on the right.
+    ElidedLabel *lineStatusLabel = nullptr;
+    ElidedLabel *variantCountLabel = nullptr;
+    // The left text is the line status of the current row, not a count.
+    bool lineStatusShown = false;
+    HelpWindow *helpWindow = nullptr;
     DocumentText *templateDocumentText = nullptr;
     VariantCounter *variantCounter = nullptr;
     LengthChart *lengthChart = nullptr;

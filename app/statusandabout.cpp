@@ -1,13 +1,16 @@
-// The line status and the About box.
+// The line status, the help on templates and the About box.
 
 #include "mainwindow.h"
 
+#include <QListView>
 #include <QModelIndex>
-#include <QStatusBar>
 #include <QSysInfo>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include "cp1251.h"
 #include "dialogs.h"
+#include "helpwindow.h"
 #include "lengthrules.h"
 #include "memoryguard.h"
 
@@ -38,7 +41,36 @@ void MainWindow::status(const QModelIndex &index)
     const QString what = wording.isEmpty() ? tr("Длина текущей строки") : tr("Длина текущей строки %1").arg(wording);
     const QString value
         = length ? QString::number(*length) : tr("больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
-    statusLine->showMessage(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value), 0);
+    showStatus(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value));
+    lineStatusShown = true;
+}
+
+void MainWindow::refreshLineStatus()
+{
+    const QModelIndex current = resultList->currentIndex();
+    if (lineStatusShown && current.isValid())
+        status(current);
+}
+
+void MainWindow::showHelp()
+{
+    if (!helpWindow) {
+        helpWindow = new HelpWindow(this);
+        connect(helpWindow, &HelpWindow::exampleChosen, this, &MainWindow::useExample);
+    }
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
+}
+
+void MainWindow::useExample(const QString &templateText)
+{
+    QTextCursor cursor(templateEdit->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(templateText);
+    templateEdit->setTextCursor(cursor);
+    activateWindow();
+    templateEdit->setFocus();
 }
 
 void MainWindow::about()

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -193,11 +195,35 @@ void TemplateEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (leaveByKey(event)
-        || (pieces && (moveByLines(event) || moveByCharacters(event) || typeDirectly(event) || undoDirectly(event))))
+        || (pieces
+            && (moveByLines(event) || moveByCharacters(event) || typeDirectly(event) || undoDirectly(event)
+                || pasteDirectly(event))))
         return;
     QTextEdit::keyPressEvent(event);
     if (pieces)
         keepCursorInView();
+}
+
+bool TemplateEdit::pasteDirectly(QKeyEvent *event)
+{
+    // Qt's editor pastes through its own cursor outside an edit block, which
+    // asks the paragraph's layout where the cursor then is, as a typed key
+    // would; the text goes in here as one step of undo, as Qt's editor makes it.
+    if (!event->matches(QKeySequence::Paste) || isReadOnly())
+        return false;
+    const QMimeData *pasted = QGuiApplication::clipboard()->mimeData();
+    if (!pasted || !pasted->hasText())
+        return false;
+    event->accept();
+    QTextCursor cursor = textCursor();
+    typing = true;
+    cursor.beginEditBlock();
+    cursor.insertText(pasted->text());
+    cursor.endEditBlock();
+    typing = false;
+    typedEnd = -1;
+    keepCursorInView();
+    return true;
 }
 
 bool TemplateEdit::undoDirectly(QKeyEvent *event)

@@ -67,6 +67,8 @@ private:
     bool typeDirectly(QKeyEvent *event);
     // Undo and Redo; false for any other key.
     bool undoDirectly(QKeyEvent *event);
+    // Ctrl+V and Shift+Insert with text on the clipboard; false for any other key.
+    bool pasteDirectly(QKeyEvent *event);
     // Left, Right and the word keys, with Shift or without; false for any
     // other key.
     bool moveByCharacters(QKeyEvent *event);

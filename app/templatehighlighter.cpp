@@ -88,9 +88,20 @@ TemplateHighlighter::Analysis TemplateHighlighter::analyze(const QString &text)
 {
     Analysis analysis;
     try {
-        const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(text);
-        if (encoded.problem())
-            return analysis;
+        // A character the template may not hold stands as a plain one of the
+        // same length meanwhile, so that the brackets keep their colours
+        // while the user replaces it. Past a few of them the text goes plain.
+        constexpr int mostReplaced = 64;
+        QString readable = text;
+        cp1251::TemplateText encoded = cp1251::TemplateText::fromText(readable);
+        for (int replaced = 0; encoded.problem(); ++replaced) {
+            if (replaced == mostReplaced)
+                return analysis;
+            const cp1251::TextProblem &problem = *encoded.problem();
+            const qsizetype units = QChar::requiresSurrogates(problem.codePoint) ? 2 : 1;
+            readable.replace(problem.position.utf16Index, units, QString(units, u'?'));
+            encoded = cp1251::TemplateText::fromText(readable);
+        }
         analysis = marksOf(encoded);
     } catch (const std::bad_alloc &) {
         // Colours are a help, not a result: without memory for them the text

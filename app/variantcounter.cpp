@@ -20,9 +20,10 @@ constexpr int pauseMilliseconds = 100;
 
 } // namespace
 
-VariantCounter::VariantCounter(std::function<Input()> inputSource, QObject *parent)
+VariantCounter::VariantCounter(std::function<Input()> inputSource, std::function<bool()> inputIsLong, QObject *parent)
     : QObject(parent)
     , source(std::move(inputSource))
+    , longTemplate(std::move(inputIsLong))
 {
     pool.setMaxThreadCount(1);
     pause.setSingleShot(true);
@@ -41,7 +42,7 @@ void VariantCounter::schedule()
     ++latest;
     const bool typing = sinceChange.isValid() && sinceChange.elapsed() < pauseMilliseconds;
     sinceChange.start();
-    if (typing) {
+    if (typing || (longTemplate && longTemplate())) {
         pause.start();
         return;
     }
@@ -65,7 +66,7 @@ void VariantCounter::start()
     pool.start([this, ticket, input = source()] {
         auto figures = std::make_shared<Figures>();
         figures->input = input;
-        QString text = describe(input, figures.get());
+        QString text = describe(input, figures.get(), [this, ticket] { return latest.load() != ticket; });
         QMetaObject::invokeMethod(
             this,
             [this, ticket, text = std::move(text), figures = std::shared_ptr<const Figures>(std::move(figures))] {
@@ -81,26 +82,45 @@ void VariantCounter::finished(std::uint64_t ticket, const QString &text, const s
     if (ticket == latest) {
         emit counted(text);
         emit countedFigures(figures);
-    } else {
+    } else if (!pause.isActive()) {
+        // Otherwise the newest text is counted once the typing pauses.
         start();
     }
 }
 
-QString VariantCounter::describe(const Input &input, Figures *figures)
+QString VariantCounter::describe(const Input &input, Figures *figures, const std::function<bool()> &stale)
 {
+    const auto outOfDate = [&stale] { return stale && stale(); };
     // On a thread of its own nothing may escape: a count that cannot be made
     // says so in the label.
     try {
         const cp1251::TemplateText encoded = cp1251::TemplateText::fromText(input.text);
+        // "Строка 2, столбец 5: …", where the tool says "-e:2:5: …".
+        const auto at = [](const cp1251::TextPosition &where, const QString &what) {
+            return tr("Строка %1, столбец %2: %3").arg(where.line).arg(where.column).arg(what);
+        };
         if (const auto &problem = encoded.problem()) {
+            if (figures)
+                figures->faulty = true;
             if (problem->kind == cp1251::TextProblem::Kind::Nul)
-                return tr("Символ NUL не может быть частью шаблона");
-            return tr("Символ %1 нельзя записать в кодировке CP1251").arg(cp1251::describe(problem->codePoint));
+                return at(problem->position, tr("символ NUL не может быть частью шаблона"));
+            return at(problem->position,
+                tr("символ %1 нельзя записать в кодировке CP1251")
+                    .arg(cp1251::describe(problem->codePoint, cp1251::Quotes::Russian)));
         }
-        if (encoded.bytes().empty())
+        if (encoded.bytes().empty() || outOfDate())
             return {};
-        const CompiledTemplate compiled
-            = CompiledTemplate::compile(encoded.bytes(), lengthrules::lengthRule(input.rule));
+        std::optional<CompiledTemplate> compiledOrNot;
+        try {
+            compiledOrNot = CompiledTemplate::compile(encoded.bytes(), lengthrules::lengthRule(input.rule));
+        } catch (const TemplateError &error) {
+            if (figures)
+                figures->faulty = true;
+            return at(encoded.positionOf(error.offset()), tr(error.what()));
+        }
+        const CompiledTemplate &compiled = *compiledOrNot;
+        if (outOfDate())
+            return {};
         if (figures)
             figures->compiled = compiled;
         const QString all = tr("Вариантов: %1").arg(memoryguard::formatCount(compiled.count()));
@@ -111,6 +131,8 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
                 figures->kept = 0;
             return tr("%1, %2 подходят: 0 (%3)").arg(all, byLength, nofit::ruleKeepsNoneText());
         }
+        if (outOfDate())
+            return {};
         try {
             const mpz_class kept = compiled.countInRange(input.lengths);
             if (figures)
@@ -125,8 +147,6 @@ QString VariantCounter::describe(const Input &input, Figures *figures)
             // Too varied to split by length at a reasonable cost: the plain count stands alone.
         }
         return all;
-    } catch (const TemplateError &error) {
-        return tr(error.what());
     } catch (const std::bad_alloc &) {
         return tr("Вариантов: не хватило памяти, чтобы сосчитать");
     } catch (const std::length_error &) {

@@ -117,10 +117,13 @@ const WordBytes &wordBytes()
     return table;
 }
 
-QString describe(char32_t codePoint)
+QString describe(char32_t codePoint, Quotes quotes)
 {
     const QString hex = QString::number(codePoint, 16).toUpper().rightJustified(4, u'0');
-    return QStringLiteral("\"%1\" (U+%2)").arg(QString::fromUcs4(&codePoint, 1), hex);
+    const QString character = QString::fromUcs4(&codePoint, 1);
+    if (quotes == Quotes::Russian)
+        return QStringLiteral("«%1» (U+%2)").arg(character, hex);
+    return QStringLiteral("\"%1\" (U+%2)").arg(character, hex);
 }
 
 } // namespace razmnozhator::cp1251

@@ -42,7 +42,9 @@ void appendUtf8(std::string &out, std::string_view bytes);
 // lines' words are told apart when the most different ones are chosen.
 const WordBytes &wordBytes();
 
-// The character spelled out for a message: the character itself and its code, "😀" (U+1F600).
-QString describe(char32_t codePoint);
+// The character spelled out for a message: the character itself and its
+// code, "😀" (U+1F600) for the tool, «😀» (U+1F600) for the window's Russian.
+enum class Quotes { Straight, Russian };
+QString describe(char32_t codePoint, Quotes quotes = Quotes::Straight);
 
 } // namespace razmnozhator::cp1251

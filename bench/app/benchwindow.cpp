@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTest>
 
 namespace {
@@ -69,7 +69,7 @@ qint64 BenchWindow::clickAndPaint(const char *button, qint64 *clickReturnedMs) c
 
 QString BenchWindow::status() const
 {
-    return child<QStatusBar>("statusLine")->currentMessage();
+    return child<QLabel>("lineStatusLabel")->text();
 }
 
 long statusKilobytes(const char *key)

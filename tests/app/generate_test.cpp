@@ -214,13 +214,13 @@ void GenerateTest::unencodableCharacters_data()
         QTest::newRow(name) << before << templateText << message.arg(described).arg(line).arg(column) << selectionStart
                             << selected;
     };
-    row("emoji, first generate", "", QStringLiteral("ab😀[c|d]"), QStringLiteral("\"😀\" (U+1F600)"), 1, 3, 2,
+    row("emoji, first generate", "", QStringLiteral("ab😀[c|d]"), QStringLiteral("«😀» (U+1F600)"), 1, 3, 2,
         QStringLiteral("😀"));
-    row("Greek letter, after a result", "[x|y]", QStringLiteral("[α|b]"), QStringLiteral("\"α\" (U+03B1)"), 1, 2, 1,
+    row("Greek letter, after a result", "[x|y]", QStringLiteral("[α|b]"), QStringLiteral("«α» (U+03B1)"), 1, 2, 1,
         QStringLiteral("α"));
-    row("on the second line", QStringLiteral("[ёж|уж]"), QStringLiteral("да\nнет 中"),
-        QStringLiteral("\"中\" (U+4E2D)"), 2, 5, 7, QStringLiteral("中"));
-    row("third line, after an empty one", "", QStringLiteral("a\n\nb€ ☃"), QStringLiteral("\"☃\" (U+2603)"), 3, 4, 6,
+    row("on the second line", QStringLiteral("[ёж|уж]"), QStringLiteral("да\nнет 中"), QStringLiteral("«中» (U+4E2D)"),
+        2, 5, 7, QStringLiteral("中"));
+    row("third line, after an empty one", "", QStringLiteral("a\n\nb€ ☃"), QStringLiteral("«☃» (U+2603)"), 3, 4, 6,
         QStringLiteral("☃"));
 }
 

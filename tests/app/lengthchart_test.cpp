@@ -72,6 +72,8 @@ private slots:
     void dragBounds_data();
     void dragBounds();
     void followsTemplateAndBounds();
+    void keepsTheBarsWhileTheTemplateIsNotWhole_data();
+    void keepsTheBarsWhileTheTemplateIsNotWhole();
 };
 
 void LengthChartTest::columns_data()
@@ -271,8 +273,44 @@ void LengthChartTest::followsTemplateAndBounds()
     driver.templateEdit()->setPlainText(QStringLiteral("[q|{-|x|yy|[z|ww]}|]").repeated(5000));
     QTRY_COMPARE(chart->accessibleDescription(),
         QStringLiteral("Длины строк не показаны: их подсчёт занял бы слишком много времени"));
-    driver.templateEdit()->setPlainText(QStringLiteral("[a|b"));
+    // An empty template has no lengths to show.
+    driver.templateEdit()->setPlainText(QString());
     QTRY_COMPARE(chart->accessibleDescription(), QString());
+}
+
+void LengthChartTest::keepsTheBarsWhileTheTemplateIsNotWhole_data()
+{
+    QTest::addColumn<QString>("faulty");
+    QTest::addColumn<QString>("countText");
+
+    QTest::newRow("unclosed group") << QStringLiteral("[Лучшее|Отличное решение для [мелкого")
+                                    << QStringLiteral("Строка 1, столбец 1: Incomplete number of '[]'s");
+    QTest::newRow("a letter CP1251 lacks")
+        << QStringLiteral("[Лучшее|Отличное] Ŭ")
+        << QStringLiteral("Строка 1, столбец 19: символ «Ŭ» (U+016C) нельзя записать в кодировке CP1251");
+    QTest::newRow("NUL") << QStringLiteral("[Лучшее|Отличное]") + QChar(0)
+                         << QStringLiteral("Строка 1, столбец 18: символ NUL не может быть частью шаблона");
+}
+
+// A template that is not whole, as it is while being typed, leaves the last
+// whole one's bars in place; the next whole one replaces them.
+void LengthChartTest::keepsTheBarsWhileTheTemplateIsNotWhole()
+{
+    QFETCH(QString, faulty);
+    QFETCH(QString, countText);
+
+    WindowDriver driver;
+    auto *chart = driver.child<LengthChart>("lengthChart");
+    const QString sample = QStringLiteral("от 45 до 51 символа, чаще всего 47; в границах 10–200: 30");
+    QTRY_COMPARE(chart->accessibleDescription(), sample);
+    driver.templateEdit()->setPlainText(faulty);
+    QTRY_COMPARE(driver.child<QLabel>("variantCountLabel")->text(), countText);
+    QCoreApplication::processEvents();
+    QCOMPARE(chart->accessibleDescription(), sample);
+    QVERIFY(chart->model().hasSpectrum());
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|bb|ccc|dddd][x|yy]"));
+    QTRY_COMPARE(
+        chart->accessibleDescription(), QStringLiteral("от 2 до 6 символов, чаще всего 3; в границах 10–200: 0"));
 }
 
 QTEST_MAIN(LengthChartTest)

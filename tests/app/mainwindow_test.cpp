@@ -57,6 +57,8 @@ private slots:
     void smallestSizeShowsTextsWholeWithOwnLetters();
     void presetsSetTheRuleAndTheFields_data();
     void presetsSetTheRuleAndTheFields();
+    void statusTextsNeverOverlap_data();
+    void statusTextsNeverOverlap();
 };
 
 static const QString sampleTemplate
@@ -196,8 +198,9 @@ void MainWindowTest::menus_data()
     row("save", "saveAction", "fileMenu", file, QStringLiteral("&Сохранить..."), Qt::CTRL | Qt::Key_S, 0);
     row("copy", "copyAction", "fileMenu", file, QStringLiteral("&Копировать в Clipboard..."), Qt::CTRL | Qt::Key_C, 1);
     row("exit", "exitAction", "fileMenu", file, QStringLiteral("&Выход!"), Qt::CTRL | Qt::Key_Q, 2);
-    row("about", "aboutAction", "helpMenu", QStringLiteral("&Помощь"), QStringLiteral("&О Программе..."),
-        Qt::CTRL | Qt::Key_B, 0);
+    const QString help = QStringLiteral("&Помощь");
+    row("help", "helpAction", "helpMenu", help, QStringLiteral("&Как писать шаблоны"), Qt::Key_F1, 0);
+    row("about", "aboutAction", "helpMenu", help, QStringLiteral("&О Программе..."), Qt::CTRL | Qt::Key_B, 1);
 }
 
 void MainWindowTest::menus()
@@ -217,7 +220,7 @@ void MainWindowTest::menus()
     QCOMPARE(action->shortcut(), shortcut);
     QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
     QCOMPARE(menu->actions().indexOf(action), position);
-    QCOMPARE(menu->actions().size(), menuName == u"fileMenu" ? 3 : 1);
+    QCOMPARE(menu->actions().size(), menuName == u"fileMenu" ? 3 : 2);
 
     const QList<QAction *> barActions = driver.window->menuBar()->actions();
     QCOMPARE(barActions.size(), 2);
@@ -668,6 +671,82 @@ void MainWindowTest::presetsSetTheRuleAndTheFields()
     const bool direct = buttonText.endsWith(QStringLiteral("Директе"));
     QCOMPARE(driver.child<QAction>("lengthRule_direct")->isChecked(), direct);
     QCOMPARE(driver.child<QAction>("lengthRule_plain")->isChecked(), !direct);
+}
+
+void MainWindowTest::statusTextsNeverOverlap_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<bool>("direct");
+    QTest::addColumn<QString>("minLength");
+    QTest::addColumn<QString>("maxLength");
+    QTest::addColumn<bool>("smallest");
+    // What the live count says of this template and not of the sample one.
+    QTest::addColumn<QString>("countPart");
+
+    const QString hundredDigits = QStringLiteral("[0|1|2|3|4|5|6|7|8|9]").repeated(100);
+    const QString megabytes = QStringLiteral("[a|b]").repeated(1000000);
+    for (const bool smallest : { false, true }) {
+        const auto row = [smallest](const char *name, const QString &text, bool direct, const char *min,
+                             const char *max, const QString &countPart) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
+                QLatin1String(name), smallest ? QStringLiteral("smallest size") : QStringLiteral("starting size"))))
+                << text << direct << QString::fromLatin1(min) << QString::fromLatin1(max) << smallest << countPart;
+        };
+        row("10^100 variants by the Direct rule within 44..50", hundredDigits, true, "44", "50",
+            QStringLiteral("10¹⁰⁰"));
+        row("minimum above maximum",
+            QStringLiteral("[Лучшее|Отличное|Прекрасное] решение для { и "
+                           "|[мелкого|малого]|среднего|крупного} бизнеса."),
+            false, "40", "10", QStringLiteral("подходят: 0"));
+        row("five megabytes", megabytes, false, "10", "200", QStringLiteral("10³⁰¹⁰²⁹"));
+    }
+}
+
+// Each text of the status line has a place of its own, whatever its length
+// and the window's width; what is cut short shows whole in its tooltip, and
+// the accessibility interface reads it whole.
+void MainWindowTest::statusTextsNeverOverlap()
+{
+    QFETCH(QString, templateText);
+    QFETCH(bool, direct);
+    QFETCH(QString, minLength);
+    QFETCH(QString, maxLength);
+    QFETCH(bool, smallest);
+    QFETCH(QString, countPart);
+
+    WindowDriver driver;
+    driver.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(driver.window.get()));
+    if (smallest)
+        driver.window->resize(driver.window->minimumSize());
+    driver.click("generateButton");
+    QCOMPARE(driver.statusText(), countMessage(30));
+    if (direct)
+        driver.trigger("lengthRule_direct");
+    driver.minLengthEdit()->setText(minLength);
+    driver.maxLengthEdit()->setText(maxLength);
+    auto *count = driver.child<QLabel>("variantCountLabel");
+    driver.templateEdit()->setPlainText(templateText);
+    QTRY_VERIFY2_WITH_TIMEOUT(count->text().contains(countPart), qPrintable(count->text()), 30000);
+    QApplication::processEvents();
+
+    auto *line = driver.child<QLabel>("lineStatusLabel");
+    const QRect bar(driver.statusLine()->mapToGlobal(QPoint()), driver.statusLine()->size());
+    QRect previous;
+    for (QLabel *label : { line, count }) {
+        QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(readable);
+        QCOMPARE(readable->text(QAccessible::Name), label->text());
+        const QRect extent = readable->rect();
+        QVERIFY2(!extent.isEmpty() && bar.contains(extent), qPrintable(label->objectName()));
+        QVERIFY2(!extent.intersects(previous), qPrintable(label->objectName()));
+        previous = extent;
+        const bool fits = label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+        QCOMPARE(label->toolTip(), fits ? QString() : label->text());
+    }
+    // The short count on the left stays whole beside the longest live count.
+    QCOMPARE(line->toolTip(), QString());
+    QCOMPARE(driver.statusText(), countMessage(30));
 }
 
 QTEST_MAIN(MainWindowTest)

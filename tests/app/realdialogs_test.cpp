@@ -2,6 +2,7 @@
 // icons and buttons as the user sees them, and the answers they give.
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QTemporaryDir>
@@ -48,7 +49,7 @@ void RealDialogsTest::errorBox()
     QCOMPARE(closer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Abort));
     QCOMPARE(closer.seen.buttonTexts, QStringList({ "Прервать" }));
     QVERIFY(!closer.seen.hasDefaultButton);
-    QCOMPARE(namedChild<QStatusBar>(&window, "statusLine")->currentMessage(), QStringLiteral("Строк: 0"));
+    QCOMPARE(namedChild<QLabel>(&window, "lineStatusLabel")->text(), QStringLiteral("Строк: 0"));
     QCOMPARE(namedChild<QTextEdit>(&window, "templateEdit")->textCursor().selectedText(), QStringLiteral("{"));
     window.hide();
 }
@@ -176,7 +177,7 @@ void RealDialogsTest::cancelledSaveDialog()
     QCOMPARE(closer.count, 1);
     QCOMPARE(closer.seen.className, QStringLiteral("QFileDialog"));
     QCOMPARE(closer.count, 1);
-    QCOMPARE(namedChild<QStatusBar>(&window, "statusLine")->currentMessage(), QStringLiteral("Строк: 30"));
+    QCOMPARE(namedChild<QLabel>(&window, "lineStatusLabel")->text(), QStringLiteral("Строк: 30"));
     window.hide();
 }
 

@@ -19,6 +19,8 @@ private slots:
     void endKeysReachTheLastLine();
     void statusFollowsTheKeys_data();
     void statusFollowsTheKeys();
+    void statusFollowsTheRule_data();
+    void statusFollowsTheRule();
     void statusCountsTheLinesAfterRestrict();
     void generateAndRestrictReplaceTheStatus();
     void about();
@@ -157,6 +159,48 @@ void StatusAndAboutTest::statusFollowsTheKeys()
     driver.restrict("2", "200", "2500", false);
     QApplication::processEvents();
     QCOMPARE(driver.statusText(), countMessage(3));
+}
+
+void StatusAndAboutTest::statusFollowsTheRule_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("minLength");
+    QTest::addColumn<QString>("expected");
+
+    const QString plain = QStringLiteral("Строк: 2, Длина текущей строки: 46");
+    const QString direct = QStringLiteral("Строк: 2, Длина текущей строки по правилам Директа: 45");
+    QTest::newRow("the Direct rule") << QStringList { "lengthRule_direct" } << QString() << direct;
+    QTest::newRow("a preset of the Direct rule") << QStringList { "preset_direct-title" } << QString() << direct;
+    QTest::newRow("back to every character")
+        << QStringList { "lengthRule_direct", "lengthRule_plain" } << QString() << plain;
+    QTest::newRow("a preset of every character")
+        << QStringList { "lengthRule_direct", "preset_google-description" } << QString() << plain;
+    QTest::newRow("a bound changed after the rule")
+        << QStringList { "lengthRule_direct" } << QStringLiteral("3") << direct;
+}
+
+// The status of the chosen line is measured again as soon as the rule
+// changes, without choosing the line anew.
+void StatusAndAboutTest::statusFollowsTheRule()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QString, minLength);
+    QFETCH(QString, expected);
+
+    WindowDriver driver;
+    QVERIFY(driver.showAndActivate());
+    driver.generate(QStringLiteral("[Лучшее решение для мелкого и среднего бизнеса.|a]"));
+    reachRow(driver, 0, Reach::Click);
+    QCOMPARE(driver.statusText(), QStringLiteral("Строк: 2, Длина текущей строки: 46"));
+    for (const QString &action : actions)
+        driver.trigger(qPrintable(action));
+    if (!minLength.isEmpty())
+        driver.minLengthEdit()->setText(minLength);
+    QCOMPARE(driver.statusText(), expected);
+    // The count that a generate leaves is not turned into a line status.
+    driver.click("generateButton");
+    driver.trigger("lengthRule_plain");
+    QCOMPARE(driver.statusText(), countMessage(2));
 }
 
 void StatusAndAboutTest::statusCountsTheLinesAfterRestrict()

@@ -3,6 +3,7 @@
 // user sees them, and a short template goes back to Qt's own layout.
 
 #include <QApplication>
+#include <QClipboard>
 #include <QList>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -286,6 +287,13 @@ void TemplateEditTest::keysAsInQtsLayout_data()
     row("Tab, a letter, undo", words, 10, { tab, x, undo });
     row("Tab over a selection", words, 10, { selectLeft, tab });
     row("Backspace of a selection, a letter, two undos", words, 7, { selectLeft, backspace, x, undo, undo });
+    // The clipboard holds "[c|d]" and a line break, then "e".
+    const QKeyCombination paste(Qt::CTRL | Qt::Key_V), shiftInsert(Qt::SHIFT | Qt::Key_Insert);
+    row("paste", words, 4, { paste });
+    row("paste, undo, redo", words, 4, { paste, undo, redo });
+    row("a letter, paste, one undo", words, 4, { x, paste, undo });
+    row("paste over a selection, undo", words, 6, { selectLeft, selectLeft, paste, undo });
+    row("Shift+Insert, a letter, two undos", words, 9, { shiftInsert, x, undo, undo });
 }
 
 void TemplateEditTest::keysAsInQtsLayout()
@@ -294,6 +302,7 @@ void TemplateEditTest::keysAsInQtsLayout()
     QFETCH(int, position);
     QFETCH(QList<QKeyCombination>, keys);
 
+    QGuiApplication::clipboard()->setText(QStringLiteral("[c|d]\ne"));
     TwoLayouts shown(text);
     QVERIFY(shown.laidOutApart());
     shown.press(position, keys);

@@ -60,6 +60,10 @@ void TemplateHighlighterTest::formats_data()
     QTest::newRow("unclosed opener in red") << "[a|b][c" << QList<int> { 0, p, 0, p, 0, e, p };
     QTest::newRow("unclosed outer, inner closed") << "{[a]" << QList<int> { e, p, p, p };
     QTest::newRow("across lines") << "[a|\nb]" << QList<int> { 0, p, 0, p, p, 0 };
+    // The brackets keep their colours while a character CP1251 lacks is there.
+    QTest::newRow("a letter CP1251 lacks") << QStringLiteral("[Ŭ|b]") << QList<int> { 0, p, 0, p, 0 };
+    QTest::newRow("a character of two UTF-16 units")
+        << QStringLiteral("{-|😀|[x|y]}") << QList<int> { 0, p, 0, p, p, 0, 1, p, 1, p, 1, 0 };
 }
 
 void TemplateHighlighterTest::formats()

@@ -16,6 +16,9 @@ private slots:
     void describes();
     void labelFollowsTheTemplate();
     void outOfDateCountIsDropped();
+    void outOfDateCountStops_data();
+    void outOfDateCountStops();
+    void longTemplateWaitsForAPause();
 };
 
 void VariantCounterTest::describes_data()
@@ -58,11 +61,15 @@ void VariantCounterTest::describes_data()
         QStringLiteral("Вариантов: 10 000 000 000 000 000 000"));
     row("longer counts rounded", QStringLiteral("[a|b]").repeated(70), QStringLiteral("Вариантов: ≈ 1,18·10²¹"));
     row("lines joined", "[a|\nb]\n[c|d]", QStringLiteral("Вариантов: 4"));
-    row("unclosed square", "x [a|b", "Incomplete number of '[]'s");
-    row("unclosed curly", "{-|a|b", "Incomplete number of '{}'s");
+    row("unclosed square", "x [a|b", "Строка 1, столбец 3: Incomplete number of '[]'s");
+    row("unclosed curly", "{-|a|b", "Строка 1, столбец 1: Incomplete number of '{}'s");
+    row("unclosed on the third line", "[a|\nb]\nc{-|d", "Строка 3, столбец 2: Incomplete number of '{}'s");
     row("unencodable", QStringLiteral("[a|😀]"),
-        QStringLiteral("Символ \"😀\" (U+1F600) нельзя записать в кодировке CP1251"));
-    row("NUL", QStringLiteral("[a|b]") + QChar(0), QStringLiteral("Символ NUL не может быть частью шаблона"));
+        QStringLiteral("Строка 1, столбец 4: символ «😀» (U+1F600) нельзя записать в кодировке CP1251"));
+    row("unencodable on the second line", QStringLiteral("[a|b]\n x Ŭ"),
+        QStringLiteral("Строка 2, столбец 4: символ «Ŭ» (U+016C) нельзя записать в кодировке CP1251"));
+    row("NUL", QStringLiteral("[a|b]") + QChar(0),
+        QStringLiteral("Строка 1, столбец 6: символ NUL не может быть частью шаблона"));
     row("empty", "", "");
     row("line breaks only", "\n\n", "");
 }
@@ -105,11 +112,11 @@ void VariantCounterTest::labelFollowsTheTemplate()
         driver.templateEdit()->setPlainText(QString::fromLatin1(text));
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 6, по длине подходят: 0 (строки длиной 2 символа)"));
     driver.templateEdit()->setPlainText(QStringLiteral("[a|b"));
-    QTRY_COMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+    QTRY_COMPARE(label->text(), QStringLiteral("Строка 1, столбец 1: Incomplete number of '[]'s"));
     // The status line's own messages stay apart, on the left.
     driver.click("generateButton");
     QCOMPARE(driver.statusText(), countMessage(0));
-    QCOMPARE(label->text(), QStringLiteral("Incomplete number of '[]'s"));
+    QCOMPARE(label->text(), QStringLiteral("Строка 1, столбец 1: Incomplete number of '[]'s"));
 }
 
 void VariantCounterTest::outOfDateCountIsDropped()
@@ -124,6 +131,57 @@ void VariantCounterTest::outOfDateCountIsDropped()
     driver.templateEdit()->setPlainText(QStringLiteral("[a|b|c]"));
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 3, по длине подходят: 0 (строки длиной 1 символ)"));
     QCOMPARE(counted.size(), 1);
+}
+
+void VariantCounterTest::outOfDateCountStops_data()
+{
+    QTest::addColumn<int>("freshChecks");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("out of date before compiling") << 0 << QString();
+    QTest::newRow("out of date once compiled") << 1 << QString();
+    QTest::newRow("out of date before counting by length") << 2 << QString();
+    QTest::newRow("never out of date") << 100 << QStringLiteral("Вариантов: 6, по длине подходят: 4");
+}
+
+// A count asks between its steps whether the text changed since, and stops
+// with nothing at the first step after it did.
+void VariantCounterTest::outOfDateCountStops()
+{
+    QFETCH(int, freshChecks);
+    QFETCH(QString, expected);
+
+    int checks = 0;
+    VariantCounter::Figures figures;
+    const QString text = VariantCounter::describe(
+        { QStringLiteral("[a|bb|ccc][x|yy]"), { 3, 4 } }, &figures, [&] { return checks++ >= freshChecks; });
+    QCOMPARE(text, expected);
+    QCOMPARE(figures.kept.has_value(), !expected.isEmpty());
+}
+
+// In a template long enough to be laid out in pieces every change waits for
+// the typing to pause, however long ago the last one was.
+void VariantCounterTest::longTemplateWaitsForAPause()
+{
+    WindowDriver driver;
+    auto *counter = driver.window->findChild<VariantCounter *>();
+    QSignalSpy counted(counter, &VariantCounter::counted);
+    QVERIFY(counted.wait());
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b]").repeated(20000));
+    QVERIFY(!counter->isCounting());
+    QVERIFY(counted.wait());
+    QTest::qWait(300);
+    counted.clear();
+    driver.templateEdit()->textCursor().insertText(QStringLiteral("x"));
+    QVERIFY(!counter->isCounting());
+    QVERIFY(counted.wait());
+    QCOMPARE(counted.size(), 1);
+    // A short one is counted at once after a while.
+    driver.templateEdit()->setPlainText(QStringLiteral("[a|b]"));
+    QVERIFY(counted.wait());
+    QTest::qWait(300);
+    driver.templateEdit()->textCursor().insertText(QStringLiteral("x"));
+    QVERIFY(counter->isCounting());
 }
 
 QTEST_MAIN(VariantCounterTest)

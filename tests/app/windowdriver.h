@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -82,7 +83,8 @@ public:
 
     int rowCount() const { return resultList()->model()->rowCount(); }
 
-    QString statusText() const { return statusLine()->currentMessage(); }
+    // The left text of the status line, whole: the line count or the line status.
+    QString statusText() const { return child<QLabel>("lineStatusLabel")->text(); }
 
     bool showAndActivate() const
     {

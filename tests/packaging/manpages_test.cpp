@@ -2,6 +2,8 @@
 // exactly the options, with their value names, that the program's --help
 // lists, so that a new or renamed option cannot leave the page behind.
 
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "optiontexts.h"
@@ -19,6 +21,7 @@ private slots:
     void namesEveryDifference();
     void pageMatchesHelp_data();
     void pageMatchesHelp();
+    void russianPageIsTheHelp();
 };
 
 void ManPagesTest::readsOptionsOfBothFormats_data()
@@ -108,6 +111,46 @@ void ManPagesTest::pageMatchesHelp()
     const QString report = differences(QStringLiteral("%1 --help").arg(QTest::currentDataTag()), helpList,
         QStringLiteral("the manual page %1").arg(page), pageList);
     QVERIFY2(report.isEmpty(), qPrintable(report));
+}
+
+// Installed under any prefix, "man -L ru razmnozhator-cli" finds the
+// Russian page, and it shows every section and every example of the
+// window's help on templates, which it is made from.
+void ManPagesTest::russianPageIsTheHelp()
+{
+    const QString man = QStandardPaths::findExecutable(QStringLiteral("man"));
+    if (man.isEmpty())
+        QSKIP("man is not installed");
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const ProgramRun install = runProgram(QStringLiteral(CMAKE_COMMAND),
+        { QStringLiteral("--install"), QStringLiteral(BUILD_DIR), QStringLiteral("--prefix"), prefix.path() });
+    QVERIFY2(install.status == 0, qPrintable(install.err));
+
+    const QStringList environment { QStringLiteral("MANPATH=%1/share/man").arg(prefix.path()),
+        QStringLiteral("MANWIDTH=1000"), QStringLiteral("MANOPT"), QStringLiteral("MANPAGER=cat"),
+        QStringLiteral("PAGER=cat") };
+    const ProgramRun where = runProgram(man, { "-L", "ru", "-w", "razmnozhator-cli" }, environment);
+    QCOMPARE(where.out.trimmed(), prefix.filePath(QStringLiteral("share/man/ru/man1/razmnozhator-cli.1.gz")));
+    const ProgramRun page = runProgram(man, { "-L", "ru", "razmnozhator-cli" }, environment);
+    QVERIFY2(page.status == 0, qPrintable(page.err));
+    // Filled text has its spaces stretched; compare words alone.
+    const auto words = [](const QString &text) { return text.simplified(); };
+    const QString shown = words(page.out);
+
+    int sections = 0;
+    int examples = 0;
+    for (const QString &line : readText(QStringLiteral(HELP_TEXT)).split(u'\n')) {
+        if (line.startsWith(QStringLiteral("== "))) {
+            QVERIFY2(shown.contains(words(line.mid(3).toUpper())), qPrintable(line));
+            ++sections;
+        } else if (line.startsWith(QStringLiteral("> "))) {
+            QVERIFY2(shown.contains(words(line.mid(2))), qPrintable(line));
+            ++examples;
+        }
+    }
+    QVERIFY(sections >= 7);
+    QVERIFY(examples >= 7);
 }
 
 QTEST_GUILESS_MAIN(ManPagesTest)
