@@ -21,6 +21,9 @@
 #include "progress.h"
 #include "run.h"
 #include "selection.h"
+#include "tableoutput.h"
+#include "tables.h"
+#include "xlsxtable.h"
 
 namespace razmnozhator::cli {
 
@@ -37,7 +40,29 @@ struct Prepared
     std::optional<CompiledTemplate> compiled;
     std::string figures; // --count and --stats
     std::unique_ptr<Selection> selection; // otherwise; none for an empty template
+    // A table's header, and about how many rows a workbook gets.
+    QStringList header;
+    std::uint64_t rows = 0;
 };
+
+bool writesTable(const Options &options)
+{
+    return options.format != tables::Format::Lines && !std::holds_alternative<choice::Figures>(options.choice);
+}
+
+// The rows of a workbook, refused before anything is written when a sheet
+// cannot hold them.
+std::uint64_t sheetRows(const Prepared &prepared, const Options &options)
+{
+    try {
+        const mpz_class rows = writtenCount(prepared.compiled, options);
+        checkSheetRows(rows);
+        return rows.get_ui();
+    } catch (const LimitError &) {
+        // Too costly to count here: the workbook stops at a sheet's last row.
+        return tables::XlsxTable::maxRows;
+    }
+}
 
 // Reads and compiles the template and makes ready what the chosen way
 // writes. Running out of memory anywhere on the way ends the run with one
@@ -51,6 +76,8 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
         {
             // The text is let go before any variant is made.
             const TemplateInput input = readTemplate(options, in);
+            if (writesTable(options))
+                prepared.header = tableHeader(options, templateFields(input));
             needed = mpz_class(static_cast<unsigned long>(input.text.size())) * preparingCostPerCharacter;
             // --diverse tells words apart in CP1251 and recodes only what it writes.
             const auto *sample = std::get_if<choice::Sample>(&options.choice);
@@ -65,6 +92,8 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
         } else {
             doing = tr("find the variants to write");
             prepared.selection = selectVariants(prepared.compiled, options);
+            if (writesTable(options) && options.format == tables::Format::Xlsx)
+                prepared.rows = sheetRows(prepared, options);
         }
         return;
     } catch (const std::bad_alloc &) {
@@ -104,6 +133,16 @@ int generate(
         sink->finish();
         return Success;
     }
+    Selection *selection = prepared.selection.get();
+    if (options.format == tables::Format::Xlsx) {
+        if (sink->isTerminal())
+            throw Failure(UsageFailure, tr("an xlsx workbook is not text for a terminal; write it with -o NAME.xlsx"));
+        Progress progress(err, environment.errorIsTerminal, environment.progressDelay,
+            selection ? selection->totalText() : QString());
+        writeWorkbook(selection, prepared.header, prepared.rows, prepared.compiled ? prepared.compiled->maxLength() : 0,
+            *sink, progress);
+        return Success;
+    }
     std::optional<VariantWriter> writer;
     try {
         writer.emplace(*sink, options.terminator);
@@ -112,7 +151,11 @@ int generate(
             tr("not enough memory to write the variants (needed %1)")
                 .arg(figures::aboutDataSize(2 * VariantWriter::capacity, QLocale::c())));
     }
-    if (Selection *selection = prepared.selection.get()) {
+    writer->append(tablePreamble(options, prepared.header));
+    // A csv row is the variant rewritten; lines and tsv rows are the variant.
+    const bool csv = options.format == tables::Format::Csv;
+    std::string row;
+    if (selection) {
         Progress progress(
             err, environment.errorIsTerminal && !sink->isTerminal(), environment.progressDelay, selection->totalText());
         std::uint64_t written = 0;
@@ -120,7 +163,7 @@ int generate(
         // as the selection writes that way; one at a time otherwise. Either
         // way the progress line hears every 65536 variants.
         constexpr std::uint64_t progressStep = 0x10000;
-        bool inPlace = true;
+        bool inPlace = !csv;
         for (;;) {
             if (inPlace) {
                 const std::span<char> room = writer->room();
@@ -141,7 +184,13 @@ int generate(
             } else if (!selection->next()) {
                 break;
             }
-            writer->put(selection->current());
+            if (csv) {
+                row.clear();
+                tables::appendCsvRow(row, selection->current());
+                writer->append(row);
+            } else {
+                writer->put(selection->current());
+            }
             if (++written % progressStep == 0)
                 progress.update(written, selection->fraction(written));
         }

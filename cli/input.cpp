@@ -14,6 +14,7 @@
 #include "figures.h"
 #include "filenames.h"
 #include "options.h"
+#include "razmnozhator/fields.h"
 #include "razmnozhator/memorybudget.h"
 
 #include <fcntl.h>
@@ -175,6 +176,24 @@ std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Enco
         if (encoding == Encoding::Utf8 && !ascii)
             return compiled.withLiteralsMapped(toUtf8);
         return compiled;
+    } catch (const TemplateError &error) {
+        throw Failure(TemplateFailure,
+            tr("%1: %2").arg(placeText(input.name, text.positionOf(error.offset())), QString::fromUtf8(error.what())));
+    }
+}
+
+std::uint64_t templateFields(const TemplateInput &input)
+{
+    const cp1251::TemplateText text = templateText(input);
+    try {
+        return fieldCount(text.bytes());
+    } catch (const FieldCountError &error) {
+        throw Failure(TemplateFailure,
+            tr("%1: the choices of this group hold %2 and %3 fields; every row of a table needs the same number "
+               "of fields")
+                .arg(placeText(input.name, text.positionOf(error.offset())))
+                .arg(error.fields())
+                .arg(error.otherFields()));
     } catch (const TemplateError &error) {
         throw Failure(TemplateFailure,
             tr("%1: %2").arg(placeText(input.name, text.positionOf(error.offset())), QString::fromUtf8(error.what())));

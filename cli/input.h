@@ -7,6 +7,7 @@
 // column in the text as written ("t.txt:3:7: ..."; "-e" and "-" for the
 // command line and standard input).
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 
@@ -40,6 +41,10 @@ cp1251::TemplateText templateText(const TemplateInput &input);
 // too) rather than the single empty variant that the grammar would give.
 // Lengths count by the rule. Throws Failure for a template error.
 std::optional<CompiledTemplate> compileTemplate(const TemplateInput &input, Encoding encoding, const LengthRule &rule);
+
+// The number of fields of every variant, for writing it as a table. Throws
+// Failure for a template whose variants differ in it, naming the group.
+std::uint64_t templateFields(const TemplateInput &input);
 
 // "name:line:column", the prefix of a message about a place in the template.
 QString placeText(const QString &name, const cp1251::TextPosition &position);

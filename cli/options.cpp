@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <variant>
 
 #include <QStringList>
 
@@ -173,6 +174,39 @@ Choice parseChoice(const CommandLine &commandLine, const NumberReader &numbers)
     return choice::List { maxCount };
 }
 
+// --format and --header, checked against the other options: a table is
+// UTF-8 text of lines.
+void parseTable(const CommandLine &commandLine, Options &options)
+{
+    const QCommandLineParser &parser = commandLine.parser;
+    if (parser.isSet(commandLine.formatOption)) {
+        const QString name = parser.value(commandLine.formatOption);
+        const std::optional<tables::Format> format = tables::formatNamed(name);
+        if (!format)
+            throw Failure(UsageFailure,
+                tr("unknown format \"%1\" (expected one of %2)")
+                    .arg(name, tables::formatNames().join(QLatin1String(", "))));
+        options.format = *format;
+    } else if (!std::holds_alternative<choice::Figures>(options.choice)) {
+        options.format = tables::formatOfFileName(options.outputFile);
+    }
+    if (parser.isSet(commandLine.headerOption)) {
+        if (options.format == tables::Format::Lines)
+            throw Failure(
+                UsageFailure, tr("--header names the columns of a table; give --format tsv, csv or xlsx too"));
+        options.header = parser.value(commandLine.headerOption).split(u'\t');
+    }
+    // --count and --stats write their figures alike in every format.
+    if (options.format == tables::Format::Lines || std::holds_alternative<choice::Figures>(options.choice))
+        return;
+    const QString format = tables::nameOf(options.format);
+    if (options.encoding != Encoding::Utf8)
+        throw Failure(
+            UsageFailure, tr("a table (%1) is written in UTF-8 only; leave out --encoding cp1251").arg(format));
+    if (options.terminator != '\n')
+        throw Failure(UsageFailure, tr("a table (%1) ends its rows itself; leave out --null").arg(format));
+}
+
 } // namespace
 
 Options parseOptions(const CommandLine &commandLine)
@@ -246,6 +280,7 @@ Options parseOptions(const CommandLine &commandLine)
     options.choice = parseChoice(commandLine, numbers);
     if (parser.isSet(commandLine.shardOption))
         options.slice = numbers.slice();
+    parseTable(commandLine, options);
     return options;
 }
 

@@ -16,6 +16,7 @@
 #include "failure.h"
 #include "lengthrules.h"
 #include "razmnozhator/lengthbounds.h"
+#include "tables.h"
 
 namespace razmnozhator::cli {
 
@@ -83,6 +84,10 @@ struct Options
     lengthrules::Rule rule = lengthrules::Rule::Plain;
     Choice choice;
     std::optional<Slice> slice;
+    // --format, or the one the output file's name asks for.
+    tables::Format format = tables::Format::Lines;
+    // --header: the names of a table's fields, replacing those it would get.
+    std::optional<QStringList> header;
 };
 
 // The command line as QCommandLineParser sees it; kept in one place so that
@@ -148,6 +153,16 @@ struct CommandLine
            "together are the whole output, in order. Slices listing, --shuffle, --sample and --diverse (the last "
            "two with --seed, so that every slice is of one sample)."),
         "K/N" };
+    QCommandLineOption formatOption { QStringLiteral("format"),
+        tr("Write the variants as NAME: lines (default) one per line; tsv, csv or xlsx a table, a tab in the "
+           "template separating its fields: tsv with a header row, tab-separated, UTF-8 (as Yandex Direct "
+           "Commander reads); csv RFC 4180 with a byte order mark (as spreadsheets and Google Ads Editor read); "
+           "xlsx an Excel workbook whose cells are all text. Without it, -o NAME.tsv, .csv or .xlsx chooses the "
+           "format. Every variant must have the same number of fields. Tables are UTF-8; with --shard only the "
+           "first slice of a tsv or csv carries the header."),
+        "NAME", "lines" };
+    QCommandLineOption headerOption { QStringLiteral("header"),
+        tr("Name a table's fields NAMES, separated by tabs, instead of \"Поле 1\", \"Поле 2\", ..."), "NAMES" };
     // Qt's own help options would promise Qt options that this tool does not
     // take; these say what the tool does, in the words of its manual page.
     QCommandLineOption helpOption { QStringList { "h", "help" },
@@ -163,10 +178,11 @@ struct CommandLine
                                             "A pairs group with fewer than two items gets empty ones: "
                                             "\"{sep|x}\" gives \"xsep\" and \"sepx\", \"{sep}\" gives "
                                             "\"sep\" twice."));
-        for (const QCommandLineOption *option : { &helpOption, &helpAllOption, &versionOption, &templateOption,
-                 &encodingOption, &outputOption, &nullOption, &countOption, &statsOption, &minLengthOption,
-                 &maxLengthOption, &lengthRuleOption, &presetOption, &shuffleOption, &maxCountOption, &seedOption,
-                 &nthOption, &sampleOption, &inOrderOption, &diverseOption, &shardOption })
+        for (const QCommandLineOption *option :
+            { &helpOption, &helpAllOption, &versionOption, &templateOption, &encodingOption, &outputOption, &nullOption,
+                &countOption, &statsOption, &minLengthOption, &maxLengthOption, &lengthRuleOption, &presetOption,
+                &shuffleOption, &maxCountOption, &seedOption, &nthOption, &sampleOption, &inOrderOption, &diverseOption,
+                &shardOption, &formatOption, &headerOption })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("FILE"),
             tr("The template; standard input when absent or \"-\". Line breaks in it (LF, CR LF or CR) are "

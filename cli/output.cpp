@@ -151,18 +151,24 @@ VariantWriter::~VariantWriter()
 
 void VariantWriter::putLarge(std::string_view variant)
 {
+    // Either way at least one byte of the buffer is left for the terminator.
+    appendLarge(variant);
+    filling_[used_++] = terminator_;
+}
+
+void VariantWriter::appendLarge(std::string_view bytes)
+{
     handOver();
-    if (variant.size() >= capacity) {
-        // The variant lives only until the next one is enumerated, so it is
-        // written now, with the background thread idle.
+    if (bytes.size() >= capacity) {
+        // The bytes live only until the next variant is enumerated, so they
+        // are written now, with the background thread idle.
         std::unique_lock lock(mutex_);
         waitUntilIdle(lock);
-        sink_.write(variant.data(), variant.size());
+        sink_.write(bytes.data(), bytes.size());
     } else {
-        std::memcpy(filling_, variant.data(), variant.size());
-        used_ = variant.size();
+        std::memcpy(filling_, bytes.data(), bytes.size());
+        used_ = bytes.size();
     }
-    filling_[used_++] = terminator_;
 }
 
 void VariantWriter::waitUntilIdle(std::unique_lock<std::mutex> &lock)

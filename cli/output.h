@@ -74,6 +74,18 @@ public:
         }
     }
 
+    // Bytes as they are, with no terminator: a table's header, or a row
+    // that ends itself.
+    void append(std::string_view bytes)
+    {
+        if (bytes.size() < capacity - used_) {
+            std::memcpy(filling_ + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+        } else {
+            appendLarge(bytes);
+        }
+    }
+
     // Room for variants written straight into the buffer by a source that
     // makes many at once; commit() then takes the bytes written. A buffer
     // with little room left is handed over first.
@@ -90,6 +102,7 @@ public:
 
 private:
     void putLarge(std::string_view variant);
+    void appendLarge(std::string_view bytes);
     void handOver();
     void waitUntilIdle(std::unique_lock<std::mutex> &lock);
     void writeInBackground();

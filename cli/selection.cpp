@@ -340,6 +340,17 @@ QString everyVariantOverNarrowLimit()
     return tr("every variant holds more than %1 narrow characters").arg(lengthrules::mostNarrow);
 }
 
+mpz_class writtenCount(const std::optional<CompiledTemplate> &compiled, const Options &options)
+{
+    if (!compiled)
+        return 0;
+    if (std::holds_alternative<choice::Nth>(options.choice))
+        return 1;
+    const Span span = spanOf(*compiled, options);
+    const mpz_class left = chosenCount(*compiled, options) - span.begin;
+    return span.size && *span.size < left ? *span.size : left;
+}
+
 std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options)
 {
     try {

@@ -52,6 +52,10 @@ public:
 // Why nothing is kept when the length rule refuses every variant.
 QString everyVariantOverNarrowLimit();
 
+// How many variants the selection of these options writes. Throws
+// LimitError where the count is too costly.
+mpz_class writtenCount(const std::optional<CompiledTemplate> &compiled, const Options &options);
+
 std::unique_ptr<Selection> selectVariants(const std::optional<CompiledTemplate> &compiled, const Options &options);
 
 } // namespace razmnozhator::cli

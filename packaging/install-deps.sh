@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libgl-dev
-    libgmp-dev qt6-translations-l10n
+    libgmp-dev qt6-translations-l10n libxlsxwriter-dev unzip
     libgtest-dev libbenchmark-dev
 )
 if [ "${1:-}" = "--fuzz" ]; then

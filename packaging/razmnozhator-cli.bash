@@ -29,11 +29,15 @@ _razmnozhator_cli()
             mapfile -t COMPREPLY < <(compgen -W 'direct-title direct-text google-headline google-description' -- "$cur")
             return
             ;;
+        --format)
+            mapfile -t COMPREPLY < <(compgen -W 'lines tsv csv xlsx' -- "$cur")
+            return
+            ;;
         -o | --output)
             _razmnozhator_cli_files "$cur"
             return
             ;;
-        -e | --template | --min-length | --max-length | --max-count | --seed | --nth | --sample | --shard)
+        -e | --template | --min-length | --max-length | --max-count | --seed | --nth | --sample | --shard | --header)
             return
             ;;
     esac
@@ -48,7 +52,7 @@ _razmnozhator_cli()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--help --help-all --version --template --encoding --output --null
             --count --stats --min-length --max-length --length-rule --preset --shuffle --max-count --seed --nth --sample --in-order
-            --diverse --shard' -- "$cur")
+            --diverse --shard --format --header' -- "$cur")
         return
     fi
     _razmnozhator_cli_files "$cur"
