@@ -3,8 +3,11 @@
 // What the engine's figure programs share: the clock, the peak memory, and
 // the templates measured by more than one of them.
 
+#include "razmnozhator/lengthrule.h"
+
 #include <chrono>
 #include <string>
+#include <string_view>
 
 #include <sys/resource.h>
 
@@ -32,6 +35,17 @@ inline std::string repeated(const std::string &piece, std::size_t times)
     for (std::size_t i = 0; i < times; ++i)
         text += piece;
     return text;
+}
+
+// Direct's rule: the narrow characters . , ! : ; " « » (in CP1251) are not
+// counted, and a line holds at most 15 of them.
+inline razmnozhator::LengthRule directRule()
+{
+    razmnozhator::LengthRule rule;
+    for (const unsigned char narrow : std::string_view(".,!:;\"\xAB\xBB"))
+        rule.uncounted.set(narrow);
+    rule.mostUncounted = 15;
+    return rule;
 }
 
 // 130 alternatives, each holding a pairs group: "[a|ah|{+|n0|t|hh}]" with

@@ -32,21 +32,13 @@
 namespace {
 
 using bench::Clock;
+using bench::directRule;
 using bench::secondsSince;
 using razmnozhator::CompiledTemplate;
 using razmnozhator::LengthRange;
 using razmnozhator::LengthRule;
 
 constexpr int runs = 7;
-
-LengthRule directRule()
-{
-    LengthRule rule;
-    for (const unsigned char narrow : std::string_view(".,!:;\"\xAB\xBB"))
-        rule.uncounted.set(narrow);
-    rule.mostUncounted = 15;
-    return rule;
-}
 
 CompiledTemplate compiled(const std::string &text, const LengthRule &rule)
 {

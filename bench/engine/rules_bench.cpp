@@ -36,19 +36,11 @@
 namespace {
 
 using bench::Clock;
+using bench::directRule;
 using bench::secondsSince;
 using razmnozhator::CompiledTemplate;
 using razmnozhator::LengthRange;
 using razmnozhator::LengthRule;
-
-LengthRule directRule()
-{
-    LengthRule rule;
-    for (const unsigned char narrow : std::string_view(".,!:;\"\xAB\xBB"))
-        rule.uncounted.set(narrow);
-    rule.mostUncounted = 15;
-    return rule;
-}
 
 std::string mixedTemplate()
 {
