@@ -89,6 +89,12 @@ QStringList fieldNames(int fieldCount)
 
 void appendCsvRow(std::string &out, std::string_view tabSeparated)
 {
+    // A row of one empty field is written as one, not as an empty line that
+    // a reader may take for no row at all.
+    if (tabSeparated.empty()) {
+        out += "\"\"\r\n";
+        return;
+    }
     std::size_t begin = 0;
     for (;;) {
         const std::size_t end = std::min(tabSeparated.find('\t', begin), tabSeparated.size());

@@ -38,7 +38,8 @@ inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 // Appends the row of fields that a tab-separated text holds as one line of
 // comma-separated values: a field with a comma, a quote or a line break
-// quoted, its quotes doubled, and the line ended by CR LF.
+// quoted, its quotes doubled, and the line ended by CR LF; a row of one
+// empty field is an empty quoted field.
 void appendCsvRow(std::string &out, std::string_view tabSeparated);
 
 } // namespace razmnozhator::tables

@@ -39,7 +39,7 @@ void TablesTest::csvRow_data()
     QTest::newRow("one plain field") << QByteArray("abc") << QByteArray("abc\r\n");
     QTest::newRow("tabs become commas") << QByteArray("a\tb\tc") << QByteArray("a,b,c\r\n");
     QTest::newRow("empty fields") << QByteArray("\t\t") << QByteArray(",,\r\n");
-    QTest::newRow("empty row") << QByteArray("") << QByteArray("\r\n");
+    QTest::newRow("one empty field") << QByteArray("") << QByteArray("\"\"\r\n");
     QTest::newRow("a comma is quoted") << QByteArray("a,b\tc") << QByteArray("\"a,b\",c\r\n");
     QTest::newRow("quotes are doubled") << QByteArray("say \"hi\"") << QByteArray("\"say \"\"hi\"\"\"\r\n");
     QTest::newRow("a line break is quoted") << QByteArray("a\rb\tc\nd") << QByteArray("\"a\rb\",\"c\nd\"\r\n");
