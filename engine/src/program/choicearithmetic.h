@@ -158,10 +158,10 @@ struct Alternatives
     // of its slot.
     template <class Number, class Count>
     [[gnu::always_inline]] static GroupChoice decode(
-        const Program &, const Group &group, const Number *prefix, Count, const Number &variant, Number *slots)
+        const Program &, const Group &group, const Number *prefix, Count, const Number &variant, Number *residuals)
     {
         const std::uint32_t chosen = prefixDecode(prefix, group.choices, variant);
-        slots[0] = variant - prefix[chosen];
+        residuals[0] = variant - prefix[chosen];
         return GroupChoice { chosen };
     }
 
@@ -299,7 +299,7 @@ struct Pairs
     // three slots.
     template <class Number, class Count>
     [[gnu::always_inline]] static GroupChoice decode(const Program &program, const Group &group, const Number *prefix,
-        Count sequenceCount, const Number &variant, Number *slots)
+        Count sequenceCount, const Number &variant, Number *residuals)
     {
         const std::uint32_t all = items(group);
         const auto count = [&](std::uint32_t i) { return sequenceCount(Pairs::item(program, group, i)); };
@@ -326,8 +326,8 @@ struct Pairs
         const Number secondCount = count(second);
         const Number tail = sequenceCount(Pairs::separator(program, group)) * secondCount;
         Number rest;
-        slots[0] = divideWithRemainder(inPair, tail, rest);
-        slots[1] = divideWithRemainder(rest, secondCount, slots[2]);
+        residuals[0] = divideWithRemainder(inPair, tail, rest);
+        residuals[1] = divideWithRemainder(rest, secondCount, residuals[2]);
         return GroupChoice { index(first, second, all), first, second };
     }
 
