@@ -166,28 +166,4 @@ std::vector<std::uint64_t> shingles(std::string_view line, const WordBytes &lett
     return result;
 }
 
-double difference(std::string_view a, std::string_view b, const WordBytes &letters)
-{
-    const std::vector<std::uint64_t> first = shingles(a, letters);
-    const std::vector<std::uint64_t> second = shingles(b, letters);
-    if (first.empty() && second.empty())
-        return 0;
-    std::size_t shared = 0;
-    auto i = first.begin();
-    auto j = second.begin();
-    while (i != first.end() && j != second.end()) {
-        if (*i < *j) {
-            ++i;
-        } else if (*j < *i) {
-            ++j;
-        } else {
-            ++shared;
-            ++i;
-            ++j;
-        }
-    }
-    const std::size_t either = first.size() + second.size() - shared;
-    return 1 - double(shared) / double(either);
-}
-
 } // namespace razmnozhator

@@ -16,9 +16,6 @@ namespace razmnozhator {
 // The shingles of a line, hashed, sorted, without repeats.
 std::vector<std::uint64_t> shingles(std::string_view line, const WordBytes &letters);
 
-// The difference of two lines, from 0 (the same shingles) to 1 (none shared).
-double difference(std::string_view a, std::string_view b, const WordBytes &letters);
-
 } // namespace razmnozhator
 
 namespace razmnozhator::detail {
