@@ -5,7 +5,7 @@
 
 #include "figures/indexbudget.h"
 #include "figures/saturating.h"
-#include "figures/spectra.h"
+#include "figures/polysemiring.h"
 #include "figures/walk.h"
 #include "program/nodes.h"
 #include "razmnozhator/engine.h"

@@ -5,7 +5,7 @@
 
 #include "figures/lengthcounts.h"
 
-#include "figures/spectra.h"
+#include "figures/polysemiring.h"
 #include "figures/walk.h"
 #include "program/nodes.h"
 #include "program/windowsums.h"

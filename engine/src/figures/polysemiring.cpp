@@ -1,4 +1,4 @@
-#include "figures/spectra.h"
+#include "figures/polysemiring.h"
 
 #include "figures/indexbudget.h"
 #include "figures/saturating.h"
