@@ -92,7 +92,7 @@ void prepare(Prepared &prepared, const Options &options, std::istream &in)
         } else {
             doing = tr("find the variants to write");
             prepared.selection = selectVariants(prepared.compiled, options);
-            if (writesTable(options) && options.format == tables::Format::Xlsx)
+            if (options.format == tables::Format::Xlsx)
                 prepared.rows = sheetRows(prepared, options);
         }
         return;

@@ -102,6 +102,13 @@ private:
     const CommandLine &commandLine_;
 };
 
+// A name that names none of the choices an option takes.
+Failure unknownName(const char *what, const QString &name, const QStringList &names)
+{
+    return Failure(UsageFailure,
+        tr("unknown %1 \"%2\" (expected one of %3)").arg(QLatin1String(what), name, names.join(QLatin1String(", "))));
+}
+
 QString optionName(const QCommandLineOption &option)
 {
     return QStringLiteral("--") + option.names().constLast();
@@ -183,9 +190,7 @@ void parseTable(const CommandLine &commandLine, Options &options)
         const QString name = parser.value(commandLine.formatOption);
         const std::optional<tables::Format> format = tables::formatNamed(name);
         if (!format)
-            throw Failure(UsageFailure,
-                tr("unknown format \"%1\" (expected one of %2)")
-                    .arg(name, tables::formatNames().join(QLatin1String(", "))));
+            throw unknownName("format", name, tables::formatNames());
         options.format = *format;
     } else if (!std::holds_alternative<choice::Figures>(options.choice)) {
         options.format = tables::formatOfFileName(options.outputFile);
@@ -247,9 +252,7 @@ Options parseOptions(const CommandLine &commandLine)
         const QString name = parser.value(commandLine.presetOption);
         const lengthrules::Preset *preset = lengthrules::presetNamed(name);
         if (!preset)
-            throw Failure(UsageFailure,
-                tr("unknown preset \"%1\" (expected one of %2)")
-                    .arg(name, lengthrules::presetNames().join(QLatin1String(", "))));
+            throw unknownName("preset", name, lengthrules::presetNames());
         options.rule = preset->rule;
         options.lengths = { preset->min, preset->max };
     }
@@ -257,9 +260,7 @@ Options parseOptions(const CommandLine &commandLine)
         const QString name = parser.value(commandLine.lengthRuleOption);
         const std::optional<lengthrules::Rule> rule = lengthrules::ruleNamed(name);
         if (!rule)
-            throw Failure(UsageFailure,
-                tr("unknown length rule \"%1\" (expected one of %2)")
-                    .arg(name, lengthrules::ruleNames().join(QLatin1String(", "))));
+            throw unknownName("length rule", name, lengthrules::ruleNames());
         options.rule = *rule;
     }
     if (parser.isSet(commandLine.minLengthOption))
