@@ -122,13 +122,13 @@ LengthRange MainWindow::lengthRange() const
     return { minLength(), maxLength() };
 }
 
-lengthrules::Rule MainWindow::lengthRule() const
+lengthrules::FieldRule MainWindow::lengthRule() const
 {
     const QAction *chosen = lengthRuleChoices->checkedAction();
-    return chosen ? static_cast<lengthrules::Rule>(chosen->data().toInt()) : lengthrules::Rule::Plain;
+    return { chosen ? static_cast<lengthrules::Rule>(chosen->data().toInt()) : lengthrules::Rule::Plain, presetLimit };
 }
 
-const LengthRule &MainWindow::engineLengthRule() const
+LengthRule MainWindow::engineLengthRule() const
 {
     return lengthrules::lengthRule(lengthRule());
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -241,24 +242,30 @@ QPushButton *MainWindow::createLengthRuleButton()
         choice->setCheckable(true);
         choice->setData(static_cast<int>(rule));
         lengthRuleChoices->addAction(choice);
-        connect(choice, &QAction::triggered, this, [this, rule] { chooseLengthRule(rule); });
+        connect(choice, &QAction::triggered, this, [this, rule] { chooseLengthRule({ rule }); });
     }
-    menu->addSeparator();
+    // The presets under a heading per platform, in the table's order.
+    std::optional<Platform> platform;
     for (const Preset &preset : presets()) {
+        if (preset.platform != platform) {
+            platform = preset.platform;
+            menu->addSection(platformTitle(preset.platform));
+        }
         QAction *action = menu->addAction(presetTitle(preset));
         action->setObjectName(QStringLiteral("preset_%1").arg(QLatin1String(preset.name)));
         connect(action, &QAction::triggered, this, [this, &preset] { applyPreset(preset); });
     }
     lengthRuleButton->setMenu(menu);
-    chooseLengthRule(Rule::Plain);
+    chooseLengthRule({});
     return lengthRuleButton;
 }
 
-void MainWindow::chooseLengthRule(razmnozhator::lengthrules::Rule rule)
+void MainWindow::chooseLengthRule(const razmnozhator::lengthrules::FieldRule &rule)
 {
     using namespace razmnozhator::lengthrules;
     for (QAction *choice : lengthRuleChoices->actions())
-        choice->setChecked(choice->data().toInt() == static_cast<int>(rule));
+        choice->setChecked(choice->data().toInt() == static_cast<int>(rule.rule));
+    presetLimit = rule.limit;
     lengthRuleButton->setText(ruleButtonText(choiceText(rule)));
     if (lengthChart)
         lengthChart->setRuleWording(wording(rule));
@@ -272,7 +279,7 @@ void MainWindow::chooseLengthRule(razmnozhator::lengthrules::Rule rule)
 void MainWindow::applyPreset(const razmnozhator::lengthrules::Preset &preset)
 {
     // The fields tell the counter too; it counts once typing, or this, pauses.
-    chooseLengthRule(preset.rule);
+    chooseLengthRule(preset.fieldRule());
     minLengthEdit->setText(QString::number(preset.min));
     maxLengthEdit->setText(QString::number(preset.max));
 }

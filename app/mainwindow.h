@@ -55,6 +55,8 @@ class TemplateText;
 }
 namespace lengthrules {
 enum class Rule;
+struct CharacterLimit;
+struct FieldRule;
 struct Preset;
 } // namespace lengthrules
 } // namespace razmnozhator
@@ -93,7 +95,7 @@ private:
     // The button that names how lengths are counted; its menu chooses the
     // rule or a platform's preset.
     QPushButton *createLengthRuleButton();
-    void chooseLengthRule(razmnozhator::lengthrules::Rule rule);
+    void chooseLengthRule(const razmnozhator::lengthrules::FieldRule &rule);
     void applyPreset(const razmnozhator::lengthrules::Preset &preset);
     void createResultList();
     void createLengthChart();
@@ -118,8 +120,8 @@ private:
     razmnozhator::LengthRange lengthRange() const;
     // How the lengths are counted, and how a message names it ("по правилам
     // Директа"; nothing for every character).
-    razmnozhator::lengthrules::Rule lengthRule() const;
-    const razmnozhator::LengthRule &engineLengthRule() const;
+    razmnozhator::lengthrules::FieldRule lengthRule() const;
+    razmnozhator::LengthRule engineLengthRule() const;
     QString lengthRuleWording() const;
 
     // The answers to a result too big for memory.
@@ -173,6 +175,8 @@ private:
     QCheckBox *diverseBox = nullptr;
     QPushButton *lengthRuleButton = nullptr;
     QActionGroup *lengthRuleChoices = nullptr;
+    // The limit of the preset chosen last, until another rule is chosen.
+    const razmnozhator::lengthrules::CharacterLimit *presetLimit = nullptr;
     razmnozhator::VariantList lines;
 
     std::unique_ptr<Dialogs> dialogs;

@@ -69,10 +69,12 @@ QString lengthsText(LengthSpan span)
             characters(span.longest, true));
 }
 
-QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose, const QString &ruleWording)
+QString message(
+    razmnozhator::LengthRange range, LengthSpan span, Whose whose, const razmnozhator::lengthrules::FieldRule &rule)
 {
+    const QString ruleWording = razmnozhator::lengthrules::wording(rule);
     if (span.ruleKeepsNone)
-        return tr("Ни одна строка не подходит %1: %2.").arg(ruleWording, ruleKeepsNoneText());
+        return tr("Ни одна строка не подходит %1: %2.").arg(ruleWording, ruleKeepsNoneText(rule));
     const QString bounds = ruleWording.isEmpty() ? tr("%1–%2").arg(range.min).arg(range.max)
                                                  : tr("%1–%2 %3").arg(range.min).arg(range.max).arg(ruleWording);
     const QString text = whose == Whose::Template
@@ -81,9 +83,10 @@ QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose, c
     return text.arg(bounds, lengthsText(span));
 }
 
-QString ruleKeepsNoneText()
+QString ruleKeepsNoneText(const razmnozhator::lengthrules::FieldRule &rule)
 {
-    return tr("в каждой строке больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
+    const razmnozhator::lengthrules::CharacterLimit *limit = razmnozhator::lengthrules::limitOf(rule);
+    return limit ? tr("в каждой строке %1").arg(razmnozhator::lengthrules::overLimitWording(*limit)) : QString();
 }
 
 } // namespace nofit

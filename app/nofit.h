@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include "lengthrules.h"
+
 namespace razmnozhator {
 class VariantList;
 struct LengthRange;
@@ -39,9 +41,10 @@ QString lengthsText(LengthSpan span);
 // wording follows the bounds ("по длине 1–56 по правилам Директа"). When the
 // rule keeps no line, it says why: "в каждой строке больше 15 узких символов".
 enum class Whose { Template, List };
-QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose, const QString &ruleWording = {});
+QString message(razmnozhator::LengthRange range, LengthSpan span, Whose whose,
+    const razmnozhator::lengthrules::FieldRule &rule = {});
 
-// "в каждой строке больше 15 узких символов", for a count.
-QString ruleKeepsNoneText();
+// "в каждой строке больше 15 узких символов", "в каждой строке есть «!»".
+QString ruleKeepsNoneText(const razmnozhator::lengthrules::FieldRule &rule);
 
 } // namespace nofit

@@ -26,13 +26,13 @@ namespace {
 // The list stays when the length fields, not the count, leave none of its
 // lines, and the box says how long they are; true when it did.
 bool explainNoneFits(MainWindow *window, Dialogs &dialogs, const VariantList &lines, const RestrictRules &rules,
-    const QString &ruleWording)
+    const lengthrules::FieldRule &rule)
 {
     const std::optional<nofit::LengthSpan> span = nofit::spanIfNoneFits(lines, rules.lengths, rules.rule);
     if (!span)
         return false;
-    dialogs.showInformation(window, MainWindow::tr("Размножатор v1.0b"),
-        nofit::message(rules.lengths, *span, nofit::Whose::List, ruleWording));
+    dialogs.showInformation(
+        window, MainWindow::tr("Размножатор v1.0b"), nofit::message(rules.lengths, *span, nofit::Whose::List, rule));
     return true;
 }
 
@@ -60,7 +60,7 @@ void MainWindow::restrict()
         });
         if (!finished)
             return;
-        if (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRuleWording()))
+        if (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRule()))
             return;
         showLines(std::move(kept));
     } catch (const std::bad_alloc &) {
@@ -96,7 +96,7 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
                 kept.push_back(within[index]);
             return !progress.canceled();
         });
-        if (!finished || (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRuleWording())))
+        if (!finished || (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRule())))
             return;
         showLines(std::move(kept));
         showDiversity(diversity);

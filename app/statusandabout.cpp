@@ -39,8 +39,9 @@ void MainWindow::status(const QModelIndex &index)
     const std::optional<std::uint64_t> length = razmnozhator::lengthrules::lineLength(line, lengthRule());
     const QString wording = lengthRuleWording();
     const QString what = wording.isEmpty() ? tr("Длина текущей строки") : tr("Длина текущей строки %1").arg(wording);
+    const razmnozhator::lengthrules::CharacterLimit *limit = razmnozhator::lengthrules::limitOf(lengthRule());
     const QString value
-        = length ? QString::number(*length) : tr("больше %1 узких символов").arg(razmnozhator::lengthrules::mostNarrow);
+        = length || !limit ? QString::number(length.value_or(0)) : razmnozhator::lengthrules::overLimitWording(*limit);
     showStatus(tr("Строк: %1, %2: %3").arg(memoryguard::formatCount(lines.size()), what, value));
     lineStatusShown = true;
 }

@@ -69,7 +69,7 @@ void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
             // Neither answer would give a line: say why instead of asking.
             dialogs->showInformation(this, tr("Размножатор v1.0b"),
                 nofit::message(lengthRange(), { compiled.minLength(), compiled.maxLength(), compiled.keepsNone() },
-                    nofit::Whose::Template, lengthRuleWording()));
+                    nofit::Whose::Template, lengthRule()));
             return;
         }
         keptText = tr(", из них длиной %1: %2").arg(lengthsText(), memoryguard::formatCount(kept->count));

@@ -129,7 +129,7 @@ QString VariantCounter::describe(const Input &input, Figures *figures, const std
         if (compiled.keepsNone()) {
             if (figures)
                 figures->kept = 0;
-            return tr("%1, %2 подходят: 0 (%3)").arg(all, byLength, nofit::ruleKeepsNoneText());
+            return tr("%1, %2 подходят: 0 (%3)").arg(all, byLength, nofit::ruleKeepsNoneText(input.rule));
         }
         if (outOfDate())
             return {};

@@ -36,7 +36,7 @@ public:
         QString text;
         // The length fields, in characters counted by the rule.
         razmnozhator::LengthRange lengths;
-        razmnozhator::lengthrules::Rule rule = razmnozhator::lengthrules::Rule::Plain;
+        razmnozhator::lengthrules::FieldRule rule;
 
         // Whether the lines' lengths are the same for both, whatever the fields.
         bool sameLengthsAs(const Input &other) const { return text == other.text && rule == other.rule; }

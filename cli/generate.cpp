@@ -124,7 +124,7 @@ int generate(
     // An empty result would leave the user guessing why; the bounds are not
     // to blame here, the rule is.
     if (prepared.compiled && prepared.compiled->keepsNone())
-        err << programName << ": " << tr("no variant is kept: %1").arg(everyVariantOverNarrowLimit()).toStdString()
+        err << programName << ": " << tr("no variant is kept: %1").arg(everyVariantOverLimit(options.rule)).toStdString()
             << '\n';
 
     const std::unique_ptr<OutputSink> sink = openSink(options, out, environment);

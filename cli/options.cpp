@@ -11,6 +11,16 @@
 
 namespace razmnozhator::cli {
 
+QString CommandLine::presetHelp()
+{
+    QStringList fields;
+    for (const lengthrules::Preset &preset : lengthrules::presets())
+        fields << QStringLiteral("%1 (%2)").arg(QLatin1String(preset.name), QLatin1String(preset.parts));
+    return tr("Keep the variants that fit an ad platform's field: %1. --min-length, --max-length and --length-rule "
+              "given as well replace that part of the preset.")
+        .arg(fields.join(QLatin1String(", ")));
+}
+
 QString CommandLine::helpText() const
 {
     QString text = parser.helpText();
@@ -253,7 +263,7 @@ Options parseOptions(const CommandLine &commandLine)
         const lengthrules::Preset *preset = lengthrules::presetNamed(name);
         if (!preset)
             throw unknownName("preset", name, lengthrules::presetNames());
-        options.rule = preset->rule;
+        options.rule = preset->fieldRule();
         options.lengths = { preset->min, preset->max };
     }
     if (parser.isSet(commandLine.lengthRuleOption)) {
@@ -261,7 +271,14 @@ Options parseOptions(const CommandLine &commandLine)
         const std::optional<lengthrules::Rule> rule = lengthrules::ruleNamed(name);
         if (!rule)
             throw unknownName("length rule", name, lengthrules::ruleNames());
-        options.rule = *rule;
+        options.rule.rule = *rule;
+        // Direct's limit on narrow characters and a preset's own limit would
+        // be two limits at once, which lengths do not count.
+        if (!lengthrules::combinable(options.rule))
+            throw Failure(UsageFailure,
+                tr("--length-rule %1 does not go with --preset %2, whose limit on %3 would be a second limit")
+                    .arg(name, parser.value(commandLine.presetOption),
+                        QString::fromUtf16(options.rule.limit->characters)));
     }
     if (parser.isSet(commandLine.minLengthOption))
         options.lengths.min = numbers.small(commandLine.minLengthOption);

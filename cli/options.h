@@ -80,8 +80,9 @@ struct Options
     // --min-length and --max-length, or those of --preset, in characters
     // counted by the rule.
     LengthRange lengths;
-    // --length-rule, or that of --preset.
-    lengthrules::Rule rule = lengthrules::Rule::Plain;
+    // --length-rule, or that of --preset, with the preset's limit on a set
+    // of characters.
+    lengthrules::FieldRule rule;
     Choice choice;
     std::optional<Slice> slice;
     // --format, or the one the output file's name asks for.
@@ -119,10 +120,9 @@ struct CommandLine
         tr("Count a variant's length by NAME: plain (default) counts every character; direct counts the characters "
            "other than . , ! : ; \" « » and keeps no variant with more than 15 of those, as Yandex Direct does."),
         "NAME", "plain" };
+    static QString presetHelp();
     QCommandLineOption presetOption { QStringLiteral("preset"),
-        tr("Keep the variants that fit an ad platform's field: direct-title (direct rule, 1 to 56), direct-text "
-           "(direct rule, 1 to 81), google-headline (1 to 30) or google-description (1 to 90). --min-length, "
-           "--max-length and --length-rule given as well replace that part of the preset."),
+        presetHelp(),
         "NAME" };
     QCommandLineOption shuffleOption { QStringLiteral("shuffle"),
         tr("Write the kept variants in a random order before --max-count cuts them, streaming in flat memory: the "

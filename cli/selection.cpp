@@ -207,10 +207,11 @@ void checkInRange(const mpz_class &position, const std::optional<CompiledTemplat
     const auto [asked, count] = numbersApart(position, kept);
     QString reason;
     if (compiled && compiled->keepsNone())
-        reason = everyVariantOverNarrowLimit();
+        reason = everyVariantOverLimit(options.rule);
     else if (!options.lengths.bounds() && compiled && !compiled->keepsEveryLength(options.lengths))
-        reason = kept == 1 ? tr("the %1 length rule keeps 1 variant").arg(lengthrules::nameOf(options.rule))
-                           : tr("the %1 length rule keeps %2 variants").arg(lengthrules::nameOf(options.rule), count);
+        reason = kept == 1
+            ? tr("the %1 length rule keeps 1 variant").arg(lengthrules::nameOf(options.rule.rule))
+            : tr("the %1 length rule keeps %2 variants").arg(lengthrules::nameOf(options.rule.rule), count);
     else if (!options.lengths.bounds())
         reason = kept == 0 ? tr("the template has no variants")
             : kept == 1    ? tr("the template has 1 variant")
@@ -335,9 +336,19 @@ Span spanOf(const CompiledTemplate &compiled, const Options &options)
 
 } // namespace
 
-QString everyVariantOverNarrowLimit()
+QString everyVariantOverLimit(const lengthrules::FieldRule &rule)
 {
-    return tr("every variant holds more than %1 narrow characters").arg(lengthrules::mostNarrow);
+    const lengthrules::CharacterLimit *limit = lengthrules::limitOf(rule);
+    if (!limit)
+        return {};
+    if (limit->narrow)
+        return tr("every variant holds more than %1 narrow characters").arg(limit->most);
+    const QString characters = QString::fromUtf16(limit->characters);
+    if (limit->most == 0)
+        return tr("every variant holds \"%1\"").arg(characters);
+    if (limit->most == 1)
+        return tr("every variant holds more than one \"%1\"").arg(characters);
+    return tr("every variant holds more than %1 \"%2\"").arg(limit->most).arg(characters);
 }
 
 mpz_class writtenCount(const std::optional<CompiledTemplate> &compiled, const Options &options)

@@ -15,6 +15,7 @@
 
 #include <QString>
 
+#include "lengthrules.h"
 #include "razmnozhator/engine.h"
 
 namespace razmnozhator::cli {
@@ -49,8 +50,9 @@ public:
 
 // The selection that options.choice names; nothing to write for an empty
 // template. Throws Failure when the options ask for what cannot be given.
-// Why nothing is kept when the length rule refuses every variant.
-QString everyVariantOverNarrowLimit();
+// Why nothing is kept when the length rule refuses every variant: "every
+// variant holds more than 15 narrow characters", "every variant holds "!"".
+QString everyVariantOverLimit(const lengthrules::FieldRule &rule);
 
 // How many variants the selection of these options writes. Throws
 // LimitError where the count is too costly.

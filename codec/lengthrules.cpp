@@ -1,5 +1,7 @@
 #include "lengthrules.h"
 
+#include <bitset>
+
 #include <QCoreApplication>
 #include <QtGlobal>
 
@@ -44,22 +46,43 @@ QString translated(const char *text)
     return *text ? QCoreApplication::translate("MainWindow", text) : QString();
 }
 
+constexpr CharacterLimit narrow15 { narrow, mostNarrow, true };
+constexpr CharacterLimit noExclamation { u"!", 0 };
+constexpr CharacterLimit oneExclamation { u"!", 1 };
+
 constexpr Preset presetTable[] = {
-    { "direct-title", Rule::Direct, 1, 56, QT_TRANSLATE_NOOP("MainWindow", "Директ: заголовок, 1–56") },
-    { "direct-text", Rule::Direct, 1, 81, QT_TRANSLATE_NOOP("MainWindow", "Директ: текст, 1–81") },
-    { "google-headline", Rule::Plain, 1, 30, QT_TRANSLATE_NOOP("MainWindow", "Google Ads: заголовок, 1–30") },
-    { "google-description", Rule::Plain, 1, 90, QT_TRANSLATE_NOOP("MainWindow", "Google Ads: описание, 1–90") },
+    { "direct-title", Platform::Direct, Rule::Direct, 1, 56, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: заголовок, 1–56"), "direct rule, 1 to 56" },
+    { "direct-title2", Platform::Direct, Rule::Direct, 1, 30, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: второй заголовок, 1–30"), "direct rule, 1 to 30" },
+    { "direct-text", Platform::Direct, Rule::Direct, 1, 81, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: текст, 1–81"), "direct rule, 1 to 81" },
+    { "direct-display-link", Platform::Direct, Rule::Plain, 1, 20, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: отображаемая ссылка, 1–20"), "1 to 20" },
+    { "direct-sitelink", Platform::Direct, Rule::Direct, 1, 30, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: быстрая ссылка, 1–30"), "direct rule, 1 to 30" },
+    { "direct-sitelink-description", Platform::Direct, Rule::Direct, 1, 60, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: описание быстрой ссылки, 1–60"), "direct rule, 1 to 60" },
+    { "direct-callout", Platform::Direct, Rule::Direct, 1, 25, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Директ: уточнение, 1–25"), "direct rule, 1 to 25" },
+    { "google-headline", Platform::GoogleAds, Rule::Plain, 1, 30, &noExclamation,
+        QT_TRANSLATE_NOOP("MainWindow", "Google Ads: заголовок, 1–30, без «!»"), "1 to 30, no \"!\"" },
+    { "google-description", Platform::GoogleAds, Rule::Plain, 1, 90, &oneExclamation,
+        QT_TRANSLATE_NOOP("MainWindow", "Google Ads: описание, 1–90, не больше одного «!»"),
+        "1 to 90, at most one \"!\"" },
+    { "google-path", Platform::GoogleAds, Rule::Plain, 1, 15, nullptr,
+        QT_TRANSLATE_NOOP("MainWindow", "Google Ads: путь, 1–15"), "1 to 15" },
 };
 
-LengthRule directRule()
+// The characters of a limit as CP1251 bytes.
+std::bitset<256> bytesOf(const CharacterLimit &limit)
 {
-    LengthRule rule;
-    const cp1251::EncodeResult bytes = cp1251::encode(narrowCharacters().toString());
+    std::bitset<256> set;
+    const cp1251::EncodeResult bytes = cp1251::encode(QString::fromUtf16(limit.characters));
     Q_ASSERT(!bytes.unencodable);
     for (const char byte : bytes.bytes)
-        rule.uncounted.set(static_cast<unsigned char>(byte));
-    rule.mostUncounted = mostNarrow;
-    return rule;
+        set.set(static_cast<unsigned char>(byte));
+    return set;
 }
 
 } // namespace
@@ -79,16 +102,6 @@ QString choiceText(Rule rule)
     return translated(entryOf(rule).choice);
 }
 
-QString wording(Rule rule)
-{
-    return translated(entryOf(rule).wording);
-}
-
-QString presetTitle(const Preset &preset)
-{
-    return translated(preset.title);
-}
-
 std::optional<Rule> ruleNamed(QStringView name)
 {
     for (const RuleEntry &entry : rules) {
@@ -106,29 +119,102 @@ QStringList ruleNames()
     return names;
 }
 
-const LengthRule &lengthRule(Rule rule)
+const CharacterLimit &narrowLimit() noexcept
 {
-    static const LengthRule plain;
-    static const LengthRule direct = directRule();
-    return rule == Rule::Direct ? direct : plain;
+    return narrow15;
 }
 
-std::optional<std::uint64_t> lineLength(QStringView line, Rule rule)
+bool combinable(const FieldRule &field) noexcept
 {
+    return !(field.rule == Rule::Direct && field.limit);
+}
+
+const CharacterLimit *limitOf(const FieldRule &field) noexcept
+{
+    return field.rule == Rule::Direct ? &narrow15 : field.limit;
+}
+
+QString limitWording(const CharacterLimit &limit)
+{
+    if (limit.narrow)
+        return QCoreApplication::translate("MainWindow", "не больше %1 узких символов").arg(limit.most);
+    const QString characters = QStringLiteral("«%1»").arg(QString::fromUtf16(limit.characters));
+    if (limit.most == 0)
+        return QCoreApplication::translate("MainWindow", "без %1").arg(characters);
+    if (limit.most == 1)
+        return QCoreApplication::translate("MainWindow", "с %1 не больше одного раза").arg(characters);
+    return QCoreApplication::translate("MainWindow", "с %1 не больше %2 раз").arg(characters).arg(limit.most);
+}
+
+QString overLimitWording(const CharacterLimit &limit)
+{
+    if (limit.narrow)
+        return QCoreApplication::translate("MainWindow", "больше %1 узких символов").arg(limit.most);
+    const QString characters = QStringLiteral("«%1»").arg(QString::fromUtf16(limit.characters));
+    if (limit.most == 0)
+        return QCoreApplication::translate("MainWindow", "есть %1").arg(characters);
+    if (limit.most == 1)
+        return QCoreApplication::translate("MainWindow", "больше одного %1").arg(characters);
+    return QCoreApplication::translate("MainWindow", "больше %1 %2").arg(limit.most).arg(characters);
+}
+
+QString choiceText(const FieldRule &field)
+{
+    const QString rule = choiceText(field.rule);
+    return field.limit ? QStringLiteral("%1, %2").arg(rule, limitWording(*field.limit)) : rule;
+}
+
+QString wording(const FieldRule &field)
+{
+    const QString rule = translated(entryOf(field.rule).wording);
+    if (!field.limit)
+        return rule;
+    const QString limit = limitWording(*field.limit);
+    return rule.isEmpty() ? limit : QStringLiteral("%1, %2").arg(rule, limit);
+}
+
+QString platformTitle(Platform platform)
+{
+    return platform == Platform::Direct ? QCoreApplication::translate("MainWindow", "Директ")
+                                        : QStringLiteral("Google Ads");
+}
+
+LengthRule lengthRule(const FieldRule &field)
+{
+    Q_ASSERT(combinable(field));
+    LengthRule rule;
+    if (field.rule == Rule::Direct)
+        rule.uncounted = bytesOf(narrow15);
+    if (const CharacterLimit *limit = limitOf(field)) {
+        rule.limited = bytesOf(*limit);
+        rule.mostLimited = limit->most;
+    }
+    return rule;
+}
+
+std::optional<std::uint64_t> lineLength(QStringView line, const FieldRule &field)
+{
+    const CharacterLimit *limit = limitOf(field);
+    const QStringView limited = limit ? QStringView(limit->characters) : QStringView();
     std::uint64_t characters = 0;
-    std::uint64_t narrowCount = 0;
+    std::uint64_t limitedCount = 0;
     for (qsizetype index = 0; index < line.size(); ++index) {
         // A surrogate pair is one character.
         if (line[index].isLowSurrogate() && index > 0 && line[index - 1].isHighSurrogate())
             continue;
-        if (rule == Rule::Direct && narrowCharacters().contains(line[index]))
-            ++narrowCount;
-        else
+        if (!(field.rule == Rule::Direct && narrowCharacters().contains(line[index])))
             ++characters;
+        if (limited.contains(line[index]))
+            ++limitedCount;
     }
-    if (narrowCount > lengthRule(rule).mostUncounted)
+    if (limit && limitedCount > limit->most)
         return std::nullopt;
     return characters;
+}
+
+QString presetTitle(const Preset &preset)
+{
+    return translated(preset.title);
 }
 
 std::span<const Preset> presets() noexcept

@@ -29,26 +29,75 @@ QStringView narrowCharacters() noexcept;
 QString nameOf(Rule rule);
 std::optional<Rule> ruleNamed(QStringView name);
 QStringList ruleNames();
-// The window's words: "все символы", "как в Директе"; and "по правилам
-// Директа" for a message counting by the rule, nothing for the plain one.
+// The window's words: "все символы", "как в Директе".
 QString choiceText(Rule rule);
-QString wording(Rule rule);
 
-// The engine's rule: the narrow characters as CP1251 bytes.
-const LengthRule &lengthRule(Rule rule);
+// A limit on how many characters of a set a line may hold: Direct's 15
+// narrow characters, or a platform's "!".
+struct CharacterLimit
+{
+    const char16_t *characters;
+    std::uint32_t most;
+    // Direct's own limit, named by its narrow characters rather than quoted.
+    bool narrow = false;
+};
+
+// Direct's limit on narrow characters.
+const CharacterLimit &narrowLimit() noexcept;
+
+// What a field's lines are measured and limited by: the rule of counting,
+// and a preset's own limit on a set of characters beside it. A field holds
+// one limit at most: Direct's rule and a preset's limit do not go together.
+struct FieldRule
+{
+    Rule rule = Rule::Plain;
+    const CharacterLimit *limit = nullptr;
+
+    friend bool operator==(const FieldRule &, const FieldRule &) = default;
+};
+
+// Whether the rule and the limit go together.
+bool combinable(const FieldRule &field) noexcept;
+// The limit that refuses lines under the field's rule, if any.
+const CharacterLimit *limitOf(const FieldRule &field) noexcept;
+
+// The engine's rule: the uncounted and the limited characters as CP1251
+// bytes. The field's rule and limit must be combinable.
+LengthRule lengthRule(const FieldRule &field);
 
 // The length of a line by the rule, or nothing when the rule never keeps it.
-std::optional<std::uint64_t> lineLength(QStringView line, Rule rule);
+std::optional<std::uint64_t> lineLength(QStringView line, const FieldRule &field);
 
-// A platform's field: the rule and the length bounds that fit it.
+// The window's words for a field's rule: the rule's choice, then its limit:
+// "все символы, без «!»"; and what a message adds to the bounds: "по
+// правилам Директа", "без «!»", "с «!» не больше одного раза".
+QString choiceText(const FieldRule &field);
+QString wording(const FieldRule &field);
+// The window's words for a limit: "без «!»", "не больше 15 узких символов".
+QString limitWording(const CharacterLimit &limit);
+// What a line past the limit holds: "больше 15 узких символов", "есть «!»",
+// "больше одного «!»".
+QString overLimitWording(const CharacterLimit &limit);
+
+enum class Platform { Direct, GoogleAds };
+// "Директ", "Google Ads": the window's headings of the presets.
+QString platformTitle(Platform platform);
+
+// A platform's field: the rule, the length bounds and the limit that fit it.
 struct Preset
 {
     const char *name;
+    Platform platform;
     Rule rule;
     std::uint32_t min;
     std::uint32_t max;
+    const CharacterLimit *limit;
     // The window's menu names it so; translated in the window's context.
     const char *title;
+    // The tool's help names its parts so: "direct rule, 1 to 56".
+    const char *parts;
+
+    FieldRule fieldRule() const noexcept { return { rule, limit }; }
 };
 
 std::span<const Preset> presets() noexcept;

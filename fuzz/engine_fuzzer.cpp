@@ -220,15 +220,31 @@ void checkShufflesWithinBounds(
 }
 
 // Lengths by a rule that leaves the space, the comma and the input's last
-// byte uncounted and keeps at most 0 to 3 of them: every figure and choice
-// within a few ranges, against the reference's list filtered by the rule.
+// byte uncounted and keeps at most 0 to 3 limited bytes: every figure and
+// choice within a few ranges, against the reference's list filtered by the
+// rule.
 void checkLengthRule(
     const razmnozhator::CompiledTemplate &plain, std::string_view text, const std::vector<std::string> &variants)
 {
     razmnozhator::LengthRule rule;
     for (const unsigned char uncounted : { ' ', ',', text.empty() ? 'a' : text.back() })
         rule.uncounted.set(uncounted);
-    rule.mostUncounted = static_cast<std::uint32_t>(text.size() % 4);
+    // The limited bytes: the uncounted ones, or "!" and the comma, or "!"
+    // alone with every byte counted.
+    switch (text.size() % 3) {
+    case 0:
+        rule.limited = rule.uncounted;
+        break;
+    case 1:
+        rule.limited.set('!');
+        rule.limited.set(',');
+        break;
+    default:
+        rule.uncounted.reset();
+        rule.limited.set('!');
+        break;
+    }
+    rule.mostLimited = static_cast<std::uint32_t>(text.size() % 4);
     const razmnozhator::CompiledTemplate compiled = plain.withLengthRule(rule);
     std::uint64_t shortest = UINT64_MAX;
     std::uint64_t longest = 0;

@@ -26,7 +26,7 @@ _razmnozhator_cli()
             return
             ;;
         --preset)
-            mapfile -t COMPREPLY < <(compgen -W 'direct-title direct-text google-headline google-description' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'direct-title direct-title2 direct-text direct-display-link direct-sitelink direct-sitelink-description direct-callout google-headline google-description google-path' -- "$cur")
             return
             ;;
         --format)

@@ -140,7 +140,7 @@ void liveCount()
     QTest::qWait(1500);
 
     const QString typed = QStringLiteral("[a|b] ").repeated(17).left(100);
-    const QString expected = VariantCounter::describe({ big + typed, 10, 200 });
+    const QString expected = VariantCounter::describe({ big + typed, { 10, 200 }, {} });
     std::printf("live count: typing into a template of %lld characters in %lld lines\n",
         static_cast<long long>(big.size()), static_cast<long long>(edit->document()->blockCount()));
     QElapsedTimer clock;
@@ -337,7 +337,7 @@ TypingFigures typeInto(const QString &text, const QString &keys, bool bare)
     cursor.movePosition(QTextCursor::End);
     edit->setTextCursor(cursor);
     edit->setFocus();
-    const QString expected = VariantCounter::describe({ text + keys, 10, 200 });
+    const QString expected = VariantCounter::describe({ text + keys, { 10, 200 }, {} });
     // Let the count and the colours of the pasted text settle first.
     QTest::qWait(3000);
 

@@ -44,7 +44,8 @@ inline razmnozhator::LengthRule directRule()
     razmnozhator::LengthRule rule;
     for (const unsigned char narrow : std::string_view(".,!:;\"\xAB\xBB"))
         rule.uncounted.set(narrow);
-    rule.mostUncounted = 15;
+    rule.limited = rule.uncounted;
+    rule.mostLimited = 15;
     return rule;
 }
 

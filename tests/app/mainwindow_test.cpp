@@ -639,12 +639,15 @@ void MainWindowTest::presetsSetTheRuleAndTheFields_data()
                                   << "56" << direct;
     QTest::newRow("Direct text") << "preset_direct-text" << QStringLiteral("Директ: текст, 1–81") << "1"
                                  << "81" << direct;
-    QTest::newRow("Google Ads headline") << "preset_google-headline" << QStringLiteral("Google Ads: заголовок, 1–30")
-                                         << "1"
-                                         << "30" << plain;
+    QTest::newRow("Google Ads headline") << "preset_google-headline"
+                                         << QStringLiteral("Google Ads: заголовок, 1–30, без «!»") << "1"
+                                         << "30" << QStringLiteral("Счи&тать: все символы, без «!»");
     QTest::newRow("Google Ads description")
-        << "preset_google-description" << QStringLiteral("Google Ads: описание, 1–90") << "1"
-        << "90" << plain;
+        << "preset_google-description" << QStringLiteral("Google Ads: описание, 1–90, не больше одного «!»") << "1"
+        << "90" << QStringLiteral("Счи&тать: все символы, с «!» не больше одного раза");
+    QTest::newRow("Direct display link") << "preset_direct-display-link"
+                                         << QStringLiteral("Директ: отображаемая ссылка, 1–20") << "1"
+                                         << "20" << plain;
     QTest::newRow("the Direct rule alone keeps the fields")
         << "lengthRule_direct" << QStringLiteral("как в Директе") << "10"
         << "200" << direct;

@@ -174,7 +174,12 @@ void StatusAndAboutTest::statusFollowsTheRule_data()
     QTest::newRow("back to every character")
         << QStringList { "lengthRule_direct", "lengthRule_plain" } << QString() << plain;
     QTest::newRow("a preset of every character")
-        << QStringList { "lengthRule_direct", "preset_google-description" } << QString() << plain;
+        << QStringList { "lengthRule_direct", "preset_google-path" } << QString() << plain;
+    QTest::newRow("a preset with a limit on \"!\"")
+        << QStringList { "lengthRule_direct", "preset_google-description" } << QString()
+        << QStringLiteral("Строк: 2, Длина текущей строки с «!» не больше одного раза: 46");
+    QTest::newRow("the rule chosen drops the preset's limit")
+        << QStringList { "preset_google-headline", "lengthRule_plain" } << QString() << plain;
     QTest::newRow("a bound changed after the rule")
         << QStringList { "lengthRule_direct" } << QStringLiteral("3") << direct;
 }

@@ -27,26 +27,32 @@ void VariantCounterTest::describes_data()
     QTest::addColumn<quint64>("minLength");
     QTest::addColumn<quint64>("maxLength");
     QTest::addColumn<QString>("expected");
-    QTest::addColumn<bool>("direct");
+    QTest::addColumn<QString>("rule"); // a rule's or a preset's name
 
     const auto row = [](const char *name, const QString &templateText, const QString &expected) {
-        QTest::newRow(name) << templateText << quint64(0) << quint64(UINT64_MAX) << expected << false;
+        QTest::newRow(name) << templateText << quint64(0) << quint64(UINT64_MAX) << expected << QString("plain");
     };
     const auto limited = [](const char *name, const QString &templateText, quint64 minLength, quint64 maxLength,
-                             const QString &expected, bool direct = false) {
-        QTest::newRow(name) << templateText << minLength << maxLength << expected << direct;
+                             const QString &expected, const char *rule = "plain") {
+        QTest::newRow(name) << templateText << minLength << maxLength << expected << QString(rule);
     };
     // By Direct's rule 2, 3, 3, 4, 4 and 5 long; by every character 3 to 6.
     const QString narrow = QStringLiteral("[a.|bb,|ccc!][x|yy]");
-    limited(
-        "Direct lengths", narrow, 3, 4, QStringLiteral("Вариантов: 6, по длине по правилам Директа подходят: 4"), true);
+    limited("Direct lengths", narrow, 3, 4, QStringLiteral("Вариантов: 6, по длине по правилам Директа подходят: 4"),
+        "direct");
     limited("Direct lengths keep none", narrow, 6, 9,
         QStringLiteral("Вариантов: 6, по длине по правилам Директа подходят: 0 (строки длиной от 2 до 5 символов)"),
-        true);
+        "direct");
     limited("Direct keeps no line of 16 narrow ones", QStringLiteral("[!!!!!!!!!!!!!!!!|«..............»]"), 0, 56,
         QStringLiteral("Вариантов: 2, по длине по правилам Директа подходят: 0 (в каждой строке больше 15 узких "
                        "символов)"),
-        true);
+        "direct");
+    limited("no \"!\" keeps some", "[a|bb|ccc!][x|yy]", 0, 30,
+        QStringLiteral("Вариантов: 6, по длине без «!» подходят: 4"), "google-headline");
+    limited("one \"!\" at most keeps none", "[a|bb|ccc!]!!", 0, 90,
+        QStringLiteral("Вариантов: 3, по длине с «!» не больше одного раза подходят: 0 (в каждой строке больше "
+                       "одного «!»)"),
+        "google-description");
     limited("lengths keep some", "[a|bb|ccc][x|yy]", 3, 4, QStringLiteral("Вариантов: 6, по длине подходят: 4"));
     limited("lengths keep none", "[a|bb]", 5, 200,
         QStringLiteral("Вариантов: 2, по длине подходят: 0 (строки длиной от 1 до 2 символов)"));
@@ -80,10 +86,11 @@ void VariantCounterTest::describes()
     QFETCH(quint64, minLength);
     QFETCH(quint64, maxLength);
     QFETCH(QString, expected);
-    QFETCH(bool, direct);
-    using razmnozhator::lengthrules::Rule;
-    QCOMPARE(VariantCounter::describe({ templateText, { minLength, maxLength }, direct ? Rule::Direct : Rule::Plain }),
-        expected);
+    QFETCH(QString, rule);
+    using namespace razmnozhator::lengthrules;
+    const Preset *preset = presetNamed(rule);
+    const FieldRule field = preset ? preset->fieldRule() : FieldRule { *ruleNamed(rule) };
+    QCOMPARE(VariantCounter::describe({ templateText, { minLength, maxLength }, field }), expected);
 }
 
 void VariantCounterTest::labelFollowsTheTemplate()
@@ -96,8 +103,8 @@ void VariantCounterTest::labelFollowsTheTemplate()
     QTRY_COMPARE(label->text(), QStringLiteral("Вариантов: 30, по длине подходят: 6"));
     // So does the rule, and a preset sets it with both fields.
     driver.trigger("preset_google-headline");
-    QTRY_COMPARE(
-        label->text(), QStringLiteral("Вариантов: 30, по длине подходят: 0 (строки длиной от 45 до 51 символа)"));
+    QTRY_COMPARE(label->text(),
+        QStringLiteral("Вариантов: 30, по длине без «!» подходят: 0 (строки длиной от 45 до 51 символа)"));
     driver.trigger("lengthRule_direct");
     QTRY_COMPARE(label->text(),
         QStringLiteral("Вариантов: 30, по длине по правилам Директа подходят: 0 (строки длиной от 44 до 50 символов)"));
@@ -154,7 +161,7 @@ void VariantCounterTest::outOfDateCountStops()
     int checks = 0;
     VariantCounter::Figures figures;
     const QString text = VariantCounter::describe(
-        { QStringLiteral("[a|bb|ccc][x|yy]"), { 3, 4 } }, &figures, [&] { return checks++ >= freshChecks; });
+        { QStringLiteral("[a|bb|ccc][x|yy]"), { 3, 4 }, {} }, &figures, [&] { return checks++ >= freshChecks; });
     QCOMPARE(text, expected);
     QCOMPARE(figures.kept.has_value(), !expected.isEmpty());
 }

@@ -237,9 +237,36 @@ void RunTest::countsByLengthRule_data()
     QTest::newRow("preset maximum replaced, minimum kept")
         << QStringList { "--preset", "direct-text", "--max-length", "2", "-e", "[|ab|c,d]" } << 0
         << lines({ "ab", "c,d" }) << ok;
-    QTest::newRow("google preset counts every character")
-        << QStringList { "--preset", "google-headline", "--min-length", "5", "-e", t } << 0
-        << lines({ "e.f.g", sixteen }) << ok;
+    QTest::newRow("google headline counts every character and refuses \"!\"")
+        << QStringList { "--preset", "google-headline", "--min-length", "5", "-e", t } << 0 << lines({ "e.f.g" }) << ok;
+    QTest::newRow("google description keeps one \"!\"")
+        << QStringList { "--preset", "google-description", "-e", "[a!|b!!|c|d!.!]" } << 0 << lines({ "a!", "c" }) << ok;
+    QTest::newRow("google path, 15 at most")
+        << QStringList { "--preset", "google-path", "-e", "[abcdefghijklmno|abcdefghijklmnop]" } << 0
+        << lines({ "abcdefghijklmno" }) << ok;
+    QTest::newRow("direct callout, narrow ones uncounted")
+        << QStringList { "--preset", "direct-callout", "-e", "[abcdefghijklmnopqrstuvwxy!|abcdefghijklmnopqrstuvwxyz]" }
+        << 0 << lines({ "abcdefghijklmnopqrstuvwxy!" }) << ok;
+    QTest::newRow("display link counts every character")
+        << QStringList { "--preset", "direct-display-link", "-e", "[site.ru/abcdefghijkl|site.ru/abcdefghijklm]" } << 0
+        << lines({ "site.ru/abcdefghijkl" }) << ok;
+    QTest::newRow("every line holds \"!\"")
+        << QStringList { "--preset", "google-headline", "-e", "[a|b]!" } << 0 << QByteArray()
+        << QByteArray("razmnozhator-cli: no variant is kept: every variant holds \"!\"\n");
+    QTest::newRow("every line holds two \"!\"")
+        << QStringList { "--preset", "google-description", "-e", "[a|b]!!" } << 0 << QByteArray()
+        << QByteArray("razmnozhator-cli: no variant is kept: every variant holds more than one \"!\"\n");
+    QTest::newRow("nth past the lines without \"!\"")
+        << QStringList { "--preset", "google-headline", "--max-length", "100", "--nth", "2", "-e", "[a|b!]" } << 2
+        << QByteArray()
+        << QByteArray("razmnozhator-cli: --nth 2 is past the end: 1 variant is within the length bounds\n");
+    QTest::newRow("direct rule does not go with a preset's limit")
+        << QStringList { "--preset", "google-headline", "--length-rule", "direct", "-e", t } << 2 << QByteArray()
+        << usage("--length-rule direct does not go with --preset google-headline, whose limit on ! would be a "
+                 "second limit");
+    QTest::newRow("plain rule keeps a preset's limit")
+        << QStringList { "--preset", "google-headline", "--length-rule", "plain", "-e", "[a|b!]" } << 0
+        << lines({ "a" }) << ok;
     QTest::newRow("rule given replaces the preset's")
         << QStringList { "--preset", "direct-title", "--length-rule", "plain", "--max-length", "2", "-e", t } << 0
         << lines({ "ab" }) << ok;
@@ -256,8 +283,9 @@ void RunTest::countsByLengthRule_data()
                                   << usage("unknown length rule \"wide\" (expected one of plain, direct)");
     QTest::newRow("unknown preset")
         << QStringList { "--preset", "bing", "-e", t } << 2 << QByteArray()
-        << usage("unknown preset \"bing\" (expected one of direct-title, direct-text, google-headline, "
-                 "google-description)");
+        << usage("unknown preset \"bing\" (expected one of direct-title, direct-title2, direct-text, "
+                 "direct-display-link, direct-sitelink, direct-sitelink-description, direct-callout, "
+                 "google-headline, google-description, google-path)");
 }
 
 void RunTest::countsByLengthRule()

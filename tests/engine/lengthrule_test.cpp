@@ -33,12 +33,16 @@ using razmnozhator::CompiledTemplate;
 using razmnozhator::LengthRange;
 using razmnozhator::LengthRule;
 
-LengthRule ruleOf(std::string_view uncounted, std::uint32_t most = UINT32_MAX)
+// The limited bytes are the uncounted ones unless given apart.
+LengthRule ruleOf(
+    std::string_view uncounted, std::uint32_t most = UINT32_MAX, std::optional<std::string_view> limited = std::nullopt)
 {
     LengthRule rule;
     for (const char c : uncounted)
         rule.uncounted.set(static_cast<unsigned char>(c));
-    rule.mostUncounted = most;
+    for (const char c : limited.value_or(uncounted))
+        rule.limited.set(static_cast<unsigned char>(c));
+    rule.mostLimited = most;
     return rule;
 }
 
@@ -63,6 +67,14 @@ TEST(LengthRule, MeasuresALine)
     for (const MeasureCase &row : measureCases)
         EXPECT_EQ(rule.lengthOf(row.line), row.length) << row.name;
     EXPECT_EQ(LengthRule {}.lengthOf(",,,,"), 4u);
+    // Limited bytes that count: "!" at most once.
+    const LengthRule exclamation = ruleOf("", 1, "!");
+    EXPECT_FALSE(exclamation.plain());
+    EXPECT_EQ(exclamation.lengthOf("a!b"), 3u);
+    EXPECT_EQ(exclamation.lengthOf("a!b!"), std::nullopt);
+    // Uncounted and limited apart.
+    EXPECT_EQ(ruleOf(",", 0, "!").lengthOf("a,,b"), 2u);
+    EXPECT_EQ(ruleOf(",", 0, "!").lengthOf("a,!"), std::nullopt);
 }
 
 // Fixed figures, worked out by hand from the listed variants.
@@ -89,6 +101,12 @@ const FigureCase figureCases[] = {
     // the pairs without a second comma.
     { "pairs_with_uncounted_separator", "{,|x[x|]|y}", ruleOf(","), { 2, 2 }, 2, 6, 2, 3, false, "x,y" },
     { "bounds_by_the_rule", "[a|bb|ccc][,|,,|]", ruleOf(",", 1), { 2, 3 }, 4, 12, 1, 3, false, "bb," },
+    // a! b! a b a!! b!!, "!" counted and refused: a b
+    { "limited_but_counted", "[a|b][!||!!]", ruleOf("", 0, "!"), { 0, 100 }, 2, 2, 1, 1, false, "a" },
+    // at most one "!": a! b! a b; lengths 1 to 2
+    { "one_limited_counted", "[a|b][!||!!]", ruleOf("", 1, "!"), { 2, 2 }, 2, 4, 1, 2, false, "a!" },
+    // "," uncounted, "!" limited to none: x, x,, y, y,, ; by the rule length 1
+    { "uncounted_and_limited_apart", "[x|y|!][,|,,]", ruleOf(",", 0, "!"), { 1, 1 }, 4, 10, 1, 1, false, "x," },
 };
 
 TEST(LengthRule, FiguresOfFixedTemplates)
@@ -193,6 +211,7 @@ struct RuleCase
     std::string text;
     std::string_view uncounted;
     std::uint32_t most;
+    std::optional<std::string_view> limited = std::nullopt; // the uncounted ones unless given
 };
 
 const RuleCase ruleCases[] = {
@@ -206,6 +225,9 @@ const RuleCase ruleCases[] = {
     // Lengths of alternatives that run past a whole period and on from its start.
     { "runs_round_the_period", R"(["!][[:|[..,,a!!!x|!!!x]..,,|!!!]:.|[[xbbbb|a":|..,,,],x[x:,!!!|!!..|!x,,]]]!!!)",
         ".,!:;\"", 15 },
+    { "exclamation_refused", "[Buy|Order][!|] [now|today][.|!|!!]", "", 0, "!" },
+    { "exclamation_at_most_once", "[Buy|Order]{!|[a|!]|b|c!} [now!|today][.|!|]", "", 1, "!" },
+    { "uncounted_apart_from_limited", "[a,|b!][,|!|]{ |x!|y,|[z|!!]}", ",", 2, "!," },
 };
 
 class RuleAgainstReference : public testing::TestWithParam<RuleCase>
@@ -214,7 +236,7 @@ class RuleAgainstReference : public testing::TestWithParam<RuleCase>
 
 TEST_P(RuleAgainstReference, AgreesWithTheFilteredList)
 {
-    checkAgainstReference(GetParam().text, ruleOf(GetParam().uncounted, GetParam().most));
+    checkAgainstReference(GetParam().text, ruleOf(GetParam().uncounted, GetParam().most, GetParam().limited));
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, RuleAgainstReference, testing::ValuesIn(ruleCases),
@@ -235,8 +257,10 @@ TEST(LengthRule, RandomTemplatesAgreeWithTheFilteredList)
     for (int i = 0; i < 150; ++i) {
         const std::string text = generator.structured(18);
         SCOPED_TRACE(differential::quoted(text));
-        // The space and one letter uncounted, at most 0 to 3 of them.
-        const LengthRule rule = ruleOf(i % 2 ? " " : " a", std::uint32_t(i % 4));
+        // The space and one letter uncounted, at most 0 to 3 of them; every
+        // fifth limits other bytes than it leaves uncounted.
+        const LengthRule rule = ruleOf(
+            i % 2 ? " " : " a", std::uint32_t(i % 4), i % 5 == 1 ? std::optional<std::string_view>("b") : std::nullopt);
         if (i % 3 == 0) {
             const CutAtEveryEnd cut;
             checkAgainstReference(text, rule);

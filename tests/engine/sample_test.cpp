@@ -212,7 +212,8 @@ TEST_P(DrawingWay, RedrawsAndOrdersWhatItDrew)
     razmnozhator::LengthRule rule;
     if (row.commaRule) {
         rule.uncounted.set(',');
-        rule.mostUncounted = 1;
+        rule.limited.set(',');
+        rule.mostLimited = 1;
     }
     const auto compiled = razmnozhator::CompiledTemplate::compile(row.text, rule);
     const std::unique_ptr<Draws> draws = makeDraws(compiled, row.size, row.range, 5, Sample::Order::Random);

@@ -150,11 +150,11 @@ public:
     // and the plain Enumerator still cover the whole template. The literal
     // map is kept, and withLiteralsMapped() keeps the rule. Lengths by the
     // rule cost more than plain ones: the spectra gain a dimension of up to
-    // mostUncounted + 1 rows, and LimitError comes that much sooner; a limit
+    // mostLimited + 1 rows, and LimitError comes that much sooner; a limit
     // above 4,095 that refuses some variant is refused at once.
     CompiledTemplate withLengthRule(const LengthRule &rule) const;
     const LengthRule &lengthRule() const noexcept;
-    // True when the rule refuses every variant (each holds more uncounted
+    // True when the rule refuses every variant (each holds more limited
     // bytes than it allows); never under the plain rule.
     bool keepsNone() const noexcept;
 

@@ -12,15 +12,18 @@ namespace razmnozhator {
 
 // By default every character of the text as written counts. A rule can leave
 // some bytes uncounted, and never keep a variant that holds more than
-// mostUncounted of them, whatever the bounds.
+// mostLimited of the limited bytes, whatever the bounds. The two sets are
+// apart: Direct's narrow characters are both, a platform's "!" only limited.
 struct LengthRule
 {
     std::bitset<256> uncounted;
-    std::uint32_t mostUncounted = UINT32_MAX;
+    std::bitset<256> limited;
+    std::uint32_t mostLimited = UINT32_MAX;
 
-    bool plain() const noexcept { return uncounted.none(); }
+    bool limits() const noexcept { return limited.any() && mostLimited != UINT32_MAX; }
+    bool plain() const noexcept { return uncounted.none() && !limits(); }
     // The length of a line of the text as written by this rule, or nullopt
-    // when the rule never keeps it (too many uncounted bytes).
+    // when the rule never keeps it (too many limited bytes).
     std::optional<std::uint64_t> lengthOf(std::string_view line) const noexcept;
 
     friend bool operator==(const LengthRule &, const LengthRule &) = default;

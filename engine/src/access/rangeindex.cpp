@@ -35,7 +35,7 @@ std::int64_t cutAfter(std::uint64_t cut, std::uint64_t written)
 // (the longest as the cut keeps it), and the cut left after the shortest
 // that comes before it in the sequence, the group included. Under a length
 // rule's windows, also the spread of its lengths by the rule and of its
-// uncounted bytes (see RuleLengths::nodeRuns).
+// limited bytes (see RuleLengths::nodeRuns).
 struct Rest
 {
     std::uint64_t shortest = 0;

@@ -4,8 +4,8 @@
 #include "figures/lengthcounts.h"
 
 #include "figures/indexbudget.h"
-#include "figures/saturating.h"
 #include "figures/polysemiring.h"
+#include "figures/saturating.h"
 #include "figures/walk.h"
 #include "program/nodes.h"
 #include "razmnozhator/engine.h"
@@ -56,20 +56,21 @@ void SpectrumIndex::rangeFigures(std::uint64_t min, std::uint64_t max, mpz_class
     count = 0;
     bytes = 0;
     mpz_class windowCount, windowTotal;
-    // Window j holds the variants with repeats - 1 - j uncounted bytes.
+    // Window j holds the variants with repeats - 1 - j limited bytes.
     const auto eachWindow = [&](auto &&add) {
         for (std::uint32_t j = 0; j < rule.repeats; ++j)
             add(min - j * rule.period, max - j * rule.period, std::uint64_t(rule.repeats - 1 - j));
     };
-    if (!program.literalMap && (program.literalCharacters.empty() || rule.weighted)) {
-        // Every character is one byte, and every uncounted one too: with k
-        // of them, a length l by the engine holds l - k (period - 1) bytes.
-        eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t uncounted) {
+    if (!program.literalMap && (program.literalCharacters.empty() || rule.bytesDropPerLimited)) {
+        // Every character is one byte: with k limited bytes, a length l by
+        // the engine holds l - k drop bytes.
+        const std::uint64_t drop = rule.bytesDropPerLimited.value_or(0);
+        eachWindow([&](std::uint64_t low, std::uint64_t high, std::uint64_t limited) {
             addRange(*this, whole, low, high, windowCount, &windowTotal);
             count += windowCount;
             bytes += windowTotal;
             if (rule.weighted)
-                bytes -= windowCount * mpz_class(static_cast<unsigned long>(uncounted * (rule.period - 1)));
+                bytes -= windowCount * mpz_class(static_cast<unsigned long>(limited * drop));
         });
         return;
     }

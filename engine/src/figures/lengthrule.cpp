@@ -17,9 +17,12 @@ namespace razmnozhator {
 std::optional<std::uint64_t> LengthRule::lengthOf(std::string_view line) const noexcept
 {
     std::uint64_t uncountedBytes = 0;
-    for (const char c : line)
+    std::uint64_t limitedBytes = 0;
+    for (const char c : line) {
         uncountedBytes += uncounted[static_cast<unsigned char>(c)];
-    if (uncountedBytes > mostUncounted)
+        limitedBytes += limited[static_cast<unsigned char>(c)];
+    }
+    if (limits() && limitedBytes > mostLimited)
         return std::nullopt;
     return line.size() - uncountedBytes;
 }
@@ -28,21 +31,21 @@ namespace detail {
 
 namespace {
 
-constexpr unsigned uncountedShift = 32;
-constexpr std::uint64_t countedMask = (std::uint64_t(1) << uncountedShift) - 1;
-// Past this many uncounted bytes a limit is no limit the engine can weigh.
+constexpr unsigned limitedShift = 32;
+constexpr std::uint64_t countedMask = (std::uint64_t(1) << limitedShift) - 1;
+// Past this many limited bytes a limit is no limit the engine can weigh.
 constexpr std::uint32_t mostLimitWeighed = 4095;
 
 std::uint64_t countedOf(std::uint64_t weight)
 {
     return weight & countedMask;
 }
-std::uint64_t uncountedOf(std::uint64_t weight)
+std::uint64_t limitedOf(std::uint64_t weight)
 {
-    return weight >> uncountedShift;
+    return weight >> limitedShift;
 }
 
-// The shortest and longest counted lengths and the fewest and most uncounted
+// The shortest and longest counted lengths and the fewest and most limited
 // bytes of a node's variants, each on its own.
 struct Extremes
 {
@@ -55,7 +58,7 @@ struct Extremes
     };
     static Value text(std::uint64_t weight, std::uint64_t)
     {
-        return { countedOf(weight), countedOf(weight), uncountedOf(weight), uncountedOf(weight) };
+        return { countedOf(weight), countedOf(weight), limitedOf(weight), limitedOf(weight) };
     }
     static Value add(const Value &a, const Value &b)
     {
@@ -69,9 +72,9 @@ struct Extremes
 };
 
 // The shortest and longest counted length of a node's variants for each
-// number of uncounted bytes up to the limit: (min, +) and (max, +) on
+// number of limited bytes up to the limit: (min, +) and (max, +) on
 // vectors, products cut at the limit.
-struct ByUncounted
+struct ByLimited
 {
     static constexpr std::uint64_t none = UINT64_MAX;
     struct Value
@@ -84,8 +87,8 @@ struct ByUncounted
     Value text(std::uint64_t weight, std::uint64_t) const
     {
         Value value { std::vector<std::uint64_t>(size, none), std::vector<std::uint64_t>(size, 0) };
-        if (uncountedOf(weight) < size)
-            value.shortest[uncountedOf(weight)] = value.longest[uncountedOf(weight)] = countedOf(weight);
+        if (limitedOf(weight) < size)
+            value.shortest[limitedOf(weight)] = value.longest[limitedOf(weight)] = countedOf(weight);
         return value;
     }
     static Value add(const Value &a, const Value &b)
@@ -121,9 +124,14 @@ std::uint64_t literalWeight(const LengthRule &rule, std::string_view text) noexc
     if (rule.plain())
         return text.size();
     std::uint64_t uncounted = 0;
-    for (const char c : text)
+    std::uint64_t limited = 0;
+    for (const char c : text) {
         uncounted += rule.uncounted[static_cast<unsigned char>(c)];
-    return (text.size() - uncounted) | (uncounted << uncountedShift);
+        limited += rule.limited[static_cast<unsigned char>(c)];
+    }
+    if (!rule.limits())
+        limited = 0;
+    return (text.size() - uncounted) | (limited << limitedShift);
 }
 
 void weighLiterals(Program &program)
@@ -137,7 +145,7 @@ void weighLiterals(Program &program)
               const std::size_t at = nodeIndex(program, node);
               runs[at] = { value.longest - value.shortest + 1, value.most - value.fewest + 1 };
           });
-    const std::uint64_t limit = program.lengthRule.mostUncounted;
+    const std::uint64_t limit = program.lengthRule.mostLimited;
     RuleLengths &rule = program.ruleLengths;
     if (extremes.most <= limit) {
         // The limit refuses nothing: lengths are the rule's own.
@@ -156,20 +164,25 @@ void weighLiterals(Program &program)
     rule.period = extremes.longest - extremes.shortest + 1;
     rule.repeats = std::uint32_t(limit + 1);
     rule.keepsNone = extremes.fewest > limit;
+    const LengthRule &measure = program.lengthRule;
+    if (measure.uncounted == measure.limited)
+        rule.bytesDropPerLimited = rule.period - 1;
+    else if (measure.uncounted.none())
+        rule.bytesDropPerLimited = rule.period;
     if (!rule.keepsNone) {
-        const ByUncounted::Value lengths = walkPostorder(program, ByUncounted { limit + 1 }, ignore);
-        rule.shortest = ByUncounted::none;
+        const ByLimited::Value lengths = walkPostorder(program, ByLimited { limit + 1 }, ignore);
+        rule.shortest = ByLimited::none;
         for (std::size_t k = 0; k <= limit; ++k) {
-            if (lengths.shortest[k] == ByUncounted::none)
+            if (lengths.shortest[k] == ByLimited::none)
                 continue;
             rule.shortest = std::min(rule.shortest, lengths.shortest[k]);
             rule.longest = std::max(rule.longest, lengths.longest[k]);
         }
     }
-    // A literal's uncounted bytes past the limit refuse every variant that
+    // A literal's limited bytes past the limit refuse every variant that
     // holds it, so they count as one past it: the engine's lengths stay small.
     for (std::uint64_t &characters : program.literalCharacters)
-        characters = countedOf(characters) + rule.period * std::min(uncountedOf(characters), limit + 1);
+        characters = countedOf(characters) + rule.period * std::min(limitedOf(characters), limit + 1);
 }
 
 RuleWindow ruleWindow(const Program &program, LengthRange range)

@@ -26,8 +26,8 @@ inline bool keepsLength(const RuleLengths &rule, LengthRange range, std::uint64_
 {
     if (!rule.weighted)
         return range.contains(length);
-    const std::uint64_t uncounted = (length - rule.base) / rule.period;
-    return uncounted < rule.repeats && range.contains(length - uncounted * rule.period);
+    const std::uint64_t limited = (length - rule.base) / rule.period;
+    return limited < rule.repeats && range.contains(length - limited * rule.period);
 }
 
 // The engine lengths from the lowest to the highest that bounds by the rule

@@ -23,7 +23,7 @@ namespace razmnozhator::detail {
 // still the shortest length.
 //
 // Under a length rule that refuses some variants (see RuleLengths), a part's
-// lengths lie in short runs one period apart: one per number of uncounted
+// lengths lie in short runs one period apart: one per number of limited
 // bytes. Such a polynomial may hold only its runs (packed): `run` slots a
 // row, slot a of row r for length first + r * period + a, which may lie
 // below the offset or above the last length, holding zero there. A group of

@@ -21,7 +21,7 @@ namespace {
 // The template's own spectrum as the product of two values, which a count
 // within the windows reads without making it (see countOfProduct()). Under
 // a length rule's windows, the groups whose variants all hold as many
-// uncounted bytes, as most do, are multiplied together apart from the
+// limited bytes, as most do, are multiplied together apart from the
 // others: their product is one run, however long, and the others' product
 // a few short ones, so that neither is anywhere near the template's own.
 template <class Semiring>

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,8 +83,8 @@ struct Figures
     std::uint64_t longestBytes = 0;
 };
 
-// Under a length rule whose limit on uncounted bytes refuses some variants,
-// lengths inside the engine carry the number of uncounted bytes as well: a
+// Under a length rule whose limit on limited bytes refuses some variants,
+// lengths inside the engine carry the number of limited bytes as well: a
 // variant of length d by the rule with k of them has the length
 // d + period * k, with period one more than the spread of lengths by the rule,
 // so that both decode uniquely, and every literal's k counted as at most
@@ -102,8 +103,12 @@ struct RuleLengths
     std::uint64_t shortest = 0;
     std::uint64_t longest = 0;
     bool keepsNone = false;
+    // When weighted: how many bytes fewer than its engine length a variant
+    // holds per limited byte, when that is the same for every variant (each
+    // limited byte uncounted, or none uncounted).
+    std::optional<std::uint64_t> bytesDropPerLimited;
     // When weighted, per node (sequences, then groups): the spread of its
-    // lengths by the rule, and of its numbers of uncounted bytes. Its
+    // lengths by the rule, and of its numbers of limited bytes. Its
     // spectrum holds about that many runs of that many slots (see Poly).
     struct Runs
     {
@@ -186,12 +191,12 @@ std::shared_ptr<const Program> compileProgram(std::string source, EntryPoint ent
     SyntaxRecorder *recorder = nullptr, const LengthRule &rule = {});
 
 // A literal's length while compiling: its bytes under the plain rule; under
-// another, its counted bytes, with the uncounted ones above bit 32, until
+// another, its counted bytes, with the limited ones above bit 32, until
 // weighLiterals() has seen them all.
 std::uint64_t literalWeight(const LengthRule &rule, std::string_view text) noexcept;
 // Turns the literals' lengths noted while compiling into the engine's, and
 // fills program.ruleLengths. Throws LimitError when a limit beyond a few
-// thousand uncounted bytes refuses some variants.
+// thousand limited bytes refuses some variants.
 void weighLiterals(Program &program);
 // The saturated figures of the whole template, from its structure.
 Figures computeFigures(const Program &program);

@@ -8,7 +8,7 @@
 //   template's own groups (RangeDecoder::rootDigits());
 // - PassingOver: positions among all the variants, passing over those
 //   outside the range; WithinLimit: ranks among the variants within a
-//   rule's limit on uncounted bytes, turned into positions.
+//   rule's limit on limited bytes, turned into positions.
 // makeDraws() (sample.cpp) chooses; each way has a file of its own.
 
 #include "razmnozhator/sample.h"

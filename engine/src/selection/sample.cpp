@@ -36,23 +36,23 @@ RootLengths::LengthOf measuredBy(Enumerator &measuring)
     };
 }
 
-// Under a rule's limit on uncounted bytes, the ranks among the variants
+// Under a rule's limit on limited bytes, the ranks among the variants
 // within the limit, when they turn into positions cheaply and the range
 // keeps a good share of them.
 std::unique_ptr<WithinLimitRanks> ranksWithinLimit(const DrawPlan &plan)
 {
     const CompiledTemplate &compiled = plan.compiled;
-    LengthRule byUncounted;
-    byUncounted.uncounted = ~compiled.lengthRule().uncounted;
+    LengthRule byLimited;
+    byLimited.uncounted = ~compiled.lengthRule().limited;
     std::optional<CompiledTemplate> measured;
     try {
-        measured = compiled.withLengthRule(byUncounted);
+        measured = compiled.withLengthRule(byLimited);
     } catch (const LimitError &) {
         return nullptr;
     }
     Enumerator measuring(*measured);
     std::unique_ptr<WithinLimitRanks> ranks
-        = WithinLimitRanks::make(*measured, compiled.lengthRule().mostUncounted, measuredBy(measuring));
+        = WithinLimitRanks::make(*measured, compiled.lengthRule().mostLimited, measuredBy(measuring));
     if (ranks && plan.kept * passingShare >= ranks->count())
         return ranks;
     return nullptr;

@@ -46,7 +46,7 @@ bool WithinLimitRanks::tabulate(std::uint64_t limit)
 {
     const RootLengths &lengths = *lengths_;
     std::uint64_t fixed = lengths.literals();
-    std::uint64_t longest = 0; // the most uncounted bytes the other groups hold
+    std::uint64_t longest = 0; // the most limited bytes the other groups hold
     freeCount_ = 1;
     mpz_class product = 1;
     for (std::size_t i = 0; i < groups(); ++i) {

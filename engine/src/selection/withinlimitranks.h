@@ -1,18 +1,18 @@
 #pragma once
 
-// Ranks among the variants that a length rule's limit on uncounted bytes
+// Ranks among the variants that a length rule's limit on limited bytes
 // keeps, whatever their length, turned into the digits of their positions.
 //
-// Such a rule weighs an uncounted byte as a whole period of lengths (see
+// Such a rule weighs a limited byte as a whole period of lengths (see
 // RuleLengths), so its spectra and the rows that find a variant by rank are
-// many times wider than the plain ones. Measured by its uncounted bytes
+// many times wider than the plain ones. Measured by its limited bytes
 // alone, the same template is a handful of small lengths per group of its
 // own sequence, and the limit is a bound on their sum: a sample whose bounds
 // keep a good share of these variants draws among them and passes over the
 // few that the bounds leave out, at the cost of narrow bounds under the
 // plain rule.
 //
-// Groups whose choices all hold as many uncounted bytes ("free" groups, as
+// Groups whose choices all hold as many limited bytes ("free" groups, as
 // most are) take any choice within the limit, so the variants within it
 // are every choice of the free groups times the combinations of the other
 // groups that fit what the limit leaves. A rank is split the same way: its
@@ -39,7 +39,7 @@ class WithinLimitRanks
 {
 public:
     // `measured` is the template with each variant's length its number of
-    // uncounted bytes, and lengthOf writes its variant at a position and
+    // limited bytes, and lengthOf writes its variant at a position and
     // gives that length. Null when ranks cannot become digits without a
     // walk (see RootLengths), when no variant is within the limit, or when
     // the ways to finish would take too much memory or work.
@@ -73,7 +73,7 @@ private:
         return ways_.data() + (after * (budget_ + 1) + budget) * width_;
     }
 
-    // The template with each variant's length its number of uncounted bytes.
+    // The template with each variant's length its number of limited bytes.
     CompiledTemplate measured_;
     std::unique_ptr<RootLengths> lengths_;
     // Free groups with more than one choice, and the radix of each.
@@ -82,7 +82,7 @@ private:
     std::vector<Block> blocks_;
     mpz_class freeCount_;
     // The other groups, in order, and per group j and budget b the number
-    // of choices of groups j on whose uncounted bytes add up to at most b,
+    // of choices of groups j on whose limited bytes add up to at most b,
     // in width_ words: ways(constrained_.size(), b) is 1.
     std::vector<std::size_t> constrained_;
     std::uint64_t budget_ = 0; // what the limit leaves them
