@@ -446,12 +446,17 @@ void MainWindow::limitSize()
 {
     // What the layout needs with every label, box and button text whole,
     // plus room for the numbers in the fields and for ten rows of the list.
-    // The rule button is as wide as its longest text, so that choosing a rule
-    // moves nothing.
+    // The rule button is as wide as its longest text, a preset's limit
+    // included, so that choosing a rule moves nothing.
     const QString shownText = lengthRuleButton->text();
+    QStringList choices;
+    for (const QAction *choice : lengthRuleChoices->actions())
+        choices << choice->text();
+    for (const razmnozhator::lengthrules::Preset &preset : razmnozhator::lengthrules::presets())
+        choices << razmnozhator::lengthrules::choiceText(preset.fieldRule());
     int ruleButtonWidth = 0;
-    for (const QAction *choice : lengthRuleChoices->actions()) {
-        lengthRuleButton->setText(ruleButtonText(choice->text()));
+    for (const QString &choice : choices) {
+        lengthRuleButton->setText(ruleButtonText(choice));
         ruleButtonWidth = std::max(ruleButtonWidth, lengthRuleButton->sizeHint().width());
     }
     lengthRuleButton->setText(shownText);

@@ -161,7 +161,14 @@ QString overLimitWording(const CharacterLimit &limit)
 QString choiceText(const FieldRule &field)
 {
     const QString rule = choiceText(field.rule);
-    return field.limit ? QStringLiteral("%1, %2").arg(rule, limitWording(*field.limit)) : rule;
+    if (!field.limit)
+        return rule;
+    // Short enough for the button at the window's smallest width.
+    const QString characters = QStringLiteral("«%1»").arg(QString::fromUtf16(field.limit->characters));
+    const QString limit = field.limit->most == 0
+        ? QCoreApplication::translate("MainWindow", "без %1").arg(characters)
+        : QCoreApplication::translate("MainWindow", "%1 ≤ %2").arg(characters).arg(field.limit->most);
+    return QStringLiteral("%1, %2").arg(rule, limit);
 }
 
 QString wording(const FieldRule &field)

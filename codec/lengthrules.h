@@ -69,7 +69,7 @@ LengthRule lengthRule(const FieldRule &field);
 std::optional<std::uint64_t> lineLength(QStringView line, const FieldRule &field);
 
 // The window's words for a field's rule: the rule's choice, then its limit:
-// "все символы, без «!»"; and what a message adds to the bounds: "по
+// "все символы, «!» ≤ 1"; and what a message adds to the bounds: "по
 // правилам Директа", "без «!»", "с «!» не больше одного раза".
 QString choiceText(const FieldRule &field);
 QString wording(const FieldRule &field);

@@ -644,7 +644,7 @@ void MainWindowTest::presetsSetTheRuleAndTheFields_data()
                                          << "30" << QStringLiteral("Счи&тать: все символы, без «!»");
     QTest::newRow("Google Ads description")
         << "preset_google-description" << QStringLiteral("Google Ads: описание, 1–90, не больше одного «!»") << "1"
-        << "90" << QStringLiteral("Счи&тать: все символы, с «!» не больше одного раза");
+        << "90" << QStringLiteral("Счи&тать: все символы, «!» ≤ 1");
     QTest::newRow("Direct display link") << "preset_direct-display-link"
                                          << QStringLiteral("Директ: отображаемая ссылка, 1–20") << "1"
                                          << "20" << plain;
