@@ -158,8 +158,18 @@ RangeFigures CompiledTemplate::figuresInRange(LengthRange range) const
     if (!window)
         return { 0, 0 };
     RangeFigures result;
-    detail::spectrumIndex(*program_, window->high)
-        ->rangeFigures(window->low, window->high, result.count, result.totalBytes);
+    // Under a rule's windows the template's own spectrum, the biggest
+    // product, holds a row per number of limited bytes: figures alone are
+    // read off its two factors instead, unless an index is kept already.
+    const auto kept = detail::keptSpectrumIndex(*program_, window->high);
+    if (kept || !program_->ruleLengths.weighted) {
+        (kept ? kept : detail::spectrumIndex(*program_, window->high))
+            ->rangeFigures(window->low, window->high, result.count, result.totalBytes);
+        return result;
+    }
+    result.count = detail::countWithinWindows(*program_, window->low, window->high);
+    const std::uint64_t cut = window->high < program_->figures.longest ? window->high : detail::noCut;
+    result.totalBytes = detail::bytesWithinWindows(*program_, cut, window->low, window->high);
     return result;
 }
 
