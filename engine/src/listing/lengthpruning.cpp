@@ -10,6 +10,13 @@ detail::LengthPruning::LengthPruning(const Program &program, LengthRange lengths
     : range(lengths)
     , nodes(nodeLengths(program))
 {
+    const RuleLengths &rule = program.ruleLengths;
+    const std::uint64_t top = rule.period * (rule.repeats - 1);
+    if (rule.weighted && rule.repeats > 1 && range.min + top <= range.max) {
+        period = rule.period;
+        repeats = rule.repeats;
+        width = range.max - top - range.min;
+    }
     after.resize(program.groupRefs.size());
     for (const Sequence &sequence : program.sequences) {
         suffixFigures(

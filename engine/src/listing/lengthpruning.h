@@ -19,6 +19,7 @@ namespace razmnozhator::detail {
 
 struct LengthPruning
 {
+    // lengths: the hull of the engine lengths kept (engineHull()).
     LengthPruning(const Program &program, LengthRange lengths);
 
     // What follows a newly opened frame: the rest of its sequence, the slots
@@ -50,10 +51,30 @@ struct LengthPruning
             shortest += nodes.sequences[sequence].shortest;
             longest += nodes.sequences[sequence].longest;
         });
-        return shortest <= range.max && longest >= range.min;
+        return within(shortest, longest);
     }
 
+    // Whether lengths from shortest to longest meet a kept one: one in the
+    // range, and under a rule's windows, one in a window.
+    bool within(std::uint64_t shortest, std::uint64_t longest) const
+    {
+        if (shortest > range.max || longest < range.min)
+            return false;
+        if (repeats <= 1)
+            return true;
+        // The lowest window that ends at shortest or after it.
+        const std::uint64_t k
+            = shortest <= range.min + width ? 0 : (shortest - range.min - width + period - 1) / period;
+        return k < repeats && range.min + k * period <= longest;
+    }
+
+    // The hull of the kept lengths inside the engine.
     LengthRange range;
+    // Under a rule's windows (see RuleLengths): `repeats` windows `period`
+    // apart, each `width` + 1 long, the lowest starting at range.min.
+    std::uint64_t period = 0;
+    std::uint64_t repeats = 1;
+    std::uint64_t width = 0;
     NodeLengths nodes;
     // Per group reference: the shortest and longest of what follows the
     // group in its sequence.
