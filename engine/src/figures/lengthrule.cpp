@@ -148,9 +148,12 @@ void weighLiterals(Program &program)
     const std::uint64_t limit = program.lengthRule.mostLimited;
     RuleLengths &rule = program.ruleLengths;
     if (extremes.most <= limit) {
-        // The limit refuses nothing: lengths are the rule's own.
+        // The limit refuses nothing: lengths are the rule's own, and with
+        // every byte counted, the plain ones.
         for (std::uint64_t &characters : program.literalCharacters)
             characters = countedOf(characters);
+        if (program.lengthRule.uncounted.none() && !program.literalMap)
+            program.literalCharacters = {};
         rule.base = rule.shortest = extremes.shortest;
         rule.longest = extremes.longest;
         return;
