@@ -10,6 +10,9 @@
 #include "program/program.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace razmnozhator {
 
@@ -33,20 +36,32 @@ LengthColumns CompiledTemplate::lengthColumns(std::size_t maxColumns) const
         return result;
     }
 
-    // Every length: a chart shows them all, whatever a bounded question cut.
-    // Under a length rule that refuses some variants, lengths inside the
-    // engine go up to the last of its windows (see RuleLengths).
-    const auto index
-        = detail::spectrumIndex(*program_, rule.weighted ? rule.base + rule.period * rule.repeats - 1 : detail::noCut);
-    const detail::PolyArithmetic &counts = *index;
-    const detail::Poly &whole = index->sequenceSpectrum[program_->root];
+    // Under a length rule that refuses some variants, the counts by length
+    // sum a row per number of limited bytes, read off two factors where
+    // that is cheaper than making the template's own spectrum.
+    std::optional<std::vector<mpz_class>> byRule;
+    if (rule.weighted && !detail::keptSpectrumIndex(*program_, rule.base + rule.period * rule.repeats - 1))
+        byRule = detail::countsByRuleLength(*program_, result.shortest, result.longest);
+    std::shared_ptr<const detail::SpectrumIndex> index;
+    if (!byRule) {
+        // Every length: a chart shows them all, whatever a bounded question
+        // cut. Under a length rule that refuses some variants, lengths inside
+        // the engine go up to the last of its windows (see RuleLengths).
+        index = detail::spectrumIndex(
+            *program_, rule.weighted ? rule.base + rule.period * rule.repeats - 1 : detail::noCut);
+    }
     mpz_class value;
     const auto countOf = [&](std::uint64_t length) {
+        if (byRule) {
+            value = (*byRule)[length - result.shortest];
+            return value;
+        }
         value = 0;
+        const detail::Poly &whole = index->sequenceSpectrum[program_->root];
         for (std::uint32_t k = 0; k < rule.repeats; ++k) {
             // Read-only views into the index, which outlives them.
             mpz_t coefficient;
-            counts.coefficient(whole, length + k * rule.period, coefficient);
+            index->coefficient(whole, length + k * rule.period, coefficient);
             mpz_add(value.get_mpz_t(), value.get_mpz_t(), coefficient);
         }
         return value;

@@ -61,6 +61,14 @@ mpz_class countWithinWindows(const Program &program, std::uint64_t min, std::uin
 // with byte totals beside them, made the same way.
 mpz_class bytesWithinWindows(const Program &program, std::uint64_t cut, std::uint64_t min, std::uint64_t max);
 
+// The numbers of variants by their lengths by the rule, from `shortest` to
+// `longest`, under a rule's windows (see RuleLengths): each sums the rows of
+// its length over the numbers of limited bytes, read off the template's two
+// last factors without making their product. Nothing when that would take
+// much more work than the product. Throws LimitError like SpectrumIndex.
+std::optional<std::vector<mpz_class>> countsByRuleLength(
+    const Program &program, std::uint64_t shortest, std::uint64_t longest);
+
 // An index kept already that serves questions ending at `max`, or null.
 std::shared_ptr<const SpectrumIndex> keptSpectrumIndex(const Program &program, std::uint64_t max);
 

@@ -198,4 +198,68 @@ mpz_class bytesWithinWindows(const Program &program, std::uint64_t cut, std::uin
         + countOfProduct(width, at(a.g), at(b.h), min, max, rule);
 }
 
+std::optional<std::vector<mpz_class>> countsByRuleLength(
+    const Program &program, std::uint64_t shortest, std::uint64_t longest)
+{
+    const RuleLengths &rule = program.ruleLengths;
+    const std::uint64_t cut = rule.base + rule.period * rule.repeats - 1;
+    const std::size_t width = spectraWidth(program);
+    checkSpectraBudget(cut, width, spectrumSlots(program, cut), rootFactorsWords(program, cut, width));
+    const auto [first, second] = rootFactors(program, Spectra { width * GMP_NUMB_BITS, cut, rule.period });
+    Poly a = repacked(first.poly, multiword::wordsFor(first.bits), width);
+    Poly b = repacked(second.poly, multiword::wordsFor(second.bits), width);
+    const auto held = [width](const Poly &poly) {
+        std::vector<std::int64_t> lengths;
+        for (std::size_t slot = 0; slot < poly.stored(width); ++slot) {
+            if (multiword::trimmedSize(poly.limbs.data() + slot * width, width) != 0)
+                lengths.push_back(poly.lengthOf(slot));
+        }
+        return lengths;
+    };
+    std::vector<std::int64_t> aLengths = held(a);
+    std::vector<std::int64_t> bLengths = held(b);
+    // The count at length l sums, over the lengths s of the factor with
+    // fewer of them, its coefficient times the other's rows at l - s summed
+    // over the windows.
+    if (aLengths.size() > bLengths.size()) {
+        std::swap(a, b);
+        std::swap(aLengths, bLengths);
+    }
+    const double lengths = double(longest - shortest + 1);
+    // The product's own cost, roughly: every slot of one times the other's.
+    if (aLengths.empty() || lengths * double(aLengths.size()) > 4 * double(a.slots(width)) * double(b.slots(width)))
+        return std::nullopt;
+    Poly scratch;
+    const Poly &other = unpacked(b, width, scratch);
+    const auto otherLow = std::int64_t(other.offset);
+    const auto otherSlots = std::int64_t(other.slots(width));
+    const std::int64_t low = std::int64_t(shortest) - aLengths.back();
+    const std::int64_t high = std::int64_t(longest) - aLengths.front();
+    // windowed[y - low]: the other's coefficients at y, y + period, ...
+    std::vector<mpz_class> windowed(std::size_t(high - low + 1));
+    for (std::int64_t y = low; y <= high; ++y) {
+        for (std::uint32_t k = 0; k < rule.repeats; ++k) {
+            const std::int64_t t = y + std::int64_t(k * rule.period) - otherLow;
+            if (t < 0 || t >= otherSlots)
+                continue;
+            mpz_t coefficient;
+            mpz_roinit_n(coefficient, other.limbs.data() + std::size_t(t) * width, static_cast<mp_size_t>(width));
+            mpz_add(
+                windowed[std::size_t(y - low)].get_mpz_t(), windowed[std::size_t(y - low)].get_mpz_t(), coefficient);
+        }
+    }
+    std::vector<mpz_class> counts(std::size_t(longest - shortest + 1));
+    for (const std::int64_t s : aLengths) {
+        const mp_limb_t *limbs = a.at(s, width);
+        mpz_t factor;
+        mpz_roinit_n(factor, limbs, static_cast<mp_size_t>(multiword::trimmedSize(limbs, width)));
+        for (std::uint64_t l = shortest; l <= longest; ++l) {
+            const mpz_class &rows = windowed[std::size_t(std::int64_t(l) - s - low)];
+            if (rows != 0)
+                mpz_addmul(counts[l - shortest].get_mpz_t(), rows.get_mpz_t(), factor);
+        }
+    }
+    return counts;
+}
+
 } // namespace razmnozhator::detail
