@@ -341,14 +341,10 @@ QString everyVariantOverLimit(const lengthrules::FieldRule &rule)
     const lengthrules::CharacterLimit *limit = lengthrules::limitOf(rule);
     if (!limit)
         return {};
-    if (limit->narrow)
-        return tr("every variant holds more than %1 narrow characters").arg(limit->most);
-    const QString characters = QString::fromUtf16(limit->characters);
-    if (limit->most == 0)
-        return tr("every variant holds \"%1\"").arg(characters);
-    if (limit->most == 1)
-        return tr("every variant holds more than one \"%1\"").arg(characters);
-    return tr("every variant holds more than %1 \"%2\"").arg(limit->most).arg(characters);
+    return lengthrules::phrased(*limit,
+        { tr("every variant holds more than %1 narrow characters"), QStringLiteral("\"%1\""),
+            tr("every variant holds %1"), tr("every variant holds more than one %1"),
+            tr("every variant holds more than %2 %1") });
 }
 
 mpz_class writtenCount(const std::optional<CompiledTemplate> &compiled, const Options &options)

@@ -134,28 +134,34 @@ const CharacterLimit *limitOf(const FieldRule &field) noexcept
     return field.rule == Rule::Direct ? &narrow15 : field.limit;
 }
 
-QString limitWording(const CharacterLimit &limit)
+QString phrased(const CharacterLimit &limit, const LimitPhrases &phrases)
 {
     if (limit.narrow)
-        return QCoreApplication::translate("MainWindow", "не больше %1 узких символов").arg(limit.most);
-    const QString characters = QStringLiteral("«%1»").arg(QString::fromUtf16(limit.characters));
+        return phrases.narrow.arg(limit.most);
+    const QString characters = phrases.quoted.arg(QString::fromUtf16(limit.characters));
     if (limit.most == 0)
-        return QCoreApplication::translate("MainWindow", "без %1").arg(characters);
-    if (limit.most == 1)
-        return QCoreApplication::translate("MainWindow", "с %1 не больше одного раза").arg(characters);
-    return QCoreApplication::translate("MainWindow", "с %1 не больше %2 раз").arg(characters).arg(limit.most);
+        return phrases.none.arg(characters);
+    if (limit.most == 1 && !phrases.one.isEmpty())
+        return phrases.one.arg(characters);
+    return phrases.many.arg(characters).arg(limit.most);
+}
+
+QString limitWording(const CharacterLimit &limit)
+{
+    return phrased(limit,
+        { QCoreApplication::translate("MainWindow", "не больше %1 узких символов"), QStringLiteral("«%1»"),
+            QCoreApplication::translate("MainWindow", "без %1"),
+            QCoreApplication::translate("MainWindow", "с %1 не больше одного раза"),
+            QCoreApplication::translate("MainWindow", "с %1 не больше %2 раз") });
 }
 
 QString overLimitWording(const CharacterLimit &limit)
 {
-    if (limit.narrow)
-        return QCoreApplication::translate("MainWindow", "больше %1 узких символов").arg(limit.most);
-    const QString characters = QStringLiteral("«%1»").arg(QString::fromUtf16(limit.characters));
-    if (limit.most == 0)
-        return QCoreApplication::translate("MainWindow", "есть %1").arg(characters);
-    if (limit.most == 1)
-        return QCoreApplication::translate("MainWindow", "больше одного %1").arg(characters);
-    return QCoreApplication::translate("MainWindow", "больше %1 %2").arg(limit.most).arg(characters);
+    return phrased(limit,
+        { QCoreApplication::translate("MainWindow", "больше %1 узких символов"), QStringLiteral("«%1»"),
+            QCoreApplication::translate("MainWindow", "есть %1"),
+            QCoreApplication::translate("MainWindow", "больше одного %1"),
+            QCoreApplication::translate("MainWindow", "больше %2 %1") });
 }
 
 QString choiceText(const FieldRule &field)
@@ -164,10 +170,9 @@ QString choiceText(const FieldRule &field)
     if (!field.limit)
         return rule;
     // Short enough for the button at the window's smallest width.
-    const QString characters = QStringLiteral("«%1»").arg(QString::fromUtf16(field.limit->characters));
-    const QString limit = field.limit->most == 0
-        ? QCoreApplication::translate("MainWindow", "без %1").arg(characters)
-        : QCoreApplication::translate("MainWindow", "%1 ≤ %2").arg(characters).arg(field.limit->most);
+    const QString limit = phrased(*field.limit,
+        { {}, QStringLiteral("«%1»"), QCoreApplication::translate("MainWindow", "без %1"), {},
+            QCoreApplication::translate("MainWindow", "%1 ≤ %2") });
     return QStringLiteral("%1, %2").arg(rule, limit);
 }
 

@@ -73,6 +73,19 @@ std::optional<std::uint64_t> lineLength(QStringView line, const FieldRule &field
 // правилам Директа", "без «!»", "с «!» не больше одного раза".
 QString choiceText(const FieldRule &field);
 QString wording(const FieldRule &field);
+// How a text names a limit: Direct's (%1 the most), or one on other
+// characters, quoted (%1 the characters): none of them, one at most (empty:
+// as many), or %2 at most.
+struct LimitPhrases
+{
+    QString narrow;
+    QString quoted;
+    QString none;
+    QString one;
+    QString many;
+};
+QString phrased(const CharacterLimit &limit, const LimitPhrases &phrases);
+
 // The window's words for a limit: "без «!»", "не больше 15 узких символов".
 QString limitWording(const CharacterLimit &limit);
 // What a line past the limit holds: "больше 15 узких символов", "есть «!»",

@@ -42,6 +42,7 @@ private slots:
     void words_data();
     void words();
     void presetTable();
+    void limitOfThree();
 };
 
 void LengthRulesTest::lineLength_data()
@@ -144,6 +145,19 @@ void LengthRulesTest::presetTable()
         QVERIFY2(preset.min <= preset.max, preset.name);
         QVERIFY2(lengthrules::combinable(preset.fieldRule()), preset.name);
     }
+}
+
+// A limit no preset has yet: three at most.
+void LengthRulesTest::limitOfThree()
+{
+    const lengthrules::CharacterLimit three { u"!?", 3 };
+    const lengthrules::FieldRule field { Rule::Plain, &three };
+    QCOMPARE(lengthrules::limitWording(three), QStringLiteral("с «!?» не больше 3 раз"));
+    QCOMPARE(lengthrules::overLimitWording(three), QStringLiteral("больше 3 «!?»"));
+    QCOMPARE(lengthrules::choiceText(field), QStringLiteral("все символы, «!?» ≤ 3"));
+    QCOMPARE(lengthrules::lineLength(u"a!?!", field), std::optional<std::uint64_t>(4));
+    QCOMPARE(lengthrules::lineLength(u"a!?!?", field), std::optional<std::uint64_t>());
+    QCOMPARE(lengthrules::lengthRule(field).limited.count(), 2u);
 }
 
 QTEST_GUILESS_MAIN(LengthRulesTest)
