@@ -6,6 +6,7 @@
 #include "differential.h"
 #include "drawncheck.h"
 #include "figures/lengthcounts.h"
+#include "program/templateaccess.h"
 #include "random_templates.h"
 #include "selection/withinlimitranks.h"
 
@@ -270,6 +271,29 @@ TEST(LengthRule, RandomTemplatesAgreeWithTheFilteredList)
         if (HasFatalFailure())
             return;
     }
+}
+
+// Forty optional commas or dots, at most three kept, and lengths by the rule
+// in the middle of their spread: most variants break the limit or miss the
+// bounds only through their last groups, which the listing must pass over
+// rather than visit, whichever window a variant's commas put it in.
+TEST(LengthRule, ListingVisitsOnlyWhatItKeeps)
+{
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += i % 3 ? "[a|bbbb][,|.|]" : "[cc|d][.|]";
+    const LengthRule rule = ruleOf(",.", 3);
+    const auto compiled = CompiledTemplate::compile(text).withLengthRule(rule);
+    const LengthRange range { 90, 95 };
+    razmnozhator::BoundedEnumerator lines(compiled, range);
+    std::size_t listed = 0;
+    while (listed < 5000 && lines.next()) {
+        ASSERT_TRUE(rule.lengthOf(lines.current()).has_value());
+        ASSERT_TRUE(range.contains(*rule.lengthOf(lines.current())));
+        ++listed;
+    }
+    ASSERT_EQ(listed, 5000u);
+    EXPECT_LE(razmnozhator::detail::TemplateAccess::visited(lines), listed + 1);
 }
 
 // Ten optional commas, at most one kept: a sixth of the variants lie within

@@ -143,7 +143,8 @@ void weighLiterals(Program &program)
     const Extremes::Value extremes
         = walkPostorder(program, Extremes {}, [&](std::uint32_t node, const Extremes::Value &value) {
               const std::size_t at = nodeIndex(program, node);
-              runs[at] = { value.longest - value.shortest + 1, value.most - value.fewest + 1 };
+              runs[at]
+                  = { value.longest - value.shortest + 1, value.most - value.fewest + 1, value.shortest, value.fewest };
           });
     const std::uint64_t limit = program.lengthRule.mostLimited;
     RuleLengths &rule = program.ruleLengths;
@@ -184,8 +185,12 @@ void weighLiterals(Program &program)
     }
     // A literal's limited bytes past the limit refuse every variant that
     // holds it, so they count as one past it: the engine's lengths stay small.
-    for (std::uint64_t &characters : program.literalCharacters)
-        characters = countedOf(characters) + rule.period * std::min(limitedOf(characters), limit + 1);
+    rule.literalLimited.reserve(program.literalCharacters.size());
+    for (std::uint64_t &characters : program.literalCharacters) {
+        const std::uint64_t limited = std::min(limitedOf(characters), limit + 1);
+        rule.literalLimited.push_back(std::uint32_t(limited));
+        characters = countedOf(characters) + rule.period * limited;
+    }
 }
 
 RuleWindow ruleWindow(const Program &program, LengthRange range)

@@ -108,14 +108,21 @@ struct RuleLengths
     // limited byte uncounted, or none uncounted).
     std::optional<std::uint64_t> bytesDropPerLimited;
     // When weighted, per node (sequences, then groups): the spread of its
-    // lengths by the rule, and of its numbers of limited bytes. Its
-    // spectrum holds about that many runs of that many slots (see Poly).
+    // lengths by the rule, and of its numbers of limited bytes, from the
+    // shortest and the fewest. Its spectrum holds about that many runs of
+    // that many slots (see Poly).
     struct Runs
     {
         std::uint64_t span = 0;
         std::uint64_t rows = 0;
+        std::uint64_t shortest = 0;
+        std::uint64_t fewest = 0;
     };
     std::vector<Runs> nodeRuns;
+    // When weighted, per literal: its limited bytes as the engine counts
+    // them (at most limit + 1); its engine length less period times these
+    // is its length by the rule.
+    std::vector<std::uint32_t> literalLimited;
 };
 
 class PositionIndex;
