@@ -36,6 +36,11 @@ QStringList fieldNames(int fieldCount);
 
 inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
+// What a file of the format holds before its first row: for a tsv the header
+// row, for a csv the byte order mark and the header row; nothing for lines,
+// and nothing for a workbook, whose header is a row of its sheet.
+std::string preamble(Format format, const QStringList &header);
+
 // Appends the row of fields that a tab-separated text holds as one line of
 // comma-separated values: a field with a comma, a quote or a line break
 // quoted, its quotes doubled, and the line ended by CR LF; a row of one
