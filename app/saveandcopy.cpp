@@ -18,7 +18,9 @@ void MainWindow::save()
     if (busy)
         return;
     try {
-        writeToChosenFile([this](const auto &put, WorkProgress &progress) {
+        const SavedLines saved { lineFields, mpz_class(lines.size()),
+            lines.empty() ? 0 : lines.byteSize() / lines.size() };
+        writeToChosenFile(saved, [this](const auto &put, WorkProgress &progress) {
             progress.setTotal(lines.size());
             std::uint64_t done = 0;
             for (const std::string_view line : lines) {
