@@ -1,7 +1,8 @@
 // Variants with tabs as a table: a column per field under the names a saved
 // table's header gives them, the keys and the accessibility interface on it,
 // the table's file types, read back byte for byte or cell by cell, the
-// refusals of a workbook too small for the rows, and the clipboard's rows.
+// refusals of a workbook too small for the rows, the clipboard's rows, and
+// the table kept by the answers to a result too big to hold.
 
 #include <QAccessible>
 #include <QApplication>
@@ -28,13 +29,14 @@ private slots:
     void restrictKeepsTheTable();
     void columnHeadersAreAccessible();
     void keysMoveThroughTheTable();
-    void offersTheTableTypes();
     void savesATable_data();
     void savesATable();
     void savesAWorkbook();
     void refusesWhatASheetCannotHold_data();
     void refusesWhatASheetCannotHold();
     void copiesRowsWithTabs();
+    void tooBigForMemoryKeepsTheTable_data();
+    void tooBigForMemoryKeepsTheTable();
 };
 
 // The table's cells, row by row, each row's fields joined by "|".
@@ -188,18 +190,6 @@ void TableTest::keysMoveThroughTheTable()
     QTRY_VERIFY(table->hasFocus());
 }
 
-void TableTest::offersTheTableTypes()
-{
-    WindowDriver driver;
-    driver.generate(sofaTemplate);
-    driver.click("saveButton");
-    const auto asked = driver.dialogs->callsOf(Kind::SavePath);
-    QCOMPARE(asked.size(), 1);
-    QCOMPARE(asked.first().text,
-        QStringLiteral("All Files (*);;Text Files (*.txt);;All Files, UTF-8 (*);;Text Files, UTF-8 (*.txt);;"
-                       "Таблица Excel (*.xlsx);;CSV (*.csv);;Текст с табуляцией, UTF-8 (*.tsv)"));
-}
-
 void TableTest::savesATable_data()
 {
     QTest::addColumn<QString>("templateText");
@@ -260,7 +250,14 @@ void TableTest::savesATable()
     if (!fileType.isEmpty())
         driver.dialogs->saveFilters.enqueue(fileType);
     driver.trigger("saveAction");
+    const auto asked = driver.dialogs->callsOf(Kind::SavePath);
     QCOMPARE(driver.dialogs->calls.size(), 1);
+    const QString textTypes
+        = QStringLiteral("All Files (*);;Text Files (*.txt);;All Files, UTF-8 (*);;Text Files, UTF-8 (*.txt)");
+    QCOMPARE(asked.first().text,
+        templateText.contains(u'\t')
+            ? textTypes + ";;Таблица Excel (*.xlsx);;CSV (*.csv);;Текст с табуляцией, UTF-8 (*.tsv)"
+            : textTypes);
     QCOMPARE(readFile(dir.filePath(fileName)), expected);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { fileName });
 }
@@ -349,6 +346,50 @@ void TableTest::copiesRowsWithTabs()
     QCOMPARE(QGuiApplication::clipboard()->text(),
         QStringLiteral("диван\tКупите диван в Москве\tдешево\nдиван\tКупите диван в Москве\tбыстро\n"
                        "кресло\tКупите кресло в Москве\tдешево\nкресло\tКупите кресло в Москве\tбыстро\n"));
+}
+
+using Answer = Dialogs::TooBigAnswer;
+
+void TableTest::tooBigForMemoryKeepsTheTable_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<QByteArray>("saved"); // empty: nothing saved
+
+    const QByteArray rows
+        = QStringLiteral("кресло\tКупите кресло в Москве\tдешево\nкресло\tКупите кресло в Москве\tбыстро\n").toUtf8();
+    QTest::newRow("random lines") << Answer::RandomLines << QString() << QByteArray();
+    QTest::newRow("every row saved as tsv") << Answer::SaveAll << "Текст с табуляцией, UTF-8 (*.tsv)"
+                                            << QStringLiteral("Поле 1\tПоле 2\tПоле 3\n").toUtf8() + rows;
+}
+
+void TableTest::tooBigForMemoryKeepsTheTable()
+{
+    QFETCH(Answer, answer);
+    QFETCH(QString, fileType);
+    QFETCH(QByteArray, saved);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    WindowDriver driver;
+    driver.window->setMemorySource([] { return std::uint64_t(0); });
+    // Lines of 34 and 36 characters: the sofas' are too short.
+    driver.minLengthEdit()->setText("35");
+    driver.shuffleBox()->setChecked(false);
+    driver.dialogs->tooBigAnswers.enqueue(answer);
+    driver.dialogs->savePaths.enqueue(dir.filePath("ads"));
+    driver.dialogs->saveFilters.enqueue(fileType);
+    driver.generate(sofaTemplate);
+    QCOMPARE(driver.dialogs->callsOf(Kind::TooBig).size(), 1);
+    if (answer == Answer::RandomLines) {
+        QCOMPARE(headerNames(driver), QStringList({ "Поле 1", "Поле 2", "Поле 3" }));
+        QCOMPARE(tableTexts(driver),
+            QStringList({ "кресло|Купите кресло в Москве|дешево", "кресло|Купите кресло в Москве|быстро" }));
+        return;
+    }
+    QCOMPARE(driver.dialogs->callsOf(Kind::SavePath).size(), 1);
+    QVERIFY(driver.dialogs->callsOf(Kind::SavePath).first().text.endsWith("Текст с табуляцией, UTF-8 (*.tsv)"));
+    QCOMPARE(readFile(dir.filePath("ads")), saved);
 }
 
 QTEST_MAIN(TableTest)
