@@ -159,9 +159,11 @@ void MainWindow::showLines(VariantList fresh, std::uint64_t fields)
     }
     if (table) {
         // As wide as the fields of the first rows, none wider than half the
-        // view; the last one takes the rest.
+        // view; the last one takes the rest. Measuring reads up to a thousand
+        // cells a column, so columns far to the right keep the usual width.
+        constexpr int measuredColumns = 64;
         const int widest = std::max(resultTable->viewport()->width(), resultList->viewport()->width()) / 2;
-        for (int column = 0; column + 1 < fieldModel->fields(); ++column) {
+        for (int column = 0; column + 1 < std::min(fieldModel->fields(), measuredColumns); ++column) {
             resultTable->resizeColumnToContents(column);
             resultTable->setColumnWidth(column, std::min(resultTable->columnWidth(column), widest));
         }

@@ -1,6 +1,8 @@
-// The ways the lines leave the program: a CP1251 text file and the
-// clipboard, both only reading the lines. The file is written by the helper
-// that the streaming save of a result too big to hold uses too.
+// The ways the lines leave the program: a file, of text or, for the rows of
+// a table, a table, and the clipboard, both only reading the lines. The file
+// is written by the helper that the streaming save of a result too big to
+// hold uses too; the clipboard keeps a row's tabs, so that a spreadsheet
+// pastes the fields as columns.
 
 #include "mainwindow.h"
 
