@@ -1,9 +1,9 @@
 #pragma once
 
 // Variants as the rows of a table: a tab separates a variant's fields. The
-// formats a table is written in, the names its header gives the fields, and
-// a row as comma-separated values; read by the window and the command-line
-// tool alike.
+// formats a table is written in, the names its header gives the fields, what
+// a file holds before its rows, and a row as comma-separated values; read by
+// the window and the command-line tool alike.
 
 #include <optional>
 #include <span>
