@@ -7,7 +7,10 @@
 
 #include "mainwindow.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -17,13 +20,14 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScopeGuard>
+#include <QTableView>
 #include <QTextCursor>
 #include <QTextEdit>
 
-#include "cp1251.h"
 #include "dialogs.h"
 #include "documenttext.h"
 #include "elidedlabel.h"
+#include "fieldtablemodel.h"
 #include "lengthrules.h"
 #include "linelistmodel.h"
 #include "memoryguard.h"
@@ -31,30 +35,28 @@
 #include "progressrunner.h"
 #include "razmnozhator/diversity.h"
 #include "razmnozhator/lengthbounds.h"
+#include "savedfile.h"
 
 using namespace razmnozhator;
 
-namespace {
-
-// Lines go to the file in blocks of about this size rather than one write per line.
-constexpr std::size_t writeBlock = 1 << 20;
-
-} // namespace
-
-void MainWindow::writeToChosenFile(const LineProducer &produce)
+void MainWindow::writeToChosenFile(const SavedLines &saved, const LineProducer &produce)
 {
-    // Windows-1251 first, as the window always saved; then UTF-8 without a
-    // byte order mark, which most ad platforms' tools read.
-    const QString cp1251Filters = tr("All Files (*);;Text Files (*.txt)");
-    const QString utf8Filters = tr("All Files, UTF-8 (*);;Text Files, UTF-8 (*.txt)");
-    const Dialogs::SavePath chosen
-        = dialogs->askSavePath(this, tr("SaveToFile"), cp1251Filters + QStringLiteral(";;") + utf8Filters);
+    const bool table = saved.fields > 1;
+    const Dialogs::SavePath chosen = dialogs->askSavePath(this, tr("SaveToFile"), savedFileTypes(table));
     const QString &fileName = chosen.fileName;
     if (fileName.isEmpty())
         return;
-    const bool utf8 = utf8Filters.split(QStringLiteral(";;")).contains(chosen.filter);
+    const SavedFormat format = savedFormat(chosen.filter, fileName, table);
+    // A sheet too small for the rows is said before anything is written.
+    if (format == SavedFormat::Xlsx && saved.count) {
+        if (const std::optional<QString> tooMany = tooManyRowsForSheet(*saved.count)) {
+            showError(*tooMany);
+            return;
+        }
+    }
 
     QString failure;
+    QString problem;
     const auto work = [&](WorkProgress &progress) {
         // A regular file is replaced only once every line has been written;
         // on any failure or cancel it stays as it was. A device or a FIFO is
@@ -64,23 +66,19 @@ void MainWindow::writeToChosenFile(const LineProducer &produce)
             failure = file.errorString();
             return false;
         }
-        std::string block;
-        block.reserve(writeBlock + 256);
         bool writable = true;
-        const auto flushBlock = [&] {
-            writable = writable && file.write(block.data(), block.size());
-            block.clear();
-            return writable;
-        };
-        const auto put = [&](std::string_view line) {
-            if (utf8)
-                cp1251::appendUtf8(block, line);
-            else
-                block.append(line);
-            block.push_back('\n');
-            return block.size() < writeBlock || flushBlock();
-        };
-        const bool produced = produce(put, progress) && flushBlock();
+        const std::uint64_t rows = saved.count && saved.count->fits_ulong_p() ? saved.count->get_ui() : 0;
+        SavedFileWriter writer(format, static_cast<int>(std::min<std::uint64_t>(saved.fields, INT_MAX)), rows,
+            saved.lineBytes, [&](const char *bytes, std::size_t size) {
+                writable = writable && file.write(bytes, size);
+                return writable;
+            });
+        const bool produced
+            = produce([&writer](std::string_view line) { return writer.put(line); }, progress) && writer.finish();
+        if (!writer.problem().isEmpty()) {
+            problem = writer.problem();
+            return false;
+        }
         if (!writable || (produced && !progress.canceled() && !file.commit())) {
             failure = file.errorString();
             return false;
@@ -88,7 +86,11 @@ void MainWindow::writeToChosenFile(const LineProducer &produce)
         // An uncommitted atomic write is dropped with the file.
         return produced && !progress.canceled();
     };
-    if (!runLong(tr("Сохранение в файл"), work) && !failure.isEmpty())
+    if (runLong(tr("Сохранение в файл"), work))
+        return;
+    if (!problem.isEmpty())
+        showError(problem);
+    else if (!failure.isEmpty())
         showError(tr("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
 }
 
@@ -138,12 +140,41 @@ QString MainWindow::lengthRuleWording() const
     return lengthrules::wording(lengthRule());
 }
 
-void MainWindow::showLines(VariantList fresh)
+void MainWindow::showLines(VariantList fresh, std::uint64_t fields)
 {
-    lineModel->replaceLines([&] { std::swap(lines, fresh); });
+    // The list holds every line either way; the table holds them only while
+    // it shows them.
+    fieldModel->replaceLines([&] { lineModel->replaceLines([&] { std::swap(lines, fresh); }); }, fields);
     discardInBackground(std::move(fresh));
-    resultList->scrollToTop();
+    lineFields = fields;
+    const bool table = fieldModel->fields() > 0;
+    QAbstractItemView *shown = resultView();
+    QAbstractItemView *hidden = table ? static_cast<QAbstractItemView *>(resultList) : resultTable;
+    if (!hidden->isHidden()) {
+        const bool focused = hidden->hasFocus();
+        hidden->hide();
+        shown->show();
+        if (focused)
+            shown->setFocus();
+    }
+    if (table) {
+        // As wide as the fields of the first rows, none wider than half the
+        // view; the last one takes the rest. Measuring reads up to a thousand
+        // cells a column, so columns far to the right keep the usual width.
+        constexpr int measuredColumns = 64;
+        const int widest = std::max(resultTable->viewport()->width(), resultList->viewport()->width()) / 2;
+        for (int column = 0; column + 1 < std::min(fieldModel->fields(), measuredColumns); ++column) {
+            resultTable->resizeColumnToContents(column);
+            resultTable->setColumnWidth(column, std::min(resultTable->columnWidth(column), widest));
+        }
+    }
+    shown->scrollToTop();
     showLineCount();
+}
+
+QAbstractItemView *MainWindow::resultView() const
+{
+    return fieldModel->fields() > 0 ? static_cast<QAbstractItemView *>(resultTable) : resultList;
 }
 
 void MainWindow::showLineCount()

@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "cp1251.h"
@@ -13,9 +14,28 @@
 #include "memoryguard.h"
 #include "progressrunner.h"
 #include "razmnozhator/engine.h"
+#include "razmnozhator/fields.h"
 #include "templatetext.h"
 
 using namespace razmnozhator;
+
+namespace {
+
+// The fields of every variant when they make a table, as the tabs of the
+// variants split them; 1 for variants without tabs, and for those whose
+// groups give different numbers of fields, which show as lines.
+std::uint64_t tableFields(std::string_view text)
+{
+    if (text.find('\t') == std::string_view::npos)
+        return 1;
+    try {
+        return fieldCount(text);
+    } catch (const FieldCountError &) {
+        return 1;
+    }
+}
+
+} // namespace
 
 bool MainWindow::reportTextProblem(const cp1251::TemplateText &encoded)
 {
@@ -49,11 +69,12 @@ void MainWindow::go()
         // Lengths count by the chosen rule from here on; the lines listed are
         // every variant all the same.
         const CompiledTemplate compiled = CompiledTemplate::compile(encoded.bytes(), engineLengthRule());
+        const std::uint64_t fields = tableFields(encoded.bytes());
         // The instant figures decide: the exact ones of a deeply nested
         // template may take long, and where the instant ones saturate the
         // result is far beyond any memory anyway.
         if (!memoryguard::fits(compiled.countOrMax(), compiled.totalBytesOrMax(), memoryAvailable())) {
-            askWhatToDoWithTooMany(compiled);
+            askWhatToDoWithTooMany(compiled, fields);
             return;
         }
         VariantList fresh;
@@ -75,7 +96,7 @@ void MainWindow::go()
             return !progress.canceled();
         });
         if (finished)
-            showLines(std::move(fresh));
+            showLines(std::move(fresh), fields);
     } catch (const TemplateError &error) {
         showError(tr(error.what()));
         showLineCount();

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include <QResizeEvent>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -30,6 +32,7 @@
 #include "dialogs.h"
 #include "documenttext.h"
 #include "elidedlabel.h"
+#include "fieldtablemodel.h"
 #include "lengthchart.h"
 #include "lengthchartfeeder.h"
 #include "lengthrules.h"
@@ -68,8 +71,8 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> injectedDialogs, QWidget *parent
 
 MainWindow::~MainWindow()
 {
-    // The list goes after the members: it must not read the lines meanwhile.
-    lineModel->replaceLines([this] { discardInBackground(std::move(lines)); });
+    // The views go after the members: they must not read the lines meanwhile.
+    fieldModel->replaceLines([this] { lineModel->replaceLines([this] { discardInBackground(std::move(lines)); }); }, 1);
 }
 
 void MainWindow::setMemorySource(std::function<std::uint64_t()> available)
@@ -112,6 +115,7 @@ void MainWindow::createWidgets()
     const std::array<QPushButton *, 3> commandButtons = createCommandButtons();
     QGroupBox *restrictionGroup = createRestrictionGroup();
     createResultList();
+    createResultTable();
     createTemplateEdit();
     createStatusLine();
     createLengthChart();
@@ -125,7 +129,9 @@ void MainWindow::createWidgets()
         grid->addWidget(commandButtons[static_cast<std::size_t>(column - 1)], 0, column, 1, 1);
     grid->addWidget(restrictionGroup, 1, 0, 1, 4);
     grid->addWidget(lengthChart, 2, 0, 1, 4);
+    // One of the two shows the lines; a hidden widget takes no room.
     grid->addWidget(resultList, 3, 0, 1, 4);
+    grid->addWidget(resultTable, 3, 0, 1, 4);
     grid->addWidget(statusLine, 4, 0, 1, 4);
 
     setCentralWidget(centralFrame);
@@ -300,6 +306,40 @@ void MainWindow::createResultList()
     // refresh clears the current row without a word, so "Строк: N" stays.
     connect(
         resultList->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+            if (current.isValid())
+                status(current);
+        });
+}
+
+void MainWindow::createResultTable()
+{
+    resultTable = new QTableView;
+    resultTable->setObjectName(QStringLiteral("resultTable"));
+    resultTable->setAccessibleName(tr("Строки"));
+    fieldModel = new FieldTableModel(lines, resultTable);
+    resultTable->setModel(fieldModel);
+    // A row is a line, chosen whole as in the list; the cursor keys still
+    // move from field to field, and a screen reader reads each one.
+    resultTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    resultTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    resultTable->setWordWrap(false);
+    resultTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Rows of one height, as the list's, so that the view never measures
+    // one of possibly millions; the line's number would only crowd it.
+    QHeaderView *rowHeader = resultTable->verticalHeader();
+    rowHeader->hide();
+    rowHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowHeader->setMinimumSectionSize(1);
+    rowHeader->setDefaultSectionSize(
+        resultList->sizeHintForRow(0) > 0 ? resultList->sizeHintForRow(0) : resultTable->fontMetrics().height() + 4);
+    resultTable->horizontalHeader()->setStretchLastSection(true);
+    resultTable->horizontalHeader()->setHighlightSections(false);
+    resultTable->hide();
+    connect(resultTable, &QTableView::clicked, this, &MainWindow::status);
+    connect(resultTable, &QTableView::activated, this, &MainWindow::status);
+    connect(
+        resultTable->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+            // As in the list, the keys move the current row too.
             if (current.isValid())
                 status(current);
         });

@@ -17,14 +17,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
+
+#include <gmpxx.h>
 
 #include <QMainWindow>
 
 class Dialogs;
+class QAbstractItemView;
 class QActionGroup;
 class DocumentText;
 class ElidedLabel;
+class FieldTableModel;
 class HelpWindow;
 class LengthChart;
 class QCheckBox;
@@ -37,6 +42,7 @@ class QListView;
 class QModelIndex;
 class QPushButton;
 class QStatusBar;
+class QTableView;
 class QTextEdit;
 class TemplateHighlighter;
 class VariantCounter;
@@ -98,6 +104,9 @@ private:
     void chooseLengthRule(const razmnozhator::lengthrules::FieldRule &rule);
     void applyPreset(const razmnozhator::lengthrules::Preset &preset);
     void createResultList();
+    // The table that shows the lines instead of the list when their fields
+    // make one.
+    void createResultTable();
     void createLengthChart();
     void createTemplateEdit();
     void chooseTemplateWrapping();
@@ -124,29 +133,42 @@ private:
     razmnozhator::LengthRule engineLengthRule() const;
     QString lengthRuleWording() const;
 
-    // The answers to a result too big for memory.
-    void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled);
-    void takeRandomLines(const razmnozhator::CompiledTemplate &compiled);
+    // The answers to a result too big for memory; fields: those of each
+    // variant, 1 where they are no table.
+    void askWhatToDoWithTooMany(const razmnozhator::CompiledTemplate &compiled, std::uint64_t fields);
+    void takeRandomLines(const razmnozhator::CompiledTemplate &compiled, std::uint64_t fields);
     // With "Непохожие": the lines that differ from each other the most.
-    void takeDiverseLines(const razmnozhator::CompiledTemplate &compiled);
+    void takeDiverseLines(const razmnozhator::CompiledTemplate &compiled, std::uint64_t fields);
     void restrictToDiverse(const razmnozhator::RestrictRules &rules);
     // The count, and how far apart the two closest lines are.
     void showDiversity(const razmnozhator::Diversity &diversity);
     // kept: how many of the variants lie within the lengths; null when that is
     // too costly to find out.
-    void saveAllVariants(const razmnozhator::CompiledTemplate &compiled, const razmnozhator::RangeFigures *kept);
+    void saveAllVariants(
+        const razmnozhator::CompiledTemplate &compiled, const razmnozhator::RangeFigures *kept, std::uint64_t fields);
 
     // Runs work through the progress runner and keeps the commands from
     // starting again meanwhile. False when the user cancelled.
     bool runLong(const QString &text, const std::function<bool(WorkProgress &)> &work);
-    // Asks for a file name and writes what produce hands over to it, through
-    // the output rule shared with the tool. Nothing is changed on cancel.
+    // What a save writes besides the lines: the fields of each, 1 where they
+    // are no table; how many lines, when that is known; and about how many
+    // bytes a line holds.
+    struct SavedLines
+    {
+        std::uint64_t fields = 1;
+        std::optional<mpz_class> count;
+        std::uint64_t lineBytes = 0;
+    };
+    // Asks for a file name and type and writes what produce hands over to it,
+    // through the output rule shared with the tool. Nothing is changed on cancel.
     using LineProducer = std::function<bool(const std::function<bool(std::string_view)> &put, WorkProgress &)>;
-    void writeToChosenFile(const LineProducer &produce);
+    void writeToChosenFile(const SavedLines &saved, const LineProducer &produce);
 
-    // Makes fresh the current lines, shown in the list, with the count in the
-    // status line.
-    void showLines(razmnozhator::VariantList fresh);
+    // Makes fresh the current lines, shown in the list, or in the table when
+    // they have several fields, with the count in the status line.
+    void showLines(razmnozhator::VariantList fresh, std::uint64_t fields);
+    // The list or the table, whichever shows the lines.
+    QAbstractItemView *resultView() const;
     // Only the count: after a refusal the list already shows the current lines.
     void showLineCount();
     // Shows text on the left of the status line; it stays until the next.
@@ -166,6 +188,7 @@ private:
     void selectInTemplate(qsizetype index, qsizetype length);
 
     QListView *resultList = nullptr;
+    QTableView *resultTable = nullptr;
     QTextEdit *templateEdit = nullptr;
     QLineEdit *minLengthEdit = nullptr;
     QLineEdit *maxLengthEdit = nullptr;
@@ -178,9 +201,12 @@ private:
     // The limit of the preset chosen last, until another rule is chosen.
     const razmnozhator::lengthrules::CharacterLimit *presetLimit = nullptr;
     razmnozhator::VariantList lines;
+    // The fields of each line: 1, or those of the table the lines make.
+    std::uint64_t lineFields = 1;
 
     std::unique_ptr<Dialogs> dialogs;
     LineListModel *lineModel = nullptr;
+    FieldTableModel *fieldModel = nullptr;
     // The status line's two texts: the line count or the line status on the
     // left, the live count on the right.
     ElidedLabel *lineStatusLabel = nullptr;

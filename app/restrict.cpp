@@ -62,7 +62,7 @@ void MainWindow::restrict()
             return;
         if (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRule()))
             return;
-        showLines(std::move(kept));
+        showLines(std::move(kept), lineFields);
     } catch (const std::bad_alloc &) {
         showOutOfMemory();
     }
@@ -98,7 +98,7 @@ void MainWindow::restrictToDiverse(const RestrictRules &rules)
         });
         if (!finished || (kept.empty() && explainNoneFits(this, *dialogs, lines, rules, lengthRule())))
             return;
-        showLines(std::move(kept));
+        showLines(std::move(kept), lineFields);
         showDiversity(diversity);
     } catch (const std::bad_alloc &) {
         showOutOfMemory();

@@ -1,6 +1,8 @@
-// The ways the lines leave the program: a CP1251 text file and the
-// clipboard, both only reading the lines. The file is written by the helper
-// that the streaming save of a result too big to hold uses too.
+// The ways the lines leave the program: a file, of text or, for the rows of
+// a table, a table, and the clipboard, both only reading the lines. The file
+// is written by the helper that the streaming save of a result too big to
+// hold uses too; the clipboard keeps a row's tabs, so that a spreadsheet
+// pastes the fields as columns.
 
 #include "mainwindow.h"
 
@@ -18,7 +20,9 @@ void MainWindow::save()
     if (busy)
         return;
     try {
-        writeToChosenFile([this](const auto &put, WorkProgress &progress) {
+        const SavedLines saved { lineFields, mpz_class(lines.size()),
+            lines.empty() ? 0 : lines.byteSize() / lines.size() };
+        writeToChosenFile(saved, [this](const auto &put, WorkProgress &progress) {
             progress.setTotal(lines.size());
             std::uint64_t done = 0;
             for (const std::string_view line : lines) {

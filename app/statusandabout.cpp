@@ -2,7 +2,7 @@
 
 #include "mainwindow.h"
 
-#include <QListView>
+#include <QAbstractItemView>
 #include <QModelIndex>
 #include <QSysInfo>
 #include <QTextCursor>
@@ -48,7 +48,7 @@ void MainWindow::status(const QModelIndex &index)
 
 void MainWindow::refreshLineStatus()
 {
-    const QModelIndex current = resultList->currentIndex();
+    const QModelIndex current = resultView()->currentIndex();
     if (lineStatusShown && current.isValid())
         status(current);
 }

@@ -53,7 +53,7 @@ QString randomLinesUpTo(std::uint32_t count)
 
 } // namespace
 
-void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
+void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled, std::uint64_t fields)
 {
     // "от 10 до 200 символов", and by which rule when not every character counts.
     const auto lengthsText = [this] {
@@ -83,24 +83,27 @@ void MainWindow::askWhatToDoWithTooMany(const CompiledTemplate &compiled)
                                  randomLinesUpTo(maxCount()), lengthsText());
     switch (dialogs->askTooBig(this, tr("Размножатор v1.0b"), text)) {
     case Dialogs::TooBigAnswer::RandomLines:
-        takeRandomLines(compiled);
+        takeRandomLines(compiled, fields);
         break;
     case Dialogs::TooBigAnswer::SaveAll:
-        saveAllVariants(compiled, kept ? &*kept : nullptr);
+        saveAllVariants(compiled, kept ? &*kept : nullptr, fields);
         break;
     case Dialogs::TooBigAnswer::Cancel:
         break;
     }
 }
 
-void MainWindow::saveAllVariants(const CompiledTemplate &compiled, const RangeFigures *kept)
+void MainWindow::saveAllVariants(const CompiledTemplate &compiled, const RangeFigures *kept, std::uint64_t fields)
 {
     const LengthRange range = lengthRange();
     const LengthRule &rule = engineLengthRule();
     // The lines written of those that will be; without the kept count only
     // the lines written, under a busy bar.
     const mpz_class total = kept ? kept->count : mpz_class(0);
-    writeToChosenFile([&](const auto &put, WorkProgress &progress) {
+    SavedLines saved { fields, std::nullopt, compiled.maxLength() };
+    if (kept)
+        saved.count = kept->count;
+    writeToChosenFile(saved, [&](const auto &put, WorkProgress &progress) {
         progress.setTotal(total);
         Enumerator variants(compiled);
         std::uint64_t seen = 0;
@@ -124,10 +127,10 @@ void MainWindow::saveAllVariants(const CompiledTemplate &compiled, const RangeFi
     });
 }
 
-void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
+void MainWindow::takeRandomLines(const CompiledTemplate &compiled, std::uint64_t fields)
 {
     if (diverseBox->isChecked()) {
-        takeDiverseLines(compiled);
+        takeDiverseLines(compiled, fields);
         return;
     }
     // A fresh seed every time, also after a restart: each press gives new texts.
@@ -152,13 +155,13 @@ void MainWindow::takeRandomLines(const CompiledTemplate &compiled)
             return !progress.canceled();
         });
         if (finished)
-            showLines(std::move(taken));
+            showLines(std::move(taken), fields);
     } catch (const LimitError &error) {
         showError(tr("Случайные строки этого шаблона выбрать не удалось: %1.").arg(describeLimit(error)));
     }
 }
 
-void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
+void MainWindow::takeDiverseLines(const CompiledTemplate &compiled, std::uint64_t fields)
 {
     std::random_device device;
     const std::uint64_t seed = (std::uint64_t(device()) << 32) ^ device();
@@ -182,7 +185,7 @@ void MainWindow::takeDiverseLines(const CompiledTemplate &compiled)
             return !progress.canceled();
         });
         if (finished) {
-            showLines(std::move(taken));
+            showLines(std::move(taken), fields);
             showDiversity(diversity);
         }
     } catch (const LimitError &error) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// A run's variants as the rows of a table: the header row, the byte order
-// mark of a csv, each row in its format, and the xlsx workbook, which is
-// made whole in a folder of its own before it is written out.
+// A run's variants as the rows of a table: the header that --header names,
+// what a slice carries before its rows, and the workbook filled from the
+// selection. How each format writes a row, the header and the workbook is
+// the codec's, shared with the window.
 
 #include <cstdint>
 #include <string>

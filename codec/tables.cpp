@@ -87,6 +87,21 @@ QStringList fieldNames(int fieldCount)
     return fieldNames(std::span<const QString>(none));
 }
 
+std::string preamble(Format format, const QStringList &header)
+{
+    const QByteArray names = header.join(u'\t').toUtf8();
+    const std::string_view tabSeparated(names.constData(), static_cast<std::size_t>(names.size()));
+    std::string text;
+    if (format == Format::Csv) {
+        text = byteOrderMark;
+        appendCsvRow(text, tabSeparated);
+    } else if (format == Format::Tsv) {
+        text = tabSeparated;
+        text += '\n';
+    }
+    return text;
+}
+
 void appendCsvRow(std::string &out, std::string_view tabSeparated)
 {
     // A row of one empty field is written as one, not as an empty line that

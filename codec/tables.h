@@ -1,9 +1,9 @@
 #pragma once
 
 // Variants as the rows of a table: a tab separates a variant's fields. The
-// formats a table is written in, the names its header gives the fields, and
-// a row as comma-separated values; read by the window and the command-line
-// tool alike.
+// formats a table is written in, the names its header gives the fields, what
+// a file holds before its rows, and a row as comma-separated values; read by
+// the window and the command-line tool alike.
 
 #include <optional>
 #include <span>
@@ -35,6 +35,11 @@ QStringList fieldNames(std::span<const QString> presets);
 QStringList fieldNames(int fieldCount);
 
 inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// What a file of the format holds before its first row: for a tsv the header
+// row, for a csv the byte order mark and the header row; nothing for lines,
+// and nothing for a workbook, whose header is a row of its sheet.
+std::string preamble(Format format, const QStringList &header);
 
 // Appends the row of fields that a tab-separated text holds as one line of
 // comma-separated values: a field with a comma, a quote or a line break

@@ -30,7 +30,31 @@ void appendCellText(std::string &out, std::string_view text)
     }
 }
 
+// Characters of UTF-8 text: its bytes but the continuation bytes.
+std::uint64_t characters(std::string_view utf8)
+{
+    return static_cast<std::uint64_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+}
+
 } // namespace
+
+std::optional<LongField> fieldTooLongForCell(std::string_view tabSeparated)
+{
+    // A row no longer in bytes than a cell in characters needs no count.
+    if (tabSeparated.size() <= XlsxTable::maxCellCharacters)
+        return std::nullopt;
+    std::size_t field = 0;
+    for (std::size_t begin = 0;; ++field) {
+        const std::size_t end = std::min(tabSeparated.find('\t', begin), tabSeparated.size());
+        if (const std::uint64_t count = characters(tabSeparated.substr(begin, end - begin));
+            count > XlsxTable::maxCellCharacters)
+            return LongField { field, count };
+        if (end == tabSeparated.size())
+            return std::nullopt;
+        begin = end + 1;
+    }
+}
 
 XlsxTable::XlsxTable(const QString &fileName, bool large)
 {

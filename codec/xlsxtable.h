@@ -4,7 +4,9 @@
 // memory: every cell is text, so that "=1+1", "-50%", "3.5" or "01.02" stay
 // the text they are, never a formula, a number or a date.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include <QString>
@@ -47,5 +49,17 @@ private:
     std::uint32_t row_ = 0;
     QString error_;
 };
+
+// A field longer than a sheet's cell holds: its place in the row, from 0,
+// and its characters.
+struct LongField
+{
+    std::size_t field = 0;
+    std::uint64_t characters = 0;
+};
+
+// The first field of a UTF-8 row, its fields separated by tabs, that no
+// cell holds; none when every field fits.
+std::optional<LongField> fieldTooLongForCell(std::string_view tabSeparated);
 
 } // namespace razmnozhator::tables

@@ -19,7 +19,7 @@ class BenchDialogs : public Dialogs
 public:
     SavePath askSavePath(QWidget *, const QString &, const QString &filter) override
     {
-        return { savePath, filter.section(QStringLiteral(";;"), 0, 0) };
+        return { savePath, saveFilter.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : saveFilter };
     }
     void showError(QWidget *, const QString &, const QString &text) override;
     bool askYesNo(QWidget *, const QString &, const QString &) override { return true; }
@@ -28,6 +28,8 @@ public:
     std::unique_ptr<ProgressView> startProgress(QWidget *, const QString &, const QString &) override;
 
     QString savePath;
+    // The file type chosen; the first one offered when empty.
+    QString saveFilter;
     TooBigAnswer tooBigAnswer = TooBigAnswer::Cancel;
     bool failed = false;
 };

@@ -14,6 +14,10 @@
 //                   memory, scrolling to the end, a click on a row, restrict
 //                   to a shuffled 2,500, generate again, and closing
 //   one million     the same with six groups: click to painted list
+//   table           10^6 rows of three fields of two words each: click to
+//                   painted table, beside the same lines without tabs in
+//                   the list; scrolling to the end, a click on the last row,
+//                   and saving the table as xlsx, csv and tsv
 //   typing          the GUI thread's busy time per key typed at the end of
 //                   "[a|b]" x 10^6 and of "[a|" x 10^5 "]" x 10^5, beside a
 //                   plain text of the same length in lines and the same
@@ -32,7 +36,7 @@
 //                   click to the painted window, the median of 15; run it
 //                   with the accessibility bus as for typing
 //
-//   goals_bench [random|stream|count|unchanged|tenmillion|million|typing|editing]
+//   goals_bench [random|stream|count|unchanged|tenmillion|million|table|typing|editing]
 //   Without an argument every one runs in a process of its own, so that the
 //   peak memory of one does not hide another's.
 
@@ -53,6 +57,7 @@
 #include <QListView>
 #include <QProcess>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -296,6 +301,95 @@ void oneMillion()
     }
     std::printf("one million: %d lines painted %lld ms after the click (fastest of 5; goal under 150)\n",
         bench.child<QListView>("resultList")->model()->rowCount(), static_cast<long long>(fastest));
+}
+
+// 10^6 rows such as "книга ручка\tлампа кошка\tптица рыбка".
+QString tableTemplate()
+{
+    const QString words = QStringLiteral("[книга|ручка|лампа|кошка|птица|рыбка|башня|песня|ветер|берег]");
+    const QString field = words + u' ' + words;
+    return field + u'\t' + field + u'\t' + field;
+}
+
+void tableMillion()
+{
+    BenchWindow bench;
+    auto *table = bench.child<QTableView>("resultTable");
+    auto *edit = bench.child<QTextEdit>("templateEdit");
+    // The same lines in the list first, with spaces for the tabs.
+    edit->setPlainText(tableTemplate().replace(u'\t', u' '));
+    QApplication::processEvents();
+    qint64 listMs = -1;
+    for (int press = 0; press < 5; ++press) {
+        const qint64 ms = bench.clickAndPaint("generateButton");
+        listMs = listMs < 0 ? ms : std::min(listMs, ms);
+    }
+    edit->setPlainText(tableTemplate());
+    QApplication::processEvents();
+    qint64 fastest = -1;
+    qint64 slowest = 0;
+    for (int press = 0; press < 5; ++press) {
+        const qint64 ms = bench.clickAndPaint("generateButton");
+        fastest = fastest < 0 ? ms : std::min(fastest, ms);
+        slowest = std::max(slowest, ms);
+    }
+    const int rows = table->model()->rowCount();
+    const int columns = table->model()->columnCount();
+    const qint64 endMs = timed([&] {
+        table->scrollToBottom();
+        table->repaint();
+    });
+    const QModelIndex last = table->model()->index(rows - 1, 1);
+    const qint64 clickMs = timed([&] {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(last).center());
+        table->repaint();
+    });
+    std::printf("table: %d rows of %d fields painted %lld ms after the click (slowest of 5, fastest %lld; goal "
+                "under 1000); the same lines in the list %lld ms (fastest of 5)\n",
+        rows, columns, static_cast<long long>(slowest), static_cast<long long>(fastest),
+        static_cast<long long>(listMs));
+    std::printf("table: scrolled to the end and painted in %lld ms; a click on the last row in %lld ms: \"%s\"\n",
+        static_cast<long long>(endMs), static_cast<long long>(clickMs), qPrintable(bench.status()));
+    // Each file beside the command-line tool's of the same format; a
+    // workbook's parts carry the time they were made, so two workbooks are
+    // compared by their sheets.
+    QTemporaryDir dir;
+    const std::pair<const char *, const char *> types[] = { { "Таблица Excel (*.xlsx)", "xlsx" },
+        { "CSV (*.csv)", "csv" }, { "Текст с табуляцией, UTF-8 (*.tsv)", "tsv" } };
+    for (const auto &[type, format] : types) {
+        const bool workbook = QLatin1String(format) == u"xlsx";
+        const QString fileName = dir.filePath(QStringLiteral("window.%1").arg(QLatin1String(format)));
+        const QString toolFile = dir.filePath(QStringLiteral("tool.%1").arg(QLatin1String(format)));
+        bench.dialogs->savePath = fileName;
+        bench.dialogs->saveFilter = QString::fromUtf8(type);
+        const qint64 savedMs = bench.clickAndPaint("saveButton");
+        QElapsedTimer timer;
+        timer.start();
+        QProcess tool;
+        tool.start(QStringLiteral(RAZMNOZHATOR_CLI),
+            { QStringLiteral("-o"), toolFile, QStringLiteral("-e"), tableTemplate() });
+        tool.waitForFinished(-1);
+        const qint64 toolMs = timer.elapsed();
+        const auto content = [workbook](const QString &name) {
+            if (!workbook) {
+                QFile file(name);
+                return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            }
+            QProcess unzip;
+            unzip.start(
+                QStringLiteral("unzip"), { QStringLiteral("-p"), name, QStringLiteral("xl/worksheets/sheet1.xml") });
+            unzip.waitForFinished(-1);
+            return unzip.readAllStandardOutput();
+        };
+        const QByteArray windowContent = content(fileName);
+        const bool same = !windowContent.isEmpty() && windowContent == content(toolFile);
+        std::printf("table: saved as %s, %lld bytes, in %lld ms; the command-line tool %lld ms, %s\n", format,
+            static_cast<long long>(QFileInfo(fileName).size()), static_cast<long long>(savedMs),
+            static_cast<long long>(toolMs),
+            same ? (workbook ? "the same sheet" : "the same bytes") : "FILES DIFFER (or no unzip to read a sheet)");
+        QFile::remove(fileName);
+        QFile::remove(toolFile);
+    }
 }
 
 // The GUI thread's busy time while keys are typed into a template: its CPU
@@ -584,11 +678,11 @@ int main(int argc, char *argv[])
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     if (which.isEmpty()) {
         return runEachInChild(
-            { "random", "stream", "count", "unchanged", "tenmillion", "million", "typing", "editing" });
+            { "random", "stream", "count", "unchanged", "tenmillion", "million", "table", "typing", "editing" });
     }
     const std::pair<const char *, void (*)()> benchmarks[] = { { "random", randomLines }, { "stream", streamingSave },
         { "count", liveCount }, { "unchanged", unchangedList }, { "tenmillion", tenMillion }, { "million", oneMillion },
-        { "typing", typing }, { "editing", editing } };
+        { "table", tableMillion }, { "typing", typing }, { "editing", editing } };
     for (const auto &[name, run] : benchmarks) {
         if (which == QLatin1StringView(name)) {
             run();

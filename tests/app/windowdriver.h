@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStringList>
+#include <QTableView>
 #include <QTest>
 #include <QTextEdit>
 
@@ -48,6 +49,7 @@ public:
 
     QTextEdit *templateEdit() const { return child<QTextEdit>("templateEdit"); }
     QListView *resultList() const { return child<QListView>("resultList"); }
+    QTableView *resultTable() const { return child<QTableView>("resultTable"); }
     QStatusBar *statusLine() const { return child<QStatusBar>("statusLine"); }
     QLineEdit *minLengthEdit() const { return child<QLineEdit>("minLengthEdit"); }
     QLineEdit *maxLengthEdit() const { return child<QLineEdit>("maxLengthEdit"); }
