@@ -94,7 +94,13 @@ BoundedEnumerator::BoundedEnumerator(const CompiledTemplate &compiled, LengthRan
     detail::TemplateAccess::passOverLengthsOutside(enumerator_, state.hull());
     try {
         state.kept = compiled.countInRange(range);
-        jumpTo(rank);
+        // From the first variant the walker finds the first kept one as
+        // soon as a jump would, when the lengths pass over what cannot fit,
+        // and a jump needs an index that a short listing never pays back.
+        if (rank == 0)
+            state.rank = 0;
+        else
+            jumpTo(rank);
     } catch (const LimitError &) {
         filterFrom(rank);
     }
