@@ -12,6 +12,7 @@
 #include <QTextEdit>
 
 #include "documenttext.h"
+#include "razmnozhator/fields.h"
 #include "razmnozhator/syntax.h"
 #include "templateedit.h"
 #include "templatetext.h"
@@ -122,8 +123,17 @@ TemplateHighlighter::Analysis TemplateHighlighter::marksOf(const cp1251::Templat
         analysis.marks.push_back(
             { position(mark.offset), static_cast<Mark::Kind>(mark.kind), mark.depth, position(mark.partner) });
     }
-    if (syntax.error)
+    if (syntax.error) {
         analysis.errorPosition = position(syntax.error->offset());
+    } else if (encoded.bytes().find('\t') != std::string_view::npos) {
+        // Tabs make a table, and a group whose choices hold different
+        // numbers of them leaves its rows uneven.
+        try {
+            fieldCount(encoded.bytes());
+        } catch (const FieldCountError &error) {
+            analysis.errorPosition = position(error.offset());
+        }
+    }
     return analysis;
 }
 

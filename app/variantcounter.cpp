@@ -9,6 +9,7 @@
 #include "memoryguard.h"
 #include "nofit.h"
 #include "razmnozhator/engine.h"
+#include "razmnozhator/fields.h"
 #include "templatetext.h"
 
 using namespace razmnozhator;
@@ -117,6 +118,19 @@ QString VariantCounter::describe(const Input &input, Figures *figures, const std
             if (figures)
                 figures->faulty = true;
             return at(encoded.positionOf(error.offset()), tr(error.what()));
+        }
+        // Tabs make a table, whose rows need as many fields each.
+        if (encoded.bytes().find('\t') != std::string_view::npos) {
+            try {
+                fieldCount(encoded.bytes());
+            } catch (const FieldCountError &error) {
+                if (figures)
+                    figures->faulty = true;
+                return at(encoded.positionOf(error.offset()),
+                    tr("число полей у вариантов этой группы разное, %1 и %2, а строкам таблицы нужно поровну")
+                        .arg(error.fields())
+                        .arg(error.otherFields()));
+            }
         }
         const CompiledTemplate &compiled = *compiledOrNot;
         if (outOfDate())

@@ -60,6 +60,8 @@ void TemplateHighlighterTest::formats_data()
     QTest::newRow("unclosed opener in red") << "[a|b][c" << QList<int> { 0, p, 0, p, 0, e, p };
     QTest::newRow("unclosed outer, inner closed") << "{[a]" << QList<int> { e, p, p, p };
     QTest::newRow("across lines") << "[a|\nb]" << QList<int> { 0, p, 0, p, p, 0 };
+    QTest::newRow("a group of uneven fields in red") << "x\t[a|b\tc]" << QList<int> { p, p, e, p, 0, p, p, p, 0 };
+    QTest::newRow("even fields") << "x\t[a\tb|c\td]" << QList<int> { p, p, 0, p, p, p, 0, p, p, p, 0 };
     // The brackets keep their colours while a character CP1251 lacks is there.
     QTest::newRow("a letter CP1251 lacks") << QStringLiteral("[Ŭ|b]") << QList<int> { 0, p, 0, p, 0 };
     QTest::newRow("a character of two UTF-16 units")

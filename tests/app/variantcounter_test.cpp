@@ -76,6 +76,10 @@ void VariantCounterTest::describes_data()
         QStringLiteral("Строка 2, столбец 4: символ «Ŭ» (U+016C) нельзя записать в кодировке CP1251"));
     row("NUL", QStringLiteral("[a|b]") + QChar(0),
         QStringLiteral("Строка 1, столбец 6: символ NUL не может быть частью шаблона"));
+    row("fields of a table differ", "x\t[a|b\tc]\t[d|e]",
+        QStringLiteral("Строка 1, столбец 3: число полей у вариантов этой группы разное, 1 и 2, а строкам таблицы "
+                       "нужно поровну"));
+    row("fields of a table agree", "x\t[a\tb|c\td]", QStringLiteral("Вариантов: 2"));
     row("empty", "", "");
     row("line breaks only", "\n\n", "");
 }
