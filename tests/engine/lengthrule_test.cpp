@@ -363,10 +363,10 @@ class WideLimit : public testing::TestWithParam<WideLimitCase>
 TEST_P(WideLimit, RanksBecomeTheirVariants)
 {
     const WideLimitCase &row = GetParam();
-    const auto measured
-        = CompiledTemplate::compile("[a|b]" + repeated("[,x|y]", 70) + "[c|d]").withLengthRule(ruleOf("abcdxy"));
-    const auto ranks = razmnozhator::detail::WithinLimitRanks::make(
-        measured, 35, [&](const mpz_class &at) { return *measured.lengthRule().lengthOf(measured.variantAt(at)); });
+    const auto compiled
+        = CompiledTemplate::compile("[a|b]" + repeated("[,x|y]", 70) + "[c|d]").withLengthRule(ruleOf(",", 35));
+    const auto ranks = razmnozhator::detail::WithinLimitRanks::make(compiled, 35,
+        [&](const mpz_class &at) { return std::uint64_t(std::ranges::count(compiled.variantAt(at), ',')); });
     ASSERT_TRUE(ranks);
     // Combinations of at most 35 commas among 70 places, and those of them
     // with no comma in the first place.
@@ -386,7 +386,7 @@ TEST_P(WideLimit, RanksBecomeTheirVariants)
     ranks->digitsOf({ &rank, 1 }, digits.data());
     mpz_class position;
     ranks->position(digits.data(), position);
-    EXPECT_EQ(measured.variantAt(position), row.variant);
+    EXPECT_EQ(compiled.variantAt(position), row.variant);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranks, WideLimit, testing::ValuesIn(wideLimitCases),

@@ -23,6 +23,14 @@ RootLengths::RootLengths(const Program &program)
 
 std::unique_ptr<RootLengths> RootLengths::make(const Program &program, const LengthOf &lengthOf)
 {
+    const NodeLengths nodes = nodeLengths(program);
+    return make(program, lengthOf,
+        { [&program](std::uint32_t literal) { return program.characters(literal); },
+            [&nodes](std::uint32_t group) { return nodes.groups[group].shortest; } });
+}
+
+std::unique_ptr<RootLengths> RootLengths::make(const Program &program, const LengthOf &lengthOf, const Measure &measure)
+{
     const Sequence &root = program.sequences[program.root];
     const PositionIndex &index = positionIndex(program);
     const auto countOf
@@ -38,8 +46,7 @@ std::unique_ptr<RootLengths> RootLengths::make(const Program &program, const Len
 
     std::unique_ptr<RootLengths> made(new RootLengths(program));
     for (std::uint32_t i = 0; i <= root.groupCount; ++i)
-        made->literals_ += program.characters(root.literalBegin + i);
-    const NodeLengths nodes = nodeLengths(program);
+        made->literals_ += measure.literal(root.literalBegin + i);
     const std::uint64_t first = lengthOf(0);
     // The variant that takes choice v of group i and the first of every
     // other group is at v times the number of variants of the groups after
@@ -56,7 +63,7 @@ std::unique_ptr<RootLengths> RootLengths::make(const Program &program, const Len
     for (std::uint32_t i = 0; i < root.groupCount; ++i) {
         made->begin_.push_back(made->lengths_.size());
         const std::int64_t least = *std::min_element(longer[i].begin(), longer[i].end());
-        const std::uint64_t shortest = nodes.groups[program.groupRefs[root.groupBegin + i]].shortest;
+        const std::uint64_t shortest = measure.least(program.groupRefs[root.groupBegin + i]);
         for (const std::int64_t length : longer[i])
             made->lengths_.push_back(shortest + std::uint64_t(length - least));
     }

@@ -26,10 +26,18 @@ class RootLengths
 {
 public:
     using LengthOf = std::function<std::uint64_t(const mpz_class &position)>;
+    // What is measured, when not the program's own lengths: a literal's
+    // measure, and the least of a group's variants.
+    struct Measure
+    {
+        std::function<std::uint64_t(std::uint32_t literal)> literal;
+        std::function<std::uint64_t(std::uint32_t group)> least;
+    };
     // Null when a group of the template's own sequence has too many
     // variants, or noting their lengths would write too much; lengthOf
     // writes the variant at a position and gives its length.
     static std::unique_ptr<RootLengths> make(const Program &program, const LengthOf &lengthOf);
+    static std::unique_ptr<RootLengths> make(const Program &program, const LengthOf &lengthOf, const Measure &measure);
 
     // The length of the variant at `position` (below the count), in
     // characters of the text as written.

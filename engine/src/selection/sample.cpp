@@ -8,8 +8,6 @@
 #include "selection/draws.h"
 #include "selection/withinlimitranks.h"
 
-#include <optional>
-
 namespace razmnozhator {
 
 namespace detail {
@@ -42,17 +40,14 @@ RootLengths::LengthOf measuredBy(Enumerator &measuring)
 std::unique_ptr<WithinLimitRanks> ranksWithinLimit(const DrawPlan &plan)
 {
     const CompiledTemplate &compiled = plan.compiled;
-    LengthRule byLimited;
-    byLimited.uncounted = ~compiled.lengthRule().limited;
-    std::optional<CompiledTemplate> measured;
-    try {
-        measured = compiled.withLengthRule(byLimited);
-    } catch (const LimitError &) {
-        return nullptr;
-    }
-    Enumerator measuring(*measured);
+    const RuleLengths &rule = programOf(compiled).ruleLengths;
+    Enumerator measuring(compiled);
+    const RootLengths::LengthOf length = measuredBy(measuring);
+    // A whole variant's length by the rule lies within one period from the
+    // base: the rest of its engine length is its limited bytes.
+    const auto limitedAt = [&](const mpz_class &at) { return (length(at) - rule.base) / rule.period; };
     std::unique_ptr<WithinLimitRanks> ranks
-        = WithinLimitRanks::make(*measured, compiled.lengthRule().mostLimited, measuredBy(measuring));
+        = WithinLimitRanks::make(compiled, compiled.lengthRule().mostLimited, limitedAt);
     if (ranks && plan.kept * passingShare >= ranks->count())
         return ranks;
     return nullptr;

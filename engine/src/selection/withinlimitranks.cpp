@@ -4,6 +4,7 @@
 #include "figures/multiword.h"
 #include "program/choicearithmetic.h"
 #include "program/mixedradix.h"
+#include "program/nodes.h"
 #include "program/templateaccess.h"
 
 #include <algorithm>
@@ -24,19 +25,25 @@ constexpr std::uint64_t blockLimit = std::uint64_t(1) << 32;
 
 } // namespace
 
-WithinLimitRanks::WithinLimitRanks(CompiledTemplate measured, std::unique_ptr<RootLengths> lengths)
-    : measured_(std::move(measured))
+WithinLimitRanks::WithinLimitRanks(CompiledTemplate compiled, std::unique_ptr<RootLengths> lengths)
+    : compiled_(std::move(compiled))
     , lengths_(std::move(lengths))
 {
 }
 
 std::unique_ptr<WithinLimitRanks> WithinLimitRanks::make(
-    const CompiledTemplate &measured, std::uint64_t limit, const RootLengths::LengthOf &lengthOf)
+    const CompiledTemplate &compiled, std::uint64_t limit, const RootLengths::LengthOf &limitedOf)
 {
-    std::unique_ptr<RootLengths> lengths = RootLengths::make(programOf(measured), lengthOf);
+    // Measured by their limited bytes, the rule's own numbers of them: a
+    // literal's as the engine counts it, a group's fewest.
+    const Program &program = programOf(compiled);
+    const RuleLengths &rule = program.ruleLengths;
+    std::unique_ptr<RootLengths> lengths = RootLengths::make(program, limitedOf,
+        { [&rule](std::uint32_t literal) { return std::uint64_t(rule.literalLimited[literal]); },
+            [&](std::uint32_t group) { return rule.nodeRuns[groupNodeIndex(program, group)].fewest; } });
     if (!lengths)
         return nullptr;
-    std::unique_ptr<WithinLimitRanks> made(new WithinLimitRanks(measured, std::move(lengths)));
+    std::unique_ptr<WithinLimitRanks> made(new WithinLimitRanks(compiled, std::move(lengths)));
     if (!made->tabulate(limit))
         return nullptr;
     return made;

@@ -38,13 +38,12 @@ namespace razmnozhator::detail {
 class WithinLimitRanks
 {
 public:
-    // `measured` is the template with each variant's length its number of
-    // limited bytes, and lengthOf writes its variant at a position and
-    // gives that length. Null when ranks cannot become digits without a
-    // walk (see RootLengths), when no variant is within the limit, or when
-    // the ways to finish would take too much memory or work.
+    // limitedOf writes the variant at a position and gives its number of
+    // limited bytes. Null when ranks cannot become digits without a walk
+    // (see RootLengths), when no variant is within the limit, or when the
+    // ways to finish would take too much memory or work.
     static std::unique_ptr<WithinLimitRanks> make(
-        const CompiledTemplate &measured, std::uint64_t limit, const RootLengths::LengthOf &lengthOf);
+        const CompiledTemplate &compiled, std::uint64_t limit, const RootLengths::LengthOf &limitedOf);
 
     // How many variants the limit keeps.
     const mpz_class &count() const { return count_; }
@@ -64,7 +63,7 @@ private:
         std::uint64_t radix = 1;
     };
 
-    WithinLimitRanks(CompiledTemplate measured, std::unique_ptr<RootLengths> lengths);
+    WithinLimitRanks(CompiledTemplate compiled, std::unique_ptr<RootLengths> lengths);
     bool tabulate(std::uint64_t limit);
     void freeDigits(std::uint64_t *digits);
     void constrainedDigits(mp_limb_t *left, std::uint64_t *digits) const;
@@ -73,8 +72,8 @@ private:
         return ways_.data() + (after * (budget_ + 1) + budget) * width_;
     }
 
-    // The template with each variant's length its number of limited bytes.
-    CompiledTemplate measured_;
+    // The template, whose program the lengths refer to.
+    CompiledTemplate compiled_;
     std::unique_ptr<RootLengths> lengths_;
     // Free groups with more than one choice, and the radix of each.
     std::vector<std::size_t> free_;
