@@ -10,12 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "windowdriver.h"
+#include "workbooksheet.h"
 
 using Kind = RecordingDialogs::Kind;
 
@@ -262,16 +262,6 @@ void TableTest::savesATable()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { fileName });
 }
 
-// The sheet's XML, read with the unzip tool.
-static QByteArray sheetOf(const QString &workbook)
-{
-    QProcess unzip;
-    unzip.start(QStandardPaths::findExecutable("unzip"), { "-p", workbook, "xl/worksheets/sheet1.xml" });
-    if (!unzip.waitForFinished() || unzip.exitCode() != 0)
-        return {};
-    return unzip.readAllStandardOutput();
-}
-
 void TableTest::savesAWorkbook()
 {
     if (QStandardPaths::findExecutable("unzip").isEmpty())
@@ -284,7 +274,7 @@ void TableTest::savesAWorkbook()
     driver.dialogs->saveFilters.enqueue(QStringLiteral("Таблица Excel (*.xlsx)"));
     driver.click("saveButton");
     QCOMPARE(driver.dialogs->calls.size(), 1);
-    const QByteArray sheet = sheetOf(dir.filePath("ads.xlsx"));
+    const QByteArray sheet = testing_support::sheetOf(dir.filePath("ads.xlsx"));
     QVERIFY(!sheet.isEmpty());
     // Five rows of three cells, every one of them text.
     QCOMPARE(sheet.count("<row "), 5);

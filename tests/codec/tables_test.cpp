@@ -4,13 +4,13 @@
 // cells read back from its sheet.
 
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "tables.h"
 #include "workbookfile.h"
+#include "workbooksheet.h"
 #include "xlsxtable.h"
 
 using namespace razmnozhator;
@@ -137,16 +137,6 @@ void TablesTest::formatOfFileName()
     QCOMPARE(tables::formatOfFileName(fileName), format);
 }
 
-// The sheet's XML, read with the unzip tool.
-static QByteArray sheetOf(const QString &workbook)
-{
-    QProcess unzip;
-    unzip.start(QStandardPaths::findExecutable("unzip"), { "-p", workbook, "xl/worksheets/sheet1.xml" });
-    if (!unzip.waitForFinished() || unzip.exitCode() != 0)
-        return {};
-    return unzip.readAllStandardOutput();
-}
-
 void TablesTest::workbookCells()
 {
     if (QStandardPaths::findExecutable("unzip").isEmpty())
@@ -162,7 +152,7 @@ void TablesTest::workbookCells()
         QVERIFY(table.addRow("_x0041_\ta&<b>\x01"));
         QVERIFY(table.close());
     }
-    const QByteArray sheet = sheetOf(fileName);
+    const QByteArray sheet = testing_support::sheetOf(fileName);
     QVERIFY(!sheet.isEmpty());
     // Every cell is inline text: no formula, number or date.
     QVERIFY(!sheet.contains("<f>"));
@@ -244,7 +234,7 @@ void TablesTest::workbookFileHandsOnTheWholeWorkbook()
     QVERIFY(copy.open(QIODevice::WriteOnly));
     QCOMPARE(copy.write(bytes), bytes.size());
     copy.close();
-    const QByteArray sheet = sheetOf(copy.fileName());
+    const QByteArray sheet = testing_support::sheetOf(copy.fileName());
     QCOMPARE(sheet.count("t=\"inlineStr\""), 5);
     for (const char *cell : { "Поле 1", "Поле 2", "диван", "Купите диван", "=1+1" })
         QVERIFY2(sheet.contains("<t>" + QByteArray(cell) + "</t>"), cell);
